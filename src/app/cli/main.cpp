@@ -1,0 +1,230 @@
+// tavro-cli: minimizes the system of a term file and prints the output pane
+// text that the SOP or POS command of the window would append to an empty
+// pane.
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "engine/FileIO.h"
+#include "engine/FunctionSystem.h"
+#include "engine/Minimize.h"
+#include "engine/TermFile.h"
+#include "engine/Vhdl.h"
+#include "model/Errors.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitInternal = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitRefused = 3;
+
+const char* const kUsage =
+    "Usage: tavro-cli [OPTIONS] FILE\n"
+    "Minimizes the system of Boolean functions in the term file FILE and prints\n"
+    "the text that the SOP or POS command appends to the output pane.\n"
+    "\n"
+    "  --sop             sum of products (default)\n"
+    "  --pos             product of sums\n"
+    "  --pis             also list all prime implicants\n"
+    "  --no-optimized    leave out the optimized functions\n"
+    "  --terms           list each cube as the terms it covers\n"
+    "  --status          print each status text on stderr as the run reaches it\n"
+    "  --stats           print the run's figures on stderr (name: value)\n"
+    "  --vhdl PATH       write the result as VHDL (\".vhd\" is added unless PATH\n"
+    "                    ends in it)\n"
+    "  --date TEXT       date for the VHDL header (default: today)\n"
+    "  --max-memory MIB  stop a run that would need more working memory\n"
+    "                    (default: half of the physical memory)\n"
+    "  -o PATH           write the output to PATH instead of stdout\n"
+    "  -h, --help        show this help\n"
+    "  --version         show the version\n"
+    "\n"
+    "Exit status: 0 done (also for a system without terms, which prints nothing),\n"
+    "1 internal error, 2 usage or file error, 3 run refused (a function without\n"
+    "terms, too many input bits, or too large for the memory limit).\n";
+
+class CliHost : public tavro::IEngineHost {
+ public:
+  explicit CliHost(bool showStatus) : FShowStatus(showStatus) {}
+  void AppendOutput(const std::string& text) override { Output += text; }
+  void SetStatus(const std::string& text) override {
+    Status = text;
+    if (FShowStatus) {
+      std::fputs(text.c_str(), stderr);
+      std::fputc('\n', stderr);
+      std::fflush(stderr);
+    }
+  }
+  void Beep() override {}
+  std::string Output;
+  std::string Status;
+
+ private:
+  bool FShowStatus;
+};
+
+int Usage(const std::string& message) {
+  std::fprintf(stderr, "tavro-cli: %s\nTry 'tavro-cli --help' for more information.\n",
+               message.c_str());
+  return kExitUsage;
+}
+
+double PeakMiB() {
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void PrintStats(const tavro::TRunStats& s) {
+  std::string levels;
+  for (size_t k = 0; k < s.LevelCubes.size(); ++k) {
+    if (k) levels += ' ';
+    levels += std::to_string(s.LevelCubes[k]);
+  }
+  std::fprintf(stderr, "inputs: %d\n", s.Inputs);
+  std::fprintf(stderr, "outputs: %d\n", s.Outputs);
+  std::fprintf(stderr, "terms: %lld\n", static_cast<long long>(s.Terms));
+  std::fprintf(stderr, "zero cubes: %lld\n", static_cast<long long>(s.ZeroCubes));
+  std::fprintf(stderr, "implicants: %lld\n", static_cast<long long>(s.Implicants));
+  std::fprintf(stderr, "levels: %s\n", levels.c_str());
+  std::fprintf(stderr, "primes: %lld\n", static_cast<long long>(s.Primes));
+  std::fprintf(stderr, "chart: %lld x %lld\n", static_cast<long long>(s.ChartRows),
+               static_cast<long long>(s.ChartColumns));
+  std::fprintf(stderr, "chart cells: %lld\n", static_cast<long long>(s.ChartCells));
+  std::fprintf(stderr, "selected: %lld\n", static_cast<long long>(s.Selected));
+  std::fprintf(stderr, "seconds convert: %.3f\n", s.SecondsConvert);
+  std::fprintf(stderr, "seconds combine: %.3f\n", s.SecondsCombine);
+  std::fprintf(stderr, "seconds chart: %.3f\n", s.SecondsChart);
+  std::fprintf(stderr, "seconds select: %.3f\n", s.SecondsSelect);
+  std::fprintf(stderr, "seconds output: %.3f\n", s.SecondsOutput);
+  std::fprintf(stderr, "seconds: %.3f\n", s.SecondsTotal);
+  std::fprintf(stderr, "peak MiB: %.1f\n", PeakMiB());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int mode = tavro::modeSOP;
+  tavro::TOutputOptions options;
+  bool showStatus = false, showStats = false;
+  std::string vhdlPath, outputPath, file, date;
+  bool haveVhdl = false, haveOutput = false, haveDate = false;
+  tavro::TRunLimits limits;
+
+  std::vector<std::string> args(argv + 1, argv + argc);
+  bool onlyFiles = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](const char* name) -> const std::string* {
+      if (i + 1 >= args.size()) return nullptr;
+      (void)name;
+      return &args[++i];
+    };
+    if (!onlyFiles && a == "--") {
+      onlyFiles = true;
+    } else if (!onlyFiles && (a == "-h" || a == "--help")) {
+      std::fputs(kUsage, stdout);
+      return kExitOk;
+    } else if (!onlyFiles && a == "--version") {
+      std::printf("tavro-cli %s\n", TAVRO_VERSION);
+      return kExitOk;
+    } else if (!onlyFiles && a == "--sop") {
+      mode = tavro::modeSOP;
+    } else if (!onlyFiles && a == "--pos") {
+      mode = tavro::modePOS;
+    } else if (!onlyFiles && a == "--pis") {
+      options.PrimeImplicants = true;
+    } else if (!onlyFiles && a == "--no-optimized") {
+      options.OptimizedFunctions = false;
+    } else if (!onlyFiles && a == "--terms") {
+      options.Terms = true;
+    } else if (!onlyFiles && a == "--status") {
+      showStatus = true;
+    } else if (!onlyFiles && a == "--stats") {
+      showStats = true;
+    } else if (!onlyFiles && (a == "--vhdl" || a == "--date" || a == "-o" || a == "--max-memory")) {
+      const std::string* v = value(a.c_str());
+      if (!v) return Usage("option '" + a + "' needs a value");
+      if (a == "--vhdl") vhdlPath = *v, haveVhdl = true;
+      else if (a == "--date") date = *v, haveDate = true;
+      else if (a == "-o") outputPath = *v, haveOutput = true;
+      else {
+        char* end = nullptr;
+        const unsigned long long mib = std::strtoull(v->c_str(), &end, 10);
+        if (v->empty() || *end != '\0' || mib == 0 || mib > (1ull << 40))
+          return Usage("--max-memory takes a number of MiB, not '" + *v + "'");
+        limits.MaxMemoryBytes = mib << 20;
+      }
+    } else if (!onlyFiles && a.size() > 1 && a[0] == '-') {
+      return Usage("unknown option '" + a + "'");
+    } else {
+      if (!file.empty()) return Usage("only one FILE may be given");
+      file = a;
+    }
+  }
+  if (file.empty()) return Usage("no FILE given");
+  if (haveVhdl && vhdlPath.empty()) return Usage("--vhdl needs a file name");
+  if (haveOutput && outputPath.empty()) return Usage("-o needs a file name");
+
+  tavro::TFunctionSystem system;
+  try {
+    tavro::LoadTermFile(system, file);
+  } catch (const tavro::TavroError& e) {
+    std::fprintf(stderr, "tavro-cli: %s: %s\n", file.c_str(), e.what());
+    return kExitUsage;
+  }
+  system.UpdateInputBits();
+
+  CliHost host(showStatus);
+  tavro::TRunStats stats;
+  tavro::TRunOutcome outcome;
+  try {
+    outcome = tavro::RunCommand(system, mode, options, host, &stats, limits);
+  } catch (const tavro::TavroError& e) {
+    std::fprintf(stderr, "tavro-cli: %s\n", e.what());
+    return kExitInternal;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "tavro-cli: out of memory\n");
+    return kExitRefused;
+  }
+
+  switch (outcome) {
+    case tavro::TRunOutcome::NothingToDo:
+      return kExitOk;
+    case tavro::TRunOutcome::EmptyFunction:
+    case tavro::TRunOutcome::TooWide:
+    case tavro::TRunOutcome::TooLarge:
+      if (!showStatus) std::fprintf(stderr, "%s\n", host.Status.c_str());
+      return kExitRefused;
+    case tavro::TRunOutcome::Completed:
+      break;
+  }
+
+  try {
+    if (haveOutput) {
+      tavro::WriteFileAtomic(outputPath, host.Output);
+    } else {
+      std::fwrite(host.Output.data(), 1, host.Output.size(), stdout);
+      if (std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "tavro-cli: cannot write the output\n");
+        return kExitUsage;
+      }
+    }
+    if (haveVhdl) {
+      tavro::WriteVHDL(*system.ResultCubes, tavro::VhdlPath(vhdlPath), system.ResultMode,
+                       system.InputBits, system.FunctionCount(),
+                       haveDate ? date : tavro::TodayShortDate());
+    }
+  } catch (const tavro::TavroError& e) {
+    std::fprintf(stderr, "tavro-cli: %s\n", e.what());
+    return kExitUsage;
+  }
+  if (showStats) PrintStats(stats);
+  return kExitOk;
+}

@@ -1,0 +1,57 @@
+#pragma once
+// A compact list of cubes with per-function tags: the form in which the
+// engine hands prime implicants and results to the formatters and writers.
+//
+// A cube is (Value, Mask): bit k of Mask set means input bit k is free; bit k
+// of Value is the fixed value of input bit k (0 where the bit is free). Input
+// bit Width-1 is pattern position 1, the letter A.
+
+#include <bit>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavro {
+
+class TCover {
+ public:
+  TCover() = default;
+  TCover(int width, int functionCount)
+      : Width(width), FunctionCount(functionCount), TagWords((functionCount + 63) / 64) {}
+
+  int Width = 0;
+  int FunctionCount = 0;
+  int TagWords = 0;
+
+  size_t Count() const { return FValues.size(); }
+  bool Empty() const { return FValues.empty(); }
+  uint32_t Value(size_t i) const { return FValues[i]; }
+  uint32_t Mask(size_t i) const { return FMasks[i]; }
+  const uint64_t* Tags(size_t i) const { return FTags.data() + i * static_cast<size_t>(TagWords); }
+  bool Tag(size_t i, int f) const { return (Tags(i)[f >> 6] >> (f & 63)) & 1u; }
+  int Ones(size_t i) const { return std::popcount(FValues[i]); }
+  // Number of terms the cube covers.
+  uint64_t Size(size_t i) const { return uint64_t{1} << std::popcount(FMasks[i]); }
+  std::string Pattern(size_t i) const;
+
+  void Add(uint32_t value, uint32_t mask, const uint64_t* tags);
+  void Reserve(size_t n);
+
+  // Calls fn(term) for every term of cube i in ascending order.
+  template <class Fn>
+  void ForEachTerm(size_t i, Fn&& fn) const {
+    const uint32_t mask = FMasks[i], value = FValues[i];
+    uint32_t sub = 0;
+    do {
+      fn(value | sub);
+      sub = (sub - mask) & mask;
+    } while (sub != 0);
+  }
+
+ private:
+  std::vector<uint32_t> FValues;
+  std::vector<uint32_t> FMasks;
+  std::vector<uint64_t> FTags;
+};
+
+}  // namespace tavro

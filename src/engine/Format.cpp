@@ -1,0 +1,91 @@
+#include "engine/Format.h"
+
+namespace tavro {
+
+std::string VariableName(int position) {
+  const char letter = static_cast<char>('A' + (position - 1) % 26);
+  const int repeat = (position + 25) / 26;
+  return std::string(static_cast<size_t>(repeat), letter);
+}
+
+namespace {
+
+// Builds the F lines, calling cubeText(out, i) for each cube of a function
+// and putting separator between two cubes.
+template <class CubeText>
+std::string FormatLines(const TCover& list, const char* separator, CubeText&& cubeText) {
+  std::string out;
+  if (list.Empty()) return out;
+  for (int f = 0; f < list.FunctionCount; ++f) {
+    out += 'f';
+    out += std::to_string(f);
+    out += " = ";
+    bool first = true;
+    for (size_t i = 0; i < list.Count(); ++i) {
+      if (!list.Tag(i, f)) continue;
+      if (!first) out += separator;
+      first = false;
+      cubeText(out, i);
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string FormatSOP(const TCover& list) {
+  std::vector<std::string> names;
+  for (int j = 1; j <= list.Width; ++j) names.push_back(VariableName(j));
+  return FormatLines(list, " + ", [&](std::string& out, size_t i) {
+    const uint32_t mask = list.Mask(i), value = list.Value(i);
+    bool any = false;
+    for (int j = 1; j <= list.Width; ++j) {
+      const uint32_t bit = uint32_t{1} << (list.Width - j);
+      if (mask & bit) continue;
+      any = true;
+      out += '(';
+      if (!(value & bit)) out += '~';
+      out += names[static_cast<size_t>(j - 1)];
+      out += ')';
+    }
+    if (!any) out += '1';  // the constant cube
+  });
+}
+
+std::string FormatPOS(const TCover& list) {
+  std::vector<std::string> names;
+  for (int j = 1; j <= list.Width; ++j) names.push_back(VariableName(j));
+  // A POS cube stands for maxterms: its sum is 0 exactly on the cube, so a
+  // fixed 0 gives the plain literal and a fixed 1 the complemented one.
+  return FormatLines(list, "", [&](std::string& out, size_t i) {
+    const uint32_t mask = list.Mask(i), value = list.Value(i);
+    out += '(';
+    bool any = false;
+    for (int j = 1; j <= list.Width; ++j) {
+      const uint32_t bit = uint32_t{1} << (list.Width - j);
+      if (mask & bit) continue;
+      if (any) out += " + ";
+      any = true;
+      if (value & bit) out += '~';
+      out += names[static_cast<size_t>(j - 1)];
+    }
+    if (!any) out += '0';  // the constant cube
+    out += ')';
+  });
+}
+
+std::string FormatCubeTerms(const TCover& list) {
+  return FormatLines(list, " + ", [&](std::string& out, size_t i) {
+    out += '(';
+    bool first = true;
+    list.ForEachTerm(i, [&](uint32_t t) {
+      if (!first) out += ", ";
+      first = false;
+      out += std::to_string(t);
+    });
+    out += ')';
+  });
+}
+
+}  // namespace tavro

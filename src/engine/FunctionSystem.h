@@ -1,0 +1,59 @@
+#pragma once
+// The function system that the user edits and a run reads: the functions,
+// the current one, the derived width, the file name, the flags and the last
+// result.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/Cover.h"
+#include "model/TermVector.h"
+
+namespace tavro {
+
+constexpr int modeSOP = 0;
+constexpr int modePOS = 1;
+
+// Widest system a run accepts; a conversion enumerates 2^InputBits rows.
+constexpr int MaxInputBits = 24;
+
+class TFunctionSystem {
+ public:
+  TFunctionSystem() { ResetSystem(); }
+
+  std::vector<TTermVector> Functions;  // never empty
+  int CurrentFunction = 0;
+  int InputBits = 0;  // derived by UpdateInputBits
+  std::string CurrentFileName;
+  bool Modified = false;
+  bool ResultReady = false;
+  int ResultMode = modeSOP;
+  std::shared_ptr<const TCover> ResultCubes;  // null before the first run
+
+  int FunctionCount() const { return static_cast<int>(Functions.size()); }
+  TTermVector& Current() { return Functions.at(static_cast<size_t>(CurrentFunction)); }
+
+  // One empty minterm function, no file name, flags cleared, mode SOP.
+  // InputBits and ResultCubes are left alone (the caller refreshes). The
+  // window also clears its output pane.
+  void ResetSystem();
+
+  // The width of one function: 0 without terms, 1 when its largest term is 0,
+  // otherwise the bit length of its largest term.
+  static int FunctionInputBits(const TTermVector& f);
+  // The largest width over all functions (0 when all are empty).
+  int ComputeInputBits() const;
+  void UpdateInputBits() { InputBits = ComputeInputBits(); }
+  // Total number of terms of all functions.
+  int64_t TotalTerms() const;
+
+  // The same Boolean function in the other kind over 2^InputBits rows: absent
+  // rows become care terms, don't cares stay, care terms go.
+  TTermVector ComplementTerms(const TTermVector& f) const;
+};
+
+TTermVector ComplementTerms(const TTermVector& f, int inputBits);
+
+}  // namespace tavro

@@ -1,0 +1,793 @@
+#include "engine/Minimize.h"
+
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <numeric>
+
+#include "engine/Format.h"
+#include "model/Errors.h"
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
+namespace tavro {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Keeps a running estimate of the run's working memory and stops the run when
+// it passes the limit.
+class MemoryMeter {
+ public:
+  explicit MemoryMeter(uint64_t limit) : FLimit(limit ? limit : DefaultMemoryLimit()) {}
+  void Set(uint64_t bytes) {
+    if (bytes > FLimit) {
+      const uint64_t mib = (bytes + (1u << 20) - 1) >> 20;
+      throw ResourceError("System too large to minimize (about " + std::to_string(mib) +
+                          " MiB needed).");
+    }
+  }
+
+ private:
+  uint64_t FLimit;
+};
+
+// Open-addressing map from a cube key to its position, no deletion.
+class KeyIndex {
+ public:
+  explicit KeyIndex(size_t expected = 16) { Rehash(Capacity(expected)); }
+
+  int64_t Find(uint64_t key) const {
+    size_t slot = Hash(key) & FMask;
+    while (true) {
+      const uint64_t k = FKeys[slot];
+      if (k == key) return FValues[slot];
+      if (k == kEmpty) return -1;
+      slot = (slot + 1) & FMask;
+    }
+  }
+
+  // Inserts key unless present; returns true when it was inserted.
+  bool Insert(uint64_t key, uint32_t value) {
+    if ((FCount + 1) * 2 > FKeys.size()) Rehash(FKeys.size() * 2);
+    size_t slot = Hash(key) & FMask;
+    while (true) {
+      const uint64_t k = FKeys[slot];
+      if (k == key) return false;
+      if (k == kEmpty) {
+        FKeys[slot] = key;
+        FValues[slot] = value;
+        ++FCount;
+        return true;
+      }
+      slot = (slot + 1) & FMask;
+    }
+  }
+
+  size_t Bytes() const { return FKeys.size() * (sizeof(uint64_t) + sizeof(uint32_t)); }
+
+ private:
+  static constexpr uint64_t kEmpty = ~uint64_t{0};
+
+  static size_t Capacity(size_t expected) {
+    size_t cap = 16;
+    while (cap < expected * 2) cap <<= 1;
+    return cap;
+  }
+  static uint64_t Hash(uint64_t k) {
+    k ^= k >> 33;
+    k *= 0xff51afd7ed558ccdULL;
+    k ^= k >> 33;
+    k *= 0xc4ceb9fe1a85ec53ULL;
+    k ^= k >> 33;
+    return k;
+  }
+  void Rehash(size_t capacity) {
+    std::vector<uint64_t> keys(capacity, kEmpty);
+    std::vector<uint32_t> values(capacity);
+    const size_t mask = capacity - 1;
+    for (size_t i = 0; i < FKeys.size(); ++i) {
+      if (FKeys[i] == kEmpty) continue;
+      size_t slot = Hash(FKeys[i]) & mask;
+      while (keys[slot] != kEmpty) slot = (slot + 1) & mask;
+      keys[slot] = FKeys[i];
+      values[slot] = FValues[i];
+    }
+    FKeys.swap(keys);
+    FValues.swap(values);
+    FMask = mask;
+  }
+
+  std::vector<uint64_t> FKeys;
+  std::vector<uint32_t> FValues;
+  size_t FMask = 0;
+  size_t FCount = 0;
+};
+
+inline uint64_t Key(uint32_t value, uint32_t mask) {
+  return (static_cast<uint64_t>(mask) << 32) | value;
+}
+
+// One level of the tabulation in list order: ascending by number of ones and,
+// among equal ones, the most recently made cube first.
+struct Level {
+  std::vector<uint32_t> Values, Masks;
+  std::vector<uint64_t> Tags;  // TagWords per cube
+  std::vector<uint8_t> Combined;
+  std::vector<size_t> GroupStart;  // first list position of each number of ones, and the end
+
+  size_t Count() const { return Values.size(); }
+  uint64_t Bytes(int tagWords) const {
+    return Count() * (2 * sizeof(uint32_t) + 1 + sizeof(uint64_t) * static_cast<size_t>(tagWords)) +
+           GroupStart.size() * sizeof(size_t);
+  }
+};
+
+// Cubes of a level under construction, per number of ones in creation order.
+struct LevelBuilder {
+  LevelBuilder(int width, int tagWords) : TagWords(tagWords), Values(width + 1), Masks(width + 1),
+                                          Tags(width + 1) {}
+  int TagWords;
+  std::vector<std::vector<uint32_t>> Values, Masks;
+  std::vector<std::vector<uint64_t>> Tags;
+  size_t Count = 0;
+
+  void Append(int ones, uint32_t value, uint32_t mask, const uint64_t* tags) {
+    Values[ones].push_back(value);
+    Masks[ones].push_back(mask);
+    Tags[ones].insert(Tags[ones].end(), tags, tags + TagWords);
+    ++Count;
+  }
+
+  // The finished level in list order: each group of equal ones reversed.
+  Level Finish() {
+    Level level;
+    level.Values.reserve(Count);
+    level.Masks.reserve(Count);
+    level.Tags.reserve(Count * static_cast<size_t>(TagWords));
+    level.Combined.assign(Count, 0);
+    level.GroupStart.reserve(Values.size() + 1);
+    for (size_t ones = 0; ones < Values.size(); ++ones) {
+      level.GroupStart.push_back(level.Values.size());
+      auto& v = Values[ones];
+      auto& m = Masks[ones];
+      auto& t = Tags[ones];
+      for (size_t k = v.size(); k-- > 0;) {
+        level.Values.push_back(v[k]);
+        level.Masks.push_back(m[k]);
+        level.Tags.insert(level.Tags.end(), t.begin() + static_cast<std::ptrdiff_t>(k * TagWords),
+                          t.begin() + static_cast<std::ptrdiff_t>((k + 1) * TagWords));
+      }
+      std::vector<uint32_t>().swap(v);
+      std::vector<uint32_t>().swap(m);
+      std::vector<uint64_t>().swap(t);
+    }
+    level.GroupStart.push_back(level.Values.size());
+    return level;
+  }
+};
+
+// The primes of one level, per number of ones, in creation order.
+using LevelPrimes = std::vector<std::vector<uint32_t>>;  // indices into a level copy
+
+struct PrimeStore {
+  // Per level, per ones: (value, mask) and tags of the primes in creation order.
+  struct Group {
+    std::vector<uint32_t> Values, Masks;
+    std::vector<uint64_t> Tags;
+  };
+  std::vector<std::vector<Group>> Levels;
+};
+
+// Collects the uncombined cubes of a finished level.
+void GatherPrimes(const Level& level, int width, int tagWords, PrimeStore& store) {
+  std::vector<PrimeStore::Group> groups(static_cast<size_t>(width + 1));
+  for (size_t ones = 0; ones + 1 < level.GroupStart.size(); ++ones) {
+    auto& g = groups[ones];
+    // Creation order is the reverse of list order within a group.
+    for (size_t i = level.GroupStart[ones + 1]; i-- > level.GroupStart[ones];) {
+      if (level.Combined[i]) continue;
+      g.Values.push_back(level.Values[i]);
+      g.Masks.push_back(level.Masks[i]);
+      const uint64_t* t = level.Tags.data() + i * static_cast<size_t>(tagWords);
+      g.Tags.insert(g.Tags.end(), t, t + tagWords);
+    }
+  }
+  store.Levels.push_back(std::move(groups));
+}
+
+bool AnyTag(const uint64_t* t, int words) {
+  for (int w = 0; w < words; ++w)
+    if (t[w]) return true;
+  return false;
+}
+
+bool SameTags(const uint64_t* a, const uint64_t* b, int words) {
+  for (int w = 0; w < words; ++w)
+    if (a[w] != b[w]) return false;
+  return true;
+}
+
+// Zero cubes, combining passes and the gathering of prime implicants.
+TCover Tabulate(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
+                TRunStats* stats, MemoryMeter& meter) {
+  const int fcount = static_cast<int>(functions.size());
+  const int tagWords = (fcount + 63) / 64;
+  const uint32_t full = width >= 32 ? ~uint32_t{0} : ((uint32_t{1} << width) - 1);
+
+  // Zero cubes: every listed term, ascending, tagged with the functions that
+  // list it. Made by merging the functions' sorted term lists.
+  if (host) host->SetStatus("Generating zero cubes...");
+  LevelBuilder builder(width, tagWords);
+  {
+    std::vector<std::pair<uint32_t, uint32_t>> listed;  // (term, function)
+    size_t total = 0;
+    for (const auto* f : functions) total += f->Terms().size();
+    listed.reserve(total);
+    for (int f = 0; f < fcount; ++f)
+      for (int32_t t : functions[static_cast<size_t>(f)]->Terms())
+        listed.emplace_back(static_cast<uint32_t>(t), static_cast<uint32_t>(f));
+    std::sort(listed.begin(), listed.end());
+    meter.Set(total * 8 * 3);
+    std::vector<uint64_t> tags(static_cast<size_t>(tagWords));
+    for (size_t i = 0; i < listed.size();) {
+      const uint32_t term = listed[i].first;
+      std::fill(tags.begin(), tags.end(), 0);
+      for (; i < listed.size() && listed[i].first == term; ++i)
+        tags[listed[i].second >> 6] |= uint64_t{1} << (listed[i].second & 63);
+      builder.Append(std::popcount(term), term, 0, tags.data());
+    }
+  }
+  Level current = builder.Finish();
+  if (stats) {
+    stats->ZeroCubes = static_cast<int64_t>(current.Count());
+    stats->LevelCubes.push_back(stats->ZeroCubes);
+    stats->Implicants = stats->ZeroCubes;
+  }
+
+  PrimeStore primes;
+  std::vector<uint64_t> merged(static_cast<size_t>(tagWords));
+  std::vector<std::pair<uint32_t, uint32_t>> partners;  // (list position, bit)
+  partners.reserve(32);
+
+  for (int k = 1;; ++k) {
+    if (host) host->SetStatus("Generating " + std::to_string(k) + " Cubes...");
+    KeyIndex index(current.Count());
+    for (size_t i = 0; i < current.Count(); ++i)
+      index.Insert(Key(current.Values[i], current.Masks[i]), static_cast<uint32_t>(i));
+
+    LevelBuilder next(width, tagWords);
+    KeyIndex made(current.Count());
+    const uint64_t base = current.Bytes(tagWords) + index.Bytes();
+    size_t checkpoint = 0;
+
+    for (size_t i = 0; i < current.Count(); ++i) {
+      const uint32_t v = current.Values[i];
+      const uint32_t m = current.Masks[i];
+      partners.clear();
+      for (uint32_t zeros = ~(v | m) & full; zeros; zeros &= zeros - 1) {
+        const uint32_t bit = zeros & (~zeros + 1);
+        const int64_t j = index.Find(Key(v | bit, m));
+        if (j >= 0) partners.emplace_back(static_cast<uint32_t>(j), bit);
+      }
+      if (partners.empty()) continue;
+      std::sort(partners.begin(), partners.end());
+      uint64_t* tb = current.Tags.data() + i * static_cast<size_t>(tagWords);
+      for (const auto& [j, bit] : partners) {
+        uint64_t* ta = current.Tags.data() + static_cast<size_t>(j) * static_cast<size_t>(tagWords);
+        for (int w = 0; w < tagWords; ++w) merged[static_cast<size_t>(w)] = ta[w] & tb[w];
+        if (!AnyTag(merged.data(), tagWords)) continue;
+        if (SameTags(merged.data(), ta, tagWords)) current.Combined[j] = 1;
+        if (SameTags(merged.data(), tb, tagWords)) current.Combined[i] = 1;
+        if (made.Insert(Key(v, m | bit), 0))
+          next.Append(std::popcount(v), v, m | bit, merged.data());
+      }
+      if (next.Count - checkpoint >= 65536) {
+        checkpoint = next.Count;
+        meter.Set(base + made.Bytes() +
+                  next.Count * (2 * sizeof(uint32_t) + 8 * static_cast<size_t>(tagWords)) * 2);
+      }
+    }
+
+    GatherPrimes(current, width, tagWords, primes);
+    Level following = next.Finish();
+    if (stats) {
+      stats->LevelCubes.push_back(static_cast<int64_t>(following.Count()));
+      stats->Implicants += static_cast<int64_t>(following.Count());
+    }
+    current = std::move(following);
+    if (current.Count() == 0) break;
+  }
+
+  // The prime implicant list: ascending by ones; among equal ones the cube
+  // added last first, and cubes were added level by level in list order.
+  TCover result(width, fcount);
+  size_t total = 0;
+  for (const auto& level : primes.Levels)
+    for (const auto& g : level) total += g.Values.size();
+  result.Reserve(total);
+  for (int ones = 0; ones <= width; ++ones)
+    for (size_t lv = primes.Levels.size(); lv-- > 0;) {
+      const auto& g = primes.Levels[lv][static_cast<size_t>(ones)];
+      for (size_t i = 0; i < g.Values.size(); ++i)
+        result.Add(g.Values[i], g.Masks[i], g.Tags.data() + i * static_cast<size_t>(tagWords));
+    }
+  if (stats) stats->Primes = static_cast<int64_t>(result.Count());
+  return result;
+}
+
+// The prime implicant chart in sparse form: rows are the primes in list
+// order, columns the (function, care term) pairs, function 0's care terms
+// ascending first. Rows and columns are never renumbered: deleting one clears
+// its alive flag, which keeps every "lowest/highest index" rule of the
+// selection intact.
+class Chart {
+ public:
+  Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter) {
+    const size_t fcount = functions.size();
+    std::vector<std::vector<uint32_t>> care(fcount);
+    std::vector<int64_t> offset(fcount + 1, 0);
+    for (size_t f = 0; f < fcount; ++f) {
+      const auto& terms = functions[f]->Terms();
+      const auto& flags = functions[f]->DontCares();
+      for (size_t i = 0; i < terms.size(); ++i)
+        if (!flags[i]) care[f].push_back(static_cast<uint32_t>(terms[i]));
+      offset[f + 1] = offset[f] + static_cast<int64_t>(care[f].size());
+    }
+    Rows = static_cast<int32_t>(primes.Count());
+    Columns = static_cast<int32_t>(offset[fcount]);
+
+    RowStart.assign(static_cast<size_t>(Rows) + 1, 0);
+    std::vector<uint32_t> cols;
+    for (size_t r = 0; r < primes.Count(); ++r) {
+      const uint32_t v = primes.Value(r), m = primes.Mask(r);
+      const uint64_t size = primes.Size(r);
+      for (size_t f = 0; f < fcount; ++f) {
+        if (!primes.Tag(r, static_cast<int>(f))) continue;
+        const auto& c = care[f];
+        auto lo = std::lower_bound(c.begin(), c.end(), v);
+        auto hi = std::upper_bound(lo, c.end(), v | m);
+        const auto span = static_cast<uint64_t>(hi - lo);
+        if (span == 0) continue;
+        const uint32_t off = static_cast<uint32_t>(offset[f]);
+        if (size < span) {
+          primes.ForEachTerm(r, [&](uint32_t t) {
+            auto it = std::lower_bound(lo, hi, t);
+            if (it != hi && *it == t) {
+              cols.push_back(off + static_cast<uint32_t>(it - c.begin()));
+              lo = it + 1;
+            }
+          });
+        } else {
+          for (auto it = lo; it != hi; ++it)
+            if ((*it & ~m) == v) cols.push_back(off + static_cast<uint32_t>(it - c.begin()));
+        }
+      }
+      RowStart[r + 1] = cols.size();
+      if ((r & 1023) == 0) meter.Set(cols.size() * 12 + static_cast<uint64_t>(Rows) * 24);
+    }
+    RowCols = std::move(cols);
+    meter.Set(RowCols.size() * 12 + static_cast<uint64_t>(Rows) * 24 +
+              static_cast<uint64_t>(Columns) * 16);
+
+    // Column lists, rows ascending.
+    ColStart.assign(static_cast<size_t>(Columns) + 1, 0);
+    for (uint32_t c : RowCols) ++ColStart[c + 1];
+    for (size_t c = 0; c < static_cast<size_t>(Columns); ++c) ColStart[c + 1] += ColStart[c];
+    ColRows.resize(RowCols.size());
+    std::vector<size_t> fill(ColStart.begin(), ColStart.end() - 1);
+    for (int32_t r = 0; r < Rows; ++r)
+      for (size_t k = RowStart[static_cast<size_t>(r)]; k < RowStart[static_cast<size_t>(r) + 1]; ++k)
+        ColRows[fill[RowCols[k]]++] = static_cast<uint32_t>(r);
+
+    RowAlive.assign(static_cast<size_t>(Rows), 1);
+    ColAlive.assign(static_cast<size_t>(Columns), 1);
+    RowCount.resize(static_cast<size_t>(Rows));
+    for (int32_t r = 0; r < Rows; ++r)
+      RowCount[static_cast<size_t>(r)] =
+          static_cast<int32_t>(RowStart[static_cast<size_t>(r) + 1] - RowStart[static_cast<size_t>(r)]);
+    ColCount.resize(static_cast<size_t>(Columns));
+    for (int32_t c = 0; c < Columns; ++c)
+      ColCount[static_cast<size_t>(c)] =
+          static_cast<int32_t>(ColStart[static_cast<size_t>(c) + 1] - ColStart[static_cast<size_t>(c)]);
+    AliveColumns = Columns;
+  }
+
+  void KillColumn(uint32_t c) {
+    ColAlive[c] = 0;
+    --AliveColumns;
+    for (size_t k = ColStart[c]; k < ColStart[c + 1]; ++k) --RowCount[ColRows[k]];
+  }
+
+  void KillRow(uint32_t r) {
+    RowAlive[r] = 0;
+    for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k)
+      if (ColAlive[RowCols[k]]) --ColCount[RowCols[k]];
+  }
+
+  // Kills every alive column of row r.
+  void KillColumnsOf(uint32_t r) {
+    for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k)
+      if (ColAlive[RowCols[k]]) KillColumn(RowCols[k]);
+  }
+
+  // True when every alive column of p is a column of r.
+  bool Contains(uint32_t r, uint32_t p) const {
+    const uint32_t* rb = RowCols.data() + RowStart[r];
+    const uint32_t* re = RowCols.data() + RowStart[r + 1];
+    for (size_t k = RowStart[p]; k < RowStart[p + 1]; ++k) {
+      const uint32_t c = RowCols[k];
+      if (!ColAlive[c]) continue;
+      rb = std::lower_bound(rb, re, c);
+      if (rb == re || *rb != c) return false;
+    }
+    return true;
+  }
+
+  int32_t Rows = 0, Columns = 0, AliveColumns = 0;
+  std::vector<size_t> RowStart, ColStart;
+  std::vector<uint32_t> RowCols, ColRows;
+  std::vector<uint8_t> RowAlive, ColAlive;
+  std::vector<int32_t> RowCount, ColCount;
+};
+
+// Chooses the cover: reduction steps (essential rows, equal rows, dominated
+// rows) alternating with completion steps (a row covering everything left, or
+// the row with most cells). Returns the rows in the order they were chosen.
+std::vector<uint32_t> Select(Chart& chart, const TCover& primes, int functionCount) {
+  std::vector<uint32_t> chosen;
+  const bool single = functionCount == 1;
+  int32_t previous = -1;
+  std::vector<uint8_t> drop(static_cast<size_t>(chart.Rows), 0);
+  std::vector<uint32_t> dropList;
+  std::vector<uint32_t> essential;
+  std::vector<std::pair<uint64_t, uint32_t>> keyed;  // (hash of alive columns, row)
+
+  auto sizeOf = [&](uint32_t r) { return std::popcount(primes.Mask(r)); };
+  auto markDrop = [&](uint32_t r) {
+    if (!drop[r]) {
+      drop[r] = 1;
+      dropList.push_back(r);
+    }
+  };
+  auto sameAlive = [&](uint32_t a, uint32_t b) {
+    // Both rows have the same number of alive columns when this is asked.
+    size_t ka = chart.RowStart[a], kb = chart.RowStart[b];
+    const size_t ea = chart.RowStart[a + 1], eb = chart.RowStart[b + 1];
+    while (true) {
+      while (ka < ea && !chart.ColAlive[chart.RowCols[ka]]) ++ka;
+      while (kb < eb && !chart.ColAlive[chart.RowCols[kb]]) ++kb;
+      if (ka == ea || kb == eb) return ka == ea && kb == eb;
+      if (chart.RowCols[ka] != chart.RowCols[kb]) return false;
+      ++ka;
+      ++kb;
+    }
+  };
+
+  while (true) {
+    const int32_t columns = chart.AliveColumns;
+    if (columns == 0 || columns == previous) {
+      // Completion step.
+      if (columns > 0) {
+        int64_t full = -1;
+        for (int32_t r = chart.Rows; r-- > 0;)
+          if (chart.RowAlive[static_cast<size_t>(r)] && chart.RowCount[static_cast<size_t>(r)] == columns) {
+            full = r;
+            break;
+          }
+        if (full >= 0) {
+          chosen.push_back(static_cast<uint32_t>(full));
+          for (uint32_t c = 0; c < static_cast<uint32_t>(chart.Columns); ++c)
+            if (chart.ColAlive[c]) chart.KillColumn(c);
+          continue;
+        }
+      }
+      if (columns == 0) break;
+      int32_t best = -1, bestCount = -1;
+      for (int32_t r = 0; r < chart.Rows; ++r)
+        if (chart.RowAlive[static_cast<size_t>(r)] && chart.RowCount[static_cast<size_t>(r)] > bestCount) {
+          best = r;
+          bestCount = chart.RowCount[static_cast<size_t>(r)];
+        }
+      const auto r = static_cast<uint32_t>(best);
+      chosen.push_back(r);
+      chart.KillRow(r);
+      chart.KillColumnsOf(r);
+      continue;
+    }
+
+    // Reduction step.
+    previous = columns;
+    essential.clear();
+    for (uint32_t c = 0; c < static_cast<uint32_t>(chart.Columns); ++c) {
+      if (!chart.ColAlive[c] || chart.ColCount[c] != 1) continue;
+      for (size_t k = chart.ColStart[c]; k < chart.ColStart[c + 1]; ++k)
+        if (chart.RowAlive[chart.ColRows[k]]) {
+          essential.push_back(chart.ColRows[k]);
+          break;
+        }
+    }
+    std::sort(essential.begin(), essential.end());
+    essential.erase(std::unique(essential.begin(), essential.end()), essential.end());
+    dropList.clear();
+    for (uint32_t r : essential) {
+      chosen.push_back(r);
+      markDrop(r);
+    }
+    for (uint32_t r : essential) chart.KillColumnsOf(r);
+
+    // Equal rows: of each class of rows with the same alive columns only the
+    // last row of the largest cube stays.
+    keyed.clear();
+    for (uint32_t r = 0; r < static_cast<uint32_t>(chart.Rows); ++r) {
+      if (!chart.RowAlive[r]) continue;
+      uint64_t h = static_cast<uint64_t>(chart.RowCount[r]) * 0x9e3779b97f4a7c15ULL;
+      for (size_t k = chart.RowStart[r]; k < chart.RowStart[r + 1]; ++k) {
+        const uint32_t c = chart.RowCols[k];
+        if (!chart.ColAlive[c]) continue;
+        h = (h ^ c) * 0x100000001b3ULL;
+        h ^= h >> 29;
+      }
+      keyed.emplace_back(h, r);
+    }
+    std::sort(keyed.begin(), keyed.end());
+    for (size_t a = 0; a < keyed.size();) {
+      size_t b = a;
+      while (b < keyed.size() && keyed[b].first == keyed[a].first) ++b;
+      if (b - a > 1) {
+        // Split the run into true classes (a hash collision is possible in
+        // principle), keeping row order within each class.
+        std::vector<uint32_t> pending;
+        for (size_t k = a; k < b; ++k) pending.push_back(keyed[k].second);
+        while (!pending.empty()) {
+          std::vector<uint32_t> cls, rest;
+          cls.push_back(pending[0]);
+          for (size_t k = 1; k < pending.size(); ++k)
+            (chart.RowCount[pending[k]] == chart.RowCount[pending[0]] && sameAlive(pending[0], pending[k])
+                 ? cls
+                 : rest)
+                .push_back(pending[k]);
+          if (cls.size() > 1) {
+            uint32_t keep = cls[0];
+            for (uint32_t r : cls)
+              if (sizeOf(r) >= sizeOf(keep)) keep = r;
+            for (uint32_t r : cls)
+              if (r != keep) markDrop(r);
+          }
+          pending.swap(rest);
+        }
+      }
+      a = b;
+    }
+
+    // Dominated rows: a row whose alive columns all lie in another, larger
+    // row goes; with several functions only when both cubes have one size.
+    std::vector<int32_t> nonEmptyOfSize(33, 0);
+    int32_t nonEmpty = 0;
+    for (uint32_t r = 0; r < static_cast<uint32_t>(chart.Rows); ++r)
+      if (chart.RowAlive[r] && chart.RowCount[r] > 0) {
+        ++nonEmpty;
+        ++nonEmptyOfSize[static_cast<size_t>(sizeOf(r))];
+      }
+    for (uint32_t p = 0; p < static_cast<uint32_t>(chart.Rows); ++p) {
+      if (!chart.RowAlive[p] || drop[p]) continue;
+      if (chart.RowCount[p] == 0) {
+        if (single ? nonEmpty > 0 : nonEmptyOfSize[static_cast<size_t>(sizeOf(p))] > 0) markDrop(p);
+        continue;
+      }
+      // Candidates: the rows of p's rarest alive column.
+      uint32_t rarest = 0;
+      int32_t rarestCount = INT32_MAX;
+      for (size_t k = chart.RowStart[p]; k < chart.RowStart[p + 1]; ++k) {
+        const uint32_t c = chart.RowCols[k];
+        if (chart.ColAlive[c] && chart.ColCount[c] < rarestCount) {
+          rarest = c;
+          rarestCount = chart.ColCount[c];
+        }
+      }
+      const int sp = sizeOf(p);
+      for (size_t k = chart.ColStart[rarest]; k < chart.ColStart[rarest + 1]; ++k) {
+        const uint32_t r = chart.ColRows[k];
+        if (r == p || !chart.RowAlive[r] || chart.RowCount[r] <= chart.RowCount[p]) continue;
+        if (!single && sizeOf(r) != sp) continue;
+        if (chart.Contains(r, p)) {
+          markDrop(p);
+          break;
+        }
+      }
+    }
+
+    for (uint32_t r : dropList) {
+      chart.KillRow(r);
+      drop[r] = 0;
+    }
+  }
+  return chosen;
+}
+
+// The result list: ascending by ones, the cube chosen last first among equals.
+TCover ResultList(const TCover& primes, const std::vector<uint32_t>& chosen) {
+  TCover result(primes.Width, primes.FunctionCount);
+  result.Reserve(chosen.size());
+  for (int ones = 0; ones <= primes.Width; ++ones)
+    for (size_t k = chosen.size(); k-- > 0;)
+      if (primes.Ones(chosen[k]) == ones)
+        result.Add(primes.Value(chosen[k]), primes.Mask(chosen[k]), primes.Tags(chosen[k]));
+  return result;
+}
+
+struct RunParts {
+  TCover Primes;
+  TCover Result;
+};
+
+RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IEngineHost* host,
+             TRunStats* stats, const TRunLimits& limits,
+             const std::function<void(const TCover&)>& onPrimes) {
+  for (const auto* f : functions)
+    if (f->Count() == 0) throw InternalError("a function without terms reached the tabulation");
+  if (inputBits < 1 || inputBits > MaxInputBits)
+    throw InternalError("the run was given " + std::to_string(inputBits) + " input bits");
+  MemoryMeter meter(limits.MaxMemoryBytes);
+  RunParts parts;
+  auto start = Clock::now();
+  parts.Primes = Tabulate(functions, inputBits, host, stats, meter);
+  if (stats) stats->SecondsCombine = SecondsSince(start);
+
+  start = Clock::now();
+  Chart chart(functions, parts.Primes, meter);
+  if (host) host->SetStatus("Creating prime implicant matrix...");
+  if (stats) {
+    stats->ChartRows = chart.Rows;
+    stats->ChartColumns = chart.Columns;
+    stats->ChartCells = static_cast<int64_t>(chart.RowCols.size());
+    stats->SecondsChart = SecondsSince(start);
+  }
+  if (onPrimes) onPrimes(parts.Primes);
+
+  if (host) host->SetStatus("Finding (secondary) essential prime implicants...");
+  start = Clock::now();
+  const auto chosen = Select(chart, parts.Primes, static_cast<int>(functions.size()));
+  parts.Result = ResultList(parts.Primes, chosen);
+  if (stats) {
+    stats->Selected = static_cast<int64_t>(parts.Result.Count());
+    stats->SecondsSelect = SecondsSince(start);
+  }
+  return parts;
+}
+
+std::vector<const TTermVector*> Pointers(const std::vector<TTermVector>& functions) {
+  std::vector<const TTermVector*> result;
+  for (const auto& f : functions) result.push_back(&f);
+  return result;
+}
+
+}  // namespace
+
+uint64_t DefaultMemoryLimit() {
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  if (pages > 0 && pageSize > 0) return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / 2;
+#endif
+  return uint64_t{4} << 30;
+}
+
+TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits,
+                                  IEngineHost* host, TRunStats* stats, const TRunLimits& limits) {
+  auto parts = Run(Pointers(functions), inputBits, host, stats, limits, nullptr);
+  return {std::move(parts.Primes), std::move(parts.Result)};
+}
+
+void VerifyCover(const std::vector<TTermVector>& functions, const TCover& cover) {
+  VerifyCover(Pointers(functions), cover);
+}
+
+void VerifyCover(const std::vector<const TTermVector*>& functions, const TCover& cover) {
+  if (functions.empty()) return;
+  int width = cover.Width;
+  for (const auto* f : functions) width = std::max(width, TFunctionSystem::FunctionInputBits(*f));
+  const size_t rows = size_t{1} << width;
+  std::vector<uint8_t> state(rows);  // 0 unlisted, 1 care, 2 don't care; bit 2: covered
+  for (size_t f = 0; f < functions.size(); ++f) {
+    std::fill(state.begin(), state.end(), 0);
+    const auto& terms = functions[f]->Terms();
+    const auto& flags = functions[f]->DontCares();
+    for (size_t i = 0; i < terms.size(); ++i) state[static_cast<size_t>(terms[i])] = flags[i] ? 2 : 1;
+    for (size_t k = 0; k < cover.Count(); ++k) {
+      if (!cover.Tag(k, static_cast<int>(f))) continue;
+      cover.ForEachTerm(k, [&](uint32_t t) {
+        if ((state[t] & 3) == 0)
+          throw InternalError("the cover of f" + std::to_string(f) + " includes row " +
+                              std::to_string(t) + ", which the function does not list");
+        state[t] |= 4;
+      });
+    }
+    for (size_t i = 0; i < terms.size(); ++i)
+      if (!flags[i] && !(state[static_cast<size_t>(terms[i])] & 4))
+        throw InternalError("term " + std::to_string(terms[i]) + " of f" + std::to_string(f) +
+                            " is not covered");
+  }
+}
+
+TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& options,
+                       IEngineHost& host, TRunStats* stats, const TRunLimits& limits) {
+  const auto start = Clock::now();
+  const int width = system.InputBits;
+  if (width == 0) return TRunOutcome::NothingToDo;
+  if (width > MaxInputBits) {
+    host.SetStatus("Too many input bits: " + std::to_string(width) + " (at most " +
+                   std::to_string(MaxInputBits) + ").");
+    host.Beep();
+    return TRunOutcome::TooWide;
+  }
+
+  // Work on the functions in the run's kind; the stored functions are never
+  // touched, so converting back restores them exactly.
+  const bool wantMaxterms = mode == modePOS;
+  std::vector<TTermVector> converted;
+  std::vector<const TTermVector*> work;
+  converted.reserve(system.Functions.size());
+  for (const auto& f : system.Functions)
+    if (f.Maxterms != wantMaxterms) converted.push_back(ComplementTerms(f, width));
+  size_t next = 0;
+  for (const auto& f : system.Functions)
+    work.push_back(f.Maxterms != wantMaxterms ? &converted[next++] : &f);
+  if (stats) {
+    stats->SecondsConvert = SecondsSince(start);
+    stats->Inputs = width;
+    stats->Outputs = system.FunctionCount();
+    stats->Terms = 0;
+    for (const auto* f : work) stats->Terms += f->Count();
+  }
+
+  for (size_t f = 0; f < work.size(); ++f)
+    if (work[f]->Count() == 0) {
+      host.SetStatus("Function " + std::to_string(f) + " contains no terms!");
+      host.Beep();
+      return TRunOutcome::EmptyFunction;
+    }
+
+  auto format = [&](const TCover& list) {
+    if (options.Terms) return FormatCubeTerms(list);
+    return mode == modeSOP ? FormatSOP(list) : FormatPOS(list);
+  };
+
+  RunParts parts;
+  try {
+    parts = Run(work, width, &host, stats, limits, [&](const TCover& primes) {
+      if (!options.PrimeImplicants) return;
+      host.AppendOutput("All Prime Implicants\r\n" + format(primes) + "\r\n");
+    });
+  } catch (const ResourceError& e) {
+    host.SetStatus(e.what());
+    host.Beep();
+    return TRunOutcome::TooLarge;
+  }
+
+  VerifyCover(work, parts.Result);
+
+  const auto outputStart = Clock::now();
+  if (options.OptimizedFunctions)
+    host.AppendOutput("Optimized Function(s):\r\n" + format(parts.Result) + "\r\n");
+  host.SetStatus("Done.");
+  system.ResultCubes = std::make_shared<const TCover>(std::move(parts.Result));
+  system.ResultReady = true;
+  system.ResultMode = mode;
+  if (stats) {
+    stats->SecondsOutput = SecondsSince(outputStart);
+    stats->SecondsTotal = SecondsSince(start);
+  }
+  return TRunOutcome::Completed;
+}
+
+}  // namespace tavro

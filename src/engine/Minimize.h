@@ -1,0 +1,82 @@
+#pragma once
+// The minimization run: zero cubes, combining level by level, prime
+// implicants, the prime implicant chart and the selection of a cover, for all
+// functions of a system at once.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/Cover.h"
+#include "engine/FunctionSystem.h"
+#include "engine/Host.h"
+
+namespace tavro {
+
+// The Output menu's toggles.
+struct TOutputOptions {
+  bool PrimeImplicants = false;     // "Prime Implcants"
+  bool OptimizedFunctions = true;   // "Optimized Functions"
+  bool Terms = false;               // "Terms"
+};
+
+// Figures of one run, for the statistics output and the benchmarks.
+struct TRunStats {
+  int Inputs = 0;
+  int Outputs = 0;
+  int64_t Terms = 0;                  // terms of all functions as minimized
+  int64_t ZeroCubes = 0;
+  std::vector<int64_t> LevelCubes;    // cubes kept per level (the last is 0)
+  int64_t Implicants = 0;             // all levels together
+  int64_t Primes = 0;
+  int64_t ChartRows = 0, ChartColumns = 0, ChartCells = 0;
+  int64_t Selected = 0;
+  double SecondsConvert = 0, SecondsCombine = 0, SecondsChart = 0, SecondsSelect = 0,
+         SecondsOutput = 0, SecondsTotal = 0;
+};
+
+struct TRunLimits {
+  // Largest working memory a run may use before it stops; 0: half of the
+  // machine's physical memory.
+  uint64_t MaxMemoryBytes = 0;
+};
+
+enum class TRunOutcome {
+  NothingToDo,    // InputBits is 0
+  Completed,
+  EmptyFunction,  // a function has no terms in the run's kind
+  TooWide,        // more than MaxInputBits inputs
+  TooLarge,       // the memory limit was reached
+};
+
+// The result of the tabulation and the selection, without any text.
+struct TMinimizeResult {
+  TCover Primes;  // in prime implicant list order
+  TCover Result;  // the chosen cover in result list order
+};
+
+// Runs the tabulation and the selection on functions that all hold the run's
+// kind of terms (minterms for SOP, maxterms for POS). Status texts go to host
+// (may be null). Throws ResourceError past the memory limit.
+TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits,
+                                  IEngineHost* host, TRunStats* stats = nullptr,
+                                  const TRunLimits& limits = {});
+
+// The SOP (mode modeSOP) or POS (modePOS) command on the store: converts the
+// functions to the run's kind, runs, appends the requested sections to the
+// output pane, records the result and converts the functions back. The caller
+// refreshes its view afterwards.
+TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& options,
+                       IEngineHost& host, TRunStats* stats = nullptr,
+                       const TRunLimits& limits = {});
+
+// Checks that the cover realises every function: each care term covered by a
+// cube tagged for its function, and no tagged cube covering a row the function
+// does not list. Throws InternalError otherwise.
+void VerifyCover(const std::vector<TTermVector>& functions, const TCover& cover);
+void VerifyCover(const std::vector<const TTermVector*>& functions, const TCover& cover);
+
+// Half of the physical memory, the default limit.
+uint64_t DefaultMemoryLimit();
+
+}  // namespace tavro

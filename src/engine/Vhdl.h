@@ -1,0 +1,28 @@
+#pragma once
+// The VHDL form of a result: entity SOP, architecture struct, one signal per
+// cube and one assignment per output.
+
+#include <string>
+
+#include "engine/Cover.h"
+
+namespace tavro {
+
+// The full file text (lines end in "\r\n", the last line has no line end).
+// inputBits and functionCount give the port widths; mode is the mode of the
+// run that made the cover; date fills the header's date line.
+std::string VhdlText(const TCover& cubes, int inputBits, int functionCount, int mode,
+                     const std::string& date);
+
+// The name the VHDL command writes for a chosen name: ".vhd" appended unless
+// it already ends in exactly ".vhd".
+std::string VhdlPath(const std::string& name);
+
+// Writes the text to path; throws FileError("Cannot create file ...").
+void WriteVHDL(const TCover& cubes, const std::string& path, int mode, int inputBits,
+               int functionCount, const std::string& date);
+
+// Today's date in the locale's short format.
+std::string TodayShortDate();
+
+}  // namespace tavro

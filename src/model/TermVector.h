@@ -1,0 +1,50 @@
+#pragma once
+// One output function: its terms ascending and unique, a don't-care flag per
+// term, and whether the terms are minterms or maxterms.
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace tavro {
+
+class TTermVector {
+ public:
+  TTermVector() = default;
+
+  int32_t Count() const { return static_cast<int32_t>(FTerms.size()); }
+  // Inserts Term with its flag in ascending position; a negative term or a
+  // term already present (whatever its flag) leaves the vector unchanged.
+  void Add(int32_t Term, bool DontCare);
+  void Delete(int32_t Index);
+  int32_t GetTerm(int32_t Index) const;
+  bool GetDontCare(int32_t Index) const;
+  void Clear();
+  bool Contains(int32_t Term) const;
+  bool IsDontCare(int32_t Term) const;
+  bool IsMaxterms() const { return Maxterms; }
+  bool IsMinterms() const { return !Maxterms; }
+
+  // Appends a term larger than every stored term (the fast path of builders
+  // that produce terms in ascending order). Anything else goes through Add.
+  void Append(int32_t Term, bool DontCare);
+  // Adds the items in the given order with Add's rules (the first occurrence
+  // of a term keeps its flag), in O(n log n) for any order.
+  void AddAll(const std::vector<std::pair<int32_t, bool>>& items);
+
+  const std::vector<int32_t>& Terms() const { return FTerms; }
+  const std::vector<bool>& DontCares() const { return FDontCares; }
+  int32_t Largest() const { return FTerms.empty() ? -1 : FTerms.back(); }
+
+  bool operator==(const TTermVector& other) const {
+    return Maxterms == other.Maxterms && FTerms == other.FTerms && FDontCares == other.FDontCares;
+  }
+
+  bool Maxterms = false;
+
+ private:
+  std::vector<bool> FDontCares;
+  std::vector<int32_t> FTerms;
+};
+
+}  // namespace tavro
