@@ -72,4 +72,8 @@ void LoadTermFile(TFunctionSystem& system, const std::string& path) {
   system.Modified = false;
 }
 
+void LoadSystemFile(TFunctionSystem& system, const std::string& path) {
+  LoadTermFile(system, path);
+}
+
 }  // namespace tavro

@@ -28,6 +28,10 @@ void SaveTermFile(TFunctionSystem& system, const std::string& path);
 // the error is thrown. The caller refreshes its view (InputBits).
 void LoadTermFile(TFunctionSystem& system, const std::string& path);
 
+// Loads any system file the program reads (term files; further formats are
+// recognised by their extension). Same contract as LoadTermFile.
+void LoadSystemFile(TFunctionSystem& system, const std::string& path);
+
 // The path SaveTermFile writes for a given name.
 std::string TermFilePath(const std::string& path);
 

@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
 
   tavro::TFunctionSystem system;
   try {
-    tavro::LoadTermFile(system, file);
+    tavro::LoadSystemFile(system, file);
   } catch (const tavro::TavroError& e) {
     std::fprintf(stderr, "tavro-cli: %s: %s\n", file.c_str(), e.what());
     return kExitUsage;
