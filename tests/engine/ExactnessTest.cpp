@@ -1,0 +1,132 @@
+// The fast engine against the direct reference run on many random systems:
+// every order (prime implicant list, result list), every tag and every status
+// text must agree.
+
+#include <gtest/gtest.h>
+
+#include "engine/Format.h"
+#include "engine/Minimize.h"
+#include "support/RandomSystems.h"
+#include "support/RecordingHost.h"
+#include "support/ReferenceEngine.h"
+
+using namespace tavro;
+using namespace tavro::testing;
+
+namespace {
+
+std::string Describe(const TCover& c) {
+  std::string s;
+  for (size_t i = 0; i < c.Count(); ++i) {
+    s += c.Pattern(i) + ":";
+    for (int f = 0; f < c.FunctionCount; ++f) s += c.Tag(i, f) ? '1' : '0';
+    s += ' ';
+  }
+  return s;
+}
+
+std::string Dump(const std::vector<TTermVector>& fs) {
+  std::string s;
+  for (const auto& f : fs) {
+    s += f.Maxterms ? "+" : "-";
+    for (int i = 0; i < f.Count(); ++i) s += std::to_string(f.GetTerm(i)) + (f.GetDontCare(i) ? "d," : ",");
+    s += " | ";
+  }
+  return s;
+}
+
+void CompareWithReference(std::mt19937& rng, const RandomSystemOptions& options, int systems) {
+  int compared = 0;
+  for (int n = 0; n < systems; ++n) {
+    int bits = 0;
+    const auto functions = RandomSystem(rng, options, &bits);
+    for (int mode : {modeSOP, modePOS}) {
+      const auto work = InKind(functions, mode == modePOS, bits);
+      bool empty = false;
+      for (const auto& f : work) empty = empty || f.Count() == 0;
+      if (empty) continue;
+      RecordingHost host;
+      const auto fast = MinimizeFunctions(work, bits, &host);
+      const auto reference = ReferenceMinimize(work, bits);
+      ASSERT_EQ(Describe(fast.Primes), Describe(reference.Primes)) << Dump(work);
+      ASSERT_EQ(Describe(fast.Result), Describe(reference.Result)) << Dump(work);
+      ASSERT_EQ(host.Statuses, reference.Statuses) << Dump(work);
+      ASSERT_NO_THROW(VerifyCover(work, fast.Result)) << Dump(work);
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, systems / 2);
+}
+
+}  // namespace
+
+TEST(Exactness, SmallSystemsMatchTheReferenceRun) {
+  std::mt19937 rng(20261208);
+  RandomSystemOptions o;
+  o.MinBits = 1;
+  o.MaxBits = 5;
+  o.MaxFunctions = 4;
+  CompareWithReference(rng, o, 1500);
+}
+
+TEST(Exactness, MediumSystemsMatchTheReferenceRun) {
+  std::mt19937 rng(7);
+  RandomSystemOptions o;
+  o.MinBits = 6;
+  o.MaxBits = 7;
+  o.MaxFunctions = 4;
+  CompareWithReference(rng, o, 80);
+}
+
+TEST(Exactness, SingleFunctionsWithManyDontCaresMatchTheReferenceRun) {
+  std::mt19937 rng(99);
+  RandomSystemOptions o;
+  o.MinBits = 3;
+  o.MaxBits = 7;
+  o.MaxFunctions = 1;
+  o.DontCareChance = 0.4;
+  o.CareChance = 0.3;
+  CompareWithReference(rng, o, 200);
+}
+
+TEST(Exactness, ManyFunctionsShareCubesLikeTheReferenceRun) {
+  // More than 64 functions exercise tags spread over several words.
+  std::mt19937 rng(5);
+  RandomSystemOptions o;
+  o.MinBits = 3;
+  o.MaxBits = 4;
+  o.MinFunctions = 60;
+  o.MaxFunctions = 70;
+  o.MixKinds = false;
+  CompareWithReference(rng, o, 8);
+}
+
+TEST(Exactness, PaneTextEqualsTheFormattedReferenceLists) {
+  std::mt19937 rng(11);
+  RandomSystemOptions o;
+  o.MaxBits = 6;
+  for (int n = 0; n < 200; ++n) {
+    int bits = 0;
+    auto functions = RandomSystem(rng, o, &bits);
+    const int mode = (n & 1) ? modePOS : modeSOP;
+    const bool termsToggle = (n % 3) == 0;
+    const auto work = InKind(functions, mode == modePOS, bits);
+    bool empty = false;
+    for (const auto& f : work) empty = empty || f.Count() == 0;
+    if (empty) continue;
+    const auto reference = ReferenceMinimize(work, bits);
+    auto format = [&](const TCover& c) {
+      return termsToggle ? FormatCubeTerms(c) : (mode == modeSOP ? FormatSOP(c) : FormatPOS(c));
+    };
+    const std::string expected = "All Prime Implicants\r\n" + format(reference.Primes) + "\r\n" +
+                                 "Optimized Function(s):\r\n" + format(reference.Result) + "\r\n";
+    TFunctionSystem system;
+    system.Functions = functions;
+    system.UpdateInputBits();
+    ASSERT_EQ(system.InputBits, bits);
+    RecordingHost host;
+    ASSERT_EQ(RunCommand(system, mode, {true, true, termsToggle}, host), TRunOutcome::Completed);
+    ASSERT_EQ(host.Output, expected) << Dump(functions);
+    ASSERT_EQ(system.Functions, functions);
+  }
+}
