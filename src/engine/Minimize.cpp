@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <numeric>
+#include <unordered_map>
 
 #include "engine/Format.h"
 #include "model/Errors.h"
@@ -330,6 +331,11 @@ TCover Tabulate(const std::vector<const TTermVector*>& functions, int width, IEn
 // ascending first. Rows and columns are never renumbered: deleting one clears
 // its alive flag, which keeps every "lowest/highest index" rule of the
 // selection intact.
+//
+// Besides the counts of alive cells per row and column, the chart keeps for
+// each row a hash of its alive columns (a sum of per-column random words, so
+// it follows column deletions), marks rows that lost a column as dirty, and
+// collects columns whose row count fell to one (essential candidates).
 class Chart {
  public:
   Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter) {
@@ -373,11 +379,11 @@ class Chart {
         }
       }
       RowStart[r + 1] = cols.size();
-      if ((r & 1023) == 0) meter.Set(cols.size() * 12 + static_cast<uint64_t>(Rows) * 24);
+      if ((r & 1023) == 0) meter.Set(cols.size() * 12 + static_cast<uint64_t>(Rows) * 40);
     }
     RowCols = std::move(cols);
-    meter.Set(RowCols.size() * 12 + static_cast<uint64_t>(Rows) * 24 +
-              static_cast<uint64_t>(Columns) * 16);
+    meter.Set(RowCols.size() * 12 + static_cast<uint64_t>(Rows) * 40 +
+              static_cast<uint64_t>(Columns) * 24);
 
     // Column lists, rows ascending.
     ColStart.assign(static_cast<size_t>(Columns) + 1, 0);
@@ -389,29 +395,51 @@ class Chart {
       for (size_t k = RowStart[static_cast<size_t>(r)]; k < RowStart[static_cast<size_t>(r) + 1]; ++k)
         ColRows[fill[RowCols[k]]++] = static_cast<uint32_t>(r);
 
+    ColWord.resize(static_cast<size_t>(Columns));
+    for (size_t c = 0; c < ColWord.size(); ++c) {
+      uint64_t z = (c + 1) * 0x9e3779b97f4a7c15ULL;
+      z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+      z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+      ColWord[c] = z ^ (z >> 31);
+    }
     RowAlive.assign(static_cast<size_t>(Rows), 1);
     ColAlive.assign(static_cast<size_t>(Columns), 1);
     RowCount.resize(static_cast<size_t>(Rows));
-    for (int32_t r = 0; r < Rows; ++r)
-      RowCount[static_cast<size_t>(r)] =
-          static_cast<int32_t>(RowStart[static_cast<size_t>(r) + 1] - RowStart[static_cast<size_t>(r)]);
+    RowHash.assign(static_cast<size_t>(Rows), 0);
+    Dirty.assign(static_cast<size_t>(Rows), 1);
+    for (uint32_t r = 0; r < static_cast<uint32_t>(Rows); ++r) {
+      RowCount[r] = static_cast<int32_t>(RowStart[r + 1] - RowStart[r]);
+      for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) RowHash[r] += ColWord[RowCols[k]];
+      DirtyRows.push_back(r);
+    }
     ColCount.resize(static_cast<size_t>(Columns));
-    for (int32_t c = 0; c < Columns; ++c)
-      ColCount[static_cast<size_t>(c)] =
-          static_cast<int32_t>(ColStart[static_cast<size_t>(c) + 1] - ColStart[static_cast<size_t>(c)]);
+    for (uint32_t c = 0; c < static_cast<uint32_t>(Columns); ++c) {
+      ColCount[c] = static_cast<int32_t>(ColStart[c + 1] - ColStart[c]);
+      if (ColCount[c] == 1) Single.push_back(c);
+    }
     AliveColumns = Columns;
   }
 
   void KillColumn(uint32_t c) {
     ColAlive[c] = 0;
     --AliveColumns;
-    for (size_t k = ColStart[c]; k < ColStart[c + 1]; ++k) --RowCount[ColRows[k]];
+    for (size_t k = ColStart[c]; k < ColStart[c + 1]; ++k) {
+      const uint32_t r = ColRows[k];
+      --RowCount[r];
+      RowHash[r] -= ColWord[c];
+      if (!Dirty[r]) {
+        Dirty[r] = 1;
+        DirtyRows.push_back(r);
+      }
+    }
   }
 
   void KillRow(uint32_t r) {
     RowAlive[r] = 0;
-    for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k)
-      if (ColAlive[RowCols[k]]) --ColCount[RowCols[k]];
+    for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) {
+      const uint32_t c = RowCols[k];
+      if (ColAlive[c] && --ColCount[c] == 1) Single.push_back(c);
+    }
   }
 
   // Kills every alive column of row r.
@@ -433,24 +461,52 @@ class Chart {
     return true;
   }
 
+  // True when rows a and b have the same alive columns.
+  bool SameAlive(uint32_t a, uint32_t b) const {
+    if (RowCount[a] != RowCount[b]) return false;
+    size_t ka = RowStart[a], kb = RowStart[b];
+    const size_t ea = RowStart[a + 1], eb = RowStart[b + 1];
+    while (true) {
+      while (ka < ea && !ColAlive[RowCols[ka]]) ++ka;
+      while (kb < eb && !ColAlive[RowCols[kb]]) ++kb;
+      if (ka == ea || kb == eb) return ka == ea && kb == eb;
+      if (RowCols[ka] != RowCols[kb]) return false;
+      ++ka;
+      ++kb;
+    }
+  }
+
   int32_t Rows = 0, Columns = 0, AliveColumns = 0;
   std::vector<size_t> RowStart, ColStart;
   std::vector<uint32_t> RowCols, ColRows;
-  std::vector<uint8_t> RowAlive, ColAlive;
+  std::vector<uint8_t> RowAlive, ColAlive, Dirty;
   std::vector<int32_t> RowCount, ColCount;
+  std::vector<uint64_t> ColWord, RowHash;
+  std::vector<uint32_t> DirtyRows;  // rows that lost a column since the last reduction
+  std::vector<uint32_t> Single;     // columns whose row count fell to one
 };
 
 // Chooses the cover: reduction steps (essential rows, equal rows, dominated
 // rows) alternating with completion steps (a row covering everything left, or
 // the row with most cells). Returns the rows in the order they were chosen.
+//
+// A reduction step leaves no pair of equal rows and no dominated row behind,
+// so the next one only has to look at pairs with a row that lost columns in
+// between (a row that kept its columns cannot become contained in a row that
+// only shrank). Rows are found by the hash of their alive columns.
 std::vector<uint32_t> Select(Chart& chart, const TCover& primes, int functionCount) {
   std::vector<uint32_t> chosen;
   const bool single = functionCount == 1;
   int32_t previous = -1;
   std::vector<uint8_t> drop(static_cast<size_t>(chart.Rows), 0);
-  std::vector<uint32_t> dropList;
-  std::vector<uint32_t> essential;
-  std::vector<std::pair<uint64_t, uint32_t>> keyed;  // (hash of alive columns, row)
+  std::vector<uint32_t> dropList, essential, dirty, cls;
+  std::vector<uint32_t> stamp(static_cast<size_t>(chart.Rows), 0);
+  uint32_t step = 0;
+  // Alive rows by the hash of their alive columns, as of the last reduction.
+  std::unordered_map<uint64_t, std::vector<uint32_t>> byHash;
+  std::vector<uint64_t> filedHash(static_cast<size_t>(chart.Rows), 0);
+  std::vector<uint8_t> filed(static_cast<size_t>(chart.Rows), 0);
+  byHash.reserve(static_cast<size_t>(chart.Rows));
 
   auto sizeOf = [&](uint32_t r) { return std::popcount(primes.Mask(r)); };
   auto markDrop = [&](uint32_t r) {
@@ -459,18 +515,13 @@ std::vector<uint32_t> Select(Chart& chart, const TCover& primes, int functionCou
       dropList.push_back(r);
     }
   };
-  auto sameAlive = [&](uint32_t a, uint32_t b) {
-    // Both rows have the same number of alive columns when this is asked.
-    size_t ka = chart.RowStart[a], kb = chart.RowStart[b];
-    const size_t ea = chart.RowStart[a + 1], eb = chart.RowStart[b + 1];
-    while (true) {
-      while (ka < ea && !chart.ColAlive[chart.RowCols[ka]]) ++ka;
-      while (kb < eb && !chart.ColAlive[chart.RowCols[kb]]) ++kb;
-      if (ka == ea || kb == eb) return ka == ea && kb == eb;
-      if (chart.RowCols[ka] != chart.RowCols[kb]) return false;
-      ++ka;
-      ++kb;
-    }
+  auto unfile = [&](uint32_t r) {
+    if (!filed[r]) return;
+    auto it = byHash.find(filedHash[r]);
+    auto& rows = it->second;
+    rows.erase(std::find(rows.begin(), rows.end(), r));
+    if (rows.empty()) byHash.erase(it);
+    filed[r] = 0;
   };
 
   while (true) {
@@ -500,6 +551,7 @@ std::vector<uint32_t> Select(Chart& chart, const TCover& primes, int functionCou
         }
       const auto r = static_cast<uint32_t>(best);
       chosen.push_back(r);
+      unfile(r);
       chart.KillRow(r);
       chart.KillColumnsOf(r);
       continue;
@@ -507,8 +559,9 @@ std::vector<uint32_t> Select(Chart& chart, const TCover& primes, int functionCou
 
     // Reduction step.
     previous = columns;
+    ++step;
     essential.clear();
-    for (uint32_t c = 0; c < static_cast<uint32_t>(chart.Columns); ++c) {
+    for (uint32_t c : chart.Single) {
       if (!chart.ColAlive[c] || chart.ColCount[c] != 1) continue;
       for (size_t k = chart.ColStart[c]; k < chart.ColStart[c + 1]; ++k)
         if (chart.RowAlive[chart.ColRows[k]]) {
@@ -516,6 +569,7 @@ std::vector<uint32_t> Select(Chart& chart, const TCover& primes, int functionCou
           break;
         }
     }
+    chart.Single.clear();
     std::sort(essential.begin(), essential.end());
     essential.erase(std::unique(essential.begin(), essential.end()), essential.end());
     dropList.clear();
@@ -525,62 +579,52 @@ std::vector<uint32_t> Select(Chart& chart, const TCover& primes, int functionCou
     }
     for (uint32_t r : essential) chart.KillColumnsOf(r);
 
+    // The rows that changed since the last reduction, refiled by their hash.
+    dirty.clear();
+    for (uint32_t r : chart.DirtyRows) {
+      chart.Dirty[r] = 0;
+      if (!chart.RowAlive[r]) continue;
+      dirty.push_back(r);
+      unfile(r);
+      filedHash[r] = chart.RowHash[r];
+      byHash[filedHash[r]].push_back(r);
+      filed[r] = 1;
+    }
+    chart.DirtyRows.clear();
+    std::sort(dirty.begin(), dirty.end());
+
     // Equal rows: of each class of rows with the same alive columns only the
     // last row of the largest cube stays.
-    keyed.clear();
-    for (uint32_t r = 0; r < static_cast<uint32_t>(chart.Rows); ++r) {
-      if (!chart.RowAlive[r]) continue;
-      uint64_t h = static_cast<uint64_t>(chart.RowCount[r]) * 0x9e3779b97f4a7c15ULL;
-      for (size_t k = chart.RowStart[r]; k < chart.RowStart[r + 1]; ++k) {
-        const uint32_t c = chart.RowCols[k];
-        if (!chart.ColAlive[c]) continue;
-        h = (h ^ c) * 0x100000001b3ULL;
-        h ^= h >> 29;
-      }
-      keyed.emplace_back(h, r);
-    }
-    std::sort(keyed.begin(), keyed.end());
-    for (size_t a = 0; a < keyed.size();) {
-      size_t b = a;
-      while (b < keyed.size() && keyed[b].first == keyed[a].first) ++b;
-      if (b - a > 1) {
-        // Split the run into true classes (a hash collision is possible in
-        // principle), keeping row order within each class.
-        std::vector<uint32_t> pending;
-        for (size_t k = a; k < b; ++k) pending.push_back(keyed[k].second);
-        while (!pending.empty()) {
-          std::vector<uint32_t> cls, rest;
-          cls.push_back(pending[0]);
-          for (size_t k = 1; k < pending.size(); ++k)
-            (chart.RowCount[pending[k]] == chart.RowCount[pending[0]] && sameAlive(pending[0], pending[k])
-                 ? cls
-                 : rest)
-                .push_back(pending[k]);
-          if (cls.size() > 1) {
-            uint32_t keep = cls[0];
-            for (uint32_t r : cls)
-              if (sizeOf(r) >= sizeOf(keep)) keep = r;
-            for (uint32_t r : cls)
-              if (r != keep) markDrop(r);
-          }
-          pending.swap(rest);
-        }
-      }
-      a = b;
+    for (uint32_t d : dirty) {
+      if (stamp[d] == step) continue;
+      cls.clear();
+      for (uint32_t r : byHash[filedHash[d]])
+        if (r == d || chart.SameAlive(d, r)) cls.push_back(r);
+      for (uint32_t r : cls) stamp[r] = step;
+      if (cls.size() < 2) continue;
+      uint32_t keep = cls[0];
+      for (uint32_t r : cls)
+        if (sizeOf(r) > sizeOf(keep) || (sizeOf(r) == sizeOf(keep) && r > keep)) keep = r;
+      for (uint32_t r : cls)
+        if (r != keep) markDrop(r);
     }
 
     // Dominated rows: a row whose alive columns all lie in another, larger
     // row goes; with several functions only when both cubes have one size.
     std::vector<int32_t> nonEmptyOfSize(33, 0);
     int32_t nonEmpty = 0;
-    for (uint32_t r = 0; r < static_cast<uint32_t>(chart.Rows); ++r)
-      if (chart.RowAlive[r] && chart.RowCount[r] > 0) {
-        ++nonEmpty;
-        ++nonEmptyOfSize[static_cast<size_t>(sizeOf(r))];
-      }
-    for (uint32_t p = 0; p < static_cast<uint32_t>(chart.Rows); ++p) {
-      if (!chart.RowAlive[p] || drop[p]) continue;
+    bool countedNonEmpty = false;
+    for (uint32_t p : dirty) {
+      if (drop[p]) continue;
       if (chart.RowCount[p] == 0) {
+        if (!countedNonEmpty) {
+          countedNonEmpty = true;
+          for (uint32_t r = 0; r < static_cast<uint32_t>(chart.Rows); ++r)
+            if (chart.RowAlive[r] && chart.RowCount[r] > 0) {
+              ++nonEmpty;
+              ++nonEmptyOfSize[static_cast<size_t>(sizeOf(r))];
+            }
+        }
         if (single ? nonEmpty > 0 : nonEmptyOfSize[static_cast<size_t>(sizeOf(p))] > 0) markDrop(p);
         continue;
       }
@@ -607,6 +651,7 @@ std::vector<uint32_t> Select(Chart& chart, const TCover& primes, int functionCou
     }
 
     for (uint32_t r : dropList) {
+      unfile(r);
       chart.KillRow(r);
       drop[r] = 0;
     }
