@@ -395,6 +395,7 @@ class Chart {
       for (size_t k = RowStart[static_cast<size_t>(r)]; k < RowStart[static_cast<size_t>(r) + 1]; ++k)
         ColRows[fill[RowCols[k]]++] = static_cast<uint32_t>(r);
 
+    ColEnd.assign(ColStart.begin() + 1, ColStart.end());
     ColWord.resize(static_cast<size_t>(Columns));
     for (size_t c = 0; c < ColWord.size(); ++c) {
       uint64_t z = (c + 1) * 0x9e3779b97f4a7c15ULL;
@@ -412,6 +413,16 @@ class Chart {
       for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) RowHash[r] += ColWord[RowCols[k]];
       DirtyRows.push_back(r);
     }
+    RowSize.resize(static_cast<size_t>(Rows));
+    RowSignature.assign(static_cast<size_t>(Rows), 0);
+    for (uint32_t r = 0; r < static_cast<uint32_t>(Rows); ++r) {
+      for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) RowSignature[r] |= Signature(RowCols[k]);
+      RowSize[r] = static_cast<uint8_t>(std::popcount(primes.Mask(r)));
+      if (RowCount[r] > 0) {
+        ++NonEmpty;
+        ++NonEmptyOfSize[RowSize[r]];
+      }
+    }
     ColCount.resize(static_cast<size_t>(Columns));
     for (uint32_t c = 0; c < static_cast<uint32_t>(Columns); ++c) {
       ColCount[c] = static_cast<int32_t>(ColStart[c + 1] - ColStart[c]);
@@ -423,9 +434,12 @@ class Chart {
   void KillColumn(uint32_t c) {
     ColAlive[c] = 0;
     --AliveColumns;
-    for (size_t k = ColStart[c]; k < ColStart[c + 1]; ++k) {
+    for (size_t k = ColStart[c]; k < ColEnd[c]; ++k) {
       const uint32_t r = ColRows[k];
-      --RowCount[r];
+      if (--RowCount[r] == 0 && RowAlive[r]) {
+        --NonEmpty;
+        --NonEmptyOfSize[RowSize[r]];
+      }
       RowHash[r] -= ColWord[c];
       if (!Dirty[r]) {
         Dirty[r] = 1;
@@ -436,6 +450,10 @@ class Chart {
 
   void KillRow(uint32_t r) {
     RowAlive[r] = 0;
+    if (RowCount[r] > 0) {
+      --NonEmpty;
+      --NonEmptyOfSize[RowSize[r]];
+    }
     for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) {
       const uint32_t c = RowCols[k];
       if (ColAlive[c] && --ColCount[c] == 1) Single.push_back(c);
@@ -448,6 +466,10 @@ class Chart {
       if (ColAlive[RowCols[k]]) KillColumn(RowCols[k]);
   }
 
+  // One bit per column; a row's signature of its first columns holds the
+  // signature of any subset of them.
+  uint64_t Signature(uint32_t c) const { return uint64_t{1} << (ColWord[c] >> 58); }
+
   // True when every alive column of p is a column of r.
   bool Contains(uint32_t r, uint32_t p) const {
     const uint32_t* rb = RowCols.data() + RowStart[r];
@@ -459,6 +481,17 @@ class Chart {
       if (rb == re || *rb != c) return false;
     }
     return true;
+  }
+
+  // Drops the deleted rows from column c's list (keeping it ascending) and
+  // returns its alive rows.
+  std::pair<const uint32_t*, const uint32_t*> AliveRowsOf(uint32_t c) {
+    uint32_t* const begin = ColRows.data() + ColStart[c];
+    uint32_t* out = begin;
+    for (uint32_t* in = begin; in != ColRows.data() + ColEnd[c]; ++in)
+      if (RowAlive[*in]) *out++ = *in;
+    ColEnd[c] = static_cast<size_t>(out - ColRows.data());
+    return {begin, out};
   }
 
   // True when rows a and b have the same alive columns.
@@ -477,11 +510,15 @@ class Chart {
   }
 
   int32_t Rows = 0, Columns = 0, AliveColumns = 0;
-  std::vector<size_t> RowStart, ColStart;
+  std::vector<size_t> RowStart, ColStart, ColEnd;
   std::vector<uint32_t> RowCols, ColRows;
   std::vector<uint8_t> RowAlive, ColAlive, Dirty;
   std::vector<int32_t> RowCount, ColCount;
   std::vector<uint64_t> ColWord, RowHash;
+  std::vector<uint8_t> RowSize;  // free positions of the row's cube
+  std::vector<uint64_t> RowSignature;  // of all the row's columns, alive or not
+  int32_t NonEmpty = 0;          // alive rows with an alive column
+  int32_t NonEmptyOfSize[33] = {};
   std::vector<uint32_t> DirtyRows;  // rows that lost a column since the last reduction
   std::vector<uint32_t> Single;     // columns whose row count fell to one
 };
@@ -494,64 +531,91 @@ class Chart {
 // so the next one only has to look at pairs with a row that lost columns in
 // between (a row that kept its columns cannot become contained in a row that
 // only shrank). Rows are found by the hash of their alive columns.
-std::vector<uint32_t> Select(Chart& chart, const TCover& primes, int functionCount) {
+std::vector<uint32_t> Select(Chart& chart, int functionCount) {
   std::vector<uint32_t> chosen;
   const bool single = functionCount == 1;
+  const auto rows = static_cast<size_t>(chart.Rows);
   int32_t previous = -1;
-  std::vector<uint8_t> drop(static_cast<size_t>(chart.Rows), 0);
+  std::vector<uint8_t> drop(rows, 0);
   std::vector<uint32_t> dropList, essential, dirty, cls;
-  std::vector<uint32_t> stamp(static_cast<size_t>(chart.Rows), 0);
+  std::vector<uint32_t> stamp(rows, 0);
   uint32_t step = 0;
-  // Alive rows by the hash of their alive columns, as of the last reduction.
-  std::unordered_map<uint64_t, std::vector<uint32_t>> byHash;
-  std::vector<uint64_t> filedHash(static_cast<size_t>(chart.Rows), 0);
-  std::vector<uint8_t> filed(static_cast<size_t>(chart.Rows), 0);
-  byHash.reserve(static_cast<size_t>(chart.Rows));
+  // After a reduction step at most one empty row is left in the chart.
+  int64_t emptyRow = -1;
 
-  auto sizeOf = [&](uint32_t r) { return std::popcount(primes.Mask(r)); };
+  // Rows by (cells desc, index asc); entries go stale as rows lose cells and
+  // are refreshed when they come to the top.
+  using Entry = std::pair<int32_t, uint32_t>;
+  auto lower = [](const Entry& a, const Entry& b) {
+    return a.first != b.first ? a.first < b.first : a.second > b.second;
+  };
+  std::vector<Entry> heap;
+  heap.reserve(rows);
+  for (uint32_t r = 0; r < rows; ++r) heap.emplace_back(chart.RowCount[r], r);
+  std::make_heap(heap.begin(), heap.end(), lower);
+  auto bestRow = [&]() -> int64_t {
+    while (!heap.empty()) {
+      const Entry top = heap.front();
+      std::pop_heap(heap.begin(), heap.end(), lower);
+      heap.pop_back();
+      if (!chart.RowAlive[top.second]) continue;
+      if (chart.RowCount[top.second] != top.first) {
+        heap.emplace_back(chart.RowCount[top.second], top.second);
+        std::push_heap(heap.begin(), heap.end(), lower);
+        continue;
+      }
+      heap.push_back(top);
+      std::push_heap(heap.begin(), heap.end(), lower);
+      return top.second;
+    }
+    return -1;
+  };
+
   auto markDrop = [&](uint32_t r) {
     if (!drop[r]) {
       drop[r] = 1;
       dropList.push_back(r);
     }
   };
-  auto unfile = [&](uint32_t r) {
-    if (!filed[r]) return;
-    auto it = byHash.find(filedHash[r]);
-    auto& rows = it->second;
-    rows.erase(std::find(rows.begin(), rows.end(), r));
-    if (rows.empty()) byHash.erase(it);
-    filed[r] = 0;
+  // Of a class of equal rows only the last row of the largest cube stays.
+  auto settleClass = [&]() {
+    if (cls.size() < 2) return;
+    uint32_t keep = cls[0];
+    for (uint32_t r : cls)
+      if (chart.RowSize[r] > chart.RowSize[keep] || (chart.RowSize[r] == chart.RowSize[keep] && r > keep))
+        keep = r;
+    for (uint32_t r : cls)
+      if (r != keep) markDrop(r);
   };
+
+  struct Probe {
+    uint32_t Rarest;
+    uint64_t Signature;
+  };
+  std::vector<Probe> probes;
 
   while (true) {
     const int32_t columns = chart.AliveColumns;
     if (columns == 0 || columns == previous) {
       // Completion step.
-      if (columns > 0) {
-        int64_t full = -1;
-        for (int32_t r = chart.Rows; r-- > 0;)
-          if (chart.RowAlive[static_cast<size_t>(r)] && chart.RowCount[static_cast<size_t>(r)] == columns) {
-            full = r;
+      if (columns == 0) break;
+      const int64_t best = bestRow();
+      if (best < 0) throw InternalError("columns are left that no row covers");
+      const auto r = static_cast<uint32_t>(best);
+      if (chart.RowCount[r] == columns) {
+        // Rows covering every remaining column: the last of them ends it.
+        uint32_t full = r;
+        for (uint32_t k = static_cast<uint32_t>(rows); k-- > r;)
+          if (chart.RowAlive[k] && chart.RowCount[k] == columns) {
+            full = k;
             break;
           }
-        if (full >= 0) {
-          chosen.push_back(static_cast<uint32_t>(full));
-          for (uint32_t c = 0; c < static_cast<uint32_t>(chart.Columns); ++c)
-            if (chart.ColAlive[c]) chart.KillColumn(c);
-          continue;
-        }
+        chosen.push_back(full);
+        for (uint32_t c = 0; c < static_cast<uint32_t>(chart.Columns); ++c)
+          if (chart.ColAlive[c]) chart.KillColumn(c);
+        continue;
       }
-      if (columns == 0) break;
-      int32_t best = -1, bestCount = -1;
-      for (int32_t r = 0; r < chart.Rows; ++r)
-        if (chart.RowAlive[static_cast<size_t>(r)] && chart.RowCount[static_cast<size_t>(r)] > bestCount) {
-          best = r;
-          bestCount = chart.RowCount[static_cast<size_t>(r)];
-        }
-      const auto r = static_cast<uint32_t>(best);
       chosen.push_back(r);
-      unfile(r);
       chart.KillRow(r);
       chart.KillColumnsOf(r);
       continue;
@@ -579,82 +643,90 @@ std::vector<uint32_t> Select(Chart& chart, const TCover& primes, int functionCou
     }
     for (uint32_t r : essential) chart.KillColumnsOf(r);
 
-    // The rows that changed since the last reduction, refiled by their hash.
+    // The rows that lost columns since the last reduction.
     dirty.clear();
     for (uint32_t r : chart.DirtyRows) {
       chart.Dirty[r] = 0;
-      if (!chart.RowAlive[r]) continue;
-      dirty.push_back(r);
-      unfile(r);
-      filedHash[r] = chart.RowHash[r];
-      byHash[filedHash[r]].push_back(r);
-      filed[r] = 1;
+      if (chart.RowAlive[r]) dirty.push_back(r);
     }
     chart.DirtyRows.clear();
     std::sort(dirty.begin(), dirty.end());
 
-    // Equal rows: of each class of rows with the same alive columns only the
-    // last row of the largest cube stays.
-    for (uint32_t d : dirty) {
-      if (stamp[d] == step) continue;
-      cls.clear();
-      for (uint32_t r : byHash[filedHash[d]])
-        if (r == d || chart.SameAlive(d, r)) cls.push_back(r);
-      for (uint32_t r : cls) stamp[r] = step;
-      if (cls.size() < 2) continue;
-      uint32_t keep = cls[0];
-      for (uint32_t r : cls)
-        if (sizeOf(r) > sizeOf(keep) || (sizeOf(r) == sizeOf(keep) && r > keep)) keep = r;
-      for (uint32_t r : cls)
-        if (r != keep) markDrop(r);
-    }
-
-    // Dominated rows: a row whose alive columns all lie in another, larger
-    // row goes; with several functions only when both cubes have one size.
-    std::vector<int32_t> nonEmptyOfSize(33, 0);
-    int32_t nonEmpty = 0;
-    bool countedNonEmpty = false;
-    for (uint32_t p : dirty) {
-      if (drop[p]) continue;
-      if (chart.RowCount[p] == 0) {
-        if (!countedNonEmpty) {
-          countedNonEmpty = true;
-          for (uint32_t r = 0; r < static_cast<uint32_t>(chart.Rows); ++r)
-            if (chart.RowAlive[r] && chart.RowCount[r] > 0) {
-              ++nonEmpty;
-              ++nonEmptyOfSize[static_cast<size_t>(sizeOf(r))];
-            }
-        }
-        if (single ? nonEmpty > 0 : nonEmptyOfSize[static_cast<size_t>(sizeOf(p))] > 0) markDrop(p);
-        continue;
-      }
-      // Candidates: the rows of p's rarest alive column.
-      uint32_t rarest = 0;
+    // Each dirty row's rarest alive column (every row equal to it or
+    // containing it is among that column's rows) and its signature.
+    probes.resize(dirty.size());
+    for (size_t i = 0; i < dirty.size(); ++i) {
+      const uint32_t p = dirty[i];
+      Probe& probe = probes[i];
+      probe.Rarest = 0;
+      probe.Signature = 0;
       int32_t rarestCount = INT32_MAX;
       for (size_t k = chart.RowStart[p]; k < chart.RowStart[p + 1]; ++k) {
         const uint32_t c = chart.RowCols[k];
-        if (chart.ColAlive[c] && chart.ColCount[c] < rarestCount) {
-          rarest = c;
+        if (!chart.ColAlive[c]) continue;
+        probe.Signature |= chart.Signature(c);
+        if (chart.ColCount[c] < rarestCount) {
+          probe.Rarest = c;
           rarestCount = chart.ColCount[c];
         }
       }
-      const int sp = sizeOf(p);
-      for (size_t k = chart.ColStart[rarest]; k < chart.ColStart[rarest + 1]; ++k) {
-        const uint32_t r = chart.ColRows[k];
-        if (r == p || !chart.RowAlive[r] || chart.RowCount[r] <= chart.RowCount[p]) continue;
-        if (!single && sizeOf(r) != sp) continue;
-        if (chart.Contains(r, p)) {
-          markDrop(p);
-          break;
+    }
+
+    // Equal rows: rows without columns form one class, the dirty ones and the
+    // one left by the last reduction; any other row equal to a dirty row is
+    // in that row's rarest column. Dominated rows: a row whose alive columns
+    // all lie in another, larger row goes; with several functions only when
+    // both cubes have one size.
+    cls.clear();
+    for (uint32_t d : dirty)
+      if (chart.RowCount[d] == 0) cls.push_back(d);
+    if (!cls.empty() && emptyRow >= 0) cls.push_back(static_cast<uint32_t>(emptyRow));
+    settleClass();
+    for (size_t i = 0; i < dirty.size(); ++i) {
+      const uint32_t p = dirty[i];
+      const uint8_t sp = chart.RowSize[p];
+      const int32_t count = chart.RowCount[p];
+      if (count == 0) {
+        if (single ? chart.NonEmpty > 0 : chart.NonEmptyOfSize[sp] > 0) markDrop(p);
+        continue;
+      }
+      const bool findClass = stamp[p] != step;
+      bool dominated = drop[p] != 0;
+      if (!findClass && dominated) continue;
+      cls.clear();
+      cls.push_back(p);
+      const uint64_t signature = probes[i].Signature;
+      const uint64_t hash = chart.RowHash[p];
+      const auto [begin, end] = chart.AliveRowsOf(probes[i].Rarest);
+      for (const uint32_t* it = begin; it != end; ++it) {
+        const uint32_t r = *it;
+        if (r == p) continue;
+        const int32_t rc = chart.RowCount[r];
+        if (rc == count) {
+          if (findClass && chart.RowHash[r] == hash && chart.SameAlive(p, r)) cls.push_back(r);
+        } else if (!dominated && rc > count && (signature & ~chart.RowSignature[r]) == 0 &&
+                   (single || chart.RowSize[r] == sp) && chart.Contains(r, p)) {
+          dominated = true;
+          if (!findClass) break;
         }
+      }
+      if (dominated) markDrop(p);
+      if (findClass) {
+        for (uint32_t r : cls) stamp[r] = step;
+        settleClass();
       }
     }
 
     for (uint32_t r : dropList) {
-      unfile(r);
       chart.KillRow(r);
       drop[r] = 0;
     }
+    if (emptyRow >= 0 && !chart.RowAlive[static_cast<size_t>(emptyRow)]) emptyRow = -1;
+    for (uint32_t d : dirty)
+      if (chart.RowAlive[d] && chart.RowCount[d] == 0) {
+        if (emptyRow >= 0 && emptyRow != d) throw InternalError("two rows without columns were kept");
+        emptyRow = d;
+      }
   }
   return chosen;
 }
@@ -701,7 +773,7 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
 
   if (host) host->SetStatus("Finding (secondary) essential prime implicants...");
   start = Clock::now();
-  const auto chosen = Select(chart, parts.Primes, static_cast<int>(functions.size()));
+  const auto chosen = Select(chart, static_cast<int>(functions.size()));
   parts.Result = ResultList(parts.Primes, chosen);
   if (stats) {
     stats->Selected = static_cast<int64_t>(parts.Result.Count());
