@@ -1,5 +1,7 @@
 #include "ui/AboutBox.h"
 
+#include <algorithm>
+
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -9,10 +11,7 @@
 #include <QShowEvent>
 
 #include "ui/Fonts.h"
-
-// The picture lives in the library's resources, which a static library must
-// register by hand.
-static void InitTavroResources() { Q_INIT_RESOURCE(tavro); }
+#include "ui/Resources.h"
 
 namespace tavro {
 
@@ -25,6 +24,8 @@ QLabel* MakeText(QWidget* parent, const char* name, const QString& text, const Q
   label->setGeometry(geometry);
   label->setWordWrap(wrap);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // A wrapped text grows downwards to show all its lines.
+  if (wrap) label->resize(geometry.width(), std::max(geometry.height(), label->heightForWidth(geometry.width())));
   return label;
 }
 
@@ -33,7 +34,7 @@ QLabel* MakeText(QWidget* parent, const char* name, const QString& text, const Q
 TfrmAbout::TfrmAbout(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint) {
-  InitTavroResources();
+  RegisterResources();
   setObjectName(QStringLiteral("frmAbout"));
   setWindowTitle(QStringLiteral("About tavro"));
   setFont(WindowFont());

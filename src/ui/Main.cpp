@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -31,6 +32,7 @@
 #include "ui/AboutBox.h"
 #include "ui/Fonts.h"
 #include "ui/PrintLayout.h"
+#include "ui/Resources.h"
 #include "ui/frmTerms.h"
 
 namespace tavro {
@@ -97,6 +99,8 @@ TfrmMain::TfrmMain(IDialogs& dialogs, const QString& fileArgument, QWidget* pare
     : QMainWindow(parent), FDialogs(dialogs) {
   setObjectName(QStringLiteral("frmMain"));
   setFont(WindowFont());
+  RegisterResources();
+  setWindowIcon(QIcon(QStringLiteral(":/tavro/icon.png")));
   CreateMenu();
   CreateControls();
 
