@@ -658,13 +658,12 @@ void TfrmMain::mnuOpenClick() {
   LoadFile(*path);
 }
 
-bool TfrmMain::SaveAsSteps() {
+void TfrmMain::SaveAsSteps() {
   const std::optional<QString> name = ExecuteSaveDialog(kTermFilter);
-  if (!name) return false;
+  if (!name) return;
   FSystem.CurrentFileName = FileNameBytes(*name);
   RefreshWindow();  // the caption shows the new name, even if the save fails
   SaveTermFile(FSystem, FSystem.CurrentFileName);
-  return true;
 }
 
 void TfrmMain::mnuSaveClick() { SaveAsSteps(); }

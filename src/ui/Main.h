@@ -200,7 +200,7 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   void FormCreate(const QString& fileArgument);
   void KindChange(bool maxterms);
   void RunGenerate(int mode);
-  bool SaveAsSteps();
+  void SaveAsSteps();
   void LoadFile(const QString& path);
   std::optional<QString> ExecuteSaveDialog(const QString& filter);
   void SendEditRequest(const char* request);
