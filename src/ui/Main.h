@@ -2,6 +2,7 @@
 // The main window: the function editor, the output pane, the Generate
 // buttons, the status bar and the main menu, and the commands behind them.
 
+#include <optional>
 #include <string>
 
 #include <QMainWindow>
