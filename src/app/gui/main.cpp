@@ -1,0 +1,29 @@
+// The window program: application title, the three windows in their order,
+// the event loop. The first argument may name a term file to open.
+
+#include <QApplication>
+#include <QStringList>
+#include <QStyleFactory>
+
+#include "ui/AboutBox.h"
+#include "ui/Dialogs.h"
+#include "ui/Fonts.h"
+#include "ui/Main.h"
+#include "ui/frmTerms.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QString::fromLatin1(tavro::kApplicationTitle));
+  if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(style);
+  QApplication::setFont(tavro::WindowFont());
+
+  const QStringList arguments = QCoreApplication::arguments();
+  tavro::TStandardDialogs dialogs;
+  tavro::TfrmMain frmMain(dialogs, arguments.size() > 1 ? arguments.at(1) : QString());
+  tavro::TfrmAddTerms frmAddTerms(frmMain);
+  tavro::TfrmAbout frmAbout(&frmMain);
+  frmMain.AttachForms(&frmAddTerms, &frmAbout);
+
+  frmMain.show();
+  return app.exec();
+}

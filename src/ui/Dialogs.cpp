@@ -1,0 +1,64 @@
+#include "ui/Dialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace tavro {
+
+std::optional<QString> TStandardDialogs::OpenFileName(QWidget* parent, const QString& filter) {
+  QFileDialog dialog(parent, QStringLiteral("Open"), QString(), filter);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> TStandardDialogs::SaveFileName(QWidget* parent, const QString& filter,
+                                                      const QString& initialName) {
+  QFileDialog dialog(parent, QStringLiteral("Save As"), QString(), filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  if (!initialName.isEmpty()) dialog.selectFile(initialName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().constFirst();
+}
+
+IDialogs::TAnswer TStandardDialogs::AskYesNoCancel(QWidget* parent, const QString& caption,
+                                                   const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, caption, text,
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return TAnswer::Yes;
+    case QMessageBox::No:
+      return TAnswer::No;
+    default:
+      return TAnswer::Cancel;
+  }
+}
+
+void TStandardDialogs::ShowError(QWidget* parent, const QString& caption, const QString& text) {
+  QMessageBox::critical(parent, caption, text, QMessageBox::Ok);
+}
+
+void TStandardDialogs::PrinterSetup(QWidget* parent, QPrinter& printer) {
+  QPrintDialog dialog(&printer, parent);
+  dialog.exec();  // whether the user confirmed does not matter
+}
+
+int TStandardDialogs::ShowModal(QDialog& dialog) { return dialog.exec(); }
+
+void TStandardDialogs::Beep() { QApplication::beep(); }
+
+QString ErrorDisplayText(const QString& message) {
+  if (!message.isEmpty() && message.back() > QLatin1Char('.')) return message + QLatin1Char('.');
+  return message;
+}
+
+}  // namespace tavro

@@ -1,0 +1,222 @@
+#pragma once
+// The main window: the function editor, the output pane, the Generate
+// buttons, the status bar and the main menu, and the commands behind them.
+
+#include <optional>
+#include <string>
+
+#include <QMainWindow>
+#include <QPrinter>
+#include <QString>
+
+#include "engine/FunctionSystem.h"
+#include "engine/Host.h"
+#include "engine/Minimize.h"
+#include "ui/Dialogs.h"
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QStatusBar;
+
+namespace tavro {
+
+class TfrmAddTerms;
+class TfrmAbout;
+
+class TfrmMain : public QMainWindow, public IEngineHost {
+  Q_OBJECT
+
+ public:
+  // The layout rules count in outer window sizes; the window frame they were
+  // made for adds this much to the client area (borders, caption, menu bar).
+  static constexpr int kFrameWidth = 8;
+  static constexpr int kFrameHeight = 46;
+  static constexpr int kInitialWidth = 529, kInitialHeight = 469;
+  static constexpr int kMinimumWidth = 513, kMinimumHeight = 457;
+
+  // Creates the window with one empty function and, when fileArgument names
+  // an existing file, loads it.
+  explicit TfrmMain(IDialogs& dialogs, const QString& fileArgument = QString(),
+                    QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  // The term entry dialog and the About box are created after the window.
+  void AttachForms(TfrmAddTerms* addTerms, TfrmAbout* about);
+
+  TFunctionSystem& System() { return FSystem; }
+  IDialogs& Dialogs() { return FDialogs; }
+
+  // Rebuilds the view of the store and derives InputBits.
+  void RefreshWindow();
+  // The general error display: an error box captioned "Tavro".
+  void ShowError(const QString& message);
+
+  // The output pane's text with its CR LF line ends.
+  QString OutputText() const;
+  QString StatusText() const;
+  // The name the shared save dialog opens with next time.
+  QString SaveDialogFileName() const { return FSaveDialogFileName; }
+  QPrinter& Printer() { return FPrinter; }
+  // The Output menu's toggles as a run reads them.
+  TOutputOptions OutputOptions() const;
+
+  // Lays the controls out for a client area of CW x CH in a window whose
+  // outer size is W x H.
+  void FormResize(int CW, int CH, int W, int H);
+
+  // IEngineHost
+  void AppendOutput(const std::string& text) override;
+  void SetStatus(const std::string& text) override;
+  void Beep() override;
+
+  // Event handlers.
+  void btnAddTermsClick();
+  void lstTermsDblClick();
+  void btnRemoveItemClick();
+  void btnAddFunctionClick();
+  void btnRemoveFunctionClick();
+  void scrFunctionsChange();
+  void radMinTermsClick();
+  void radMaxTermsClick();
+  void chkLockClick();
+  void btnSOPClick();
+  void Button2Click();
+  void btnVHDLClick();
+  void New1Click();
+  void mnuOpenClick();
+  void mntSaveClick();
+  void mnuSaveClick();
+  void mnuPageSetupClick();
+  void mnuPrintClick();
+  void mnuExitClick();
+  void mnuCutClick();
+  void mnuCopyClick();
+  void mnuPasteClick();
+  void mnuClearClick();
+  void mnuExportToFileClick();
+  void mnuAboutClick();
+
+  // The client area, below the menu bar.
+  QWidget* ClientArea = nullptr;
+
+  QGroupBox* GroupBox1 = nullptr;
+  QLabel* lblTermsTitle = nullptr;
+  QLabel* Label2 = nullptr;
+  QListWidget* lstTerms = nullptr;
+  QScrollBar* scrFunctions = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
+  QGroupBox* GroupBox3 = nullptr;
+  QRadioButton* radMinTerms = nullptr;
+  QRadioButton* radMaxTerms = nullptr;
+  QCheckBox* chkLock = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* btnRemoveItem = nullptr;
+  QGroupBox* GroupBox5 = nullptr;
+  QPushButton* btnAddFunction = nullptr;
+  QPushButton* btnRemoveFunction = nullptr;
+  QGroupBox* GroupBox4 = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* lblTotalTerms = nullptr;
+  QLabel* Label5 = nullptr;
+  QLabel* lblSystemMinInputBits = nullptr;
+  QGroupBox* GroupBox6 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* lblNumberOfTerms = nullptr;
+  QLabel* Label3 = nullptr;
+  QLabel* lblNumberOfInputBits = nullptr;
+  QGroupBox* GroupBox2 = nullptr;
+  QPushButton* btnSOP = nullptr;
+  QPushButton* Button2 = nullptr;
+  QPushButton* btnVHDL = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+
+  QMenuBar* frmMainMenu = nullptr;
+  QMenu* mnuFile = nullptr;
+  QAction* New1 = nullptr;
+  QAction* mnuOpen = nullptr;
+  QAction* N1 = nullptr;
+  QAction* mntSave = nullptr;
+  QAction* mnuSave = nullptr;
+  QAction* MenuDivider2 = nullptr;
+  QAction* mnuPageSetup = nullptr;
+  QAction* mnuPrint = nullptr;
+  QAction* mnuDivider = nullptr;
+  QAction* mnuExit = nullptr;
+  QMenu* mnuEdit = nullptr;
+  QAction* mnuCut = nullptr;
+  QAction* mnuCopy = nullptr;
+  QAction* mnuPaste = nullptr;
+  QAction* N5 = nullptr;
+  QAction* mnuClear = nullptr;
+  QMenu* erm1 = nullptr;
+  QMenu* AddFunction1 = nullptr;
+  QAction* erms1 = nullptr;
+  QAction* Function1 = nullptr;
+  QMenu* Remove1 = nullptr;
+  QAction* erms2 = nullptr;
+  QAction* Function2 = nullptr;
+  QMenu* mnuOutput = nullptr;
+  QAction* mnuTerms = nullptr;
+  QAction* N4 = nullptr;
+  QAction* mnuPIs = nullptr;
+  QAction* mnuOptimizedFunction = nullptr;
+  QAction* N2 = nullptr;
+  QAction* mnuAlgorithmAnalysis = nullptr;
+  QAction* N3 = nullptr;
+  QAction* mnuExportToFile = nullptr;
+  QMenu* mnuAlgorithm = nullptr;
+  QMenu* mnuCost = nullptr;
+  QAction* mnuPLACostCriteria = nullptr;
+  QAction* mnuLowestCost = nullptr;
+  QAction* N6 = nullptr;
+  QAction* RemoveHazards1 = nullptr;
+  QMenu* VHDL1 = nullptr;
+  QMenu* mnuLibrary = nullptr;
+  QAction* IEEE1 = nullptr;
+  QMenu* Use1 = nullptr;
+  QAction* ieeestdlogic11641 = nullptr;
+  QMenu* DelayModel1 = nullptr;
+  QMenu* mnuHelp = nullptr;
+  QAction* mnuAbout = nullptr;
+
+ signals:
+  // Every status text as a run sets it.
+  void StatusChanged(const QString& text);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreateMenu();
+  void FormCreate(const QString& fileArgument);
+  void KindChange(bool maxterms);
+  void RunGenerate(int mode);
+  void SaveAsSteps();
+  void LoadFile(const QString& path);
+  std::optional<QString> ExecuteSaveDialog(const QString& filter);
+  void SendEditRequest(const char* request);
+
+  // Runs a command and shows what it throws through the general error display.
+  template <class Fn>
+  void Guard(Fn&& fn);
+
+  IDialogs& FDialogs;
+  TFunctionSystem FSystem;
+  TfrmAddTerms* FAddTerms = nullptr;
+  TfrmAbout* FAbout = nullptr;
+  QLabel* FStatusText = nullptr;
+  QString FSaveDialogFileName;
+  QPrinter FPrinter;
+};
+
+}  // namespace tavro

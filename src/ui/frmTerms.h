@@ -1,0 +1,40 @@
+#pragma once
+// The term entry dialog: the current function's terms as editable text.
+
+#include <QDialog>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace tavro {
+
+class TfrmMain;
+
+class TfrmAddTerms : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TfrmAddTerms(TfrmMain& frmMain);
+
+  // Fills the text from the main window's term list.
+  void FormShow();
+  // Replaces the current function's terms by the text, or shows why not and
+  // stays open.
+  void Button1Click();
+  void btnCancelClick();
+
+  QLabel* Label1 = nullptr;
+  QPlainTextEdit* memoNewTerms = nullptr;
+  QPushButton* btnCancel = nullptr;
+  QPushButton* Button1 = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  TfrmMain& FMain;
+};
+
+}  // namespace tavro
