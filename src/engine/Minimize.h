@@ -35,10 +35,19 @@ struct TRunStats {
          SecondsOutput = 0, SecondsTotal = 0;
 };
 
+// How the prime implicants are found; both ways give the same list.
+enum class TPrimeMethod {
+  Automatic,  // whichever is expected to be faster
+  Pairing,    // pair cubes level by level (any width)
+  Dense,      // sweep dense arrays of all cubes (narrow systems)
+  Split,      // split on one input at a time, sharing equal sub-tables
+};
+
 struct TRunLimits {
   // Largest working memory a run may use before it stops; 0: half of the
   // machine's physical memory.
   uint64_t MaxMemoryBytes = 0;
+  TPrimeMethod PrimeMethod = TPrimeMethod::Automatic;
 };
 
 enum class TRunOutcome {

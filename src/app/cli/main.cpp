@@ -41,6 +41,8 @@ const char* const kUsage =
     "  --date TEXT       date for the VHDL header (default: today)\n"
     "  --max-memory MIB  stop a run that would need more working memory\n"
     "                    (default: half of the physical memory)\n"
+    "  --primes=METHOD   how prime implicants are found: auto (default), pairing,\n"
+    "                    dense or split; all give the same result\n"
     "  -o PATH           write the output to PATH instead of stdout\n"
     "  -h, --help        show this help\n"
     "  --version         show the version\n"
@@ -146,6 +148,13 @@ int main(int argc, char** argv) {
       options.Terms = true;
     } else if (!onlyFiles && a == "--status") {
       showStatus = true;
+    } else if (!onlyFiles && a.rfind("--primes=", 0) == 0) {
+      const std::string method = a.substr(9);
+      if (method == "pairing") limits.PrimeMethod = tavro::TPrimeMethod::Pairing;
+      else if (method == "dense") limits.PrimeMethod = tavro::TPrimeMethod::Dense;
+      else if (method == "split") limits.PrimeMethod = tavro::TPrimeMethod::Split;
+      else if (method == "auto") limits.PrimeMethod = tavro::TPrimeMethod::Automatic;
+      else return Usage("--primes takes auto, pairing, dense or split");
     } else if (!onlyFiles && a == "--stats") {
       showStats = true;
     } else if (!onlyFiles && (a == "--vhdl" || a == "--date" || a == "-o" || a == "--max-memory")) {

@@ -1,0 +1,190 @@
+// Prime implicants by splitting on one input at a time. With F the table of
+// tags over the remaining inputs, F0 and F1 its halves for the top input and
+// F2 their AND, the primes of F are
+//   - the primes of F2, with the top input free;
+//   - the primes of F0 with the top input 0, and of F1 with it 1, unless the
+//     same cube is a prime of F2 with the same tags (it then grows into the
+//     cube with the top input free).
+// Equal tables are solved once. Structured systems share most of their
+// tables, and sparse ones run out of cubes after a few splits, so this finds
+// the primes without touching every implicant.
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+
+#include "engine/Tabulation.h"
+
+namespace tavro::detail {
+
+namespace {
+
+// Primes of one table, sorted by (mask, value).
+struct PrimeSet {
+  std::vector<uint64_t> Keys;  // mask << 32 | value
+  std::vector<uint64_t> Tags;  // TagWords per prime
+};
+using PrimeSetPtr = std::shared_ptr<const PrimeSet>;
+
+struct Hash128 {
+  uint64_t A, B;
+  bool operator==(const Hash128& o) const { return A == o.A && B == o.B; }
+};
+struct Hash128Hasher {
+  size_t operator()(const Hash128& h) const { return static_cast<size_t>(h.A ^ (h.B * 0x9e3779b97f4a7c15ULL)); }
+};
+
+inline uint64_t Mix(uint64_t x) {
+  x ^= x >> 31;
+  x *= 0x7fb5d329728ea185ULL;
+  x ^= x >> 27;
+  x *= 0x81dadef4bc2dd44dULL;
+  x ^= x >> 33;
+  return x;
+}
+
+class Splitter {
+ public:
+  Splitter(int tagWords, MemoryMeter& meter) : FWords(tagWords), FMeter(meter) {}
+
+  // Primes of the table of 2^w rows.
+  PrimeSetPtr Solve(const uint64_t* table, int w) {
+    const uint64_t rows = uint64_t{1} << w;
+    const size_t words = rows * static_cast<size_t>(FWords);
+
+    // Empty and constant tables end the recursion.
+    bool any = false, constant = true;
+    for (uint64_t r = 0; r < rows; ++r) {
+      const uint64_t* t = table + r * static_cast<uint64_t>(FWords);
+      for (int k = 0; k < FWords; ++k) {
+        any = any || t[k] != 0;
+        constant = constant && t[k] == table[k];
+      }
+    }
+    if (!any) return Empty();
+    if (constant) {
+      auto one = std::make_shared<PrimeSet>();
+      one->Keys.push_back(static_cast<uint64_t>(rows - 1) << 32);
+      one->Tags.assign(table, table + FWords);
+      return one;
+    }
+
+    Hash128 h{0x1234567 + static_cast<uint64_t>(w), 0x89abcdef ^ static_cast<uint64_t>(w)};
+    for (size_t i = 0; i < words; ++i) {
+      h.A = Mix(h.A ^ table[i]) + i;
+      h.B = Mix(h.B + table[i] * 0x9e3779b97f4a7c15ULL) ^ (h.B >> 7);
+    }
+    auto found = FMemo.find(h);
+    if (found != FMemo.end()) return found->second;
+
+    const uint64_t half = rows / 2;
+    const uint64_t* f0 = table;
+    const uint64_t* f1 = table + half * static_cast<uint64_t>(FWords);
+    std::vector<uint64_t> f2(half * static_cast<uint64_t>(FWords));
+    for (size_t i = 0; i < f2.size(); ++i) f2[i] = f0[i] & f1[i];
+
+    const PrimeSetPtr p0 = Solve(f0, w - 1);
+    const PrimeSetPtr p1 = Solve(f1, w - 1);
+    const PrimeSetPtr p2 = Solve(f2.data(), w - 1);
+    std::vector<uint64_t>().swap(f2);
+
+    auto result = std::make_shared<PrimeSet>();
+    const uint64_t top = uint64_t{1} << (w - 1);
+    result->Keys.reserve(p0->Keys.size() + p1->Keys.size() + p2->Keys.size());
+    result->Tags.reserve(result->Keys.capacity() * static_cast<size_t>(FWords));
+    // The halves' primes that stay prime, merged by key (all their masks lack
+    // the top input, so they all come before the primes of F2).
+    size_t a = 0, b = 0, c0 = 0, c1 = 0;
+    auto absorbed = [&](const PrimeSet& half, size_t i, size_t& cursor) {
+      const uint64_t key = half.Keys[i];
+      while (cursor < p2->Keys.size() && p2->Keys[cursor] < key) ++cursor;
+      return cursor < p2->Keys.size() && p2->Keys[cursor] == key &&
+             std::equal(half.Tags.begin() + static_cast<std::ptrdiff_t>(i * FWords),
+                        half.Tags.begin() + static_cast<std::ptrdiff_t>((i + 1) * FWords),
+                        p2->Tags.begin() + static_cast<std::ptrdiff_t>(cursor * FWords));
+    };
+    auto put = [&](uint64_t key, const uint64_t* tags) {
+      result->Keys.push_back(key);
+      result->Tags.insert(result->Tags.end(), tags, tags + FWords);
+    };
+    while (a < p0->Keys.size() || b < p1->Keys.size()) {
+      const bool takeA = b >= p1->Keys.size() ||
+                         (a < p0->Keys.size() && p0->Keys[a] <= (p1->Keys[b] | top));
+      if (takeA) {
+        if (!absorbed(*p0, a, c0)) put(p0->Keys[a], p0->Tags.data() + a * FWords);
+        ++a;
+      } else {
+        if (!absorbed(*p1, b, c1)) put(p1->Keys[b] | top, p1->Tags.data() + b * FWords);
+        ++b;
+      }
+    }
+    for (size_t i = 0; i < p2->Keys.size(); ++i) put(p2->Keys[i] | (top << 32), p2->Tags.data() + i * FWords);
+
+    FBytes += result->Keys.size() * (8 + 8 * static_cast<uint64_t>(FWords)) + 64;
+    FMeter.Set(FBytes);
+    FMemo.emplace(h, result);
+    return result;
+  }
+
+ private:
+  PrimeSetPtr Empty() {
+    static const PrimeSetPtr empty = std::make_shared<PrimeSet>();
+    return empty;
+  }
+
+  int FWords;
+  MemoryMeter& FMeter;
+  uint64_t FBytes = 0;
+  std::unordered_map<Hash128, PrimeSetPtr, Hash128Hasher> FMemo;
+};
+
+}  // namespace
+
+void TabulateSplit(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
+                   TRunStats* stats, MemoryMeter& meter, TCover& primes) {
+  const int fcount = static_cast<int>(functions.size());
+  const int tw = (fcount + 63) / 64;
+  if (host) host->SetStatus("Generating zero cubes...");
+  const uint64_t rows = uint64_t{1} << width;
+  meter.Set(rows * 8 * static_cast<uint64_t>(tw) * 2);
+  std::vector<uint64_t> table(rows * static_cast<uint64_t>(tw), 0);
+  int64_t zeroCubes = 0;
+  for (size_t f = 0; f < functions.size(); ++f)
+    for (int32_t t : functions[f]->Terms()) {
+      uint64_t& word = table[static_cast<uint64_t>(t) * static_cast<uint64_t>(tw) + (f >> 6)];
+      word |= uint64_t{1} << (f & 63);
+    }
+  for (uint64_t r = 0; r < rows; ++r) {
+    bool any = false;
+    for (int k = 0; k < tw; ++k) any = any || table[r * static_cast<uint64_t>(tw) + static_cast<uint64_t>(k)];
+    zeroCubes += any;
+  }
+
+  PrimeSetPtr found;
+  {
+    Splitter splitter(tw, meter);
+    found = splitter.Solve(table.data(), width);
+  }
+  std::vector<uint64_t>().swap(table);
+
+  primes = TCover(width, fcount);
+  primes.Reserve(found->Keys.size());
+  int deepest = 0;
+  for (size_t i = 0; i < found->Keys.size(); ++i) {
+    const auto mask = static_cast<uint32_t>(found->Keys[i] >> 32);
+    primes.Add(static_cast<uint32_t>(found->Keys[i]), mask, found->Tags.data() + i * static_cast<size_t>(tw));
+    deepest = std::max(deepest, std::popcount(mask));
+  }
+  // The pairing would make levels up to the largest prime and then one
+  // empty level; say so in the same words.
+  for (int k = 1; k <= deepest + 1; ++k)
+    if (host) host->SetStatus("Generating " + std::to_string(k) + " Cubes...");
+  SortPrimeList(primes);
+  if (stats) {
+    stats->ZeroCubes = zeroCubes;
+    stats->Primes = static_cast<int64_t>(primes.Count());
+  }
+}
+
+}  // namespace tavro::detail

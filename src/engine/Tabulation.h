@@ -1,0 +1,57 @@
+#pragma once
+// The two ways of finding the prime implicants of a system: pairing cubes
+// level by level through hashed patterns (any width), and sweeping dense
+// per-mask arrays (narrow systems). Both give the same prime implicant list.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/Cover.h"
+#include "engine/Host.h"
+#include "engine/Minimize.h"
+#include "model/Errors.h"
+#include "model/TermVector.h"
+
+namespace tavro::detail {
+
+// Keeps a running estimate of the run's working memory and stops the run when
+// it passes the limit.
+class MemoryMeter {
+ public:
+  explicit MemoryMeter(uint64_t limit) : FLimit(limit ? limit : DefaultMemoryLimit()) {}
+  uint64_t Limit() const { return FLimit; }
+  void Set(uint64_t bytes) {
+    if (bytes > FLimit) {
+      const uint64_t mib = (bytes + (1u << 20) - 1) >> 20;
+      throw ResourceError("System too large to minimize (about " + std::to_string(mib) +
+                          " MiB needed).");
+    }
+  }
+
+ private:
+  uint64_t FLimit;
+};
+
+// Pairs cubes level by level; every width.
+TCover TabulateListed(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
+                      TRunStats* stats, MemoryMeter& meter);
+
+// Sweeps dense arrays of all cubes of each mask; returns false (and does
+// nothing) when the arrays would not fit the meter's limit.
+bool TabulateDense(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
+                   TRunStats* stats, MemoryMeter& meter, TCover& primes);
+
+// Splits the system on one input at a time, solving equal sub-tables once.
+void TabulateSplit(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
+                   TRunStats* stats, MemoryMeter& meter, TCover& primes);
+
+// Working memory of the dense sweep at its widest two levels.
+uint64_t DenseBytes(int width, int tagWords);
+
+// Sorts primes (v, mask, tags) into prime implicant list order: ascending by
+// ones, larger cubes first, and within one size in the order the pairing
+// makes them.
+void SortPrimeList(TCover& primes);
+
+}  // namespace tavro::detail
