@@ -458,13 +458,18 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
   MemoryMeter meter(limits.MaxMemoryBytes);
   RunParts parts;
   auto start = Clock::now();
-  if (limits.PrimeMethod == TPrimeMethod::Split) {
-    detail::TabulateSplit(functions, inputBits, host, stats, meter, parts.Primes);
-  } else {
-  const bool dense = limits.PrimeMethod == TPrimeMethod::Dense ||
-                     (limits.PrimeMethod == TPrimeMethod::Automatic && inputBits <= 16);
-  if (!dense || !detail::TabulateDense(functions, inputBits, host, stats, meter, parts.Primes))
-    parts.Primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
+  switch (limits.PrimeMethod) {
+    case TPrimeMethod::Pairing:
+      parts.Primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
+      break;
+    case TPrimeMethod::Dense:
+      if (!detail::TabulateDense(functions, inputBits, host, stats, meter, parts.Primes))
+        parts.Primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
+      break;
+    case TPrimeMethod::Automatic:
+    case TPrimeMethod::Split:
+      detail::TabulateSplit(functions, inputBits, host, stats, meter, parts.Primes);
+      break;
   }
   if (stats) stats->SecondsCombine = SecondsSince(start);
 

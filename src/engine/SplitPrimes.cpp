@@ -46,6 +46,9 @@ inline uint64_t Mix(uint64_t x) {
 
 class Splitter {
  public:
+  static constexpr int kMemoInputs = 7;
+  static constexpr int kDirectInputs = 5;
+
   Splitter(int tagWords, MemoryMeter& meter) : FWords(tagWords), FMeter(meter) {}
 
   // Primes of the table of 2^w rows.
@@ -53,30 +56,46 @@ class Splitter {
     const uint64_t rows = uint64_t{1} << w;
     const size_t words = rows * static_cast<size_t>(FWords);
 
-    // Empty and constant tables end the recursion.
-    bool any = false, constant = true;
+    // Empty and constant tables, and tables of one row, end the recursion.
+    uint64_t listed = 0, last = 0;
+    bool constant = true;
     for (uint64_t r = 0; r < rows; ++r) {
       const uint64_t* t = table + r * static_cast<uint64_t>(FWords);
+      bool any = false;
       for (int k = 0; k < FWords; ++k) {
         any = any || t[k] != 0;
         constant = constant && t[k] == table[k];
       }
+      if (any) ++listed, last = r;
     }
-    if (!any) return Empty();
-    if (constant) {
+    if (listed == 0) return Empty();
+    if (constant || listed == 1) {
       auto one = std::make_shared<PrimeSet>();
-      one->Keys.push_back(static_cast<uint64_t>(rows - 1) << 32);
-      one->Tags.assign(table, table + FWords);
+      one->Keys.push_back(constant ? static_cast<uint64_t>(rows - 1) << 32 : last);
+      const uint64_t* t = table + (constant ? 0 : last) * static_cast<uint64_t>(FWords);
+      one->Tags.assign(t, t + FWords);
       return one;
     }
 
+    if (w <= kDirectInputs) return SolveDirect(table, w);
+
+    // Small tables are cheaper to solve again than to look up.
+    // A memo that keeps missing (unstructured systems) is switched off.
+    if (FLookups >= 4096 && FHits * 64 < FLookups) FMemoOn = false;
+    const bool memo = FMemoOn && w >= kMemoInputs;
     Hash128 h{0x1234567 + static_cast<uint64_t>(w), 0x89abcdef ^ static_cast<uint64_t>(w)};
-    for (size_t i = 0; i < words; ++i) {
-      h.A = Mix(h.A ^ table[i]) + i;
-      h.B = Mix(h.B + table[i] * 0x9e3779b97f4a7c15ULL) ^ (h.B >> 7);
+    if (memo) {
+      for (size_t i = 0; i < words; ++i) {
+        h.A = Mix(h.A ^ table[i]) + i;
+        h.B = Mix(h.B + table[i] * 0x9e3779b97f4a7c15ULL) ^ (h.B >> 7);
+      }
+      ++FLookups;
+      auto found = FMemo.find(h);
+      if (found != FMemo.end()) {
+        ++FHits;
+        return found->second;
+      }
     }
-    auto found = FMemo.find(h);
-    if (found != FMemo.end()) return found->second;
 
     const uint64_t half = rows / 2;
     const uint64_t* f0 = table;
@@ -121,13 +140,55 @@ class Splitter {
     }
     for (size_t i = 0; i < p2->Keys.size(); ++i) put(p2->Keys[i] | (top << 32), p2->Tags.data() + i * FWords);
 
-    FBytes += result->Keys.size() * (8 + 8 * static_cast<uint64_t>(FWords)) + 64;
-    FMeter.Set(FBytes);
-    FMemo.emplace(h, result);
+    if (memo) {
+      FBytes += result->Keys.size() * (8 + 8 * static_cast<uint64_t>(FWords)) + 64;
+      FMeter.Set(FBytes);
+      FMemo.emplace(h, result);
+    }
     return result;
   }
 
  private:
+  // A small table directly: the tags of every cube, mask by mask (a cube's
+  // tags are those of its two halves across its lowest free input), and the
+  // cubes no one-input growth keeps the tags of.
+  PrimeSetPtr SolveDirect(const uint64_t* table, int w) {
+    const uint32_t rows = uint32_t{1} << w;
+    const auto tw = static_cast<size_t>(FWords);
+    FScratch.assign(static_cast<size_t>(rows) * rows * tw, 0);
+    auto at = [&](uint32_t m, uint32_t v) { return FScratch.data() + (static_cast<size_t>(m) * rows + v) * tw; };
+    for (uint32_t v = 0; v < rows; ++v) std::copy(table + v * tw, table + (v + 1) * tw, at(0, v));
+    for (uint32_t m = 1; m < rows; ++m) {
+      const uint32_t b = m & (~m + 1);
+      for (uint32_t v = 0; v < rows; ++v) {
+        if (v & m) continue;
+        const uint64_t* x = at(m ^ b, v);
+        const uint64_t* y = at(m ^ b, v | b);
+        uint64_t* out = at(m, v);
+        for (size_t k = 0; k < tw; ++k) out[k] = x[k] & y[k];
+      }
+    }
+    auto result = std::make_shared<PrimeSet>();
+    for (uint32_t m = 0; m < rows; ++m)
+      for (uint32_t v = 0; v < rows; ++v) {
+        if (v & m) continue;
+        const uint64_t* t = at(m, v);
+        bool any = false;
+        for (size_t k = 0; k < tw; ++k) any = any || t[k];
+        if (!any) continue;
+        bool prime = true;
+        for (uint32_t b = 1; b < rows && prime; b <<= 1) {
+          if (m & b) continue;
+          const uint64_t* g = at(m | b, v & ~b);
+          prime = !std::equal(t, t + tw, g);
+        }
+        if (!prime) continue;
+        result->Keys.push_back((static_cast<uint64_t>(m) << 32) | v);
+        result->Tags.insert(result->Tags.end(), t, t + tw);
+      }
+    return result;
+  }
+
   PrimeSetPtr Empty() {
     static const PrimeSetPtr empty = std::make_shared<PrimeSet>();
     return empty;
@@ -136,6 +197,9 @@ class Splitter {
   int FWords;
   MemoryMeter& FMeter;
   uint64_t FBytes = 0;
+  uint64_t FLookups = 0, FHits = 0;
+  std::vector<uint64_t> FScratch;
+  bool FMemoOn = true;
   std::unordered_map<Hash128, PrimeSetPtr, Hash128Hasher> FMemo;
 };
 

@@ -46,7 +46,7 @@ void CompareWithReference(std::mt19937& rng, const RandomSystemOptions& options,
       for (const auto& f : work) empty = empty || f.Count() == 0;
       if (empty) continue;
       const auto reference = ReferenceMinimize(work, bits);
-      for (auto method : {TPrimeMethod::Pairing, TPrimeMethod::Dense}) {
+      for (auto method : {TPrimeMethod::Pairing, TPrimeMethod::Dense, TPrimeMethod::Split}) {
         RecordingHost host;
         TRunLimits limits;
         limits.PrimeMethod = method;
@@ -120,17 +120,54 @@ TEST(Exactness, BothPrimeMethodsAgreeOnWiderSystems) {
     bool empty = false;
     for (const auto& f : work) empty = empty || f.Count() == 0;
     if (empty) continue;
-    TRunLimits pairing, dense;
+    TRunLimits pairing, dense, split;
     pairing.PrimeMethod = TPrimeMethod::Pairing;
     dense.PrimeMethod = TPrimeMethod::Dense;
-    RecordingHost a, b;
+    split.PrimeMethod = TPrimeMethod::Split;
+    RecordingHost a, b, c;
     TRunStats sa, sb;
     const auto x = MinimizeFunctions(work, bits, &a, &sa, pairing);
     const auto y = MinimizeFunctions(work, bits, &b, &sb, dense);
+    const auto z = MinimizeFunctions(work, bits, &c, nullptr, split);
     ASSERT_EQ(Describe(x.Primes), Describe(y.Primes)) << Dump(work);
     ASSERT_EQ(Describe(x.Result), Describe(y.Result)) << Dump(work);
+    ASSERT_EQ(Describe(x.Primes), Describe(z.Primes)) << Dump(work);
     ASSERT_EQ(a.Statuses, b.Statuses);
+    ASSERT_EQ(a.Statuses, c.Statuses);
     ASSERT_EQ(sa.LevelCubes, sb.LevelCubes);
+  }
+}
+
+TEST(Exactness, StructuredSystemsGiveTheSamePrimesEveryWay) {
+  // Functions made of a few large cubes have deep levels and many equal
+  // sub-tables.
+  std::mt19937 rng(17);
+  for (int n = 0; n < 40; ++n) {
+    const int bits = 8 + static_cast<int>(rng() % 6);
+    const int count = 1 + static_cast<int>(rng() % 4);
+    const uint32_t rows = uint32_t{1} << bits;
+    std::vector<TTermVector> functions(static_cast<size_t>(count));
+    for (auto& f : functions) {
+      std::vector<std::pair<int32_t, bool>> items;
+      for (int c = 0; c < 3 + static_cast<int>(rng() % 5); ++c) {
+        const uint32_t mask = static_cast<uint32_t>(rng()) & static_cast<uint32_t>(rng()) & (rows - 1);
+        const uint32_t value = static_cast<uint32_t>(rng()) & ~mask & (rows - 1);
+        const bool dontCare = rng() % 4 == 0;
+        for (uint32_t sub = 0;; sub = (sub - mask) & mask) {
+          items.emplace_back(static_cast<int32_t>(value | sub), dontCare);
+          if (((sub - mask) & mask) == 0) break;
+        }
+      }
+      f.AddAll(items);
+    }
+    functions[0].Add(static_cast<int32_t>(rows - 1), false);
+    TRunLimits pairing, split;
+    pairing.PrimeMethod = TPrimeMethod::Pairing;
+    split.PrimeMethod = TPrimeMethod::Split;
+    const auto x = MinimizeFunctions(functions, bits, nullptr, nullptr, pairing);
+    const auto z = MinimizeFunctions(functions, bits, nullptr, nullptr, split);
+    ASSERT_EQ(Describe(x.Primes), Describe(z.Primes)) << Dump(functions);
+    ASSERT_EQ(Describe(x.Result), Describe(z.Result)) << Dump(functions);
   }
 }
 

@@ -45,7 +45,11 @@ TEST(Minimize, FourMintermsMergeIntoTheConstant) {
   auto s = System({Terms({0, 1, 2, 3})});
   auto r = Execute(s, modeSOP, kBoth);
   ASSERT_EQ(r.Outcome, TRunOutcome::Completed);
-  EXPECT_EQ(r.Stats.LevelCubes, (std::vector<int64_t>{4, 4, 1, 0}));
+  TRunStats pairing;
+  TRunLimits limits;
+  limits.PrimeMethod = TPrimeMethod::Pairing;
+  MinimizeFunctions(s.Functions, 2, nullptr, &pairing, limits);
+  EXPECT_EQ(pairing.LevelCubes, (std::vector<int64_t>{4, 4, 1, 0}));
   EXPECT_EQ(r.Stats.Primes, 1);
   EXPECT_EQ(r.Host.Output,
             "All Prime Implicants\r\nf0 = 1\r\n\r\nOptimized Function(s):\r\nf0 = 1\r\n\r\n");

@@ -93,8 +93,15 @@ void PrintStats(const tavro::TRunStats& s) {
   std::fprintf(stderr, "outputs: %d\n", s.Outputs);
   std::fprintf(stderr, "terms: %lld\n", static_cast<long long>(s.Terms));
   std::fprintf(stderr, "zero cubes: %lld\n", static_cast<long long>(s.ZeroCubes));
-  std::fprintf(stderr, "implicants: %lld\n", static_cast<long long>(s.Implicants));
-  std::fprintf(stderr, "levels: %s\n", levels.c_str());
+  // The splitting prime finder does not make every implicant, so it has no
+  // count of them.
+  if (s.LevelCubes.empty()) {
+    std::fprintf(stderr, "implicants: -\n");
+    std::fprintf(stderr, "levels: -\n");
+  } else {
+    std::fprintf(stderr, "implicants: %lld\n", static_cast<long long>(s.Implicants));
+    std::fprintf(stderr, "levels: %s\n", levels.c_str());
+  }
   std::fprintf(stderr, "primes: %lld\n", static_cast<long long>(s.Primes));
   std::fprintf(stderr, "chart: %lld x %lld\n", static_cast<long long>(s.ChartRows),
                static_cast<long long>(s.ChartColumns));
