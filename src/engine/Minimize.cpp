@@ -55,6 +55,18 @@ class Chart {
 
     RowStart.assign(static_cast<size_t>(Rows) + 1, 0);
     std::vector<uint32_t> cols;
+    // Where it fits, a table from row to column per function makes each
+    // covered term one lookup.
+    const int width = primes.Width;
+    const uint64_t lookupBytes = static_cast<uint64_t>(fcount) * (uint64_t{4} << width);
+    std::vector<std::vector<int32_t>> columnOf;
+    if (lookupBytes <= std::min<uint64_t>(meter.Limit() / 4, uint64_t{1} << 30)) {
+      meter.Set(lookupBytes);
+      columnOf.assign(fcount, std::vector<int32_t>(size_t{1} << width, -1));
+      for (size_t f = 0; f < fcount; ++f)
+        for (size_t i = 0; i < care[f].size(); ++i)
+          columnOf[f][care[f][i]] = static_cast<int32_t>(offset[f] + static_cast<int64_t>(i));
+    }
     for (size_t r = 0; r < primes.Count(); ++r) {
       const uint32_t v = primes.Value(r), m = primes.Mask(r);
       const uint64_t size = primes.Size(r);
@@ -66,7 +78,12 @@ class Chart {
         const auto span = static_cast<uint64_t>(hi - lo);
         if (span == 0) continue;
         const uint32_t off = static_cast<uint32_t>(offset[f]);
-        if (size < span) {
+        if (size < span && !columnOf.empty()) {
+          const int32_t* index = columnOf[f].data();
+          primes.ForEachTerm(r, [&](uint32_t t) {
+            if (index[t] >= 0) cols.push_back(static_cast<uint32_t>(index[t]));
+          });
+        } else if (size < span) {
           primes.ForEachTerm(r, [&](uint32_t t) {
             auto it = std::lower_bound(lo, hi, t);
             if (it != hi && *it == t) {
@@ -80,9 +97,10 @@ class Chart {
         }
       }
       RowStart[r + 1] = cols.size();
-      if ((r & 1023) == 0) meter.Set(cols.size() * 12 + static_cast<uint64_t>(Rows) * 40);
+      if ((r & 1023) == 0) meter.Set(cols.size() * 12 + static_cast<uint64_t>(Rows) * 40 + lookupBytes);
     }
     RowCols = std::move(cols);
+    RowEnd.assign(RowStart.begin() + 1, RowStart.end());
     meter.Set(RowCols.size() * 12 + static_cast<uint64_t>(Rows) * 40 +
               static_cast<uint64_t>(Columns) * 24);
 
@@ -155,7 +173,7 @@ class Chart {
       --NonEmpty;
       --NonEmptyOfSize[RowSize[r]];
     }
-    for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) {
+    for (size_t k = RowStart[r]; k < RowEnd[r]; ++k) {
       const uint32_t c = RowCols[k];
       if (ColAlive[c] && --ColCount[c] == 1) Single.push_back(c);
     }
@@ -163,8 +181,17 @@ class Chart {
 
   // Kills every alive column of row r.
   void KillColumnsOf(uint32_t r) {
-    for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k)
+    for (size_t k = RowStart[r]; k < RowEnd[r]; ++k)
       if (ColAlive[RowCols[k]]) KillColumn(RowCols[k]);
+  }
+
+  // Drops the deleted columns from row r's list (keeping it ascending).
+  void CompactRow(uint32_t r) {
+    uint32_t* const begin = RowCols.data() + RowStart[r];
+    uint32_t* out = begin;
+    for (uint32_t* in = begin; in != RowCols.data() + RowEnd[r]; ++in)
+      if (ColAlive[*in]) *out++ = *in;
+    RowEnd[r] = static_cast<size_t>(out - RowCols.data());
   }
 
   // One bit per column; a row's signature of its first columns holds the
@@ -174,8 +201,8 @@ class Chart {
   // True when every alive column of p is a column of r.
   bool Contains(uint32_t r, uint32_t p) const {
     const uint32_t* rb = RowCols.data() + RowStart[r];
-    const uint32_t* re = RowCols.data() + RowStart[r + 1];
-    for (size_t k = RowStart[p]; k < RowStart[p + 1]; ++k) {
+    const uint32_t* re = RowCols.data() + RowEnd[r];
+    for (size_t k = RowStart[p]; k < RowEnd[p]; ++k) {
       const uint32_t c = RowCols[k];
       if (!ColAlive[c]) continue;
       rb = std::lower_bound(rb, re, c);
@@ -199,7 +226,7 @@ class Chart {
   bool SameAlive(uint32_t a, uint32_t b) const {
     if (RowCount[a] != RowCount[b]) return false;
     size_t ka = RowStart[a], kb = RowStart[b];
-    const size_t ea = RowStart[a + 1], eb = RowStart[b + 1];
+    const size_t ea = RowEnd[a], eb = RowEnd[b];
     while (true) {
       while (ka < ea && !ColAlive[RowCols[ka]]) ++ka;
       while (kb < eb && !ColAlive[RowCols[kb]]) ++kb;
@@ -211,7 +238,7 @@ class Chart {
   }
 
   int32_t Rows = 0, Columns = 0, AliveColumns = 0;
-  std::vector<size_t> RowStart, ColStart, ColEnd;
+  std::vector<size_t> RowStart, RowEnd, ColStart, ColEnd;
   std::vector<uint32_t> RowCols, ColRows;
   std::vector<uint8_t> RowAlive, ColAlive, Dirty;
   std::vector<int32_t> RowCount, ColCount;
@@ -362,9 +389,9 @@ std::vector<uint32_t> Select(Chart& chart, int functionCount) {
       probe.Rarest = 0;
       probe.Signature = 0;
       int32_t rarestCount = INT32_MAX;
-      for (size_t k = chart.RowStart[p]; k < chart.RowStart[p + 1]; ++k) {
+      chart.CompactRow(p);
+      for (size_t k = chart.RowStart[p]; k < chart.RowEnd[p]; ++k) {
         const uint32_t c = chart.RowCols[k];
-        if (!chart.ColAlive[c]) continue;
         probe.Signature |= chart.Signature(c);
         if (chart.ColCount[c] < rarestCount) {
           probe.Rarest = c;
