@@ -13,6 +13,12 @@ function(tavro_interop_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
 
-tavro_interop_test(tavro_pla_tests
+tavro_interop_test(tavro_interop_tests
   ${TAVRO_INTEROP_TEST_DIR}/engine/PlaTest.cpp
-  ${TAVRO_INTEROP_TEST_DIR}/engine/PlaBenchTest.cpp)
+  ${TAVRO_INTEROP_TEST_DIR}/engine/PlaBenchTest.cpp
+  ${TAVRO_INTEROP_TEST_DIR}/engine/VerilogTest.cpp)
+
+tavro_interop_test(tavro_cli_interop_tests
+  ${TAVRO_INTEROP_TEST_DIR}/app/CliInteropTest.cpp)
+target_compile_definitions(tavro_cli_interop_tests PRIVATE TAVRO_CLI="$<TARGET_FILE:tavro-cli>")
+add_dependencies(tavro_cli_interop_tests tavro-cli)
