@@ -18,6 +18,9 @@ tavro_interop_test(tavro_interop_tests
   ${TAVRO_INTEROP_TEST_DIR}/engine/PlaBenchTest.cpp
   ${TAVRO_INTEROP_TEST_DIR}/engine/VerilogTest.cpp)
 
+tavro_interop_test(tavro_hdl_tests
+  ${TAVRO_INTEROP_TEST_DIR}/hdl/HdlSimulationTest.cpp)
+
 tavro_interop_test(tavro_cli_interop_tests
   ${TAVRO_INTEROP_TEST_DIR}/app/CliInteropTest.cpp)
 target_compile_definitions(tavro_cli_interop_tests PRIVATE TAVRO_CLI="$<TARGET_FILE:tavro-cli>")
