@@ -13,11 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <regex>
 #include <sstream>
 
 #include "engine/FileIO.h"
@@ -326,15 +326,21 @@ class SimDir {
 // Checks the simulator's report: every design finished, checked every care
 // cell, and no output differed.
 void CheckReport(const std::vector<Design>& designs, const std::string& output) {
-  const std::regex done(R"(DONE design (\d+) checked (\d+))");
-  const std::regex mismatch(R"(MISMATCH design (\d+) row (\d+) output (\d+))");
-  std::vector<int64_t> checked(designs.size(), -1);
-  for (auto it = std::sregex_iterator(output.begin(), output.end(), done); it != std::sregex_iterator(); ++it)
-    checked.at(std::stoul((*it)[1])) = std::stoll((*it)[2]);
-  for (auto it = std::sregex_iterator(output.begin(), output.end(), mismatch);
-       it != std::sregex_iterator(); ++it) {
-    const Design& d = designs.at(std::stoul((*it)[1]));
-    ADD_FAILURE() << d.Name << ": output " << (*it)[3] << " wrong on row " << (*it)[2];
+  std::vector<long long> checked(designs.size(), -1);
+  std::istringstream lines(output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    unsigned long k = 0, row = 0, fn = 0;
+    long long count = 0;
+    if (const size_t at = line.find("DONE design "); at != std::string::npos) {
+      ASSERT_EQ(std::sscanf(line.c_str() + at, "DONE design %lu checked %lld", &k, &count), 2) << line;
+      checked.at(k) = count;
+    } else if (const size_t at = line.find("MISMATCH design "); at != std::string::npos) {
+      ASSERT_EQ(std::sscanf(line.c_str() + at, "MISMATCH design %lu row %lu output %lu", &k, &row, &fn),
+                3)
+          << line;
+      ADD_FAILURE() << designs.at(k).Name << ": output " << fn << " wrong on row " << row;
+    }
   }
   for (size_t k = 0; k < designs.size(); ++k)
     EXPECT_EQ(checked[k], designs[k].CareCells) << designs[k].Name << " (design " << k << ")";
