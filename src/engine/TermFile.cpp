@@ -1,6 +1,7 @@
 #include "engine/TermFile.h"
 
 #include "engine/FileIO.h"
+#include "engine/Pla.h"
 #include "engine/TermText.h"
 
 namespace tavro {
@@ -73,6 +74,10 @@ void LoadTermFile(TFunctionSystem& system, const std::string& path) {
 }
 
 void LoadSystemFile(TFunctionSystem& system, const std::string& path) {
+  if (IsPlaPath(path)) {
+    LoadPlaFile(system, path);
+    return;
+  }
   LoadTermFile(system, path);
 }
 

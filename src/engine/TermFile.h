@@ -28,8 +28,10 @@ void SaveTermFile(TFunctionSystem& system, const std::string& path);
 // the error is thrown. The caller refreshes its view (InputBits).
 void LoadTermFile(TFunctionSystem& system, const std::string& path);
 
-// Loads any system file the program reads (term files; further formats are
-// recognised by their extension). Same contract as LoadTermFile.
+// Loads any system file the program reads: a PLA file when the extension is
+// ".pla" in any case (LoadPlaFile: the system then counts as new and
+// unsaved), otherwise a term file (LoadTermFile). On any error nothing changes
+// and the error is thrown.
 void LoadSystemFile(TFunctionSystem& system, const std::string& path);
 
 // The path SaveTermFile writes for a given name.

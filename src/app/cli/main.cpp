@@ -1,6 +1,6 @@
-// tavro-cli: minimizes the system of a term file and prints the output pane
-// text that the SOP or POS command of the window would append to an empty
-// pane.
+// tavro-cli: minimizes the system of a term file or PLA file and prints the
+// output pane text that the SOP or POS command of the window would append to
+// an empty pane; optionally writes the result as VHDL, Verilog or PLA.
 
 #include <sys/resource.h>
 
@@ -13,7 +13,9 @@
 #include "engine/FileIO.h"
 #include "engine/FunctionSystem.h"
 #include "engine/Minimize.h"
+#include "engine/Pla.h"
 #include "engine/TermFile.h"
+#include "engine/Verilog.h"
 #include "engine/Vhdl.h"
 #include "model/Errors.h"
 
@@ -26,8 +28,10 @@ constexpr int kExitRefused = 3;
 
 const char* const kUsage =
     "Usage: tavro-cli [OPTIONS] FILE\n"
-    "Minimizes the system of Boolean functions in the term file FILE and prints\n"
-    "the text that the SOP or POS command appends to the output pane.\n"
+    "Minimizes the system of Boolean functions in FILE and prints the text that\n"
+    "the SOP or POS command appends to the output pane. FILE is a term file, or\n"
+    "a Berkeley PLA file when its name ends in \".pla\" (in any case): each PLA\n"
+    "output becomes one minterm function.\n"
     "\n"
     "  --sop             sum of products (default)\n"
     "  --pos             product of sums\n"
@@ -38,7 +42,10 @@ const char* const kUsage =
     "  --stats           print the run's figures on stderr (name: value)\n"
     "  --vhdl PATH       write the result as VHDL (\".vhd\" is added unless PATH\n"
     "                    ends in it)\n"
-    "  --date TEXT       date for the VHDL header (default: today)\n"
+    "  --verilog PATH    write the result as a Verilog-2001 module to PATH\n"
+    "  --pla PATH        write the result as a PLA file to PATH (.type f; after\n"
+    "                    --pos .type r: the rows are the cubes of the zeros)\n"
+    "  --date TEXT       date for the VHDL and Verilog header (default: today)\n"
     "  --max-memory MIB  stop a run that would need more working memory\n"
     "                    (default: half of the physical memory)\n"
     "  --primes=METHOD   how prime implicants are found: auto (default), pairing,\n"
@@ -122,8 +129,9 @@ int main(int argc, char** argv) {
   int mode = tavro::modeSOP;
   tavro::TOutputOptions options;
   bool showStatus = false, showStats = false;
-  std::string vhdlPath, outputPath, file, date;
-  bool haveVhdl = false, haveOutput = false, haveDate = false;
+  std::string vhdlPath, verilogPath, plaPath, outputPath, file, date;
+  bool haveVhdl = false, haveVerilog = false, havePla = false, haveOutput = false,
+       haveDate = false;
   tavro::TRunLimits limits;
 
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -164,10 +172,13 @@ int main(int argc, char** argv) {
       else return Usage("--primes takes auto, pairing, dense or split");
     } else if (!onlyFiles && a == "--stats") {
       showStats = true;
-    } else if (!onlyFiles && (a == "--vhdl" || a == "--date" || a == "-o" || a == "--max-memory")) {
+    } else if (!onlyFiles && (a == "--vhdl" || a == "--verilog" || a == "--pla" || a == "--date" ||
+                             a == "-o" || a == "--max-memory")) {
       const std::string* v = value(a.c_str());
       if (!v) return Usage("option '" + a + "' needs a value");
       if (a == "--vhdl") vhdlPath = *v, haveVhdl = true;
+      else if (a == "--verilog") verilogPath = *v, haveVerilog = true;
+      else if (a == "--pla") plaPath = *v, havePla = true;
       else if (a == "--date") date = *v, haveDate = true;
       else if (a == "-o") outputPath = *v, haveOutput = true;
       else {
@@ -186,6 +197,8 @@ int main(int argc, char** argv) {
   }
   if (file.empty()) return Usage("no FILE given");
   if (haveVhdl && vhdlPath.empty()) return Usage("--vhdl needs a file name");
+  if (haveVerilog && verilogPath.empty()) return Usage("--verilog needs a file name");
+  if (havePla && plaPath.empty()) return Usage("--pla needs a file name");
   if (haveOutput && outputPath.empty()) return Usage("-o needs a file name");
 
   tavro::TFunctionSystem system;
@@ -236,6 +249,14 @@ int main(int argc, char** argv) {
       tavro::WriteVHDL(*system.ResultCubes, tavro::VhdlPath(vhdlPath), system.ResultMode,
                        system.InputBits, system.FunctionCount(),
                        haveDate ? date : tavro::TodayShortDate());
+    }
+    if (haveVerilog) {
+      tavro::WriteVerilog(*system.ResultCubes, verilogPath, system.ResultMode, system.InputBits,
+                          system.FunctionCount(), haveDate ? date : tavro::TodayShortDate());
+    }
+    if (havePla) {
+      tavro::WritePla(*system.ResultCubes, plaPath, system.ResultMode, system.InputBits,
+                      system.FunctionCount());
     }
   } catch (const tavro::TavroError& e) {
     std::fprintf(stderr, "tavro-cli: %s\n", e.what());

@@ -1,0 +1,384 @@
+#include "engine/Pla.h"
+
+#include <algorithm>
+#include <bit>
+#include <cctype>
+#include <cstdint>
+
+#include "engine/FileIO.h"
+#include "engine/Format.h"
+
+namespace tavro {
+
+namespace {
+
+// Which sets a .type lists.
+constexpr unsigned kOn = 1, kDc = 2, kOff = 4;
+
+// Output characters after normalisation.
+constexpr char kOutOn = '1', kOutOff = '0', kOutDc = '-', kOutNone = '~';
+
+struct Row {
+  uint32_t Value = 0;  // fixed input bits
+  uint32_t Mask = 0;   // free input bits
+  int Line = 0;
+};
+
+[[noreturn]] void Fail(int line, const std::string& what) {
+  throw PlaError("Line " + std::to_string(line) + ": " + what);
+}
+
+std::string Lower(std::string_view s) {
+  std::string r(s);
+  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return r;
+}
+
+std::vector<std::string_view> Words(std::string_view line) {
+  std::vector<std::string_view> words;
+  size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+    const size_t start = i;
+    while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+    if (i > start) words.push_back(line.substr(start, i - start));
+  }
+  return words;
+}
+
+// The single decimal argument of a keyword, at most limit.
+int64_t NumberArgument(const std::vector<std::string_view>& words, int line, int64_t limit) {
+  const std::string keyword(words[0]);
+  if (words.size() != 2) Fail(line, keyword + " needs exactly one number");
+  int64_t n = 0;
+  for (const char c : words[1]) {
+    if (c < '0' || c > '9') Fail(line, keyword + " needs a number, not '" + std::string(words[1]) + "'");
+    n = n * 10 + (c - '0');
+    if (n > limit) n = limit + 1;
+  }
+  return n;
+}
+
+unsigned TypeSets(std::string_view word) {
+  const std::string w = Lower(word);
+  if (w == "f") return kOn;
+  if (w == "fd") return kOn | kDc;
+  if (w == "fr") return kOn | kOff;
+  if (w == "fdr") return kOn | kDc | kOff;
+  if (w == "r") return kOff;
+  if (w == "dr") return kDc | kOff;
+  return 0;
+}
+
+// Sets the bits of every term of the cube.
+void FillCube(std::vector<uint64_t>& bits, uint32_t value, uint32_t mask) {
+  // The low six bits select bits within one word; the others select words.
+  const uint32_t lowMask = mask & 63u, lowValue = value & 63u;
+  uint64_t word = 0;
+  uint32_t sub = 0;
+  do {
+    word |= uint64_t{1} << (lowValue | sub);
+    sub = (sub - lowMask) & lowMask;
+  } while (sub != 0);
+  const uint32_t highMask = mask & ~63u, highValue = value & ~63u;
+  sub = 0;
+  do {
+    bits[(highValue | sub) >> 6] |= word;
+    sub = (sub - highMask) & highMask;
+  } while (sub != 0);
+}
+
+// The first term of the cube whose bit is set, or -1.
+int64_t FirstTermIn(const std::vector<uint64_t>& bits, uint32_t value, uint32_t mask) {
+  std::vector<uint64_t> cube(bits.size(), 0);
+  FillCube(cube, value, mask);
+  for (size_t w = 0; w < bits.size(); ++w)
+    if (const uint64_t hit = bits[w] & cube[w])
+      return static_cast<int64_t>(w * 64 + static_cast<size_t>(std::countr_zero(hit)));
+  return -1;
+}
+
+// The character in single quotes. (Built piecewise: GCC 12 gives a false
+// -Wrestrict for "'" + std::string.)
+std::string Quoted(char c) {
+  std::string s(3, '\'');
+  s[1] = c;
+  return s;
+}
+
+std::string OutputLabel(int j, const std::vector<std::string>& names) {
+  std::string s = "output " + std::to_string(j + 1);
+  if (!names.empty()) s += " (" + names[static_cast<size_t>(j)] + ")";
+  return s;
+}
+
+}  // namespace
+
+TPlaSystem ParsePlaText(std::string_view text) {
+  TPlaSystem pla;
+  int inputs = -1, outputs = -1;
+  unsigned sets = kOn | kDc;
+  std::vector<Row> rows;
+  std::string outChars;  // outputs characters of all rows, row after row
+  std::vector<std::string>* pendingNames = nullptr;  // a name list still short
+  size_t pendingCount = 0;
+  int pendingLine = 0;
+  std::string pendingKeyword;
+  int lineNo = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    ++lineNo;
+    if (const size_t hash = line.find('#'); hash != std::string_view::npos)
+      line = line.substr(0, hash);
+    const auto words = Words(line);
+    if (words.empty()) continue;
+
+    if (pendingNames) {
+      // Names run on over the following lines, whatever those hold, until
+      // the declared count is reached (the reference reader's rule, which
+      // some classic benchmark files rely on).
+      for (const auto w : words) {
+        if (pendingNames->size() == pendingCount)
+          Fail(lineNo, "more names than " + pendingKeyword + " on line " +
+                           std::to_string(pendingLine) + " needs");
+        pendingNames->emplace_back(w);
+      }
+      if (pendingNames->size() == pendingCount) pendingNames = nullptr;
+      continue;
+    }
+
+    if (words[0][0] == '.') {
+      const std::string keyword = Lower(words[0]);
+      if (keyword == ".e" || keyword == ".end") break;
+      if (keyword == ".i") {
+        if (inputs >= 0) Fail(lineNo, ".i appears twice");
+        if (!rows.empty()) Fail(lineNo, ".i must come before the first row");
+        const int64_t n = NumberArgument(words, lineNo, 1000000);
+        if (n < 1) Fail(lineNo, ".i 0: a system needs at least one input");
+        if (n > MaxInputBits)
+          Fail(lineNo, ".i " + (n > 1000000 ? std::string(words[1]) : std::to_string(n)) +
+                           ": too many inputs (at most " + std::to_string(MaxInputBits) + ")");
+        inputs = static_cast<int>(n);
+      } else if (keyword == ".o") {
+        if (outputs >= 0) Fail(lineNo, ".o appears twice");
+        if (!rows.empty()) Fail(lineNo, ".o must come before the first row");
+        const int64_t n = NumberArgument(words, lineNo, MaxPlaOutputs);
+        if (n < 1) Fail(lineNo, ".o 0: a system needs at least one output");
+        if (n > MaxPlaOutputs)
+          Fail(lineNo, "too many outputs (at most " + std::to_string(MaxPlaOutputs) + ")");
+        outputs = static_cast<int>(n);
+      } else if (keyword == ".p") {
+        NumberArgument(words, lineNo, INT32_MAX);  // the row count is not needed
+      } else if (keyword == ".type") {
+        if (!rows.empty()) Fail(lineNo, ".type must come before the first row");
+        if (words.size() != 2) Fail(lineNo, ".type needs exactly one type");
+        sets = TypeSets(words[1]);
+        if (sets == 0)
+          Fail(lineNo, "unknown .type '" + std::string(words[1]) +
+                           "' (known: f, fd, fr, fdr, r, dr)");
+      } else if (keyword == ".ilb" || keyword == ".ob") {
+        const bool in = keyword == ".ilb";
+        const int count = in ? inputs : outputs;
+        if (count < 0) Fail(lineNo, keyword + (in ? " must come after .i" : " must come after .o"));
+        auto& names = in ? pla.InputNames : pla.OutputNames;
+        if (!names.empty()) Fail(lineNo, keyword + " appears twice");
+        if (words.size() - 1 > static_cast<size_t>(count))
+          Fail(lineNo, keyword + " lists " + std::to_string(words.size() - 1) + " names, " +
+                           (in ? ".i" : ".o") + " declares " + std::to_string(count));
+        names.assign(words.begin() + 1, words.end());
+        if (names.size() < static_cast<size_t>(count)) {
+          pendingNames = &names;
+          pendingCount = static_cast<size_t>(count);
+          pendingLine = lineNo;
+          pendingKeyword = keyword;
+        }
+      } else {
+        Fail(lineNo, "unsupported keyword " + std::string(words[0]));
+      }
+      continue;
+    }
+
+    // A row of the cube table. Before the sizes are known a line that cannot
+    // be a row is a title and passed over.
+    if (inputs < 0 || outputs < 0) {
+      const bool rowLike = line.find_first_not_of("01234-~| \t\r\f\v") == std::string_view::npos;
+      if (!rowLike) continue;
+      Fail(lineNo, inputs < 0 ? "a row before .i" : "a row before .o");
+    }
+    const size_t need = static_cast<size_t>(inputs + outputs);
+    std::string cells;
+    cells.reserve(need);
+    for (const char c : line) {
+      if (c == '|' || std::isspace(static_cast<unsigned char>(c))) continue;
+      if (cells.size() > need) break;
+      cells += c;
+    }
+    if (cells.size() != need)
+      Fail(lineNo, std::string(cells.size() > need ? "more" : "fewer") + " characters than " +
+                       std::to_string(inputs) + " inputs and " + std::to_string(outputs) +
+                       " outputs");
+    Row row;
+    row.Line = lineNo;
+    for (int p = 0; p < inputs; ++p) {
+      const uint32_t bit = uint32_t{1} << (inputs - 1 - p);
+      switch (cells[static_cast<size_t>(p)]) {
+        case '0': break;
+        case '1': row.Value |= bit; break;
+        case '-': case '2': case '~': row.Mask |= bit; break;
+        default:
+          Fail(lineNo, Quoted(cells[static_cast<size_t>(p)]) + " in input column " +
+                           std::to_string(p + 1) + " (expected 0, 1 or -)");
+      }
+    }
+    for (int j = 0; j < outputs; ++j) {
+      const char c = cells[static_cast<size_t>(inputs + j)];
+      char v;
+      switch (c) {
+        case '1': case '4': v = kOutOn; break;
+        case '0': case '3': v = kOutOff; break;
+        case '-': case '2': v = kOutDc; break;
+        case '~': v = kOutNone; break;
+        default:
+          Fail(lineNo, Quoted(c) + " in output column " + std::to_string(j + 1) +
+                           " (expected 1, 0, -, ~, 2 or 4)");
+      }
+      outChars += v;
+    }
+    rows.push_back(row);
+  }
+  if (pendingNames)
+    Fail(pendingLine, pendingKeyword + " lists " + std::to_string(pendingNames->size()) + " of " +
+                          std::to_string(pendingCount) + " names before the end of the file");
+  if (inputs < 0) throw PlaError("No .i line: the number of inputs is missing");
+  if (outputs < 0) throw PlaError("No .o line: the number of outputs is missing");
+
+  // One output at a time: three bitmaps over all 2^inputs terms.
+  pla.Inputs = inputs;
+  const uint64_t termCount = uint64_t{1} << inputs;
+  const size_t words = static_cast<size_t>((termCount + 63) / 64);
+  const uint64_t lastWordMask =
+      termCount % 64 ? (uint64_t{1} << (termCount % 64)) - 1 : ~uint64_t{0};
+  std::vector<uint64_t> on(words), dc(words), off(words);
+  pla.Functions.resize(static_cast<size_t>(outputs));
+  for (int j = 0; j < outputs; ++j) {
+    std::fill(on.begin(), on.end(), 0);
+    std::fill(dc.begin(), dc.end(), 0);
+    std::fill(off.begin(), off.end(), 0);
+    bool anyOff = false;
+    for (size_t r = 0; r < rows.size(); ++r) {
+      const char v = outChars[r * static_cast<size_t>(outputs) + static_cast<size_t>(j)];
+      if (v == kOutOn && (sets & kOn)) FillCube(on, rows[r].Value, rows[r].Mask);
+      else if (v == kOutDc && (sets & kDc)) FillCube(dc, rows[r].Value, rows[r].Mask);
+      else if (v == kOutOff && (sets & kOff)) FillCube(off, rows[r].Value, rows[r].Mask), anyOff = true;
+    }
+
+    if ((sets & kOn) && (sets & kOff) && anyOff) {
+      // A term that is both on and off (and not a don't care) is a fault.
+      std::vector<uint64_t> clash(words);
+      bool any = false;
+      for (size_t w = 0; w < words; ++w) any |= (clash[w] = on[w] & off[w] & ~dc[w]) != 0;
+      if (any)
+        for (size_t r = 0; r < rows.size(); ++r) {
+          if (outChars[r * static_cast<size_t>(outputs) + static_cast<size_t>(j)] != kOutOff)
+            continue;
+          const int64_t t = FirstTermIn(clash, rows[r].Value, rows[r].Mask);
+          if (t >= 0)
+            Fail(rows[r].Line, "term " + std::to_string(t) + " of " +
+                                   OutputLabel(j, pla.OutputNames) +
+                                   " is in the off-set here and in the on-set on another row");
+        }
+    }
+
+    // careOn: the on-set care terms; dc: the final don't cares.
+    std::vector<uint64_t>& careOn = on;
+    for (size_t w = 0; w < words; ++w) {
+      const uint64_t valid = w + 1 == words ? lastWordMask : ~uint64_t{0};
+      if ((sets & kOn) && (sets & kOff)) {
+        dc[w] |= ~(on[w] | off[w]) & valid;
+        careOn[w] = on[w] & ~dc[w];
+      } else if (sets & kOn) {
+        careOn[w] = on[w] & ~dc[w];
+      } else {
+        careOn[w] = ~(off[w] | dc[w]) & valid;
+      }
+    }
+
+    TTermVector& f = pla.Functions[static_cast<size_t>(j)];
+    for (size_t w = 0; w < words; ++w) {
+      uint64_t all = careOn[w] | dc[w];
+      while (all) {
+        const int b = std::countr_zero(all);
+        all &= all - 1;
+        f.Append(static_cast<int32_t>(w * 64 + static_cast<size_t>(b)), (dc[w] >> b) & 1u);
+      }
+    }
+  }
+  return pla;
+}
+
+bool IsPlaPath(const std::string& path) {
+  if (path.size() < 4) return false;
+  return Lower(std::string_view(path).substr(path.size() - 4)) == ".pla";
+}
+
+void LoadPlaFile(TFunctionSystem& system, const std::string& path) {
+  TPlaSystem pla = ParsePlaText(ReadFileBytes(path));
+  system.Functions = std::move(pla.Functions);
+  system.CurrentFileName.clear();
+  system.Modified = true;
+  system.ResultReady = false;
+}
+
+std::string PlaText(const TCover& cubes, int inputBits, int functionCount, int mode) {
+  const bool pos = mode == modePOS;
+  std::string t;
+  t += "# Generated by Tavro.\n";
+  if (pos)
+    t += "# Product of sums: the rows are the cubes on which the functions are 0"
+         " (a 0 marks each function the cube belongs to).\n";
+  t += ".i ";
+  t += std::to_string(inputBits);
+  t += "\n.o ";
+  t += std::to_string(functionCount);
+  t += "\n.ilb";
+  for (int p = 1; p <= inputBits; ++p) {
+    t += ' ';
+    t += VariableName(p);
+  }
+  t += "\n.ob";
+  for (int i = 0; i < functionCount; ++i) {
+    t += " f";
+    t += std::to_string(i);
+  }
+  t += pos ? "\n.type r\n" : "\n.type f\n";
+  t += ".p ";
+  t += std::to_string(cubes.Count());
+  t += '\n';
+  for (size_t k = 0; k < cubes.Count(); ++k) {
+    for (int p = 0; p < inputBits; ++p) {
+      const int bitIndex = cubes.Width - 1 - p;
+      const uint32_t bit = bitIndex >= 0 ? uint32_t{1} << bitIndex : 0;
+      if (bit == 0 || (cubes.Mask(k) & bit)) t += '-';
+      else t += (cubes.Value(k) & bit) ? '1' : '0';
+    }
+    t += ' ';
+    for (int i = 0; i < functionCount; ++i) {
+      const bool tagged = i < cubes.FunctionCount && cubes.Tag(k, i);
+      t += pos ? (tagged ? '0' : '~') : (tagged ? '1' : '0');
+    }
+    t += '\n';
+  }
+  t += ".e\n";
+  return t;
+}
+
+void WritePla(const TCover& cubes, const std::string& path, int mode, int inputBits,
+              int functionCount) {
+  WriteFileAtomic(path, PlaText(cubes, inputBits, functionCount, mode));
+}
+
+}  // namespace tavro

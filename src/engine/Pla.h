@@ -1,0 +1,77 @@
+#pragma once
+// Berkeley PLA files: a system read from a cube table, and a result cover
+// written as one.
+//
+// Reading. Keywords .i .o .p .e (.end) .ilb .ob .type (f, fd — the default —,
+// fr, fdr, and also r and dr); "#" starts a comment that runs to the end of
+// its line; blanks, tabs and "|" inside a row are ignored; a row lies on one
+// line; before .i and .o a line that is neither a keyword nor made of row
+// characters is a title and passed over. A .ilb or .ob line with fewer names
+// than .i or .o declares runs on over the following lines, whatever they
+// hold, until the count is reached: the rule of the reference reader, which
+// some classic benchmark files rely on. Input characters: 0, 1, - (also 2 and ~ for -). Output characters:
+// 1 or 4 on-set, 0 or 3 off-set, - or 2 don't-care set, ~ none of them; each
+// counts only when the type names its set (a "-" is ignored under .type f, a
+// "0" under .type fd). Input column 1 is the most significant bit of a term.
+// Each output becomes one minterm function: its on-set terms as care terms,
+// its don't-care terms as don't cares. A term in the don't-care set is a
+// don't care even when a row also puts it in the on- or off-set; under fr and
+// fdr every term in neither the on- nor the off-set is a don't care; under r
+// and dr the on-set is every term in neither the off- nor the don't-care set.
+//
+// Writing. After an SOP run: ".type f", one row per result cube, "1" in the
+// column of every function the cube is tagged for and "0" elsewhere. After a
+// POS run the cubes are those on which the functions are 0: ".type r", "0"
+// where tagged and "~" elsewhere, so that any PLA reader takes the rows as
+// the off-set.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/Cover.h"
+#include "engine/FunctionSystem.h"
+#include "model/Errors.h"
+#include "model/TermVector.h"
+
+namespace tavro {
+
+// A PLA text that cannot be read; the message names the line (where there is
+// one) and what is wrong with it.
+class PlaError : public TavroError {
+ public:
+  explicit PlaError(const std::string& message) : TavroError(message) {}
+};
+
+// Widest output count the reader accepts.
+constexpr int MaxPlaOutputs = 65536;
+
+struct TPlaSystem {
+  int Inputs = 0;                        // .i
+  std::vector<TTermVector> Functions;    // one minterm function per output (.o)
+  std::vector<std::string> InputNames;   // .ilb, empty when absent
+  std::vector<std::string> OutputNames;  // .ob, empty when absent
+};
+
+// Parses PLA text. Throws PlaError for a malformed text or one with more than
+// MaxInputBits inputs.
+TPlaSystem ParsePlaText(std::string_view text);
+
+// True when the path's extension is ".pla", in any case.
+bool IsPlaPath(const std::string& path);
+
+// Replaces the system's functions by the outputs of the PLA file at path. The
+// system then counts as new and unsaved: CurrentFileName empty, Modified set,
+// ResultReady cleared. On any error nothing changes and the error is thrown.
+// The caller refreshes its view (InputBits).
+void LoadPlaFile(TFunctionSystem& system, const std::string& path);
+
+// The PLA text of a result cover; inputBits and functionCount give the
+// widths, mode the mode of the run that made the cover. Lines end in "\n".
+std::string PlaText(const TCover& cubes, int inputBits, int functionCount, int mode);
+
+// Writes PlaText to path as given; throws FileError("Cannot create file ...").
+void WritePla(const TCover& cubes, const std::string& path, int mode, int inputBits,
+              int functionCount);
+
+}  // namespace tavro

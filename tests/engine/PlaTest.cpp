@@ -1,0 +1,274 @@
+// The PLA reader and writer on hand-made texts: the character meanings, the
+// types, the error messages, loading through LoadSystemFile, large cubes, and
+// written results read back.
+
+#include "engine/Pla.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "engine/Minimize.h"
+#include "engine/TermFile.h"
+#include "support/InteropSupport.h"
+
+namespace tavro {
+namespace {
+
+TTermVector Minterms(const std::vector<std::pair<int32_t, bool>>& items) {
+  TTermVector f;
+  f.AddAll(items);
+  return f;
+}
+
+class TempDir {
+ public:
+  TempDir() {
+    std::random_device rd;
+    Path = std::filesystem::temp_directory_path() /
+           ("tavro-pla-" + std::to_string(rd()) + std::to_string(rd()));
+    std::filesystem::create_directories(Path);
+  }
+  ~TempDir() { std::filesystem::remove_all(Path); }
+  std::string Write(const std::string& name, const std::string& text) const {
+    const auto p = Path / name;
+    std::ofstream(p, std::ios::binary) << text;
+    return p.string();
+  }
+  std::filesystem::path Path;
+};
+
+TEST(PlaRead, CharactersCommentsAndSeparators) {
+  // Column 1 is the most significant bit; "~" and "2" in the input are "-";
+  // "4" is on, "2" don't care, "~" nothing; a term both on and don't care
+  // is a don't care; nothing after .e is read.
+  const auto pla = ParsePlaText(
+      "# comment line\n"
+      ".i 3\n"
+      ".o 2\n"
+      ".ilb a b c\n"
+      ".ob x y\n"
+      ".p 4\n"
+      "1-0 1~   # terms 4, 6\r\n"
+      "0~1 |-1\n"
+      "\t011 \t4 2\n"
+      "\n"
+      "2-1 ~0\n"
+      "000 00\n"
+      ".e\n"
+      "111 11\n");
+  EXPECT_EQ(pla.Inputs, 3);
+  ASSERT_EQ(pla.Functions.size(), 2u);
+  EXPECT_EQ(pla.Functions[0], Minterms({{1, true}, {3, true}, {4, false}, {6, false}}));
+  EXPECT_EQ(pla.Functions[1], Minterms({{1, false}, {3, true}}));
+  EXPECT_EQ(pla.InputNames, (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(pla.OutputNames, (std::vector<std::string>{"x", "y"}));
+}
+
+TEST(PlaRead, TypesDecideWhichCharactersCount) {
+  const std::string rows =
+      "00 1\n"
+      "01 0\n"
+      "1- -\n"
+      "11 1\n";
+  struct Case {
+    const char* type;
+    TTermVector expected;
+  };
+  const Case cases[] = {
+      {"f", Minterms({{0, false}, {3, false}})},
+      {"fd", Minterms({{0, false}, {2, true}, {3, true}})},
+      {"fr", Minterms({{0, false}, {2, true}, {3, false}})},
+      {"fdr", Minterms({{0, false}, {2, true}, {3, true}})},
+      {"r", Minterms({{0, false}, {2, false}, {3, false}})},
+      {"dr", Minterms({{0, false}, {2, true}, {3, true}})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    const auto pla = ParsePlaText(std::string(".i 2\n.o 1\n.type ") + c.type + "\n" + rows);
+    EXPECT_EQ(pla.Functions.at(0), c.expected);
+  }
+  // Without .type the type is fd.
+  EXPECT_EQ(ParsePlaText(".i 2\n.o 1\n" + rows).Functions.at(0), cases[1].expected);
+}
+
+TEST(PlaRead, OnAndOffTogetherIsAFaultUnlessDontCare) {
+  const std::string head = ".i 3\n.o 2\n.ob p q\n.type ";
+  try {
+    ParsePlaText(head + "fr\n1-- 11\n0-- 10\n-11 01\n");
+    FAIL() << "no error";
+  } catch (const PlaError& e) {
+    EXPECT_STREQ(e.what(),
+                 "Line 7: term 3 of output 1 (p) is in the off-set here and in the on-set on "
+                 "another row");
+  }
+  // Under fdr a don't-care row settles the clashes.
+  const auto pla = ParsePlaText(head + "fdr\n1-- 11\n0-- 10\n-11 01\n-11 --\n");
+  EXPECT_EQ(pla.Functions[0], Minterms({{0, false}, {1, false}, {2, false}, {3, true},
+                                        {4, false}, {5, false}, {6, false}, {7, true}}));
+  EXPECT_EQ(pla.Functions[1],
+            Minterms({{3, true}, {4, false}, {5, false}, {6, false}, {7, true}}));
+}
+
+TEST(PlaRead, MalformedTextsNameTheLineAndTheFault) {
+  const std::pair<const char*, const char*> cases[] = {
+      {".i 3\n.o 1\n0x1 1\n", "Line 3: 'x' in input column 2 (expected 0, 1 or -)"},
+      {".i 3\n.o 2\n011 1a\n", "Line 3: 'a' in output column 2 (expected 1, 0, -, ~, 2 or 4)"},
+      {".i 3\n.o 1\n01 1\n", "Line 3: fewer characters than 3 inputs and 1 outputs"},
+      {".i 3\n.o 1\n0101 1\n", "Line 3: more characters than 3 inputs and 1 outputs"},
+      {"# wide\n.i 25\n.o 1\n", "Line 2: .i 25: too many inputs (at most 24)"},
+      {".i 99999999999999999999\n", "Line 1: .i 99999999999999999999: too many inputs (at most 24)"},
+      {".i 0\n", "Line 1: .i 0: a system needs at least one input"},
+      {".i three\n", "Line 1: .i needs a number, not 'three'"},
+      {".i 2 3\n", "Line 1: .i needs exactly one number"},
+      {".i 2\n.o 1\n.i 2\n", "Line 3: .i appears twice"},
+      {".i 2\n.o 0\n", "Line 2: .o 0: a system needs at least one output"},
+      {".i 2\n.o 1\n.type fx\n", "Line 3: unknown .type 'fx' (known: f, fd, fr, fdr, r, dr)"},
+      {".i 2\n.o 1\n00 1\n.type fr\n", "Line 4: .type must come before the first row"},
+      {".i 2\n.o 1\n.phase 0\n", "Line 3: unsupported keyword .phase"},
+      {".ilb a b\n.i 2\n", "Line 1: .ilb must come after .i"},
+      {".i 2\n.o 1\n.ilb a b c\n", "Line 3: .ilb lists 3 names, .i declares 2"},
+      {".i 2\n.o 2\n.ob x\n", "Line 3: .ob lists 1 of 2 names before the end of the file"},
+      {".i 2\n.o 2\n.ob x\ny z\n", "Line 4: more names than .ob on line 3 needs"},
+      {"01 1\n.i 2\n.o 1\n", "Line 1: a row before .i"},
+      {".i 2\n01 1\n", "Line 2: a row before .o"},
+      {".i 2\n", "No .o line: the number of outputs is missing"},
+      {"", "No .i line: the number of inputs is missing"},
+  };
+  for (const auto& [text, message] : cases) {
+    SCOPED_TRACE(text);
+    try {
+      ParsePlaText(text);
+      ADD_FAILURE() << "no error";
+    } catch (const PlaError& e) {
+      EXPECT_EQ(std::string(e.what()), message);
+    }
+  }
+}
+
+TEST(PlaRead, TitleLineBeforeTheSizesIsPassedOver) {
+  // Some classic files start with their name.
+  const auto pla = ParsePlaText("test3\n.i 2\n.o 1\n11 1\n");
+  EXPECT_EQ(pla.Functions.at(0), Minterms({{3, false}}));
+}
+
+TEST(PlaRead, ShortNameListRunsOnOverTheNextLines) {
+  // As the reference reader does: here .p and its number become names.
+  const auto pla = ParsePlaText(".i 2\n.o 3\n.ob x\n.p 2\n01 110\n11 001\n");
+  EXPECT_EQ(pla.OutputNames, (std::vector<std::string>{"x", ".p", "2"}));
+  EXPECT_EQ(pla.Functions.at(0), Minterms({{1, false}}));
+  EXPECT_EQ(pla.Functions.at(2), Minterms({{3, false}}));
+}
+
+TEST(PlaRead, WidestCubesExpandToEveryTerm) {
+  // 2^24 and 2^22 terms from one row each, and the don't-care fill of fr over
+  // the whole 24-bit range.
+  const std::string all(24, '-');
+  const auto pla = ParsePlaText(".i 24\n.o 3\n.type fr\n" + all + " 1~~\n1" + std::string(22, '-') +
+                                "0 ~10\n" + std::string(24, '0') + " ~~1\n");
+  const auto& f0 = pla.Functions[0];
+  ASSERT_EQ(f0.Count(), 1 << 24);
+  EXPECT_EQ(f0.GetTerm(0), 0);
+  EXPECT_EQ(f0.Largest(), (1 << 24) - 1);
+  EXPECT_FALSE(f0.IsDontCare(12345));
+  const auto& f1 = pla.Functions[1];  // on: 1...0; off: nowhere; the rest: don't care
+  ASSERT_EQ(f1.Count(), 1 << 24);
+  EXPECT_FALSE(f1.IsDontCare((1 << 23) | 2));
+  EXPECT_TRUE(f1.IsDontCare((1 << 23) | 1));
+  EXPECT_TRUE(f1.IsDontCare(2));
+  const auto& f2 = pla.Functions[2];  // on: term 0; off: 1...0; the rest: don't care
+  EXPECT_EQ(f2.Count(), (1 << 24) - (1 << 22));
+  EXPECT_FALSE(f2.IsDontCare(0));
+  EXPECT_TRUE(f2.IsDontCare(1));
+  EXPECT_FALSE(f2.Contains((1 << 23) | 2));
+}
+
+TEST(PlaLoad, ThroughLoadSystemFileAsANewUnsavedSystem) {
+  TempDir dir;
+  const std::string plaPath = dir.Write("adder.PLA", ".i 2\n.o 2\n01 10\n10 10\n11 01\n");
+  TFunctionSystem system;
+  system.CurrentFileName = "old.trm";
+  system.ResultReady = true;
+  LoadSystemFile(system, plaPath);
+  EXPECT_EQ(system.Functions,
+            (std::vector<TTermVector>{Minterms({{1, false}, {2, false}}), Minterms({{3, false}})}));
+  EXPECT_EQ(system.CurrentFileName, "");
+  EXPECT_TRUE(system.Modified);
+  EXPECT_FALSE(system.ResultReady);
+
+  // A malformed file changes nothing.
+  const auto before = system.Functions;
+  system.Modified = false;
+  const std::string bad = dir.Write("bad.pla", ".i 2\n.o 2\n01 10\n1 10\n");
+  try {
+    LoadSystemFile(system, bad);
+    FAIL() << "no error";
+  } catch (const PlaError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Line 4: ", 0), 0u) << e.what();
+  }
+  EXPECT_EQ(system.Functions, before);
+  EXPECT_FALSE(system.Modified);
+
+  // Other names are still term files, even with PLA text inside.
+  const std::string trm = dir.Write("pla.trm", "-1, 2 |-3");
+  LoadSystemFile(system, trm);
+  EXPECT_EQ(system.CurrentFileName, trm);
+  EXPECT_FALSE(system.Modified);
+  EXPECT_EQ(system.Functions.size(), 2u);
+}
+
+TEST(PlaLoad, ExampleEqualsItsTermFile) {
+  TFunctionSystem pla, trm;
+  LoadSystemFile(pla, (test::SourceDir() / "examples" / "bcd-7segment.pla").string());
+  LoadSystemFile(trm, (test::SourceDir() / "examples" / "bcd-7segment.trm").string());
+  EXPECT_EQ(pla.Functions, trm.Functions);
+}
+
+// The worked example's cubes: 0-0 (f0, f1), 1-1 (f0), -11 (f1).
+TCover ExampleCover() {
+  TCover c(3, 2);
+  const uint64_t both = 3, f0 = 1, f1 = 2;
+  c.Add(0b000, 0b010, &both);
+  c.Add(0b101, 0b010, &f0);
+  c.Add(0b011, 0b100, &f1);
+  return c;
+}
+
+TEST(PlaWrite, RowsHeaderAndPolarity) {
+  const std::string sop = PlaText(ExampleCover(), 3, 2, modeSOP);
+  for (const char* line : {"\n.i 3\n", "\n.o 2\n", "\n.ilb A B C\n", "\n.ob f0 f1\n",
+                           "\n.type f\n", "\n.p 3\n", "\n0-0 11\n1-1 10\n-11 01\n.e\n"})
+    EXPECT_NE(sop.find(line), std::string::npos) << line;
+  const std::string pos = PlaText(ExampleCover(), 3, 2, modePOS);
+  for (const char* line : {"\n.type r\n", "\n0-0 00\n1-1 0~\n-11 ~0\n.e\n"})
+    EXPECT_NE(pos.find(line), std::string::npos) << line;
+  EXPECT_NE(pos.find("\n# Product of sums"), std::string::npos);
+}
+
+TEST(PlaWrite, ReadBackGivesTheCoverFunctions) {
+  // Covers with shared cubes, a constant cube, a function without cubes and
+  // no cubes at all, in both modes: the text read back is 1 exactly where
+  // the cover's function is 1.
+  std::vector<TCover> covers{ExampleCover(), TCover(3, 2)};
+  TCover constant(2, 3);
+  const uint64_t f0 = 1, f2 = 4;
+  constant.Add(0, 0b11, &f0);
+  constant.Add(0b01, 0b00, &f2);
+  covers.push_back(constant);
+  for (const auto& cover : covers)
+    for (const int mode : {modeSOP, modePOS}) {
+      SCOPED_TRACE(PlaText(cover, cover.Width, cover.FunctionCount, mode));
+      const auto back = ParsePlaText(PlaText(cover, cover.Width, cover.FunctionCount, mode));
+      ASSERT_EQ(back.Functions.size(), static_cast<size_t>(cover.FunctionCount));
+      for (int f = 0; f < cover.FunctionCount; ++f)
+        for (uint32_t row = 0; row < (1u << cover.Width); ++row)
+          EXPECT_EQ(test::FunctionValue(back.Functions[f], row),
+                    test::CoverValue(cover, f, row, mode) ? '1' : '0')
+              << "f" << f << " row " << row;
+    }
+}
+
+}  // namespace
+}  // namespace tavro
