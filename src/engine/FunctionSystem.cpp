@@ -11,6 +11,7 @@ void TFunctionSystem::ResetSystem() {
   Functions.emplace_back();
   CurrentFunction = 0;
   CurrentFileName.clear();
+  MinInputBits = 0;
   Modified = false;
   ResultReady = false;
   ResultMode = modeSOP;
@@ -24,7 +25,7 @@ int TFunctionSystem::FunctionInputBits(const TTermVector& f) {
 }
 
 int TFunctionSystem::ComputeInputBits() const {
-  int bits = 0;
+  int bits = MinInputBits;
   for (const auto& f : Functions) bits = std::max(bits, FunctionInputBits(f));
   return bits;
 }

@@ -26,6 +26,9 @@ class TFunctionSystem {
   std::vector<TTermVector> Functions;  // never empty
   int CurrentFunction = 0;
   int InputBits = 0;  // derived by UpdateInputBits
+  // A width the system keeps even when its largest term needs fewer inputs
+  // (a loaded PLA declares its inputs); 0 for term files and new systems.
+  int MinInputBits = 0;
   std::string CurrentFileName;
   bool Modified = false;
   bool ResultReady = false;
@@ -43,7 +46,8 @@ class TFunctionSystem {
   // The width of one function: 0 without terms, 1 when its largest term is 0,
   // otherwise the bit length of its largest term.
   static int FunctionInputBits(const TTermVector& f);
-  // The largest width over all functions (0 when all are empty).
+  // The largest width over all functions (0 when all are empty), at least
+  // MinInputBits.
   int ComputeInputBits() const;
   void UpdateInputBits() { InputBits = ComputeInputBits(); }
   // Total number of terms of all functions.

@@ -328,6 +328,7 @@ bool IsPlaPath(const std::string& path) {
 void LoadPlaFile(TFunctionSystem& system, const std::string& path) {
   TPlaSystem pla = ParsePlaText(ReadFileBytes(path));
   system.Functions = std::move(pla.Functions);
+  system.MinInputBits = pla.Inputs;
   system.CurrentFileName.clear();
   system.Modified = true;
   system.ResultReady = false;

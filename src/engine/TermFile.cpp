@@ -68,6 +68,7 @@ void SaveTermFile(TFunctionSystem& system, const std::string& path) {
 void LoadTermFile(TFunctionSystem& system, const std::string& path) {
   auto functions = ParseTermFileText(ReadFileBytes(path));
   system.Functions = std::move(functions);
+  system.MinInputBits = 0;
   system.ResultReady = false;
   system.CurrentFileName = path;
   system.Modified = false;

@@ -439,6 +439,11 @@ void TfrmMain::RefreshWindow() {
       lblNumberOfTerms->setText(QString::number(function.Count()));
     }
   }
+  // A loaded PLA keeps the inputs it declares.
+  if (FSystem.MinInputBits > maxBits) {
+    maxBits = FSystem.MinInputBits;
+    FSystem.InputBits = maxBits;
+  }
   lblSystemMinInputBits->setText(QString::number(maxBits));
   lblTotalTerms->setText(QString::number(totalTerms));
   for (QLabel* label : {lblNumberOfInputBits, lblNumberOfTerms, lblSystemMinInputBits, lblTotalTerms})

@@ -219,6 +219,32 @@ TEST(PlaLoad, ThroughLoadSystemFileAsANewUnsavedSystem) {
   EXPECT_EQ(system.Functions.size(), 2u);
 }
 
+TEST(PlaLoad, DeclaredInputsStayEvenWhenTheTopOnesAreNeverOn) {
+  // Input A is never 1 in the on-set: the system still has three inputs, so
+  // the result keeps A (a two-input reading would make the function 1 for
+  // A = 1).
+  TempDir dir;
+  TFunctionSystem system;
+  LoadSystemFile(system, dir.Write("narrow.pla", ".i 3\n.o 1\n0-1 1\n"));
+  system.UpdateInputBits();
+  EXPECT_EQ(system.InputBits, 3);
+  struct Host : IEngineHost {
+    std::string Text;
+    void AppendOutput(const std::string& t) override { Text += t; }
+    void SetStatus(const std::string&) override {}
+    void Beep() override {}
+  } host;
+  ASSERT_EQ(RunCommand(system, modeSOP, {}, host), TRunOutcome::Completed);
+  EXPECT_EQ(host.Text, "Optimized Function(s):\r\nf0 = (~A)(C)\r\n\r\n");
+  // A term file or a new system derives the width from the terms again.
+  LoadSystemFile(system, dir.Write("t.trm", "-1"));
+  system.UpdateInputBits();
+  EXPECT_EQ(system.InputBits, 1);
+  LoadSystemFile(system, dir.Write("again.pla", ".i 4\n.o 1\n0001 1\n"));
+  system.ResetSystem();
+  EXPECT_EQ(system.ComputeInputBits(), 0);
+}
+
 TEST(PlaLoad, ExampleEqualsItsTermFile) {
   TFunctionSystem pla, trm;
   LoadSystemFile(pla, (test::SourceDir() / "examples" / "bcd-7segment.pla").string());
