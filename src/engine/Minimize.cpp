@@ -122,24 +122,19 @@ class Chart {
       z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
       ColWord[c] = z ^ (z >> 31);
     }
-    RowAlive.assign(static_cast<size_t>(Rows), 1);
+    Row.assign(static_cast<size_t>(Rows), RowState{});
     ColAlive.assign(static_cast<size_t>(Columns), 1);
-    RowCount.resize(static_cast<size_t>(Rows));
-    RowHash.assign(static_cast<size_t>(Rows), 0);
-    Dirty.assign(static_cast<size_t>(Rows), 1);
     for (uint32_t r = 0; r < static_cast<uint32_t>(Rows); ++r) {
-      RowCount[r] = static_cast<int32_t>(RowStart[r + 1] - RowStart[r]);
-      for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) RowHash[r] += ColWord[RowCols[k]];
+      Row[r].Count = static_cast<int32_t>(RowStart[r + 1] - RowStart[r]);
+      for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) Row[r].Hash += ColWord[RowCols[k]];
       DirtyRows.push_back(r);
     }
-    RowSize.resize(static_cast<size_t>(Rows));
-    RowSignature.assign(static_cast<size_t>(Rows), 0);
     for (uint32_t r = 0; r < static_cast<uint32_t>(Rows); ++r) {
-      for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) RowSignature[r] |= Signature(RowCols[k]);
-      RowSize[r] = static_cast<uint8_t>(std::popcount(primes.Mask(r)));
-      if (RowCount[r] > 0) {
+      for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) Row[r].Signature |= Signature(RowCols[k]);
+      Row[r].Size = static_cast<uint8_t>(std::popcount(primes.Mask(r)));
+      if (Row[r].Count > 0) {
         ++NonEmpty;
-        ++NonEmptyOfSize[RowSize[r]];
+        ++NonEmptyOfSize[Row[r].Size];
       }
     }
     ColCount.resize(static_cast<size_t>(Columns));
@@ -155,23 +150,23 @@ class Chart {
     --AliveColumns;
     for (size_t k = ColStart[c]; k < ColEnd[c]; ++k) {
       const uint32_t r = ColRows[k];
-      if (--RowCount[r] == 0 && RowAlive[r]) {
+      if (--Row[r].Count == 0 && Row[r].Alive) {
         --NonEmpty;
-        --NonEmptyOfSize[RowSize[r]];
+        --NonEmptyOfSize[Row[r].Size];
       }
-      RowHash[r] -= ColWord[c];
-      if (!Dirty[r]) {
-        Dirty[r] = 1;
+      Row[r].Hash -= ColWord[c];
+      if (!Row[r].Dirty) {
+        Row[r].Dirty = 1;
         DirtyRows.push_back(r);
       }
     }
   }
 
   void KillRow(uint32_t r) {
-    RowAlive[r] = 0;
-    if (RowCount[r] > 0) {
+    Row[r].Alive = 0;
+    if (Row[r].Count > 0) {
       --NonEmpty;
-      --NonEmptyOfSize[RowSize[r]];
+      --NonEmptyOfSize[Row[r].Size];
     }
     for (size_t k = RowStart[r]; k < RowEnd[r]; ++k) {
       const uint32_t c = RowCols[k];
@@ -217,14 +212,14 @@ class Chart {
     uint32_t* const begin = ColRows.data() + ColStart[c];
     uint32_t* out = begin;
     for (uint32_t* in = begin; in != ColRows.data() + ColEnd[c]; ++in)
-      if (RowAlive[*in]) *out++ = *in;
+      if (Row[*in].Alive) *out++ = *in;
     ColEnd[c] = static_cast<size_t>(out - ColRows.data());
     return {begin, out};
   }
 
   // True when rows a and b have the same alive columns.
   bool SameAlive(uint32_t a, uint32_t b) const {
-    if (RowCount[a] != RowCount[b]) return false;
+    if (Row[a].Count != Row[b].Count) return false;
     size_t ka = RowStart[a], kb = RowStart[b];
     const size_t ea = RowEnd[a], eb = RowEnd[b];
     while (true) {
@@ -240,11 +235,19 @@ class Chart {
   int32_t Rows = 0, Columns = 0, AliveColumns = 0;
   std::vector<size_t> RowStart, RowEnd, ColStart, ColEnd;
   std::vector<uint32_t> RowCols, ColRows;
-  std::vector<uint8_t> RowAlive, ColAlive, Dirty;
-  std::vector<int32_t> RowCount, ColCount;
-  std::vector<uint64_t> ColWord, RowHash;
-  std::vector<uint8_t> RowSize;  // free positions of the row's cube
-  std::vector<uint64_t> RowSignature;  // of all the row's columns, alive or not
+  // What the selection reads of a row, kept together.
+  struct RowState {
+    uint64_t Hash = 0;       // sum of the alive columns' words
+    uint64_t Signature = 0;  // of all the row's columns, alive or not
+    int32_t Count = 0;       // alive columns
+    uint8_t Size = 0;        // free positions of the row's cube
+    uint8_t Alive = 1;
+    uint8_t Dirty = 1;       // lost a column since the last reduction
+  };
+  std::vector<RowState> Row;
+  std::vector<uint8_t> ColAlive;
+  std::vector<int32_t> ColCount;
+  std::vector<uint64_t> ColWord;
   int32_t NonEmpty = 0;          // alive rows with an alive column
   int32_t NonEmptyOfSize[33] = {};
   std::vector<uint32_t> DirtyRows;  // rows that lost a column since the last reduction
@@ -279,16 +282,16 @@ std::vector<uint32_t> Select(Chart& chart, int functionCount) {
   };
   std::vector<Entry> heap;
   heap.reserve(rows);
-  for (uint32_t r = 0; r < rows; ++r) heap.emplace_back(chart.RowCount[r], r);
+  for (uint32_t r = 0; r < rows; ++r) heap.emplace_back(chart.Row[r].Count, r);
   std::make_heap(heap.begin(), heap.end(), lower);
   auto bestRow = [&]() -> int64_t {
     while (!heap.empty()) {
       const Entry top = heap.front();
       std::pop_heap(heap.begin(), heap.end(), lower);
       heap.pop_back();
-      if (!chart.RowAlive[top.second]) continue;
-      if (chart.RowCount[top.second] != top.first) {
-        heap.emplace_back(chart.RowCount[top.second], top.second);
+      if (!chart.Row[top.second].Alive) continue;
+      if (chart.Row[top.second].Count != top.first) {
+        heap.emplace_back(chart.Row[top.second].Count, top.second);
         std::push_heap(heap.begin(), heap.end(), lower);
         continue;
       }
@@ -310,7 +313,7 @@ std::vector<uint32_t> Select(Chart& chart, int functionCount) {
     if (cls.size() < 2) return;
     uint32_t keep = cls[0];
     for (uint32_t r : cls)
-      if (chart.RowSize[r] > chart.RowSize[keep] || (chart.RowSize[r] == chart.RowSize[keep] && r > keep))
+      if (chart.Row[r].Size > chart.Row[keep].Size || (chart.Row[r].Size == chart.Row[keep].Size && r > keep))
         keep = r;
     for (uint32_t r : cls)
       if (r != keep) markDrop(r);
@@ -330,11 +333,11 @@ std::vector<uint32_t> Select(Chart& chart, int functionCount) {
       const int64_t best = bestRow();
       if (best < 0) throw InternalError("columns are left that no row covers");
       const auto r = static_cast<uint32_t>(best);
-      if (chart.RowCount[r] == columns) {
+      if (chart.Row[r].Count == columns) {
         // Rows covering every remaining column: the last of them ends it.
         uint32_t full = r;
         for (uint32_t k = static_cast<uint32_t>(rows); k-- > r;)
-          if (chart.RowAlive[k] && chart.RowCount[k] == columns) {
+          if (chart.Row[k].Alive && chart.Row[k].Count == columns) {
             full = k;
             break;
           }
@@ -356,7 +359,7 @@ std::vector<uint32_t> Select(Chart& chart, int functionCount) {
     for (uint32_t c : chart.Single) {
       if (!chart.ColAlive[c] || chart.ColCount[c] != 1) continue;
       for (size_t k = chart.ColStart[c]; k < chart.ColStart[c + 1]; ++k)
-        if (chart.RowAlive[chart.ColRows[k]]) {
+        if (chart.Row[chart.ColRows[k]].Alive) {
           essential.push_back(chart.ColRows[k]);
           break;
         }
@@ -374,8 +377,8 @@ std::vector<uint32_t> Select(Chart& chart, int functionCount) {
     // The rows that lost columns since the last reduction.
     dirty.clear();
     for (uint32_t r : chart.DirtyRows) {
-      chart.Dirty[r] = 0;
-      if (chart.RowAlive[r]) dirty.push_back(r);
+      chart.Row[r].Dirty = 0;
+      if (chart.Row[r].Alive) dirty.push_back(r);
     }
     chart.DirtyRows.clear();
     std::sort(dirty.begin(), dirty.end());
@@ -407,13 +410,13 @@ std::vector<uint32_t> Select(Chart& chart, int functionCount) {
     // both cubes have one size.
     cls.clear();
     for (uint32_t d : dirty)
-      if (chart.RowCount[d] == 0) cls.push_back(d);
+      if (chart.Row[d].Count == 0) cls.push_back(d);
     if (!cls.empty() && emptyRow >= 0) cls.push_back(static_cast<uint32_t>(emptyRow));
     settleClass();
     for (size_t i = 0; i < dirty.size(); ++i) {
       const uint32_t p = dirty[i];
-      const uint8_t sp = chart.RowSize[p];
-      const int32_t count = chart.RowCount[p];
+      const uint8_t sp = chart.Row[p].Size;
+      const int32_t count = chart.Row[p].Count;
       if (count == 0) {
         if (single ? chart.NonEmpty > 0 : chart.NonEmptyOfSize[sp] > 0) markDrop(p);
         continue;
@@ -424,16 +427,16 @@ std::vector<uint32_t> Select(Chart& chart, int functionCount) {
       cls.clear();
       cls.push_back(p);
       const uint64_t signature = probes[i].Signature;
-      const uint64_t hash = chart.RowHash[p];
+      const uint64_t hash = chart.Row[p].Hash;
       const auto [begin, end] = chart.AliveRowsOf(probes[i].Rarest);
       for (const uint32_t* it = begin; it != end; ++it) {
         const uint32_t r = *it;
         if (r == p) continue;
-        const int32_t rc = chart.RowCount[r];
+        const int32_t rc = chart.Row[r].Count;
         if (rc == count) {
-          if (findClass && chart.RowHash[r] == hash && chart.SameAlive(p, r)) cls.push_back(r);
-        } else if (!dominated && rc > count && (signature & ~chart.RowSignature[r]) == 0 &&
-                   (single || chart.RowSize[r] == sp) && chart.Contains(r, p)) {
+          if (findClass && chart.Row[r].Hash == hash && chart.SameAlive(p, r)) cls.push_back(r);
+        } else if (!dominated && rc > count && (signature & ~chart.Row[r].Signature) == 0 &&
+                   (single || chart.Row[r].Size == sp) && chart.Contains(r, p)) {
           dominated = true;
           if (!findClass) break;
         }
@@ -449,9 +452,9 @@ std::vector<uint32_t> Select(Chart& chart, int functionCount) {
       chart.KillRow(r);
       drop[r] = 0;
     }
-    if (emptyRow >= 0 && !chart.RowAlive[static_cast<size_t>(emptyRow)]) emptyRow = -1;
+    if (emptyRow >= 0 && !chart.Row[static_cast<size_t>(emptyRow)].Alive) emptyRow = -1;
     for (uint32_t d : dirty)
-      if (chart.RowAlive[d] && chart.RowCount[d] == 0) {
+      if (chart.Row[d].Alive && chart.Row[d].Count == 0) {
         if (emptyRow >= 0 && emptyRow != d) throw InternalError("two rows without columns were kept");
         emptyRow = d;
       }
