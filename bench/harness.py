@@ -170,6 +170,18 @@ def time_bare(cli, path, timeout, max_memory, workdir):
     return wall if proc.returncode == 0 else None
 
 
+def launch_floor(runs=5):
+    """Median wall time of starting and waiting for `true`: the part of a short
+    run's wall time that is process start-up on this machine under its load."""
+    walls = []
+    for _ in range(runs):
+        start = time.perf_counter()
+        subprocess.run(["true"], stdin=subprocess.DEVNULL, check=False)
+        walls.append(time.perf_counter() - start)
+    walls.sort()
+    return walls[len(walls) // 2]
+
+
 def run_file(cli, path, args, workdir):
     """One run under /usr/bin/time for the figures. Its wall time is the one
     /usr/bin/time reports, unless the run is short: then the median of
@@ -310,7 +322,7 @@ def main():
                    help="--max-memory passed to tavro-cli (default 4096)")
     p.add_argument("--runs", type=int, default=None,
                    help=f"timed runs of a file whose run takes under {REPEAT_BELOW_SECONDS:g} s; "
-                        "the median is reported (default 3, 1 with --quick)")
+                        "the median is reported (default 5, 1 with --quick)")
     p.add_argument("--markdown", metavar="PATH", help="also write the table as Markdown to PATH")
     p.add_argument("--cli", help="the tavro-cli to run (default ROOT/build/release/bin/tavro-cli)")
     p.add_argument("--root", default=os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
@@ -324,7 +336,7 @@ def main():
     if args.timeout is None:
         args.timeout = 10.0 if args.quick else 120.0
     if args.runs is None:
-        args.runs = 1 if args.quick else 3
+        args.runs = 1 if args.quick else 5
     if args.timeout <= 0 or args.runs < 1 or args.max_memory < 1:
         die("--timeout, --runs and --max-memory must be positive")
     root = os.path.abspath(args.root)
@@ -364,7 +376,8 @@ def main():
     header = [
         f"tavro-cli --stats --max-memory {args.max_memory} (SOP), {len(files)} files",
         f"revision {git_revision(root)}, {started:%Y-%m-%d %H:%M %Z}, "
-        f"{os.cpu_count()} cores, load average at start {load}",
+        f"{os.cpu_count()} cores, load average at start {load}, "
+        f"process launch floor (median wall time of `true`) {human_seconds(launch_floor())}",
         f"timeout {args.timeout:g} s",
         "CLI s: the run's own total, peak MiB: the CLI's own figure; time %e, RSS MiB: "
         f"{GNU_TIME} -f '%e %M' around the run; wall: whole-process wall time of tavro-cli, "
