@@ -1,29 +1,20 @@
 #include <gtest/gtest.h>
 
+#include "support/Builders.h"
+
 #include "engine/Format.h"
 
 using namespace tavro;
+using tavro::testing::AddPattern;
 
 namespace {
 
-// Adds a cube given as a pattern ("0-1") with the given tags.
-void Add(TCover& c, const std::string& pattern, std::initializer_list<int> tags) {
-  uint32_t value = 0, mask = 0;
-  for (size_t j = 0; j < pattern.size(); ++j) {
-    const uint32_t bit = uint32_t{1} << (pattern.size() - 1 - j);
-    if (pattern[j] == '1') value |= bit;
-    if (pattern[j] == '-') mask |= bit;
-  }
-  std::vector<uint64_t> words(static_cast<size_t>(c.TagWords), 0);
-  for (int f : tags) words[static_cast<size_t>(f >> 6)] |= uint64_t{1} << (f & 63);
-  c.Add(value, mask, words.data());
-}
 
 TCover WorkedExample() {
   TCover c(3, 2);
-  Add(c, "0-0", {0, 1});
-  Add(c, "1-1", {0});
-  Add(c, "-11", {1});
+  AddPattern(c, "0-0", {0, 1});
+  AddPattern(c, "1-1", {0});
+  AddPattern(c, "-11", {1});
   return c;
 }
 
@@ -44,20 +35,20 @@ TEST(Format, EmptyListsAndUntaggedFunctions) {
   EXPECT_EQ(FormatPOS(none), "");
   EXPECT_EQ(FormatCubeTerms(none), "");
   TCover c(3, 3);
-  Add(c, "100", {1});
+  AddPattern(c, "100", {1});
   EXPECT_EQ(FormatSOP(c), "f0 = \r\nf1 = (A)(~B)(~C)\r\nf2 = \r\n");
   EXPECT_EQ(FormatCubeTerms(c), "f0 = \r\nf1 = (4)\r\nf2 = \r\n");
 }
 
 TEST(Format, SingleLiteralsAndConstants) {
   TCover c(3, 1);
-  Add(c, "1-0", {0});
-  Add(c, "1--", {0});
+  AddPattern(c, "1-0", {0});
+  AddPattern(c, "1--", {0});
   EXPECT_EQ(FormatSOP(c), "f0 = (A)(~C) + (A)\r\n");
   EXPECT_EQ(FormatPOS(c), "f0 = (~A + C)(~A)\r\n");
   TCover k(2, 1);
-  Add(k, "01", {0});
-  Add(k, "--", {0});
+  AddPattern(k, "01", {0});
+  AddPattern(k, "--", {0});
   EXPECT_EQ(FormatSOP(k), "f0 = (~A)(B) + 1\r\n");
   EXPECT_EQ(FormatPOS(k), "f0 = (A + ~B)(0)\r\n");
   EXPECT_EQ(FormatCubeTerms(k), "f0 = (1) + (0, 1, 2, 3)\r\n");
@@ -73,7 +64,7 @@ TEST(Format, VariableNamesRepeatPastZ) {
 
 TEST(Format, ManyFunctionsUseEveryTagWord) {
   TCover c(1, 70);
-  Add(c, "1", {0, 69});
+  AddPattern(c, "1", {0, 69});
   const std::string text = FormatSOP(c);
   EXPECT_NE(text.find("f0 = (A)\r\n"), std::string::npos);
   EXPECT_NE(text.find("f68 = \r\nf69 = (A)\r\n"), std::string::npos);

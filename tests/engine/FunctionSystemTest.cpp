@@ -1,19 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "support/Builders.h"
+
 #include "engine/FunctionSystem.h"
 
 using namespace tavro;
-
-namespace {
-TTermVector Terms(std::initializer_list<int> terms, std::initializer_list<int> dontCares = {},
-                  bool maxterms = false) {
-  TTermVector v;
-  v.Maxterms = maxterms;
-  for (int t : terms) v.Add(t, false);
-  for (int t : dontCares) v.Add(t, true);
-  return v;
-}
-}  // namespace
+using tavro::testing::Terms;
 
 TEST(FunctionSystem, StartsAsOneEmptyMintermFunction) {
   TFunctionSystem s;

@@ -1,22 +1,17 @@
 #include <gtest/gtest.h>
 
+#include "support/Builders.h"
+
 #include "engine/Minimize.h"
 #include "model/Errors.h"
 #include "support/RecordingHost.h"
 
 using namespace tavro;
+using tavro::testing::Terms;
 using tavro::testing::RecordingHost;
 
 namespace {
 
-TTermVector Terms(std::initializer_list<int> terms, std::initializer_list<int> dontCares = {},
-                  bool maxterms = false) {
-  TTermVector v;
-  v.Maxterms = maxterms;
-  for (int t : terms) v.Add(t, false);
-  for (int t : dontCares) v.Add(t, true);
-  return v;
-}
 
 TFunctionSystem System(std::vector<TTermVector> functions) {
   TFunctionSystem s;

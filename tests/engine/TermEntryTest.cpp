@@ -1,20 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "support/Builders.h"
+
 #include "engine/TermEntry.h"
 #include "model/Errors.h"
 
 using namespace tavro;
-
-namespace {
-TTermVector Terms(std::initializer_list<int> terms, std::initializer_list<int> dontCares = {},
-                  bool maxterms = false) {
-  TTermVector v;
-  v.Maxterms = maxterms;
-  for (int t : terms) v.Add(t, false);
-  for (int t : dontCares) v.Add(t, true);
-  return v;
-}
-}  // namespace
+using tavro::testing::Terms;
 
 TEST(TermEntry, TextRoundTrips) {
   const auto f = Terms({1, 3}, {6});

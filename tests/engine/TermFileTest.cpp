@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/Builders.h"
+
 #include <filesystem>
 #include <fstream>
 
@@ -8,18 +10,11 @@
 #include "model/Errors.h"
 
 using namespace tavro;
+using tavro::testing::Terms;
 namespace fs = std::filesystem;
 
 namespace {
 
-TTermVector Terms(std::initializer_list<int> terms, std::initializer_list<int> dontCares = {},
-                  bool maxterms = false) {
-  TTermVector v;
-  v.Maxterms = maxterms;
-  for (int t : terms) v.Add(t, false);
-  for (int t : dontCares) v.Add(t, true);
-  return v;
-}
 
 class TermFileOnDisk : public ::testing::Test {
  protected:

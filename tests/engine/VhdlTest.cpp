@@ -1,23 +1,15 @@
 #include <gtest/gtest.h>
 
+#include "support/Builders.h"
+
 #include "engine/FunctionSystem.h"
 #include "engine/Vhdl.h"
 
 using namespace tavro;
+using tavro::testing::AddPattern;
 
 namespace {
 
-void Add(TCover& c, const std::string& pattern, std::initializer_list<int> tags) {
-  uint32_t value = 0, mask = 0;
-  for (size_t j = 0; j < pattern.size(); ++j) {
-    const uint32_t bit = uint32_t{1} << (pattern.size() - 1 - j);
-    if (pattern[j] == '1') value |= bit;
-    if (pattern[j] == '-') mask |= bit;
-  }
-  uint64_t words = 0;
-  for (int f : tags) words |= uint64_t{1} << f;
-  c.Add(value, mask, &words);
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -37,9 +29,9 @@ std::vector<std::string> Lines(const std::string& text) {
 
 TEST(Vhdl, WorkedExampleAfterSumOfProducts) {
   TCover c(3, 2);
-  Add(c, "0-0", {0, 1});
-  Add(c, "1-1", {0});
-  Add(c, "-11", {1});
+  AddPattern(c, "0-0", {0, 1});
+  AddPattern(c, "1-1", {0});
+  AddPattern(c, "-11", {1});
   const auto lines = Lines(VhdlText(c, 3, 2, modeSOP, "12/8/2026"));
   ASSERT_EQ(lines.size(), 23u);
   EXPECT_EQ(lines[0], std::string(70, '-'));
@@ -63,8 +55,8 @@ TEST(Vhdl, WorkedExampleAfterSumOfProducts) {
 
 TEST(Vhdl, ProductOfSumsSwapsConnectivesAndPolarity) {
   TCover c(3, 2);
-  Add(c, "0-0", {0, 1});
-  Add(c, "1-1", {0});
+  AddPattern(c, "0-0", {0, 1});
+  AddPattern(c, "1-1", {0});
   const auto lines = Lines(VhdlText(c, 3, 2, modePOS, "d"));
   EXPECT_EQ(lines[17], "  x0 <= input(0) or input(2) after 0 ps;");
   EXPECT_EQ(lines[18], "  x1 <= not input(0) or not input(2) after 0 ps;");
@@ -74,8 +66,8 @@ TEST(Vhdl, ProductOfSumsSwapsConnectivesAndPolarity) {
 
 TEST(Vhdl, ConstantsAndEmptyResultsStayValid) {
   TCover c(2, 3);
-  Add(c, "--", {0});
-  Add(c, "-1", {1});
+  AddPattern(c, "--", {0});
+  AddPattern(c, "-1", {1});
   const auto sop = Lines(VhdlText(c, 2, 3, modeSOP, "d"));
   EXPECT_EQ(sop[15], "  signal x0, x1 : std_logic;");
   EXPECT_EQ(sop[17], "  x0 <= '1' after 0 ps;");
