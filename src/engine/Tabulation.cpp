@@ -142,8 +142,6 @@ struct LevelBuilder {
   }
 };
 
-// The primes of one level, per number of ones, in creation order.
-using LevelPrimes = std::vector<std::vector<uint32_t>>;  // indices into a level copy
 
 struct PrimeStore {
   // Per level, per ones: (value, mask) and tags of the primes in creation order.

@@ -9,7 +9,6 @@ using tavro::testing::AddPattern;
 
 namespace {
 
-
 TCover WorkedExample() {
   TCover c(3, 2);
   AddPattern(c, "0-0", {0, 1});

@@ -12,7 +12,6 @@ using tavro::testing::RecordingHost;
 
 namespace {
 
-
 TFunctionSystem System(std::vector<TTermVector> functions) {
   TFunctionSystem s;
   s.Functions = std::move(functions);

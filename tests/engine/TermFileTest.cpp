@@ -15,7 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 class TermFileOnDisk : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -10,7 +10,6 @@ using tavro::testing::AddPattern;
 
 namespace {
 
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   size_t start = 0;
