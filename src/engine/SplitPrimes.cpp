@@ -57,18 +57,20 @@ class Splitter {
     const size_t words = rows * static_cast<size_t>(FWords);
 
     // Empty and constant tables, and tables of one row, end the recursion.
-    uint64_t listed = 0, last = 0;
-    bool constant = true;
-    for (uint64_t r = 0; r < rows; ++r) {
-      const uint64_t* t = table + r * static_cast<uint64_t>(FWords);
-      bool any = false;
-      for (int k = 0; k < FWords; ++k) {
-        any = any || t[k] != 0;
-        constant = constant && t[k] == table[k];
-      }
-      if (any) ++listed, last = r;
+    uint64_t any = 0, differ = 0;
+    for (size_t i = 0; i < words; ++i) {
+      any |= table[i];
+      differ |= table[i] ^ table[i % static_cast<size_t>(FWords)];
     }
-    if (listed == 0) return Empty();
+    if (any == 0) return Empty();
+    const bool constant = differ == 0;
+    uint64_t listed = 0, last = 0;
+    for (uint64_t r = 0; r < rows && listed < 2 && !constant; ++r) {
+      const uint64_t* t = table + r * static_cast<uint64_t>(FWords);
+      uint64_t row = 0;
+      for (int k = 0; k < FWords; ++k) row |= t[k];
+      if (row) ++listed, last = r;
+    }
     if (constant || listed == 1) {
       auto one = std::make_shared<PrimeSet>();
       one->Keys.push_back(constant ? static_cast<uint64_t>(rows - 1) << 32 : last);
@@ -85,10 +87,16 @@ class Splitter {
     const bool memo = FMemoOn && w >= kMemoInputs;
     Hash128 h{0x1234567 + static_cast<uint64_t>(w), 0x89abcdef ^ static_cast<uint64_t>(w)};
     if (memo) {
-      for (size_t i = 0; i < words; ++i) {
-        h.A = Mix(h.A ^ table[i]) + i;
-        h.B = Mix(h.B + table[i] * 0x9e3779b97f4a7c15ULL) ^ (h.B >> 7);
-      }
+      // Four independent lanes (tables here have at least 128 words).
+      uint64_t lane[4] = {h.A, h.B, h.A ^ 0x5555555555555555ULL, h.B + 0x3333333333333333ULL};
+      for (size_t i = 0; i + 4 <= words; i += 4)
+        for (int j = 0; j < 4; ++j) {
+          lane[j] = (lane[j] ^ table[i + static_cast<size_t>(j)]) * 0x9e3779b97f4a7c15ULL;
+          lane[j] ^= lane[j] >> 29;
+        }
+      for (size_t i = words & ~size_t{3}; i < words; ++i) lane[i & 3] = Mix(lane[i & 3] ^ table[i]);
+      h.A = Mix(lane[0] ^ Mix(lane[1] + 0x9e3779b97f4a7c15ULL));
+      h.B = Mix(lane[2] ^ Mix(lane[3] + h.A));
       ++FLookups;
       auto found = FMemo.find(h);
       if (found != FMemo.end()) {
@@ -100,13 +108,14 @@ class Splitter {
     const uint64_t half = rows / 2;
     const uint64_t* f0 = table;
     const uint64_t* f1 = table + half * static_cast<uint64_t>(FWords);
-    std::vector<uint64_t> f2(half * static_cast<uint64_t>(FWords));
-    for (size_t i = 0; i < f2.size(); ++i) f2[i] = f0[i] & f1[i];
-
     const PrimeSetPtr p0 = Solve(f0, w - 1);
     const PrimeSetPtr p1 = Solve(f1, w - 1);
+    // The recursion holds one frame per width, so each width needs one
+    // buffer for its halves' AND.
+    auto& f2 = FBuffers[static_cast<size_t>(w)];
+    f2.resize(half * static_cast<uint64_t>(FWords));
+    for (size_t i = 0; i < f2.size(); ++i) f2[i] = f0[i] & f1[i];
     const PrimeSetPtr p2 = Solve(f2.data(), w - 1);
-    std::vector<uint64_t>().swap(f2);
 
     auto result = std::make_shared<PrimeSet>();
     const uint64_t top = uint64_t{1} << (w - 1);
@@ -154,38 +163,47 @@ class Splitter {
   // cubes no one-input growth keeps the tags of.
   PrimeSetPtr SolveDirect(const uint64_t* table, int w) {
     const uint32_t rows = uint32_t{1} << w;
+    const uint32_t full = rows - 1;
     const auto tw = static_cast<size_t>(FWords);
-    FScratch.assign(static_cast<size_t>(rows) * rows * tw, 0);
+    // Every (mask, value) slot is written before it is read: masks ascend,
+    // and a cube's halves have a smaller mask.
+    if (FScratch.size() < static_cast<size_t>(rows) * rows * tw) FScratch.resize(static_cast<size_t>(rows) * rows * tw);
     auto at = [&](uint32_t m, uint32_t v) { return FScratch.data() + (static_cast<size_t>(m) * rows + v) * tw; };
-    for (uint32_t v = 0; v < rows; ++v) std::copy(table + v * tw, table + (v + 1) * tw, at(0, v));
+    std::copy(table, table + static_cast<size_t>(rows) * tw, at(0, 0));
     for (uint32_t m = 1; m < rows; ++m) {
       const uint32_t b = m & (~m + 1);
-      for (uint32_t v = 0; v < rows; ++v) {
-        if (v & m) continue;
+      const uint32_t free = full & ~m;
+      uint32_t v = 0;
+      do {
         const uint64_t* x = at(m ^ b, v);
         const uint64_t* y = at(m ^ b, v | b);
         uint64_t* out = at(m, v);
         for (size_t k = 0; k < tw; ++k) out[k] = x[k] & y[k];
-      }
+        v = (v - free) & free;
+      } while (v != 0);
     }
     auto result = std::make_shared<PrimeSet>();
-    for (uint32_t m = 0; m < rows; ++m)
-      for (uint32_t v = 0; v < rows; ++v) {
-        if (v & m) continue;
+    for (uint32_t m = 0; m < rows; ++m) {
+      const uint32_t free = full & ~m;
+      uint32_t v = 0;
+      do {
         const uint64_t* t = at(m, v);
         bool any = false;
         for (size_t k = 0; k < tw; ++k) any = any || t[k];
-        if (!any) continue;
-        bool prime = true;
-        for (uint32_t b = 1; b < rows && prime; b <<= 1) {
-          if (m & b) continue;
-          const uint64_t* g = at(m | b, v & ~b);
-          prime = !std::equal(t, t + tw, g);
+        if (any) {
+          bool prime = true;
+          for (uint32_t bits = free; bits && prime; bits &= bits - 1) {
+            const uint32_t b = bits & (~bits + 1);
+            prime = !std::equal(t, t + tw, at(m | b, v & ~b));
+          }
+          if (prime) {
+            result->Keys.push_back((static_cast<uint64_t>(m) << 32) | v);
+            result->Tags.insert(result->Tags.end(), t, t + tw);
+          }
         }
-        if (!prime) continue;
-        result->Keys.push_back((static_cast<uint64_t>(m) << 32) | v);
-        result->Tags.insert(result->Tags.end(), t, t + tw);
-      }
+        v = (v - free) & free;
+      } while (v != 0);
+    }
     return result;
   }
 
@@ -199,6 +217,7 @@ class Splitter {
   uint64_t FBytes = 0;
   uint64_t FLookups = 0, FHits = 0;
   std::vector<uint64_t> FScratch;
+  std::vector<uint64_t> FBuffers[33];
   bool FMemoOn = true;
   std::unordered_map<Hash128, PrimeSetPtr, Hash128Hasher> FMemo;
 };
