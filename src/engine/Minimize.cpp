@@ -123,6 +123,7 @@ class Chart {
       ColWord[c] = z ^ (z >> 31);
     }
     Row.assign(static_cast<size_t>(Rows), RowState{});
+    RowAlive.assign(static_cast<size_t>(Rows), 1);
     ColAlive.assign(static_cast<size_t>(Columns), 1);
     for (uint32_t r = 0; r < static_cast<uint32_t>(Rows); ++r) {
       Row[r].Count = static_cast<int32_t>(RowStart[r + 1] - RowStart[r]);
@@ -164,6 +165,7 @@ class Chart {
 
   void KillRow(uint32_t r) {
     Row[r].Alive = 0;
+    RowAlive[r] = 0;
     if (Row[r].Count > 0) {
       --NonEmpty;
       --NonEmptyOfSize[Row[r].Size];
@@ -212,7 +214,7 @@ class Chart {
     uint32_t* const begin = ColRows.data() + ColStart[c];
     uint32_t* out = begin;
     for (uint32_t* in = begin; in != ColRows.data() + ColEnd[c]; ++in)
-      if (Row[*in].Alive) *out++ = *in;
+      if (RowAlive[*in]) *out++ = *in;
     ColEnd[c] = static_cast<size_t>(out - ColRows.data());
     return {begin, out};
   }
@@ -245,6 +247,7 @@ class Chart {
     uint8_t Dirty = 1;       // lost a column since the last reduction
   };
   std::vector<RowState> Row;
+  std::vector<uint8_t> RowAlive;  // Row[r].Alive again, densely, for scans of columns
   std::vector<uint8_t> ColAlive;
   std::vector<int32_t> ColCount;
   std::vector<uint64_t> ColWord;
