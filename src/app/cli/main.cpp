@@ -178,6 +178,9 @@ int main(int argc, char** argv) {
   } catch (const tavro::TavroError& e) {
     std::fprintf(stderr, "tavro-cli: %s: %s\n", file.c_str(), e.what());
     return kExitUsage;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "tavro-cli: %s: out of memory\n", file.c_str());
+    return kExitUsage;
   }
   system.UpdateInputBits();
 
@@ -192,6 +195,9 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "tavro-cli: out of memory\n");
     return kExitRefused;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tavro-cli: Internal error: %s\n", e.what());
+    return kExitInternal;
   }
 
   switch (outcome) {
