@@ -25,7 +25,7 @@ for name in "${targets[@]}"; do
   echo "== fuzz-$name for $seconds s"
   if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
       "build/fuzz/bin/fuzz-$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-      -max_len=4096 -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/"$name"- \
+      -max_len=1024 -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/"$name"- \
       "$work" "${seeds[@]}" >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "fuzz-$name FAILED (log: $log)"

@@ -28,6 +28,12 @@ std::string ReadError(int error) {
   }
 }
 
+// Closes a descriptor on every way out, exceptions included.
+struct FdCloser {
+  int Fd;
+  ~FdCloser() { ::close(Fd); }
+};
+
 // Reads the file; with binaryKind set, a NUL byte stops the read with the
 // "not a <kind>" error.
 std::string ReadFile(const std::string& path, const std::string* binaryKind) {
@@ -35,36 +41,31 @@ std::string ReadFile(const std::string& path, const std::string* binaryKind) {
   // cleared again so that a pipe with a writer is read to its end.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw FileError(ReadError(errno));
+  const FdCloser closer{fd};
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    throw FileError(ReadError(EISDIR));
-  }
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (S_ISDIR(st.st_mode)) throw FileError(ReadError(EISDIR));
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  auto fail = [&](const std::string& message) {
-    ::close(fd);
-    throw FileError(message);
+  const auto tooLarge = [] {
+    return FileError("File too large (more than " + std::to_string(MaxFileBytes >> 20) + " MiB)");
   };
-  const std::string tooLarge =
-      "File too large (more than " + std::to_string(MaxFileBytes >> 20) + " MiB)";
-  if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > MaxFileBytes) fail(tooLarge);
+  if (regular && static_cast<uint64_t>(st.st_size) > MaxFileBytes) throw tooLarge();
   std::string data;
-  if (S_ISREG(st.st_mode) && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
+  if (regular && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
   char buffer[1 << 16];
   while (true) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
-      fail(ReadError(errno));
+      throw FileError(ReadError(errno));
     }
     if (n == 0) break;
     if (binaryKind && std::memchr(buffer, 0, static_cast<size_t>(n)))
-      fail(BaseName(path) + " is not a " + *binaryKind + " (it holds binary data)");
-    if (data.size() + static_cast<size_t>(n) > MaxFileBytes) fail(tooLarge);
+      throw FileError(BaseName(path) + " is not a " + *binaryKind + " (it holds binary data)");
+    if (data.size() + static_cast<size_t>(n) > MaxFileBytes) throw tooLarge();
     data.append(buffer, static_cast<size_t>(n));
   }
-  ::close(fd);
   return data;
 }
 
@@ -78,10 +79,10 @@ std::string ReadTextFile(const std::string& path, const std::string& kind) {
 
 std::string BaseName(const std::string& path) {
   const size_t end = path.find_last_not_of('/');
-  if (end == std::string::npos) return path;
+  if (end == std::string::npos) return path;  // "" or only slashes
   const size_t slash = path.rfind('/', end);
-  return path.substr(slash == std::string::npos ? 0 : slash + 1,
-                     end - (slash == std::string::npos ? 0 : slash + 1) + 1);
+  const size_t start = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(start, end + 1 - start);
 }
 
 void WriteFileAtomic(const std::string& path, const std::string& data) {
