@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,7 +21,9 @@ struct ProcessResult {
   int ExitCode = -1;  // -1 when it did not exit by itself
   int Signal = 0;     // the signal that ended it, if any
   bool TimedOut = false;
-  double Seconds = 0;
+  double Seconds = 0;     // wall-clock time
+  double CpuSeconds = 0;  // user and system time of the program: what it cost,
+                          // whatever else the machine was doing
   std::string Out, Err;
 };
 
@@ -46,20 +49,23 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, double tim
   }
   ProcessResult result;
   int status = 0;
+  struct rusage usage {};
   while (true) {
-    const pid_t done = waitpid(pid, &status, WNOHANG);
+    const pid_t done = wait4(pid, &status, WNOHANG, &usage);
     if (done == pid) break;
     result.Seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (done < 0 || result.Seconds > timeoutSeconds) {
       result.TimedOut = true;
       kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
+      wait4(pid, &status, 0, &usage);
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   result.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  result.CpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   if (WIFEXITED(status)) result.ExitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.Signal = WTERMSIG(status);
   result.Out = ReadWholeFile(outPath);
