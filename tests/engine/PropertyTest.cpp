@@ -206,6 +206,29 @@ TEST(PropertyTest, RandomSmallSystemsWithManyFunctions) {
   }
 }
 
+TEST(PropertyTest, RandomSparseWideSystems) {
+  // 11 to 18 bits, a few dozen terms each: wide cubes and tag words in a
+  // range the dense batches do not reach. POS only up to 12 bits, since its
+  // conversion lists every other row.
+  std::mt19937_64 rng(6);
+  for (int n = 0; n < 60; ++n) {
+    const int width = 11 + static_cast<int>(rng() % 8);
+    std::vector<TTermVector> functions(1 + rng() % 3);
+    for (auto& f : functions) {
+      f.Maxterms = false;
+      const int terms = 1 + static_cast<int>(rng() % 40);
+      for (int k = 0; k < terms; ++k) {
+        // Clustered terms combine; scattered ones stay apart.
+        const uint32_t base = static_cast<uint32_t>(rng()) & ((1u << width) - 1);
+        f.Add(static_cast<int32_t>(k % 2 ? base : (base & ~0xfu) | (k & 0xf)), rng() % 5 == 0);
+      }
+    }
+    CheckRun(functions, modeSOP, {true, true, false});
+    if (width <= 12) CheckRun(functions, modePOS, {false, true, true});
+    if (HasFailure()) return;
+  }
+}
+
 std::vector<TTermVector> Parse(const std::string& text) { return ParseTermFileText(text); }
 
 TEST(PropertyTest, CornerCases) {
