@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <random>
@@ -169,6 +170,20 @@ TEST(CliHostileTest, UncreatableOutputFilesExitWithStatus2) {
   ExpectRefused(Cli({"-o", dir / "f.trm/out.txt", dir / "f.trm"}), 2, "Cannot create file");
   ExpectRefused(Cli({"-o", "/proc/tavro-out.txt", dir / "f.trm"}), 2, "Cannot create file");
   EXPECT_EQ(check::ReadWholeFile(dir / "f.trm"), "-1, 2");
+}
+
+TEST(CliHostileTest, OutputOverTheInputFileIsRefused) {
+  check::TempDir dir;
+  check::WriteFile(dir / "f.vhd", "-1, 2");
+  ASSERT_EQ(symlink("f.vhd", (dir / "link.trm").c_str()), 0);
+  ExpectRefused(Cli({"-o", dir / "f.vhd", dir / "f.vhd"}), 2, "would overwrite the input file");
+  ExpectRefused(Cli({"-o", dir / "./f.vhd", dir / "link.trm"}), 2, "would overwrite the input file");
+  ExpectRefused(Cli({"--vhdl", dir / "f", dir / "f.vhd"}), 2, "would overwrite the input file");
+  EXPECT_EQ(check::ReadWholeFile(dir / "f.vhd"), "-1, 2");
+  // Another file is fine.
+  const auto r = Cli({"-o", dir / "out.txt", dir / "f.vhd"});
+  EXPECT_EQ(r.ExitCode, 0) << Describe(r);
+  EXPECT_EQ(check::ReadWholeFile(dir / "out.txt").rfind("Optimized Function(s):\r\n", 0), 0u);
 }
 
 // 100 MB of terms, the size a careless export or a wrong file could have:

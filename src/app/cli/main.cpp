@@ -3,6 +3,7 @@
 // pane.
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
@@ -73,6 +74,14 @@ int Usage(const std::string& message) {
   std::fprintf(stderr, "tavro-cli: %s\nTry 'tavro-cli --help' for more information.\n",
                message.c_str());
   return kExitUsage;
+}
+
+// True when both paths name one existing file (a link or another spelling of
+// the same path included).
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 double PeakMiB() {
@@ -171,6 +180,11 @@ int main(int argc, char** argv) {
   if (file.empty()) return Usage("no FILE given");
   if (haveVhdl && vhdlPath.empty()) return Usage("--vhdl needs a file name");
   if (haveOutput && outputPath.empty()) return Usage("-o needs a file name");
+  // Writing a result over the system it came from would lose the system.
+  if (haveOutput && SameFile(outputPath, file))
+    return Usage("-o " + outputPath + " would overwrite the input file");
+  if (haveVhdl && SameFile(tavro::VhdlPath(vhdlPath), file))
+    return Usage("--vhdl " + tavro::VhdlPath(vhdlPath) + " would overwrite the input file");
 
   tavro::TFunctionSystem system;
   try {
