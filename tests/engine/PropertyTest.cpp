@@ -11,9 +11,9 @@
 #include "engine/FunctionSystem.h"
 #include "engine/Minimize.h"
 #include "engine/TermFile.h"
+#include "model/Errors.h"
 #include "support/RecordingHost.h"
 #include "support/TruthTable.h"
-#include "model/Errors.h"
 
 namespace tavro {
 namespace {
