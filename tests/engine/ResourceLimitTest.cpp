@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
-#include <regex>
+#include <algorithm>
 
 #include "engine/FunctionSystem.h"
 #include "engine/Minimize.h"
@@ -15,8 +15,6 @@
 
 namespace tavro {
 namespace {
-
-const std::regex kTooLarge(R"(System too large to minimize \(about ([0-9]+) MiB needed\)\.)");
 
 // All 2^width minterms: the largest tabulation of that width.
 std::vector<TTermVector> FullFunction(int width) {
@@ -35,10 +33,9 @@ uint64_t ExpectResourceError(const std::vector<TTermVector>& functions, int widt
     MinimizeFunctions(functions, width, &host, nullptr, limits);
     ADD_FAILURE() << "the run finished under a limit of " << limitBytes << " bytes";
   } catch (const ResourceError& e) {
-    std::smatch m;
-    const std::string text = e.what();
-    EXPECT_TRUE(std::regex_match(text, m, kTooLarge)) << text;
-    if (m.size() == 2) return std::stoull(m[1].str());
+    const auto mib = check::TooLargeMiB(e.what());
+    EXPECT_TRUE(mib.has_value()) << e.what();
+    return mib.value_or(0);
   }
   return 0;
 }
@@ -72,7 +69,7 @@ TEST(ResourceLimitTest, RunCommandReportsTooLargeWithStatusAndBeep) {
     options.PrimeImplicants = true;
     system.Functions[0].Maxterms = mode == modePOS;  // the heavy kind for this mode
     EXPECT_EQ(RunCommand(system, mode, options, host, nullptr, limits), TRunOutcome::TooLarge);
-    EXPECT_TRUE(std::regex_match(host.LastStatus(), kTooLarge)) << host.LastStatus();
+    EXPECT_TRUE(check::TooLargeMiB(host.LastStatus())) << host.LastStatus();
     EXPECT_EQ(host.Beeps, 1);
     EXPECT_EQ(host.Output, "");
     EXPECT_FALSE(system.ResultReady);
