@@ -28,32 +28,61 @@ std::string ReadError(int error) {
   }
 }
 
-}  // namespace
+// Closes a descriptor on every way out, exceptions included.
+struct FdCloser {
+  int Fd;
+  ~FdCloser() { ::close(Fd); }
+};
 
-std::string ReadFileBytes(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// Reads the file; with binaryKind set, a NUL byte stops the read with the
+// "not a <kind>" error.
+std::string ReadFile(const std::string& path, const std::string* binaryKind) {
+  // O_NONBLOCK keeps open() from waiting for a writer of a FIFO; it is
+  // cleared again so that a pipe with a writer is read to its end.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw FileError(ReadError(errno));
+  const FdCloser closer{fd};
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    throw FileError(ReadError(EISDIR));
-  }
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (S_ISDIR(st.st_mode)) throw FileError(ReadError(EISDIR));
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  const auto tooLarge = [] {
+    return FileError("File too large (more than " + std::to_string(MaxFileBytes >> 20) + " MiB)");
+  };
+  if (regular && static_cast<uint64_t>(st.st_size) > MaxFileBytes) throw tooLarge();
   std::string data;
-  if (st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
+  if (regular && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
   char buffer[1 << 16];
   while (true) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
-      const int error = errno;
-      ::close(fd);
-      throw FileError(ReadError(error));
+      throw FileError(ReadError(errno));
     }
     if (n == 0) break;
+    if (binaryKind && std::memchr(buffer, 0, static_cast<size_t>(n)))
+      throw FileError(BaseName(path) + " is not a " + *binaryKind + " (it holds binary data)");
+    if (data.size() + static_cast<size_t>(n) > MaxFileBytes) throw tooLarge();
     data.append(buffer, static_cast<size_t>(n));
   }
-  ::close(fd);
   return data;
+}
+
+}  // namespace
+
+std::string ReadFileBytes(const std::string& path) { return ReadFile(path, nullptr); }
+
+std::string ReadTextFile(const std::string& path, const std::string& kind) {
+  return ReadFile(path, &kind);
+}
+
+std::string BaseName(const std::string& path) {
+  const size_t end = path.find_last_not_of('/');
+  if (end == std::string::npos) return path;  // "" or only slashes
+  const size_t slash = path.rfind('/', end);
+  const size_t start = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(start, end + 1 - start);
 }
 
 void WriteFileAtomic(const std::string& path, const std::string& data) {

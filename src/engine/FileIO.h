@@ -1,13 +1,29 @@
 #pragma once
 // Whole-file reads and crash-safe whole-file writes.
 
+#include <cstdint>
 #include <string>
 
 namespace tavro {
 
+// Largest file a reader loads; a longer one (or an endless device such as
+// /dev/zero) is refused instead of filling the memory. Parsing a term file
+// of the densest kind ("1,1,1,...") takes about 11 bytes per byte of file,
+// so this bounds a load to about 3 GB; a full 24-bit function written out
+// ("16777215d, " for every row) is about 180 MB.
+constexpr uint64_t MaxFileBytes = uint64_t{256} << 20;
+
 // Reads the whole file; throws FileError ("File not found", "File access
-// denied", ...) when it cannot.
+// denied", "File too large ...", ...) when it cannot. A pipe or FIFO without
+// a writer reads as empty instead of blocking.
 std::string ReadFileBytes(const std::string& path);
+
+// ReadFileBytes for a text format: a NUL byte anywhere stops the read and
+// throws FileError("<file name> is not a <kind> (it holds binary data)").
+std::string ReadTextFile(const std::string& path, const std::string& kind);
+
+// The last component of a path ("b.trm" for "a/b.trm").
+std::string BaseName(const std::string& path);
 
 // Writes data to path through a temporary file in the same folder that then
 // replaces the target, so a failed write never leaves a truncated file behind.

@@ -42,6 +42,8 @@ std::vector<TTermVector> ParseTermFileText(std::string_view text) {
       number.End(items.back());
     } else if (c == '|') {
       number.End(items.back());
+      if (functions.size() >= MaxFunctions)
+        throw TavroError("Too many functions (at most " + std::to_string(MaxFunctions) + ").");
       functions.emplace_back();
       items.emplace_back();
     } else if (c == '+') {
@@ -66,7 +68,7 @@ void SaveTermFile(TFunctionSystem& system, const std::string& path) {
 }
 
 void LoadTermFile(TFunctionSystem& system, const std::string& path) {
-  auto functions = ParseTermFileText(ReadFileBytes(path));
+  auto functions = ParseTermFileText(ReadTextFile(path, "term file"));
   system.Functions = std::move(functions);
   system.MinInputBits = 0;
   system.ResultReady = false;

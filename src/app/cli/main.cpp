@@ -3,6 +3,7 @@
 // an empty pane; optionally writes the result as VHDL, Verilog or PLA.
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
@@ -82,6 +83,14 @@ int Usage(const std::string& message) {
   std::fprintf(stderr, "tavro-cli: %s\nTry 'tavro-cli --help' for more information.\n",
                message.c_str());
   return kExitUsage;
+}
+
+// True when both paths name one existing file (a link or another spelling of
+// the same path included).
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 double PeakMiB() {
@@ -200,12 +209,20 @@ int main(int argc, char** argv) {
   if (haveVerilog && verilogPath.empty()) return Usage("--verilog needs a file name");
   if (havePla && plaPath.empty()) return Usage("--pla needs a file name");
   if (haveOutput && outputPath.empty()) return Usage("-o needs a file name");
+  // Writing a result over the system it came from would lose the system.
+  if (haveOutput && SameFile(outputPath, file))
+    return Usage("-o " + outputPath + " would overwrite the input file");
+  if (haveVhdl && SameFile(tavro::VhdlPath(vhdlPath), file))
+    return Usage("--vhdl " + tavro::VhdlPath(vhdlPath) + " would overwrite the input file");
 
   tavro::TFunctionSystem system;
   try {
     tavro::LoadSystemFile(system, file);
   } catch (const tavro::TavroError& e) {
     std::fprintf(stderr, "tavro-cli: %s: %s\n", file.c_str(), e.what());
+    return kExitUsage;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "tavro-cli: %s: out of memory\n", file.c_str());
     return kExitUsage;
   }
   system.UpdateInputBits();
@@ -221,6 +238,9 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "tavro-cli: out of memory\n");
     return kExitRefused;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tavro-cli: Internal error: %s\n", e.what());
+    return kExitInternal;
   }
 
   switch (outcome) {

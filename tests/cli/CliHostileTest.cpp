@@ -1,0 +1,210 @@
+// Hostile inputs to tavro-cli: binary, endless, huge and odd files, and a
+// tiny memory limit. The tool must end by itself with status 0, 2 or 3 and
+// say why, never crash, hang or print a partial result.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+
+#include "support/RecordingHost.h"
+#include "support/RunProcess.h"
+#include "support/TempDir.h"
+#include "support/TruthTable.h"
+
+namespace tavro {
+namespace {
+
+const std::string kCli = TAVRO_CLI_PATH;
+
+check::ProcessResult Cli(std::vector<std::string> args, double timeout = 60) {
+  args.insert(args.begin(), kCli);
+  return check::RunProcess(args, timeout);
+}
+
+std::string Describe(const check::ProcessResult& r) {
+  return "exit " + std::to_string(r.ExitCode) + " signal " + std::to_string(r.Signal) +
+         (r.TimedOut ? " (timed out)" : "") + " after " + std::to_string(r.Seconds) + " s (" +
+         std::to_string(r.CpuSeconds) + " s CPU)\nstdout: " + r.Out.substr(0, 300) + "\nstderr: " + r.Err.substr(0, 300);
+}
+
+void ExpectRefused(const check::ProcessResult& r, int exitCode, const std::string& message) {
+  EXPECT_EQ(r.ExitCode, exitCode) << Describe(r);
+  EXPECT_EQ(r.Out, "") << "nothing may be printed on stdout";
+  EXPECT_NE(r.Err.find(message), std::string::npos) << "expected '" << message << "'\n" << Describe(r);
+}
+
+TEST(CliHostileTest, UnreadableAndBinaryFilesExitWithStatus2) {
+  check::TempDir dir;
+  check::WriteFile(dir / "program.trm", std::string("\x7f" "ELF\x02\x01\x01\0\0\0-1, 2", 15));
+  check::WriteFile(dir / "utf16.trm", std::string("\xff\xfe-\0" "1\0", 6));
+  check::WriteFile(dir / "number.trm", "-1, 3, 4294967296");
+  check::WriteFile(dir / "many.trm", [] {
+    std::string s;
+    for (int i = 0; i <= 70000; ++i) s += " |";
+    return s;
+  }());
+  std::filesystem::create_directory(dir / "folder.trm");
+  struct Case {
+    std::string path, message;
+  };
+  const Case cases[] = {
+      {dir / "program.trm", "program.trm is not a term file (it holds binary data)"},
+      {dir / "utf16.trm", "utf16.trm is not a term file (it holds binary data)"},
+      {"/dev/zero", "zero is not a term file (it holds binary data)"},
+      {"/dev/urandom", "urandom is not a term file (it holds binary data)"},
+      {dir / "missing.trm", "File not found"},
+      {dir / "folder.trm", "(it is a folder)"},
+      {dir / "number.trm", "'4294967296' is not a valid integer value"},
+      {dir / "many.trm", "Too many functions (at most 65536)."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    ExpectRefused(Cli({c.path}, 30), 2, c.message);
+  }
+}
+
+TEST(CliHostileTest, OddFilesRunOrAreRefusedCleanly) {
+  check::TempDir dir;
+  struct Case {
+    std::string name, content;
+    int exitCode;
+    std::string stderrPart;  // for a refused run
+  };
+  const Case cases[] = {
+      {"empty", "", 0, ""},
+      {"ctrl-z", "\x1a-1, 2", 0, ""},
+      {"marks-only", "dddd,,,,||--++ d|+d", 0, ""},
+      {"empty-functions", [] {
+         std::string s;
+         for (int i = 1; i < 65536; ++i) s += " |";
+         return s;
+       }(), 0, ""},
+      {"bom-crlf", "\xef\xbb\xbf-1,\r\n 2 ,\r\n\r\n3d |\r\n+0", 0, ""},
+      {"empty-minterm-function", "-1 |+ |-", 3, "Function 2 contains no terms!"},
+      {"widest-number", "-2147483647", 3, "Too many input bits: 31 (at most 24)."},
+      {"one-bit-too-wide", "+16777216", 3, "Too many input bits: 25 (at most 24)."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    check::WriteFile(dir / c.name, c.content);
+    const auto r = Cli({dir / c.name});
+    if (c.exitCode != 0) {
+      ExpectRefused(r, c.exitCode, c.stderrPart);
+    } else {
+      EXPECT_EQ(r.ExitCode, 0) << Describe(r);
+      EXPECT_EQ(r.Err, "");
+      EXPECT_TRUE(r.Out.empty() || r.Out.rfind("Optimized Function(s):\r\n", 0) == 0) << r.Out;
+    }
+  }
+}
+
+TEST(CliHostileTest, AFifoWithoutWriterDoesNotBlock) {
+  check::TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "fifo.trm").c_str(), 0600), 0);
+  const auto r = Cli({dir / "fifo.trm"}, 10);
+  EXPECT_FALSE(r.TimedOut) << Describe(r);
+  EXPECT_EQ(r.ExitCode, 0) << Describe(r);  // read as an empty system
+  EXPECT_EQ(r.Out, "");
+}
+
+TEST(CliHostileTest, ResultsOfGeneratedFilesAreRight) {
+  // The tool's own printing path, checked by the independent evaluator.
+  check::TempDir dir;
+  std::mt19937 rng(7);
+  for (int n = 0; n < 20; ++n) {
+    const int width = 3 + n % 6;
+    std::string text = "-";
+    TTermVector f;
+    for (int32_t t = 0; t < (1 << width); ++t)
+      if (rng() % 3 == 0) {
+        const bool dc = rng() % 4 == 0;
+        text += std::to_string(t) + (dc ? "d, " : ", ");
+        f.Append(t, dc);
+      }
+    text += std::to_string((1 << width) - 1);
+    f.Append((1 << width) - 1, false);
+    check::WriteFile(dir / "f.trm", text);
+    for (const bool pos : {false, true}) {
+      SCOPED_TRACE(text + (pos ? " POS" : " SOP"));
+      const auto r = Cli({pos ? "--pos" : "--sop", dir / "f.trm"});
+      ASSERT_EQ(r.ExitCode, 0) << Describe(r);
+      std::vector<check::TextFunction> printed;
+      ASSERT_EQ(check::ParseSection(r.Out, "Optimized Function(s):", width, 1, pos, false, printed), "")
+          << r.Out;
+      EXPECT_EQ(check::CompareWithTable(printed[0], check::TruthTable(f, width), pos), "") << r.Out;
+    }
+  }
+}
+
+TEST(CliResourceLimitTest, ATinyMemoryLimitRefusesTheRunWithStatus3) {
+  check::TempDir dir;
+  std::string text = "-0";
+  for (int t = 1; t < 65536; ++t) text += ", " + std::to_string(t);
+  check::WriteFile(dir / "full16.trm", text);
+  const auto r = Cli({"--max-memory", "1", "--pis", "-o", dir / "out.txt", "--vhdl", dir / "out.vhd",
+                      dir / "full16.trm"});
+  EXPECT_EQ(r.ExitCode, 3) << Describe(r);
+  EXPECT_EQ(r.Out, "");
+  ASSERT_FALSE(r.Err.empty());
+  EXPECT_EQ(r.Err.back(), '\n');
+  EXPECT_TRUE(check::TooLargeMiB(r.Err.substr(0, r.Err.size() - 1))) << r.Err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.vhd"));
+
+  // Stopped during the combining, not only at the start.
+  const auto later = Cli({"--max-memory", "8", "--status", dir / "full16.trm"});
+  EXPECT_EQ(later.ExitCode, 3) << Describe(later);
+  EXPECT_NE(later.Err.find("Generating 1 Cubes...\nSystem too large to minimize"), std::string::npos)
+      << later.Err;
+  EXPECT_EQ(later.Out, "");
+
+  for (const std::string bad : {"0", "-5", "abc", "12abc", ""})
+    ExpectRefused(Cli({"--max-memory", bad, dir / "full16.trm"}), 2, "--max-memory takes a number");
+}
+
+TEST(CliHostileTest, UncreatableOutputFilesExitWithStatus2) {
+  check::TempDir dir;
+  check::WriteFile(dir / "f.trm", "-1, 2");
+  ExpectRefused(Cli({"-o", dir / "f.trm/out.txt", dir / "f.trm"}), 2, "Cannot create file");
+  ExpectRefused(Cli({"-o", "/proc/tavro-out.txt", dir / "f.trm"}), 2, "Cannot create file");
+  EXPECT_EQ(check::ReadWholeFile(dir / "f.trm"), "-1, 2");
+}
+
+TEST(CliHostileTest, OutputOverTheInputFileIsRefused) {
+  check::TempDir dir;
+  check::WriteFile(dir / "f.vhd", "-1, 2");
+  ASSERT_EQ(symlink("f.vhd", (dir / "link.trm").c_str()), 0);
+  ExpectRefused(Cli({"-o", dir / "f.vhd", dir / "f.vhd"}), 2, "would overwrite the input file");
+  ExpectRefused(Cli({"-o", dir / "./f.vhd", dir / "link.trm"}), 2, "would overwrite the input file");
+  ExpectRefused(Cli({"--vhdl", dir / "f", dir / "f.vhd"}), 2, "would overwrite the input file");
+  EXPECT_EQ(check::ReadWholeFile(dir / "f.vhd"), "-1, 2");
+  // Another file is fine.
+  const auto r = Cli({"-o", dir / "out.txt", dir / "f.vhd"});
+  EXPECT_EQ(r.ExitCode, 0) << Describe(r);
+  EXPECT_EQ(check::ReadWholeFile(dir / "out.txt").rfind("Optimized Function(s):\r\n", 0), 0u);
+}
+
+// 100 MB of terms, the size a careless export or a wrong file could have:
+// read, parsed and refused by the memory limit in bounded time.
+TEST(CliHostileTest, AHundredMegabyteFileEndsInBoundedTime) {
+  check::TempDir dir;
+  std::mt19937 rng(11);
+  std::string data;
+  data.reserve(100u << 20);
+  data += '-';
+  while (data.size() < (100u << 20)) data += std::to_string(rng() % (1u << 20)) + ", ";
+  check::WriteFile(dir / "big.trm", data);
+  data.clear();
+  data.shrink_to_fit();
+  const auto r = Cli({"--max-memory", "64", dir / "big.trm"}, 500);
+  ExpectRefused(r, 3, "System too large to minimize");
+  // About 3 s in release and 10 s under the sanitizers; CPU time, since a
+  // busy machine stretches the wall clock.
+  EXPECT_LT(r.CpuSeconds, 120.0) << Describe(r);
+}
+
+}  // namespace
+}  // namespace tavro
