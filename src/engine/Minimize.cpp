@@ -58,9 +58,11 @@ class Chart {
     // Where it fits, a table from row to column per function makes each
     // covered term one lookup.
     const int width = primes.Width;
-    const uint64_t lookupBytes = static_cast<uint64_t>(fcount) * (uint64_t{4} << width);
+    uint64_t lookupBytes = static_cast<uint64_t>(fcount) * (uint64_t{4} << width);
     std::vector<std::vector<int32_t>> columnOf;
-    if (lookupBytes <= std::min<uint64_t>(meter.Limit() / 4, uint64_t{1} << 30)) {
+    if (lookupBytes > std::min<uint64_t>(meter.Limit() / 4, uint64_t{1} << 30)) {
+      lookupBytes = 0;
+    } else {
       meter.Set(lookupBytes);
       columnOf.assign(fcount, std::vector<int32_t>(size_t{1} << width, -1));
       for (size_t f = 0; f < fcount; ++f)
@@ -481,6 +483,15 @@ struct RunParts {
   TCover Result;
 };
 
+bool SplitSuits(const std::vector<const TTermVector*>& functions, int inputBits, uint64_t limit) {
+  const uint64_t rows = uint64_t{1} << inputBits;
+  const uint64_t tagWords = (functions.size() + 63) / 64;
+  if (rows * tagWords * 16 > limit / 4) return false;
+  uint64_t listed = 0;
+  for (const auto* f : functions) listed += static_cast<uint64_t>(f->Count());
+  return inputBits <= 16 || listed * 32 >= rows;
+}
+
 RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IEngineHost* host,
              TRunStats* stats, const TRunLimits& limits,
              const std::function<void(const TCover&)>& onPrimes) {
@@ -500,6 +511,14 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
         parts.Primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
       break;
     case TPrimeMethod::Automatic:
+      // Splitting keeps a table of every row; for a sparse wide system, or
+      // one whose table would take much of the memory allowed, pairing the
+      // listed terms costs less.
+      if (SplitSuits(functions, inputBits, meter.Limit()))
+        detail::TabulateSplit(functions, inputBits, host, stats, meter, parts.Primes);
+      else
+        parts.Primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
+      break;
     case TPrimeMethod::Split:
       detail::TabulateSplit(functions, inputBits, host, stats, meter, parts.Primes);
       break;

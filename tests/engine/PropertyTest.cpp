@@ -183,7 +183,7 @@ void RunRandomSystems(uint64_t seed, int systems) {
       options.PrimeImplicants = rng() % 3 == 0;
       options.Terms = rng() % 4 == 0;
       if (CheckRun(functions, mode, options) == TRunOutcome::Completed) ++completed;
-      if (testing::Test::HasFailure()) return;
+      if (::testing::Test::HasFailure()) return;
     }
   }
   // Guard against a generator that only makes refused systems.

@@ -29,6 +29,7 @@ uint64_t ExpectResourceError(const std::vector<TTermVector>& functions, int widt
                              uint64_t limitBytes, check::RecordingHost& host) {
   TRunLimits limits;
   limits.MaxMemoryBytes = limitBytes;
+  limits.PrimeMethod = TPrimeMethod::Pairing;  // the method that makes every implicant
   try {
     MinimizeFunctions(functions, width, &host, nullptr, limits);
     ADD_FAILURE() << "the run finished under a limit of " << limitBytes << " bytes";
@@ -63,6 +64,7 @@ TEST(ResourceLimitTest, RunCommandReportsTooLargeWithStatusAndBeep) {
   system.UpdateInputBits();
   TRunLimits limits;
   limits.MaxMemoryBytes = 8u << 20;
+  limits.PrimeMethod = TPrimeMethod::Pairing;
   for (int mode : {modeSOP, modePOS}) {
     check::RecordingHost host;
     TOutputOptions options;
