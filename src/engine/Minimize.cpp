@@ -588,7 +588,7 @@ void VerifyCover(const std::vector<const TTermVector*>& functions, const TCover&
     for (size_t k = 0; k < cover.Count(); ++k) {
       if (!cover.Tag(k, static_cast<int>(f))) continue;
       cover.ForEachTerm(k, [&](uint32_t t) {
-        if ((state[t] & 3) == 0)
+        if (t >= rows || (state[t] & 3) == 0)
           throw InternalError("the cover of f" + std::to_string(f) + " includes row " +
                               std::to_string(t) + ", which the function does not list");
         state[t] |= 4;
@@ -614,8 +614,21 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
   }
 
   // Work on the functions in the run's kind; the stored functions are never
-  // touched, so converting back restores them exactly.
+  // touched, so converting back restores them exactly. A converted function
+  // lists nearly every row, so its size is known before it is made.
   const bool wantMaxterms = mode == modePOS;
+  {
+    uint64_t bytes = 0;
+    for (const auto& f : system.Functions)
+      if (f.Maxterms != wantMaxterms) bytes += ((uint64_t{1} << width) * 33 + 7) / 8;
+    const uint64_t limit = limits.MaxMemoryBytes ? limits.MaxMemoryBytes : DefaultMemoryLimit();
+    if (bytes > limit) {
+      host.SetStatus("System too large to minimize (about " + std::to_string((bytes + (1u << 20) - 1) >> 20) +
+                     " MiB needed).");
+      host.Beep();
+      return TRunOutcome::TooLarge;
+    }
+  }
   std::vector<TTermVector> converted;
   std::vector<const TTermVector*> work;
   converted.reserve(system.Functions.size());

@@ -199,12 +199,12 @@ TCover TabulateListed(const std::vector<const TTermVector*>& functions, int widt
     std::vector<std::pair<uint32_t, uint32_t>> listed;  // (term, function)
     size_t total = 0;
     for (const auto* f : functions) total += f->Terms().size();
+    meter.Set(total * 8 * 3);
     listed.reserve(total);
     for (int f = 0; f < fcount; ++f)
       for (int32_t t : functions[static_cast<size_t>(f)]->Terms())
         listed.emplace_back(static_cast<uint32_t>(t), static_cast<uint32_t>(f));
     std::sort(listed.begin(), listed.end());
-    meter.Set(total * 8 * 3);
     std::vector<uint64_t> tags(static_cast<size_t>(tagWords));
     for (size_t i = 0; i < listed.size();) {
       const uint32_t term = listed[i].first;

@@ -58,6 +58,7 @@ std::vector<TTermVector> ParseTermFileText(std::string_view text) {
 }
 
 std::string TermFilePath(const std::string& path) {
+  if (path.empty()) return path;  // no name: nothing to write
   if (path.size() >= 4 && path.compare(path.size() - 4, 4, ".trm") == 0) return path;
   return path + ".trm";
 }

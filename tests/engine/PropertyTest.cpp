@@ -336,11 +336,9 @@ TEST(VerifyCoverTest, ThrowsOnWrongCovers) {
   expectThrow(cover({{1, 2, f1}, {0, 1, f0}}), "the cover of f0 includes row 0");
 }
 
-// An engine cover with a cube outside the functions' width must be reported
-// like any other wrong cover. Today VerifyCover indexes its row table with
-// the cube's terms unchecked and reads past it (ASan: heap-buffer-overflow).
-// Enable once fixed.
-TEST(VerifyCoverTest, DISABLED_ThrowsOnACubeWiderThanTheFunctions) {
+// An engine cover with a cube outside the functions' width is reported like
+// any other wrong cover.
+TEST(VerifyCoverTest, ThrowsOnACubeWiderThanTheFunctions) {
   const auto functions = Parse("-1, 3");  // width 2
   TCover c(2, 1);
   const uint64_t tag = 1;

@@ -99,13 +99,11 @@ long PeakRssKiB() {
   return usage.ru_maxrss;
 }
 
-// Converting the functions to the run's kind happens before any memory
-// estimate: "-16777215 |+ |+ ..." (a few bytes per function) makes each
-// empty maxterm function 2^24 minterms, so a 3 KB file with a thousand of
-// them needs about 70 GB and the run is killed or dies of bad_alloc instead
-// of being refused. Here eight such functions under a 64 MiB limit take
-// about 1.5 GB before the refusal. Enable once the conversion is metered.
-TEST(ResourceLimitTest, DISABLED_TheConversionRespectsTheLimit) {
+// Converting the functions to the run's kind is counted before it is done:
+// "-16777215 |+ |+ ..." (a few bytes per function) makes each empty maxterm
+// function 2^24 minterms, so a 3 KB file of a thousand of them would need
+// about 70 GB.
+TEST(ResourceLimitTest, TheConversionRespectsTheLimit) {
   TFunctionSystem system;
   system.Functions = ParseTermFileText("-16777215 |+ |+ |+ |+ |+ |+ |+ |+");
   system.UpdateInputBits();

@@ -151,3 +151,15 @@ TEST_F(TermFileOnDisk, FailedSaveReportsAndKeepsTheOldFile) {
   for (const auto& entry : fs::directory_iterator(dir)) files += entry.is_regular_file();
   EXPECT_EQ(files, 2u);
 }
+
+TEST_F(TermFileOnDisk, SavingWithoutANameWritesNothing) {
+  TFunctionSystem s;
+  s.Functions = {Terms({1})};
+  s.Modified = true;
+  const auto cwd = fs::current_path();
+  fs::current_path(dir);
+  EXPECT_THROW(SaveTermFile(s, ""), FileError);
+  fs::current_path(cwd);
+  EXPECT_TRUE(s.Modified);
+  EXPECT_TRUE(fs::is_empty(dir));
+}
