@@ -486,10 +486,10 @@ struct RunParts {
 bool SplitSuits(const std::vector<const TTermVector*>& functions, int inputBits, uint64_t limit) {
   const uint64_t rows = uint64_t{1} << inputBits;
   const uint64_t tagWords = (functions.size() + 63) / 64;
-  if (rows * tagWords * 16 > limit / 4) return false;
   uint64_t listed = 0;
   for (const auto* f : functions) listed += static_cast<uint64_t>(f->Count());
-  return inputBits <= 16 || listed * 32 >= rows;
+  const bool table = listed * 8 >= rows;  // splitting then works on a table of every row
+  return !table || rows * tagWords * 16 <= limit / 4;
 }
 
 RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IEngineHost* host,
@@ -511,9 +511,9 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
         parts.Primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
       break;
     case TPrimeMethod::Automatic:
-      // Splitting keeps a table of every row; for a sparse wide system, or
-      // one whose table would take much of the memory allowed, pairing the
-      // listed terms costs less.
+      // Splitting a full system works on a table of every row; where that
+      // table would take much of the memory allowed, pairing the listed
+      // terms costs less.
       if (SplitSuits(functions, inputBits, meter.Limit()))
         detail::TabulateSplit(functions, inputBits, host, stats, meter, parts.Primes);
       else

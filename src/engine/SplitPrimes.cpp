@@ -48,8 +48,93 @@ class Splitter {
  public:
   static constexpr int kMemoInputs = 7;
   static constexpr int kDirectInputs = 5;
+  // Tables listing fewer than one row in this many are kept as lists.
+  static constexpr uint64_t kSparseShare = 8;
 
   Splitter(int tagWords, MemoryMeter& meter) : FWords(tagWords), FMeter(meter) {}
+
+  // Primes of the table of 2^w rows that lists only the given rows (ascending,
+  // read modulo 2^w) with their tags; every other row is empty.
+  PrimeSetPtr SolveSparse(const uint32_t* rows, const uint64_t* tags, size_t n, int w) {
+    const auto tw = static_cast<size_t>(FWords);
+    if (n == 0) return Empty();
+    const uint64_t size = uint64_t{1} << w;
+    const uint32_t low = static_cast<uint32_t>(size - 1);
+    if (n * kSparseShare >= size || w <= kDirectInputs) {
+      // Full enough for the dense form.
+      auto& table = FDense[static_cast<size_t>(w)];
+      table.assign(size * tw, 0);
+      for (size_t i = 0; i < n; ++i)
+        std::copy(tags + i * tw, tags + (i + 1) * tw, table.data() + (rows[i] & low) * tw);
+      return Solve(table.data(), w);
+    }
+    if (n == 1) {
+      auto one = std::make_shared<PrimeSet>();
+      one->Keys.push_back(rows[0] & low);
+      one->Tags.assign(tags, tags + tw);
+      return one;
+    }
+
+    if (FLookups >= 4096 && FHits * 64 < FLookups) FMemoOn = false;
+    const bool memo = FMemoOn && w >= kMemoInputs;
+    Hash128 h{0xfeed + static_cast<uint64_t>(w), 0xbeef ^ static_cast<uint64_t>(w)};
+    if (memo) {
+      for (size_t i = 0; i < n; ++i) {
+        h.A = (h.A ^ (rows[i] & low)) * 0x9e3779b97f4a7c15ULL;
+        h.A ^= h.A >> 29;
+        for (size_t k = 0; k < tw; ++k) {
+          h.B = (h.B ^ tags[i * tw + k]) * 0xc2b2ae3d27d4eb4fULL;
+          h.B ^= h.B >> 31;
+        }
+      }
+      h.A = Mix(h.A ^ n);
+      h.B = Mix(h.B + h.A);
+      ++FLookups;
+      auto found = FMemo.find(h);
+      if (found != FMemo.end()) {
+        ++FHits;
+        return found->second;
+      }
+    }
+
+    const uint32_t top = static_cast<uint32_t>(size >> 1);
+    const size_t mid = static_cast<size_t>(
+        std::partition_point(rows, rows + n, [&](uint32_t r) { return (r & top) == 0; }) - rows);
+    const PrimeSetPtr p0 = SolveSparse(rows, tags, mid, w - 1);
+    const PrimeSetPtr p1 = SolveSparse(rows + mid, tags + mid * tw, n - mid, w - 1);
+    // The halves' AND: the rows listed in both, one buffer per width.
+    auto& r2 = FSparseRows[static_cast<size_t>(w)];
+    auto& t2 = FSparseTags[static_cast<size_t>(w)];
+    r2.clear();
+    t2.clear();
+    const uint32_t half = top - 1;
+    for (size_t i = 0, j = mid; i < mid && j < n;) {
+      const uint32_t a = rows[i] & half, b = rows[j] & half;
+      if (a < b) {
+        ++i;
+      } else if (b < a) {
+        ++j;
+      } else {
+        uint64_t any = 0;
+        const size_t at = t2.size();
+        t2.resize(at + tw);
+        for (size_t k = 0; k < tw; ++k) any |= t2[at + k] = tags[i * tw + k] & tags[j * tw + k];
+        if (any) r2.push_back(a);
+        else t2.resize(at);
+        ++i;
+        ++j;
+      }
+    }
+    const PrimeSetPtr p2 = SolveSparse(r2.data(), t2.data(), r2.size(), w - 1);
+
+    auto result = Combine(*p0, *p1, *p2, w);
+    if (memo) {
+      FBytes += result->Keys.size() * (8 + 8 * static_cast<uint64_t>(FWords)) + 64;
+      FMeter.Set(FBytes);
+      FMemo.emplace(h, result);
+    }
+    return result;
+  }
 
   // Primes of the table of 2^w rows.
   PrimeSetPtr Solve(const uint64_t* table, int w) {
@@ -117,6 +202,21 @@ class Splitter {
     for (size_t i = 0; i < f2.size(); ++i) f2[i] = f0[i] & f1[i];
     const PrimeSetPtr p2 = Solve(f2.data(), w - 1);
 
+    auto result = Combine(*p0, *p1, *p2, w);
+    if (memo) {
+      FBytes += result->Keys.size() * (8 + 8 * static_cast<uint64_t>(FWords)) + 64;
+      FMeter.Set(FBytes);
+      FMemo.emplace(h, result);
+    }
+    return result;
+  }
+
+ private:
+  // The primes of a table from those of its halves and of their AND.
+  std::shared_ptr<PrimeSet> Combine(const PrimeSet& h0, const PrimeSet& h1, const PrimeSet& h2, int w) {
+    const PrimeSet* p0 = &h0;
+    const PrimeSet* p1 = &h1;
+    const PrimeSet* p2 = &h2;
     auto result = std::make_shared<PrimeSet>();
     const uint64_t top = uint64_t{1} << (w - 1);
     result->Keys.reserve(p0->Keys.size() + p1->Keys.size() + p2->Keys.size());
@@ -149,15 +249,9 @@ class Splitter {
     }
     for (size_t i = 0; i < p2->Keys.size(); ++i) put(p2->Keys[i] | (top << 32), p2->Tags.data() + i * FWords);
 
-    if (memo) {
-      FBytes += result->Keys.size() * (8 + 8 * static_cast<uint64_t>(FWords)) + 64;
-      FMeter.Set(FBytes);
-      FMemo.emplace(h, result);
-    }
     return result;
   }
 
- private:
   // A small table directly: the tags of every cube, mask by mask (a cube's
   // tags are those of its two halves across its lowest free input), and the
   // cubes no one-input growth keeps the tags of.
@@ -218,6 +312,9 @@ class Splitter {
   uint64_t FLookups = 0, FHits = 0;
   std::vector<uint64_t> FScratch;
   std::vector<uint64_t> FBuffers[33];
+  std::vector<uint64_t> FDense[33];
+  std::vector<uint32_t> FSparseRows[33];
+  std::vector<uint64_t> FSparseTags[33];
   bool FMemoOn = true;
   std::unordered_map<Hash128, PrimeSetPtr, Hash128Hasher> FMemo;
 };
@@ -229,27 +326,37 @@ void TabulateSplit(const std::vector<const TTermVector*>& functions, int width, 
   const int fcount = static_cast<int>(functions.size());
   const int tw = (fcount + 63) / 64;
   if (host) host->SetStatus("Generating zero cubes...");
-  const uint64_t rows = uint64_t{1} << width;
-  meter.Set(rows * 8 * static_cast<uint64_t>(tw) * 2);
-  std::vector<uint64_t> table(rows * static_cast<uint64_t>(tw), 0);
-  int64_t zeroCubes = 0;
+  // The listed rows with their tags, ascending.
+  std::vector<std::pair<uint32_t, uint32_t>> listed;  // (term, function)
+  size_t total = 0;
+  for (const auto* f : functions) total += f->Terms().size();
+  meter.Set(total * 8);
+  listed.reserve(total);
   for (size_t f = 0; f < functions.size(); ++f)
-    for (int32_t t : functions[f]->Terms()) {
-      uint64_t& word = table[static_cast<uint64_t>(t) * static_cast<uint64_t>(tw) + (f >> 6)];
-      word |= uint64_t{1} << (f & 63);
-    }
-  for (uint64_t r = 0; r < rows; ++r) {
-    bool any = false;
-    for (int k = 0; k < tw; ++k) any = any || table[r * static_cast<uint64_t>(tw) + static_cast<uint64_t>(k)];
-    zeroCubes += any;
+    for (int32_t t : functions[f]->Terms()) listed.emplace_back(static_cast<uint32_t>(t), static_cast<uint32_t>(f));
+  std::sort(listed.begin(), listed.end());
+  std::vector<uint32_t> rows;
+  std::vector<uint64_t> tags;
+  for (size_t i = 0; i < listed.size();) {
+    const uint32_t term = listed[i].first;
+    rows.push_back(term);
+    tags.resize(tags.size() + static_cast<size_t>(tw), 0);
+    uint64_t* t = tags.data() + tags.size() - static_cast<size_t>(tw);
+    for (; i < listed.size() && listed[i].first == term; ++i)
+      t[listed[i].second >> 6] |= uint64_t{1} << (listed[i].second & 63);
   }
+  std::vector<std::pair<uint32_t, uint32_t>>().swap(listed);
+  const auto zeroCubes = static_cast<int64_t>(rows.size());
+  // A full enough system is turned into a table of every row.
+  const uint64_t tableBytes = (uint64_t{8} << width) * static_cast<uint64_t>(tw);
+  meter.Set(rows.size() * (4 + 8 * static_cast<uint64_t>(tw)) +
+            (rows.size() * 8 >= (uint64_t{1} << width) ? 2 * tableBytes : 0));
 
   PrimeSetPtr found;
   {
     Splitter splitter(tw, meter);
-    found = splitter.Solve(table.data(), width);
+    found = splitter.SolveSparse(rows.data(), tags.data(), rows.size(), width);
   }
-  std::vector<uint64_t>().swap(table);
 
   primes = TCover(width, fcount);
   primes.Reserve(found->Keys.size());
