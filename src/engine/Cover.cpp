@@ -11,6 +11,17 @@ std::string TCover::Pattern(size_t i) const {
   return p;
 }
 
+std::vector<TLiteral> TCover::Literals(size_t i, bool productOfSums) const {
+  std::vector<TLiteral> literals;
+  for (int p = 0; p < Width; ++p) {
+    const uint32_t bit = uint32_t{1} << (Width - 1 - p);
+    if (FMasks[i] & bit) continue;
+    const bool one = (FValues[i] & bit) != 0;
+    literals.push_back({p, one == productOfSums});
+  }
+  return literals;
+}
+
 void TCover::Add(uint32_t value, uint32_t mask, const uint64_t* tags) {
   FValues.push_back(value);
   FMasks.push_back(mask);

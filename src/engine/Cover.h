@@ -13,6 +13,13 @@
 
 namespace tavro {
 
+// One literal of a cube: its pattern position (0 = the most significant
+// input, the letter A) and whether it is complemented.
+struct TLiteral {
+  int Position;
+  bool Complemented;
+};
+
 class TCover {
  public:
   TCover() = default;
@@ -33,6 +40,11 @@ class TCover {
   // Number of terms the cube covers.
   uint64_t Size(size_t i) const { return uint64_t{1} << std::popcount(FMasks[i]); }
   std::string Pattern(size_t i) const;
+  // The literals of cube i in position order. After a sum-of-products run a
+  // cube is a product that is 1 on its terms, so a fixed 0 is complemented;
+  // after a product-of-sums run it is a sum that is 0 on its terms (they are
+  // maxterms), so a fixed 1 is complemented.
+  std::vector<TLiteral> Literals(size_t i, bool productOfSums) const;
 
   void Add(uint32_t value, uint32_t mask, const uint64_t* tags);
   void Reserve(size_t n);

@@ -38,39 +38,28 @@ std::string FormatSOP(const TCover& list) {
   std::vector<std::string> names;
   for (int j = 1; j <= list.Width; ++j) names.push_back(VariableName(j));
   return FormatLines(list, " + ", [&](std::string& out, size_t i) {
-    const uint32_t mask = list.Mask(i), value = list.Value(i);
-    bool any = false;
-    for (int j = 1; j <= list.Width; ++j) {
-      const uint32_t bit = uint32_t{1} << (list.Width - j);
-      if (mask & bit) continue;
-      any = true;
-      out += '(';
-      if (!(value & bit)) out += '~';
-      out += names[static_cast<size_t>(j - 1)];
+    const auto literals = list.Literals(i, false);
+    for (const TLiteral& literal : literals) {
+      out += literal.Complemented ? "(~" : "(";
+      out += names[static_cast<size_t>(literal.Position)];
       out += ')';
     }
-    if (!any) out += '1';  // the constant cube
+    if (literals.empty()) out += '1';  // the constant cube
   });
 }
 
 std::string FormatPOS(const TCover& list) {
   std::vector<std::string> names;
   for (int j = 1; j <= list.Width; ++j) names.push_back(VariableName(j));
-  // A POS cube stands for maxterms: its sum is 0 exactly on the cube, so a
-  // fixed 0 gives the plain literal and a fixed 1 the complemented one.
   return FormatLines(list, "", [&](std::string& out, size_t i) {
-    const uint32_t mask = list.Mask(i), value = list.Value(i);
+    const auto literals = list.Literals(i, true);
     out += '(';
-    bool any = false;
-    for (int j = 1; j <= list.Width; ++j) {
-      const uint32_t bit = uint32_t{1} << (list.Width - j);
-      if (mask & bit) continue;
-      if (any) out += " + ";
-      any = true;
-      if (value & bit) out += '~';
-      out += names[static_cast<size_t>(j - 1)];
+    for (size_t n = 0; n < literals.size(); ++n) {
+      if (n > 0) out += " + ";
+      if (literals[n].Complemented) out += '~';
+      out += names[static_cast<size_t>(literals[n].Position)];
     }
-    if (!any) out += '0';  // the constant cube
+    if (literals.empty()) out += '0';  // the constant cube
     out += ')';
   });
 }

@@ -33,17 +33,11 @@ std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, i
   for (size_t k = 0; k < cubes.Count(); ++k) {
     t += "  assign x" + std::to_string(k) + " = ";
     bool any = false;
-    for (int p = 0; p < inputBits; ++p) {
-      const int bitIndex = cubes.Width - 1 - p;
-      if (bitIndex < 0) continue;
-      const uint32_t bit = uint32_t{1} << bitIndex;
-      if (cubes.Mask(k) & bit) continue;
+    for (const TLiteral& literal : cubes.Literals(k, !sop)) {
       if (any) t += literalJoin;
       any = true;
-      // A POS cube stands for maxterms: its sum is 0 exactly on the cube.
-      const bool one = (cubes.Value(k) & bit) != 0;
-      if (one != sop) t += '~';
-      t += "in[" + std::to_string(p) + "]";
+      if (literal.Complemented) t += '~';
+      t += "in[" + std::to_string(literal.Position) + "]";
     }
     if (!any) t += sop ? "1'b1" : "1'b0";
     t += ";" + crlf;
