@@ -20,6 +20,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 GNU_TIME = "/usr/bin/time"
@@ -160,13 +161,17 @@ def time_bare(cli, path, timeout, max_memory, workdir):
         start = time.perf_counter()
         proc = subprocess.Popen([cli, "--stats", "--max-memory", str(max_memory), path],
                                 stdout=out, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        # A blocking wait returns as soon as the process ends; a wait with a
+        # timeout polls with growing sleeps and would add them to the time.
+        timer = threading.Timer(timeout, proc.kill)
+        timer.start()
         try:
-            proc.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            proc.kill()
             proc.wait()
-            return None
+        finally:
+            timer.cancel()
         wall = time.perf_counter() - start
+        if proc.returncode < 0:
+            return None
     return wall if proc.returncode == 0 else None
 
 
