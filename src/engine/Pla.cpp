@@ -264,6 +264,7 @@ TPlaSystem ParsePlaText(std::string_view text) {
       termCount % 64 ? (uint64_t{1} << (termCount % 64)) - 1 : ~uint64_t{0};
   std::vector<uint64_t> on(words), dc(words), off(words);
   pla.Functions.resize(static_cast<size_t>(outputs));
+  uint64_t totalTerms = 0;
   for (int j = 0; j < outputs; ++j) {
     std::fill(on.begin(), on.end(), 0);
     std::fill(dc.begin(), dc.end(), 0);
@@ -306,6 +307,15 @@ TPlaSystem ParsePlaText(std::string_view text) {
         careOn[w] = ~(off[w] | dc[w]) & valid;
       }
     }
+
+    // Every function together may list so many terms (about 320 MiB of
+    // them); a few lines of a PLA can declare far more.
+    uint64_t listed = 0;
+    for (size_t w = 0; w < words; ++w) listed += static_cast<uint64_t>(std::popcount(careOn[w] | dc[w]));
+    totalTerms += listed;
+    if (totalTerms > kMaxPlaTerms)
+      throw PlaError("The PLA lists more than " + std::to_string(kMaxPlaTerms) +
+                     " terms in all (its outputs from " + OutputLabel(j, pla.OutputNames) + " on are too many)");
 
     TTermVector& f = pla.Functions[static_cast<size_t>(j)];
     for (size_t w = 0; w < words; ++w) {

@@ -46,6 +46,9 @@ class PlaError : public TavroError {
 // Widest output count the reader accepts.
 constexpr int MaxPlaOutputs = 65536;
 
+// The most terms (care and don't care, all outputs) a PLA may expand to.
+constexpr uint64_t kMaxPlaTerms = uint64_t{1} << 26;
+
 struct TPlaSystem {
   int Inputs = 0;                        // .i
   std::vector<TTermVector> Functions;    // one minterm function per output (.o)

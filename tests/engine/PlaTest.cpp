@@ -296,5 +296,18 @@ TEST(PlaWrite, ReadBackGivesTheCoverFunctions) {
     }
 }
 
+
+TEST(PlaRead, AFewLinesCannotDeclareAnEndlessSystem) {
+  // Under .type fr every row in neither set is a don't care: five outputs of
+  // 2^24 rows each would be 84 million terms.
+  try {
+    ParsePlaText(".i 24\n.o 5\n.type fr\n");
+    FAIL() << "no error";
+  } catch (const PlaError& e) {
+    EXPECT_NE(std::string(e.what()).find("terms in all"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(ParsePlaText(".i 24\n.o 1\n.type fr\n").Functions[0].Count(), 1 << 24);
+}
+
 }  // namespace
 }  // namespace tavro
