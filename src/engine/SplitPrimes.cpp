@@ -35,15 +35,6 @@ struct Hash128Hasher {
   size_t operator()(const Hash128& h) const { return static_cast<size_t>(h.A ^ (h.B * 0x9e3779b97f4a7c15ULL)); }
 };
 
-inline uint64_t Mix(uint64_t x) {
-  x ^= x >> 31;
-  x *= 0x7fb5d329728ea185ULL;
-  x ^= x >> 27;
-  x *= 0x81dadef4bc2dd44dULL;
-  x ^= x >> 33;
-  return x;
-}
-
 class Splitter {
  public:
   static constexpr int kMemoInputs = 7;
@@ -87,8 +78,8 @@ class Splitter {
           h.B ^= h.B >> 31;
         }
       }
-      h.A = Mix(h.A ^ n);
-      h.B = Mix(h.B + h.A);
+      h.A = Mix64(h.A ^ n);
+      h.B = Mix64(h.B + h.A);
       ++FLookups;
       auto found = FMemo.find(h);
       if (found != FMemo.end()) {
@@ -179,9 +170,9 @@ class Splitter {
           lane[j] = (lane[j] ^ table[i + static_cast<size_t>(j)]) * 0x9e3779b97f4a7c15ULL;
           lane[j] ^= lane[j] >> 29;
         }
-      for (size_t i = words & ~size_t{3}; i < words; ++i) lane[i & 3] = Mix(lane[i & 3] ^ table[i]);
-      h.A = Mix(lane[0] ^ Mix(lane[1] + 0x9e3779b97f4a7c15ULL));
-      h.B = Mix(lane[2] ^ Mix(lane[3] + h.A));
+      for (size_t i = words & ~size_t{3}; i < words; ++i) lane[i & 3] = Mix64(lane[i & 3] ^ table[i]);
+      h.A = Mix64(lane[0] ^ Mix64(lane[1] + 0x9e3779b97f4a7c15ULL));
+      h.B = Mix64(lane[2] ^ Mix64(lane[3] + h.A));
       ++FLookups;
       auto found = FMemo.find(h);
       if (found != FMemo.end()) {

@@ -49,14 +49,7 @@ class KeyIndex {
     while (cap < expected * 2) cap <<= 1;
     return cap;
   }
-  static uint64_t Hash(uint64_t k) {
-    k ^= k >> 33;
-    k *= 0xff51afd7ed558ccdULL;
-    k ^= k >> 33;
-    k *= 0xc4ceb9fe1a85ec53ULL;
-    k ^= k >> 33;
-    return k;
-  }
+  static uint64_t Hash(uint64_t k) { return Mix64(k); }
   void Rehash(size_t capacity) {
     std::vector<uint64_t> keys(capacity, kEmpty);
     std::vector<uint32_t> values(capacity);

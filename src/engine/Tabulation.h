@@ -15,6 +15,16 @@
 
 namespace tavro::detail {
 
+// A 64-bit mixing step for the engine's hash tables.
+inline uint64_t Mix64(uint64_t k) {
+  k ^= k >> 33;
+  k *= 0xff51afd7ed558ccdULL;
+  k ^= k >> 33;
+  k *= 0xc4ceb9fe1a85ec53ULL;
+  k ^= k >> 33;
+  return k;
+}
+
 // Keeps a running estimate of the run's working memory and stops the run when
 // it passes the limit.
 class MemoryMeter {

@@ -35,6 +35,12 @@ std::string Dump(const std::vector<TTermVector>& fs) {
   return s;
 }
 
+bool AnyEmpty(const std::vector<TTermVector>& functions) {
+  for (const auto& f : functions)
+    if (f.Count() == 0) return true;
+  return false;
+}
+
 void CompareWithReference(std::mt19937& rng, const RandomSystemOptions& options, int systems) {
   int compared = 0;
   for (int n = 0; n < systems; ++n) {
@@ -42,9 +48,7 @@ void CompareWithReference(std::mt19937& rng, const RandomSystemOptions& options,
     const auto functions = RandomSystem(rng, options, &bits);
     for (int mode : {modeSOP, modePOS}) {
       const auto work = InKind(functions, mode == modePOS, bits);
-      bool empty = false;
-      for (const auto& f : work) empty = empty || f.Count() == 0;
-      if (empty) continue;
+      if (AnyEmpty(work)) continue;
       const auto reference = ReferenceMinimize(work, bits);
       for (auto method : {TPrimeMethod::Pairing, TPrimeMethod::Dense, TPrimeMethod::Split}) {
         RecordingHost host;
@@ -121,9 +125,7 @@ TEST(Exactness, BothPrimeMethodsAgreeOnWiderSystems) {
     int bits = 0;
     const auto functions = RandomSystem(rng, o, &bits);
     const auto work = InKind(functions, false, bits);
-    bool empty = false;
-    for (const auto& f : work) empty = empty || f.Count() == 0;
-    if (empty) continue;
+    if (AnyEmpty(work)) continue;
     TRunLimits pairing, dense, split;
     pairing.PrimeMethod = TPrimeMethod::Pairing;
     dense.PrimeMethod = TPrimeMethod::Dense;
@@ -185,9 +187,7 @@ TEST(Exactness, PaneTextEqualsTheFormattedReferenceLists) {
     const int mode = (n & 1) ? modePOS : modeSOP;
     const bool termsToggle = (n % 3) == 0;
     const auto work = InKind(functions, mode == modePOS, bits);
-    bool empty = false;
-    for (const auto& f : work) empty = empty || f.Count() == 0;
-    if (empty) continue;
+    if (AnyEmpty(work)) continue;
     const auto reference = ReferenceMinimize(work, bits);
     auto format = [&](const TCover& c) {
       return termsToggle ? FormatCubeTerms(c) : (mode == modeSOP ? FormatSOP(c) : FormatPOS(c));
