@@ -10,6 +10,7 @@
 #include "engine/Cover.h"
 #include "engine/FunctionSystem.h"
 #include "engine/Host.h"
+#include "engine/RunParams.h"
 
 namespace tavro {
 
@@ -20,42 +21,13 @@ struct TOutputOptions {
   bool Terms = false;               // "Terms"
 };
 
-// Figures of one run, for the statistics output and the benchmarks.
-struct TRunStats {
-  int Inputs = 0;
-  int Outputs = 0;
-  int64_t Terms = 0;                  // terms of all functions as minimized
-  int64_t ZeroCubes = 0;
-  std::vector<int64_t> LevelCubes;    // cubes kept per level (the last is 0)
-  int64_t Implicants = 0;             // all levels together
-  int64_t Primes = 0;
-  int64_t ChartRows = 0, ChartColumns = 0, ChartCells = 0;
-  int64_t Selected = 0;
-  double SecondsConvert = 0, SecondsCombine = 0, SecondsChart = 0, SecondsSelect = 0,
-         SecondsOutput = 0, SecondsTotal = 0;
-};
-
-// How the prime implicants are found; both ways give the same list.
-enum class TPrimeMethod {
-  Automatic,  // whichever is expected to be faster
-  Pairing,    // pair cubes level by level (any width)
-  Dense,      // sweep dense arrays of all cubes (narrow systems)
-  Split,      // split on one input at a time, sharing equal sub-tables
-};
-
-struct TRunLimits {
-  // Largest working memory a run may use before it stops; 0: half of the
-  // machine's physical memory.
-  uint64_t MaxMemoryBytes = 0;
-  TPrimeMethod PrimeMethod = TPrimeMethod::Automatic;
-};
-
 enum class TRunOutcome {
   NothingToDo,    // InputBits is 0
   Completed,
   EmptyFunction,  // a function has no terms in the run's kind
   TooWide,        // more than MaxInputBits inputs
   TooLarge,       // the memory limit was reached
+  Stopped,        // TRunParams::Stop was set; nothing changed
 };
 
 // The result of the tabulation and the selection, without any text.
@@ -66,10 +38,11 @@ struct TMinimizeResult {
 
 // Runs the tabulation and the selection on functions that all hold the run's
 // kind of terms (minterms for SOP, maxterms for POS). Status texts go to host
-// (may be null). Throws ResourceError past the memory limit.
+// (may be null). Throws ResourceError past the memory limit and StoppedError
+// when asked to stop.
 TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits,
                                   IEngineHost* host, TRunStats* stats = nullptr,
-                                  const TRunLimits& limits = {});
+                                  const TRunParams& params = {});
 
 // The SOP (mode modeSOP) or POS (modePOS) command on the store: converts the
 // functions to the run's kind, runs, appends the requested sections to the
@@ -77,7 +50,7 @@ TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int
 // refreshes its view afterwards.
 TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& options,
                        IEngineHost& host, TRunStats* stats = nullptr,
-                       const TRunLimits& limits = {});
+                       const TRunParams& params = {});
 
 // Checks that the cover realises every function: each care term covered by a
 // cube tagged for its function, and no tagged cube covering a row the function

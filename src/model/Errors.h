@@ -38,6 +38,12 @@ class ResourceError : public TavroError {
   explicit ResourceError(const std::string& message) : TavroError(message) {}
 };
 
+// A run that was asked to stop before it ended.
+class StoppedError : public TavroError {
+ public:
+  StoppedError() : TavroError("Stopped.") {}
+};
+
 // A consistency check of the engine failed: a bug, never a user error.
 class InternalError : public TavroError {
  public:

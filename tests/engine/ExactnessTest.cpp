@@ -52,7 +52,7 @@ void CompareWithReference(std::mt19937& rng, const RandomSystemOptions& options,
       const auto reference = ReferenceMinimize(work, bits);
       for (auto method : {TPrimeMethod::Pairing, TPrimeMethod::Dense, TPrimeMethod::Split}) {
         RecordingHost host;
-        TRunLimits limits;
+        TRunParams limits;
         limits.PrimeMethod = method;
         const auto fast = MinimizeFunctions(work, bits, &host, nullptr, limits);
         ASSERT_EQ(Describe(fast.Primes), Describe(reference.Primes)) << Dump(work);
@@ -126,7 +126,7 @@ TEST(Exactness, BothPrimeMethodsAgreeOnWiderSystems) {
     const auto functions = RandomSystem(rng, o, &bits);
     const auto work = InKind(functions, false, bits);
     if (AnyEmpty(work)) continue;
-    TRunLimits pairing, dense, split;
+    TRunParams pairing, dense, split;
     pairing.PrimeMethod = TPrimeMethod::Pairing;
     dense.PrimeMethod = TPrimeMethod::Dense;
     split.PrimeMethod = TPrimeMethod::Split;
@@ -167,7 +167,7 @@ TEST(Exactness, StructuredSystemsGiveTheSamePrimesEveryWay) {
       f.AddAll(items);
     }
     functions[0].Add(static_cast<int32_t>(rows - 1), false);
-    TRunLimits pairing, split;
+    TRunParams pairing, split;
     pairing.PrimeMethod = TPrimeMethod::Pairing;
     split.PrimeMethod = TPrimeMethod::Split;
     const auto x = MinimizeFunctions(functions, bits, nullptr, nullptr, pairing);

@@ -40,7 +40,7 @@ TEST(Minimize, FourMintermsMergeIntoTheConstant) {
   auto r = Execute(s, modeSOP, kBoth);
   ASSERT_EQ(r.Outcome, TRunOutcome::Completed);
   TRunStats pairing;
-  TRunLimits limits;
+  TRunParams limits;
   limits.PrimeMethod = TPrimeMethod::Pairing;
   MinimizeFunctions(s.Functions, 2, nullptr, &pairing, limits);
   EXPECT_EQ(pairing.LevelCubes, (std::vector<int64_t>{4, 4, 1, 0}));

@@ -213,7 +213,7 @@ TEST_F(NothingLostTest, ARunRefusedForWidthKeepsTheSystemAndTheLastResult) {
 }
 
 TEST_F(NothingLostTest, ARunRefusedForMemoryKeepsTheSystemAndTheLastResult) {
-  TRunLimits limits;
+  TRunParams limits;
   limits.MaxMemoryBytes = 1;
   check::RecordingHost host;
   const SystemState before(System);

@@ -49,7 +49,7 @@ check::TextFunction CoverFunction(const TCover& cover, int f) {
 // Runs the system in one mode and checks everything a run promises. Returns
 // the outcome.
 TRunOutcome CheckRun(const std::vector<TTermVector>& functions, int mode,
-                     const TOutputOptions& options, const TRunLimits& limits = {}) {
+                     const TOutputOptions& options, const TRunParams& limits = {}) {
   const bool pos = mode == modePOS;
   SCOPED_TRACE("system '" + TermFileText(functions) + "' in " + (pos ? "POS" : "SOP") +
                (options.Terms ? " as terms" : ""));
@@ -259,7 +259,7 @@ TEST(PropertyTest, CornerCases) {
   };
   // POS of a lone 24-bit minterm needs 2^24 - 1 maxterms; the limit keeps
   // it short and proves it is refused cleanly.
-  TRunLimits limits;
+  TRunParams limits;
   limits.MaxMemoryBytes = 64u << 20;
   for (const auto& c : cases) {
     for (int mode : {modeSOP, modePOS}) {

@@ -27,7 +27,7 @@ std::vector<TTermVector> FullFunction(int width) {
 // the MiB it says are needed.
 uint64_t ExpectResourceError(const std::vector<TTermVector>& functions, int width,
                              uint64_t limitBytes, check::RecordingHost& host) {
-  TRunLimits limits;
+  TRunParams limits;
   limits.MaxMemoryBytes = limitBytes;
   limits.PrimeMethod = TPrimeMethod::Pairing;  // the method that makes every implicant
   try {
@@ -62,7 +62,7 @@ TEST(ResourceLimitTest, RunCommandReportsTooLargeWithStatusAndBeep) {
   TFunctionSystem system;
   system.Functions = FullFunction(16);
   system.UpdateInputBits();
-  TRunLimits limits;
+  TRunParams limits;
   limits.MaxMemoryBytes = 8u << 20;
   limits.PrimeMethod = TPrimeMethod::Pairing;
   for (int mode : {modeSOP, modePOS}) {
@@ -83,7 +83,7 @@ TEST(ResourceLimitTest, TheSameSystemRunsUnderAGenerousLimit) {
   TFunctionSystem system;
   system.Functions = FullFunction(10);
   system.UpdateInputBits();
-  TRunLimits limits;
+  TRunParams limits;
   limits.MaxMemoryBytes = 256u << 20;
   check::RecordingHost host;
   EXPECT_EQ(RunCommand(system, modeSOP, {}, host, nullptr, limits), TRunOutcome::Completed);
@@ -107,7 +107,7 @@ TEST(ResourceLimitTest, TheConversionRespectsTheLimit) {
   TFunctionSystem system;
   system.Functions = ParseTermFileText("-16777215 |+ |+ |+ |+ |+ |+ |+ |+");
   system.UpdateInputBits();
-  TRunLimits limits;
+  TRunParams limits;
   limits.MaxMemoryBytes = 64u << 20;
   check::RecordingHost host;
   const long before = PeakRssKiB();

@@ -50,6 +50,11 @@ const char* const kUsage =
     "                    (default: half of the physical memory)\n"
     "  --primes=METHOD   how prime implicants are found: auto (default), pairing,\n"
     "                    dense or split; all give the same result\n"
+    "  --cost=CRITERION  how the cover is chosen: smallest (default; essential\n"
+    "                    rows, row reduction, greedy completion) or pla (the\n"
+    "                    fewest products, then the fewest literals; proven\n"
+    "                    minimal, or the best found within the time limit)\n"
+    "  --time-limit=S    seconds the pla search may take (default 60; 0: none)\n"
     "  -o PATH           write the output to PATH instead of stdout\n"
     "  -h, --help        show this help\n"
     "  --version         show the version\n"
@@ -99,35 +104,7 @@ double PeakMiB() {
 }
 
 void PrintStats(const tavro::TRunStats& s) {
-  std::string levels;
-  for (size_t k = 0; k < s.LevelCubes.size(); ++k) {
-    if (k) levels += ' ';
-    levels += std::to_string(s.LevelCubes[k]);
-  }
-  std::fprintf(stderr, "inputs: %d\n", s.Inputs);
-  std::fprintf(stderr, "outputs: %d\n", s.Outputs);
-  std::fprintf(stderr, "terms: %lld\n", static_cast<long long>(s.Terms));
-  std::fprintf(stderr, "zero cubes: %lld\n", static_cast<long long>(s.ZeroCubes));
-  // The splitting prime finder does not make every implicant, so it has no
-  // count of them.
-  if (s.LevelCubes.empty()) {
-    std::fprintf(stderr, "implicants: -\n");
-    std::fprintf(stderr, "levels: -\n");
-  } else {
-    std::fprintf(stderr, "implicants: %lld\n", static_cast<long long>(s.Implicants));
-    std::fprintf(stderr, "levels: %s\n", levels.c_str());
-  }
-  std::fprintf(stderr, "primes: %lld\n", static_cast<long long>(s.Primes));
-  std::fprintf(stderr, "chart: %lld x %lld\n", static_cast<long long>(s.ChartRows),
-               static_cast<long long>(s.ChartColumns));
-  std::fprintf(stderr, "chart cells: %lld\n", static_cast<long long>(s.ChartCells));
-  std::fprintf(stderr, "selected: %lld\n", static_cast<long long>(s.Selected));
-  std::fprintf(stderr, "seconds convert: %.3f\n", s.SecondsConvert);
-  std::fprintf(stderr, "seconds combine: %.3f\n", s.SecondsCombine);
-  std::fprintf(stderr, "seconds chart: %.3f\n", s.SecondsChart);
-  std::fprintf(stderr, "seconds select: %.3f\n", s.SecondsSelect);
-  std::fprintf(stderr, "seconds output: %.3f\n", s.SecondsOutput);
-  std::fprintf(stderr, "seconds: %.3f\n", s.SecondsTotal);
+  std::fputs(s.Text().c_str(), stderr);
   std::fprintf(stderr, "peak MiB: %.1f\n", PeakMiB());
 }
 
@@ -140,7 +117,7 @@ int main(int argc, char** argv) {
   std::string vhdlPath, verilogPath, plaPath, outputPath, file, date;
   bool haveVhdl = false, haveVerilog = false, havePla = false, haveOutput = false,
        haveDate = false;
-  tavro::TRunLimits limits;
+  tavro::TRunParams params;
 
   std::vector<std::string> args(argv + 1, argv + argc);
   bool onlyFiles = false;
@@ -173,11 +150,23 @@ int main(int argc, char** argv) {
       showStatus = true;
     } else if (!onlyFiles && a.rfind("--primes=", 0) == 0) {
       const std::string method = a.substr(9);
-      if (method == "pairing") limits.PrimeMethod = tavro::TPrimeMethod::Pairing;
-      else if (method == "dense") limits.PrimeMethod = tavro::TPrimeMethod::Dense;
-      else if (method == "split") limits.PrimeMethod = tavro::TPrimeMethod::Split;
-      else if (method == "auto") limits.PrimeMethod = tavro::TPrimeMethod::Automatic;
+      if (method == "pairing") params.PrimeMethod = tavro::TPrimeMethod::Pairing;
+      else if (method == "dense") params.PrimeMethod = tavro::TPrimeMethod::Dense;
+      else if (method == "split") params.PrimeMethod = tavro::TPrimeMethod::Split;
+      else if (method == "auto") params.PrimeMethod = tavro::TPrimeMethod::Automatic;
       else return Usage("--primes takes auto, pairing, dense or split");
+    } else if (!onlyFiles && a.rfind("--cost=", 0) == 0) {
+      const std::string cost = a.substr(7);
+      if (cost == "smallest") params.Cost = tavro::TCostCriterion::Smallest;
+      else if (cost == "pla") params.Cost = tavro::TCostCriterion::Pla;
+      else return Usage("--cost takes smallest or pla");
+    } else if (!onlyFiles && a.rfind("--time-limit=", 0) == 0) {
+      const std::string text = a.substr(13);
+      char* end = nullptr;
+      const double seconds = std::strtod(text.c_str(), &end);
+      if (text.empty() || *end != '\0' || !(seconds >= 0) || seconds > 1e6)
+        return Usage("--time-limit takes a number of seconds, not '" + text + "'");
+      params.TimeLimitSeconds = seconds;
     } else if (!onlyFiles && a == "--stats") {
       showStats = true;
     } else if (!onlyFiles && (a == "--vhdl" || a == "--verilog" || a == "--pla" || a == "--date" ||
@@ -194,7 +183,7 @@ int main(int argc, char** argv) {
         const unsigned long long mib = std::strtoull(v->c_str(), &end, 10);
         if (v->empty() || *end != '\0' || mib == 0 || mib > (1ull << 40))
           return Usage("--max-memory takes a number of MiB, not '" + *v + "'");
-        limits.MaxMemoryBytes = mib << 20;
+        params.MaxMemoryBytes = mib << 20;
       }
     } else if (!onlyFiles && a.size() > 1 && a[0] == '-') {
       return Usage("unknown option '" + a + "'");
@@ -230,7 +219,7 @@ int main(int argc, char** argv) {
   tavro::TRunStats stats;
   tavro::TRunOutcome outcome;
   try {
-    outcome = tavro::RunCommand(system, mode, options, host, &stats, limits);
+    outcome = tavro::RunCommand(system, mode, options, host, &stats, params);
   } catch (const tavro::TavroError& e) {
     std::fprintf(stderr, "tavro-cli: %s\n", e.what());
     return kExitInternal;
@@ -248,6 +237,7 @@ int main(int argc, char** argv) {
     case tavro::TRunOutcome::EmptyFunction:
     case tavro::TRunOutcome::TooWide:
     case tavro::TRunOutcome::TooLarge:
+    case tavro::TRunOutcome::Stopped:
       if (!showStatus) std::fprintf(stderr, "%s\n", host.Status.c_str());
       return kExitRefused;
     case tavro::TRunOutcome::Completed:

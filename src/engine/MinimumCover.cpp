@@ -1,0 +1,565 @@
+// The minimum cover: the fewest chart rows that cover every column, and among
+// those the fewest literals.
+//
+// 1. The chart's rows are copied, then the described selection runs on the
+//    chart and gives the first upper bound.
+// 2. Reductions that keep some minimum cover: essential rows, dominated
+//    columns (a column whose rows include all rows of another column is
+//    covered whenever that one is) and dominated rows (a row whose columns
+//    lie in another row with no more literals can be swapped for it).
+// 3. What is left falls apart into independent parts (rows and columns
+//    linked by cells); each part is a 0-1 covering program, solved by
+//    branch and cut (COIN-OR CBC) twice: first for the fewest rows, then,
+//    with that many rows, for the fewest literals. A greedy cover of the part
+//    is the search's first solution.
+//
+// Every choice is taken in a fixed order, so the same chart gives the same
+// cover; only a search cut short by the time limit depends on the machine's
+// speed.
+
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <numeric>
+#include <string>
+
+#include <coin/CbcEventHandler.hpp>
+#include <coin/CbcHeuristicLocal.hpp>
+#include <coin/CbcModel.hpp>
+#include <coin/CglGomory.hpp>
+#include <coin/CglOddHole.hpp>
+#include <coin/CglZeroHalf.hpp>
+#include <coin/CoinPackedMatrix.hpp>
+#include <coin/OsiClpSolverInterface.hpp>
+
+#include "engine/Selection.h"
+#include "model/Errors.h"
+
+namespace tavro::detail {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The chart as sets that shrink: sorted row and column lists whose dead
+// entries are dropped when a list is next read.
+class CoverCore {
+ public:
+  CoverCore(const Chart& chart, const TCover& primes) {
+    const auto rows = static_cast<size_t>(chart.Rows), cols = static_cast<size_t>(chart.Columns);
+    RowCols.resize(rows);
+    ColRows.resize(cols);
+    Literals.resize(rows);
+    for (size_t r = 0; r < rows; ++r) {
+      RowCols[r].assign(chart.RowCols.begin() + static_cast<ptrdiff_t>(chart.RowStart[r]),
+                        chart.RowCols.begin() + static_cast<ptrdiff_t>(chart.RowEnd[r]));
+      for (uint32_t c : RowCols[r]) ColRows[c].push_back(static_cast<uint32_t>(r));
+      Literals[r] = primes.Width - std::popcount(primes.Mask(r));
+    }
+    RowAlive.assign(rows, 1);
+    ColAlive.assign(cols, 1);
+    RowCount.resize(rows);
+    ColCount.resize(cols);
+    for (size_t r = 0; r < rows; ++r) RowCount[r] = static_cast<int32_t>(RowCols[r].size());
+    for (size_t c = 0; c < cols; ++c) ColCount[c] = static_cast<int32_t>(ColRows[c].size());
+    AliveRows = static_cast<int64_t>(rows);
+    AliveCols = static_cast<int64_t>(cols);
+  }
+
+  void KillRow(uint32_t r) {
+    RowAlive[r] = 0;
+    --AliveRows;
+    for (uint32_t c : RowCols[r])
+      if (ColAlive[c]) --ColCount[c];
+  }
+  void KillCol(uint32_t c) {
+    ColAlive[c] = 0;
+    --AliveCols;
+    for (uint32_t r : ColRows[c])
+      if (RowAlive[r]) --RowCount[r];
+  }
+  void Choose(uint32_t r) {
+    Chosen.push_back(r);
+    for (uint32_t c : RowCols[r])
+      if (ColAlive[c]) KillCol(c);
+    KillRow(r);
+  }
+  const std::vector<uint32_t>& Cols(uint32_t r) {
+    auto& v = RowCols[r];
+    if (v.size() != static_cast<size_t>(RowCount[r]))
+      v.erase(std::remove_if(v.begin(), v.end(), [&](uint32_t c) { return !ColAlive[c]; }), v.end());
+    return v;
+  }
+  const std::vector<uint32_t>& Rows(uint32_t c) {
+    auto& v = ColRows[c];
+    if (v.size() != static_cast<size_t>(ColCount[c]))
+      v.erase(std::remove_if(v.begin(), v.end(), [&](uint32_t r) { return !RowAlive[r]; }), v.end());
+    return v;
+  }
+
+  // Applies the reductions until none applies; false when asked to stop.
+  void Reduce(const TRunParams& params) {
+    bool changed = true;
+    while (changed) {
+      if (params.StopRequested()) throw StoppedError();
+      changed = false;
+      for (uint32_t c = 0; c < ColAlive.size(); ++c) {
+        if (!ColAlive[c]) continue;
+        if (ColCount[c] == 0) throw InternalError("a column of the chart has no row");
+        if (ColCount[c] == 1) {
+          Choose(Rows(c).front());
+          changed = true;
+        }
+      }
+      changed |= DropDominatedRows();
+      changed |= DropDominatedColumns();
+    }
+  }
+
+  std::vector<std::vector<uint32_t>> RowCols, ColRows;
+  std::vector<int> Literals;
+  std::vector<uint8_t> RowAlive, ColAlive;
+  std::vector<int32_t> RowCount, ColCount;
+  int64_t AliveRows = 0, AliveCols = 0;
+  std::vector<uint32_t> Chosen;  // rows taken by the reductions
+
+ private:
+  static bool Subset(const std::vector<uint32_t>& small, const std::vector<uint32_t>& large) {
+    return std::includes(large.begin(), large.end(), small.begin(), small.end());
+  }
+
+  // Row p goes when another row r covers all its columns with no more
+  // literals; of rows alike in both, the first stays.
+  bool DropDominatedRows() {
+    bool changed = false;
+    for (uint32_t p = 0; p < RowAlive.size(); ++p) {
+      if (!RowAlive[p]) continue;
+      if (RowCount[p] == 0) {
+        KillRow(p);
+        changed = true;
+        continue;
+      }
+      const auto& cols = Cols(p);
+      uint32_t rarest = cols.front();
+      for (uint32_t c : cols)
+        if (ColCount[c] < ColCount[rarest]) rarest = c;
+      for (uint32_t r : Rows(rarest)) {
+        if (r == p || RowCount[r] < RowCount[p] || Literals[r] > Literals[p]) continue;
+        if (RowCount[r] == RowCount[p] && Literals[r] == Literals[p] && r > p) continue;
+        if (Subset(cols, Cols(r))) {
+          KillRow(p);
+          changed = true;
+          break;
+        }
+      }
+    }
+    return changed;
+  }
+
+  // Column d goes when another column c has all its rows among d's: any
+  // cover of c covers d. Of columns alike, the first stays.
+  bool DropDominatedColumns() {
+    bool changed = false;
+    for (uint32_t d = 0; d < ColAlive.size(); ++d) {
+      if (!ColAlive[d]) continue;
+      const auto& rows = Rows(d);
+      // A column inside d's rows is a column of each of its rows; the row
+      // of d with fewest columns has the fewest to try.
+      uint32_t thinnest = rows.front();
+      for (uint32_t r : rows)
+        if (RowCount[r] < RowCount[thinnest]) thinnest = r;
+      for (uint32_t c : Cols(thinnest)) {
+        if (c == d || ColCount[c] > ColCount[d]) continue;
+        if (ColCount[c] == ColCount[d] && c > d) continue;
+        if (Subset(Rows(c), rows)) {
+          KillCol(d);
+          changed = true;
+          break;
+        }
+      }
+    }
+    return changed;
+  }
+};
+
+// One independent part of the reduced chart, renumbered: rows 0..n-1 stand
+// for Row[i], columns for the part's columns.
+struct CoverPart {
+  std::vector<uint32_t> Row;               // chart row of each part row
+  std::vector<std::vector<int>> ColRows;   // part rows of each part column
+  std::vector<int> Literals;
+};
+
+std::vector<CoverPart> SplitParts(CoverCore& core) {
+  const size_t rows = core.RowAlive.size();
+  std::vector<uint32_t> parent(rows);
+  std::iota(parent.begin(), parent.end(), 0u);
+  auto find = [&](uint32_t x) {
+    while (parent[x] != x) x = parent[x] = parent[parent[x]];
+    return x;
+  };
+  for (uint32_t c = 0; c < core.ColAlive.size(); ++c) {
+    if (!core.ColAlive[c]) continue;
+    const auto& rs = core.Rows(c);
+    for (size_t k = 1; k < rs.size(); ++k) {
+      const uint32_t a = find(rs[0]), b = find(rs[k]);
+      if (a != b) parent[std::max(a, b)] = std::min(a, b);
+    }
+  }
+  // Parts in the order of their first row; rows and columns ascending.
+  std::vector<int> partOf(rows, -1);
+  std::vector<int> localIndex(rows, -1);
+  std::vector<CoverPart> parts;
+  for (uint32_t r = 0; r < rows; ++r) {
+    if (!core.RowAlive[r]) continue;
+    const uint32_t root = find(r);
+    if (partOf[root] < 0) {
+      partOf[root] = static_cast<int>(parts.size());
+      parts.emplace_back();
+    }
+    CoverPart& part = parts[static_cast<size_t>(partOf[root])];
+    localIndex[r] = static_cast<int>(part.Row.size());
+    part.Row.push_back(r);
+    part.Literals.push_back(core.Literals[r]);
+  }
+  for (uint32_t c = 0; c < core.ColAlive.size(); ++c) {
+    if (!core.ColAlive[c]) continue;
+    const auto& rs = core.Rows(c);
+    CoverPart& part = parts[static_cast<size_t>(partOf[find(rs[0])])];
+    std::vector<int> local;
+    local.reserve(rs.size());
+    for (uint32_t r : rs) local.push_back(localIndex[r]);
+    part.ColRows.push_back(std::move(local));
+  }
+  return parts;
+}
+
+// A cover of a part: the row with most uncovered columns (fewer literals,
+// then the lower row, on a tie) until all are covered, then rows that others
+// make redundant are dropped, those with most literals first.
+std::vector<uint8_t> GreedyPartCover(const CoverPart& part) {
+  const size_t n = part.Row.size();
+  std::vector<std::vector<int>> rowCols(n);
+  for (size_t c = 0; c < part.ColRows.size(); ++c)
+    for (int r : part.ColRows[c]) rowCols[static_cast<size_t>(r)].push_back(static_cast<int>(c));
+  std::vector<uint8_t> covered(part.ColRows.size(), 0), chosen(n, 0);
+  std::vector<int> gain(n);
+  for (size_t r = 0; r < n; ++r) gain[r] = static_cast<int>(rowCols[r].size());
+  size_t left = part.ColRows.size();
+  while (left > 0) {
+    size_t best = n;
+    for (size_t r = 0; r < n; ++r) {
+      if (chosen[r] || gain[r] == 0) continue;
+      if (best == n || gain[r] > gain[best] ||
+          (gain[r] == gain[best] && part.Literals[r] < part.Literals[best]))
+        best = r;
+    }
+    if (best == n) throw InternalError("a part of the chart cannot be covered");
+    chosen[best] = 1;
+    for (int c : rowCols[best]) {
+      if (covered[static_cast<size_t>(c)]) continue;
+      covered[static_cast<size_t>(c)] = 1;
+      --left;
+      for (int r : part.ColRows[static_cast<size_t>(c)]) --gain[static_cast<size_t>(r)];
+    }
+  }
+  std::vector<int> times(part.ColRows.size(), 0);
+  for (size_t r = 0; r < n; ++r)
+    if (chosen[r])
+      for (int c : rowCols[r]) ++times[static_cast<size_t>(c)];
+  std::vector<size_t> order;
+  for (size_t r = 0; r < n; ++r)
+    if (chosen[r]) order.push_back(r);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return part.Literals[a] > part.Literals[b]; });
+  for (size_t r : order) {
+    bool redundant = true;
+    for (int c : rowCols[r])
+      if (times[static_cast<size_t>(c)] < 2) {
+        redundant = false;
+        break;
+      }
+    if (!redundant) continue;
+    chosen[r] = 0;
+    for (int c : rowCols[r]) --times[static_cast<size_t>(c)];
+  }
+  return chosen;
+}
+
+// Shared by the search and its event handler: when to give up, and what to
+// show meanwhile.
+struct SearchControl {
+  const TRunParams* Params = nullptr;
+  IEngineHost* Host = nullptr;
+  Clock::time_point Deadline = Clock::time_point::max();
+  Clock::time_point NextStatus{};
+  bool Stopped = false;
+  // The products settled outside the part being searched, for the status.
+  int64_t SettledProducts = 0, SettledBound = 0;
+  bool CountingProducts = true;
+};
+
+class SearchEvents : public CbcEventHandler {
+ public:
+  explicit SearchEvents(SearchControl* control) : FControl(control) {}
+  CbcEventHandler* clone() const override { return new SearchEvents(*this); }
+
+  CbcAction event(CbcEvent which) override {
+    if (FControl->Params->StopRequested()) {
+      FControl->Stopped = true;
+      return stop;
+    }
+    if (which != node && which != solution && which != heuristicSolution) return noAction;
+    const auto now = Clock::now();
+    if (FControl->Host && FControl->CountingProducts && now >= FControl->NextStatus && model_) {
+      FControl->NextStatus = now + std::chrono::milliseconds(250);
+      const double best = model_->getObjValue();
+      const double bound = model_->getBestPossibleObjValue();
+      std::string text = "Searching for the fewest products...";
+      if (best < 1e20 && bound > -1e20)
+        text += " " + std::to_string(FControl->SettledProducts + std::llround(best)) + " found, at least " +
+                std::to_string(FControl->SettledBound + static_cast<int64_t>(std::ceil(bound - 1e-6))) +
+                " needed";
+      FControl->Host->SetStatus(text);
+    }
+    return noAction;
+  }
+
+ private:
+  SearchControl* FControl;
+};
+
+struct PartResult {
+  std::vector<uint8_t> Chosen;
+  int64_t LowerBound = 0;  // rows any cover of the part needs
+  bool Proven = false;
+  int64_t Nodes = 0;
+};
+
+double Remaining(const SearchControl& control) {
+  if (control.Deadline == Clock::time_point::max()) return 1e9;
+  return std::max(0.0, std::chrono::duration<double>(control.Deadline - Clock::now()).count());
+}
+
+// Solves min cost·x over the part's covering rows, with an optional bound on
+// the number of rows, starting from the cover start. Returns true when the
+// search finished (the answer is proven), and leaves the best cover in best.
+bool SolveProgram(const CoverPart& part, const std::vector<double>& cost, int maxRows,
+                  const std::vector<uint8_t>& start, SearchControl& control, std::vector<uint8_t>& best,
+                  double& bound, int64_t& nodes) {
+  const int n = static_cast<int>(part.Row.size());
+  const int m = static_cast<int>(part.ColRows.size());
+  // Column-ordered matrix: one column per part row.
+  std::vector<std::vector<int>> rowCols(static_cast<size_t>(n));
+  for (int c = 0; c < m; ++c)
+    for (int r : part.ColRows[static_cast<size_t>(c)]) rowCols[static_cast<size_t>(r)].push_back(c);
+  const int extra = maxRows > 0 ? 1 : 0;
+  std::vector<int> starts(static_cast<size_t>(n) + 1, 0), indices;
+  std::vector<double> elements;
+  for (int r = 0; r < n; ++r) {
+    for (int c : rowCols[static_cast<size_t>(r)]) {
+      indices.push_back(c);
+      elements.push_back(1.0);
+    }
+    if (extra) {
+      indices.push_back(m);
+      elements.push_back(1.0);
+    }
+    starts[static_cast<size_t>(r) + 1] = static_cast<int>(indices.size());
+  }
+  CoinPackedMatrix matrix(true, m + extra, n, static_cast<CoinBigIndex>(elements.size()), elements.data(),
+                          indices.data(), starts.data(), nullptr);
+  std::vector<double> colLower(static_cast<size_t>(n), 0.0), colUpper(static_cast<size_t>(n), 1.0);
+  std::vector<double> rowLower(static_cast<size_t>(m + extra), 1.0),
+      rowUpper(static_cast<size_t>(m + extra), COIN_DBL_MAX);
+  if (extra) {
+    rowLower[static_cast<size_t>(m)] = -COIN_DBL_MAX;
+    rowUpper[static_cast<size_t>(m)] = maxRows;
+  }
+  OsiClpSolverInterface solver;
+  solver.messageHandler()->setLogLevel(0);
+  solver.loadProblem(matrix, colLower.data(), colUpper.data(), cost.data(), rowLower.data(), rowUpper.data());
+  for (int r = 0; r < n; ++r) solver.setInteger(r);
+
+  CbcModel model(solver);
+  model.setLogLevel(0);
+  model.messageHandler()->setLogLevel(0);
+  model.solver()->messageHandler()->setLogLevel(0);
+  model.setNumberThreads(0);
+  model.setRandomSeed(1);
+  model.setAllowableGap(1e-6);
+  model.setAllowableFractionGap(0.0);
+  model.setAllowablePercentageGap(0.0);
+  // Costs are integers, so a better cover is better by at least one.
+  model.setCutoffIncrement(0.999);
+  model.setMaximumSeconds(Remaining(control));
+  CglGomory gomory;
+  gomory.setLimit(100);
+  CglZeroHalf zeroHalf;
+  CglOddHole oddHole;
+  oddHole.setMinimumViolation(0.005);
+  oddHole.setMinimumViolationPer(0.00002);
+  oddHole.setMaximumEntries(200);
+  const char* cfg = getenv("TAVRO_CFG");
+  std::string cf = cfg ? cfg : "gzol";
+  int freq = getenv("TAVRO_FREQ") ? atoi(getenv("TAVRO_FREQ")) : -1;
+  if (cf.find('g') != std::string::npos) model.addCutGenerator(&gomory, freq, "Gomory");
+  if (cf.find('z') != std::string::npos) model.addCutGenerator(&zeroHalf, freq, "ZeroHalf");
+  if (cf.find('o') != std::string::npos) model.addCutGenerator(&oddHole, freq, "OddHole");
+  CbcHeuristicLocal local(model);
+  if (cf.find('l') != std::string::npos) model.addHeuristic(&local);
+  if (getenv("TAVRO_STRONG")) model.setNumberStrong(atoi(getenv("TAVRO_STRONG")));
+  SearchEvents events(&control);
+  model.passInEventHandler(&events);
+
+  std::vector<double> startValues(static_cast<size_t>(n));
+  double startCost = 0;
+  for (int r = 0; r < n; ++r) {
+    startValues[static_cast<size_t>(r)] = start[static_cast<size_t>(r)] ? 1.0 : 0.0;
+    if (start[static_cast<size_t>(r)]) startCost += cost[static_cast<size_t>(r)];
+  }
+  model.setBestSolution(startValues.data(), n, startCost, true);
+  auto t0 = Clock::now();
+  model.branchAndBound();
+  nodes += model.getNodeCount();
+  if (getenv("TAVRO_DBG")) fprintf(stderr, "solve n=%d m=%d maxRows=%d: %.3fs nodes=%d obj=%g start=%g bound=%g\n", n, m, maxRows, SecondsSince(t0), model.getNodeCount(), model.getObjValue(), startCost, model.getBestPossibleObjValue());
+
+  best = start;
+  const double* solution = model.bestSolution();
+  if (solution && model.getObjValue() < startCost - 0.5) {
+    for (int r = 0; r < n; ++r) best[static_cast<size_t>(r)] = solution[r] > 0.5 ? 1 : 0;
+  }
+  const bool finished = !control.Stopped && (model.isProvenOptimal() || model.isProvenInfeasible()) &&
+                        !model.isSecondsLimitReached();
+  bound = finished ? 0 : model.getBestPossibleObjValue();
+  return finished;
+}
+
+PartResult SolvePart(const CoverPart& part, SearchControl& control) {
+  PartResult result;
+  const size_t n = part.Row.size();
+  auto count = [](const std::vector<uint8_t>& x) {
+    return static_cast<int64_t>(std::count(x.begin(), x.end(), uint8_t{1}));
+  };
+  auto literals = [&](const std::vector<uint8_t>& x) {
+    int64_t sum = 0;
+    for (size_t r = 0; r < n; ++r)
+      if (x[r]) sum += part.Literals[r];
+    return sum;
+  };
+  std::vector<uint8_t> start = GreedyPartCover(part);
+  // A single column needs a single row: the one with fewest literals.
+  if (part.ColRows.size() == 1) {
+    size_t best = 0;
+    for (size_t r = 1; r < n; ++r)
+      if (part.Literals[r] < part.Literals[best]) best = r;
+    result.Chosen.assign(n, 0);
+    result.Chosen[best] = 1;
+    result.LowerBound = 1;
+    result.Proven = true;
+    return result;
+  }
+
+  if (getenv("TAVRO_LEX")) {
+    // One program: a row costs more than all literals any cover can have.
+    const double weight = 24.0 * static_cast<double>(count(start)) + 1;
+    std::vector<double> cost(n);
+    for (size_t r = 0; r < n; ++r) cost[r] = weight + part.Literals[r];
+    std::vector<uint8_t> best;
+    double bound = 0;
+    control.CountingProducts = true;
+    const bool proven = SolveProgram(part, cost, 0, start, control, best, bound, result.Nodes);
+    result.Chosen = best;
+    result.Proven = proven;
+    result.LowerBound = proven ? count(best) : std::max<int64_t>(1, static_cast<int64_t>(std::ceil(bound / weight - 1 + 1 / weight - 1e-9)));
+    return result;
+  }
+  // First the fewest rows.
+  std::vector<double> unit(n, 1.0);
+  std::vector<uint8_t> fewest;
+  double bound = 0;
+  control.CountingProducts = true;
+  const bool proven = SolveProgram(part, unit, 0, start, control, fewest, bound, result.Nodes);
+  result.Chosen = fewest;
+  result.Proven = proven;
+  result.LowerBound = proven ? count(fewest) : std::max<int64_t>(1, static_cast<int64_t>(std::ceil(bound - 1e-6)));
+  if (control.Stopped || !proven) return result;
+
+  // Then, with that many rows, the fewest literals.
+  std::vector<double> lits(n);
+  for (size_t r = 0; r < n; ++r) lits[r] = part.Literals[r];
+  std::vector<uint8_t> cheapest;
+  control.CountingProducts = false;
+  SolveProgram(part, lits, static_cast<int>(count(fewest)), fewest, control, cheapest, bound, result.Nodes);
+  if (count(cheapest) == count(fewest) && literals(cheapest) < literals(fewest)) result.Chosen = cheapest;
+  return result;
+}
+
+}  // namespace
+
+std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int functionCount,
+                                    const TRunParams& params, IEngineHost* host, TRunStats* stats) {
+  const auto start = Clock::now();
+  CoverCore core(chart, primes);
+  const std::vector<uint32_t> greedy = SelectGreedy(chart, functionCount, params);
+
+  core.Reduce(params);
+  if (stats) {
+    stats->CoreRows = core.AliveRows;
+    stats->CoreColumns = core.AliveCols;
+    stats->SearchNodes = 0;
+  }
+
+  SearchControl control;
+  control.Params = &params;
+  control.Host = host;
+  if (params.TimeLimitSeconds > 0)
+    control.Deadline = start + std::chrono::duration_cast<Clock::duration>(
+                                   std::chrono::duration<double>(params.TimeLimitSeconds));
+  control.SettledProducts = control.SettledBound = static_cast<int64_t>(core.Chosen.size());
+
+  std::vector<uint32_t> found = core.Chosen;
+  int64_t lowerBound = static_cast<int64_t>(core.Chosen.size());
+  bool proven = true;
+  int64_t nodes = 0;
+  for (const CoverPart& part : SplitParts(core)) {
+    const PartResult r = SolvePart(part, control);
+    if (control.Stopped) throw StoppedError();
+    for (size_t k = 0; k < part.Row.size(); ++k)
+      if (r.Chosen[k]) found.push_back(part.Row[k]);
+    const int64_t taken = static_cast<int64_t>(std::count(r.Chosen.begin(), r.Chosen.end(), uint8_t{1}));
+    lowerBound += r.LowerBound;
+    proven = proven && r.Proven;
+    nodes += r.Nodes;
+    control.SettledProducts += taken;
+    control.SettledBound += r.LowerBound;
+  }
+  std::sort(found.begin(), found.end());
+
+  // Never worse than the described selection.
+  auto literals = [&](const std::vector<uint32_t>& rows) {
+    int64_t sum = 0;
+    for (uint32_t r : rows) sum += core.Literals[r];
+    return sum;
+  };
+  std::vector<uint32_t> result = found;
+  if (greedy.size() < found.size() || (greedy.size() == found.size() && literals(greedy) < literals(found))) {
+    result = greedy;
+    std::sort(result.begin(), result.end());
+  }
+  if (proven) lowerBound = static_cast<int64_t>(result.size());
+  if (stats) {
+    stats->LowerBound = std::min<int64_t>(lowerBound, static_cast<int64_t>(result.size()));
+    stats->Proven = proven;
+    stats->SearchNodes = nodes;
+  }
+  return result;
+}
+
+}  // namespace tavro::detail

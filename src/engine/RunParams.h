@@ -1,0 +1,68 @@
+#pragma once
+// What a minimization run is asked to do (its parameters) and what it reports
+// back (its figures). Every caller — the window, the command-line tool, the
+// benchmarks and the tests — fills one TRunParams and reads one TRunStats.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavro {
+
+// How the prime implicants are found; every way gives the same list.
+enum class TPrimeMethod {
+  Automatic,  // whichever is expected to be faster
+  Pairing,    // pair cubes level by level (any width)
+  Dense,      // sweep dense arrays of all cubes (narrow systems)
+  Split,      // split on one input at a time, sharing equal sub-tables
+};
+
+// How the cover is chosen from the prime implicant chart.
+enum class TCostCriterion {
+  Smallest,  // "Smallest Cost": essential rows, row reduction, greedy completion
+  Pla,       // "PLA Cost": the fewest products, then the fewest literals
+};
+
+struct TRunParams {
+  // Largest working memory a run may use before it stops; 0: half of the
+  // machine's physical memory.
+  uint64_t MaxMemoryBytes = 0;
+  TPrimeMethod PrimeMethod = TPrimeMethod::Automatic;
+  TCostCriterion Cost = TCostCriterion::Smallest;
+  // Time the minimum cover search may take; at the limit it ends with the
+  // best cover found. 0: no limit.
+  double TimeLimitSeconds = 60;
+  // Set by another thread to end the run early; the run then throws
+  // StoppedError and leaves the system as it was.
+  const std::atomic<bool>* Stop = nullptr;
+
+  bool StopRequested() const { return Stop && Stop->load(std::memory_order_relaxed); }
+};
+
+// Figures of one run, for the statistics output and the benchmarks.
+struct TRunStats {
+  int Inputs = 0;
+  int Outputs = 0;
+  int64_t Terms = 0;                  // terms of all functions as minimized
+  int64_t ZeroCubes = 0;
+  std::vector<int64_t> LevelCubes;    // cubes kept per level (the last is 0); empty when unknown
+  int64_t Implicants = 0;             // all levels together
+  int64_t Primes = 0;
+  int64_t ChartRows = 0, ChartColumns = 0, ChartCells = 0;
+  int64_t Selected = 0;               // products of the result
+  int64_t Literals = 0;               // literals of the result, each product counted once
+  // The minimum cover search ("PLA Cost"); under "Smallest Cost" the lower
+  // bound is 0 and Proven false.
+  int64_t LowerBound = 0;             // products any cover needs at least
+  bool Proven = false;                // the result is a proven minimum
+  int64_t CoreRows = 0, CoreColumns = 0;  // what is left after the reductions
+  int64_t SearchNodes = 0;
+  double SecondsConvert = 0, SecondsCombine = 0, SecondsChart = 0, SecondsSelect = 0,
+         SecondsOutput = 0, SecondsTotal = 0;
+
+  // The figures as "name: value" lines, one per figure.
+  std::string Text() const;
+};
+
+}  // namespace tavro
