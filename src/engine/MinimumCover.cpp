@@ -240,24 +240,31 @@ std::vector<CoverPart> SplitParts(CoverCore& core) {
   return parts;
 }
 
-// A cover of a part: the row with most uncovered columns (fewer literals,
-// then the lower row, on a tie) until all are covered, then rows that others
-// make redundant are dropped, those with most literals first.
-std::vector<uint8_t> GreedyPartCover(const CoverPart& part) {
+// A cover of a part, greedily: the row with the best score until all
+// columns are covered, then rows that others make redundant are dropped,
+// those with most literals first. A row scores the number of columns it
+// would newly cover, or with weighted, the sum over them of one over the
+// number of rows that could cover each (rare columns count more). Ties go
+// to fewer literals, then to the lower row.
+std::vector<uint8_t> GreedyPartCover(const CoverPart& part, bool weighted) {
   const size_t n = part.Row.size();
   std::vector<std::vector<int>> rowCols(n);
   for (size_t c = 0; c < part.ColRows.size(); ++c)
     for (int r : part.ColRows[c]) rowCols[static_cast<size_t>(r)].push_back(static_cast<int>(c));
   std::vector<uint8_t> covered(part.ColRows.size(), 0), chosen(n, 0);
-  std::vector<int> gain(n);
-  for (size_t r = 0; r < n; ++r) gain[r] = static_cast<int>(rowCols[r].size());
+  std::vector<double> weight(part.ColRows.size());
+  for (size_t c = 0; c < weight.size(); ++c)
+    weight[c] = weighted ? 1.0 / static_cast<double>(part.ColRows[c].size()) : 1.0;
+  std::vector<double> gain(n, 0.0);
+  for (size_t r = 0; r < n; ++r)
+    for (int c : rowCols[r]) gain[r] += weight[static_cast<size_t>(c)];
   size_t left = part.ColRows.size();
   while (left > 0) {
     size_t best = n;
     for (size_t r = 0; r < n; ++r) {
-      if (chosen[r] || gain[r] == 0) continue;
-      if (best == n || gain[r] > gain[best] ||
-          (gain[r] == gain[best] && part.Literals[r] < part.Literals[best]))
+      if (chosen[r] || gain[r] <= 1e-12) continue;
+      if (best == n || gain[r] > gain[best] + 1e-12 ||
+          (gain[r] >= gain[best] - 1e-12 && part.Literals[r] < part.Literals[best]))
         best = r;
     }
     if (best == n) throw InternalError("a part of the chart cannot be covered");
@@ -266,7 +273,7 @@ std::vector<uint8_t> GreedyPartCover(const CoverPart& part) {
       if (covered[static_cast<size_t>(c)]) continue;
       covered[static_cast<size_t>(c)] = 1;
       --left;
-      for (int r : part.ColRows[static_cast<size_t>(c)]) --gain[static_cast<size_t>(r)];
+      for (int r : part.ColRows[static_cast<size_t>(c)]) gain[static_cast<size_t>(r)] -= weight[static_cast<size_t>(c)];
     }
   }
   std::vector<int> times(part.ColRows.size(), 0);
@@ -300,6 +307,10 @@ struct SearchControl {
   Clock::time_point Deadline = Clock::time_point::max();
   Clock::time_point NextStatus{};
   bool Stopped = false;
+  bool TimedOut = false;
+  // Nodes the literal search may take: a fixed budget, so that its answer
+  // does not depend on the machine's speed.
+  int LiteralNodes = 2000;
   // The products settled outside the part being searched, for the status.
   int64_t SettledProducts = 0, SettledBound = 0;
   bool CountingProducts = true;
@@ -317,6 +328,10 @@ class SearchEvents : public CbcEventHandler {
     }
     if (which != node && which != solution && which != heuristicSolution) return noAction;
     const auto now = Clock::now();
+    if (now >= FControl->Deadline) {
+      FControl->TimedOut = true;
+      return stop;
+    }
     if (FControl->Host && FControl->CountingProducts && now >= FControl->NextStatus && model_) {
       FControl->NextStatus = now + std::chrono::milliseconds(250);
       const double best = model_->getObjValue();
@@ -386,6 +401,12 @@ bool SolveProgram(const CoverPart& part, const std::vector<double>& cost, int ma
   solver.messageHandler()->setLogLevel(0);
   solver.loadProblem(matrix, colLower.data(), colUpper.data(), cost.data(), rowLower.data(), rowUpper.data());
   for (int r = 0; r < n; ++r) solver.setInteger(r);
+  if (getenv("TAVRO_LPT")) {
+    auto t1 = Clock::now();
+    if (getenv("TAVRO_PRIMAL")) solver.setHintParam(OsiDoDualInInitial, false, OsiHintDo);
+    solver.initialSolve();
+    fprintf(stderr, "initial LP %.3fs obj %g iters %d\n", SecondsSince(t1), solver.getObjValue(), solver.getIterationCount());
+  }
 
   CbcModel model(solver);
   model.setLogLevel(0);
@@ -399,6 +420,10 @@ bool SolveProgram(const CoverPart& part, const std::vector<double>& cost, int ma
   // Costs are integers, so a better cover is better by at least one.
   model.setCutoffIncrement(0.999);
   model.setMaximumSeconds(Remaining(control));
+  // The first relaxation of a large part alone can take long: bound it too.
+  if (auto* clp = dynamic_cast<OsiClpSolverInterface*>(model.solver()))
+    clp->getModelPtr()->setMaximumSeconds(Remaining(control));
+  if (maxRows > 0) model.setMaximumNodes(control.LiteralNodes);
   CglGomory gomory;
   gomory.setLimit(100);
   CglZeroHalf zeroHalf;
@@ -435,8 +460,9 @@ bool SolveProgram(const CoverPart& part, const std::vector<double>& cost, int ma
   if (solution && model.getObjValue() < startCost - 0.5) {
     for (int r = 0; r < n; ++r) best[static_cast<size_t>(r)] = solution[r] > 0.5 ? 1 : 0;
   }
-  const bool finished = !control.Stopped && (model.isProvenOptimal() || model.isProvenInfeasible()) &&
-                        !model.isSecondsLimitReached();
+  const bool finished = !control.Stopped && !control.TimedOut &&
+                        (model.isProvenOptimal() || model.isProvenInfeasible()) && !model.isSecondsLimitReached() &&
+                        !model.isNodeLimitReached();
   bound = finished ? 0 : model.getBestPossibleObjValue();
   return finished;
 }
@@ -453,7 +479,13 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
       if (x[r]) sum += part.Literals[r];
     return sum;
   };
-  std::vector<uint8_t> start = GreedyPartCover(part);
+  // The better of the two greedy covers starts the search.
+  std::vector<uint8_t> start = GreedyPartCover(part, false);
+  {
+    std::vector<uint8_t> other = GreedyPartCover(part, true);
+    if (count(other) < count(start) || (count(other) == count(start) && literals(other) < literals(start)))
+      start = std::move(other);
+  }
   // A single column needs a single row: the one with fewest literals.
   if (part.ColRows.size() == 1) {
     size_t best = 0;
