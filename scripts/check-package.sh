@@ -67,7 +67,7 @@ fi
 
 # The MIME types: the package validates, a database built from it and the
 # system's base package knows every type of the menu entry, and a term file
-# resolves to its type the way 'xdg-mime query filetype' asks.
+# and a PLA file resolve to their types the way 'xdg-mime query filetype' asks.
 mimexml=$share/mime/packages/tavro.xml
 xmllint --noout "$mimexml" || fail "xmllint $mimexml"
 mkdir -p "$work/share/mime/packages"
@@ -79,9 +79,12 @@ XDG_DATA_DIRS="$work/share" update-mime-database "$work/share/mime" > "$work/mim
 for type in $(sed -n 's/^MimeType=//p' "$desktop" | tr ';' ' '); do
   grep -qx "$type" "$work/share/mime/types" || fail "MIME type $type of the menu entry is not declared"
 done
-cp "$share/tavro/examples/full-adder.trm" "$work/"
-type=$(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION XDG_DATA_HOME="$work/none" XDG_DATA_DIRS="$work/share" \
-       xdg-mime query filetype "$work/full-adder.trm")
-[ "$type" = "text/x-tavro-terms" ] || fail "a .trm file is '$type', not text/x-tavro-terms"
+for pair in full-adder.trm:text/x-tavro-terms bcd-7segment.pla:text/x-pla; do
+  file=${pair%%:*} expected=${pair#*:}
+  cp "$share/tavro/examples/$file" "$work/"
+  type=$(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION XDG_DATA_HOME="$work/none" XDG_DATA_DIRS="$work/share" \
+         xdg-mime query filetype "$work/$file")
+  [ "$type" = "$expected" ] || fail "$file is '$type', not $expected"
+done
 
 echo "check-package: $(basename "$deb") installs and works from $stage"
