@@ -24,3 +24,17 @@ convert -size 48x48 xc:none -fill '#b8b8b8' -stroke '#6a6a6a' \
   -draw "rectangle 36,10 44,14" -draw "rectangle 36,22 44,26" -draw "rectangle 36,34 44,38" \
   -fill '#262626' -stroke '#101010' -draw "roundrectangle 10,4 38,44 3,3" \
   -fill '#c9d3c4' -draw "arc 19,0 29,8 0,180" -depth 8 -strip "$dir/icon.png"
+
+# The application icon of the menus at the usual sizes of the hicolor theme:
+# the window icon's drawing, scaled. data/icons/tavro.svg is the same drawing.
+for size in 16 22 24 32 48 64 128 256; do
+  s=$(awk -v n="$size" 'BEGIN { printf "%.6f", n / 48 }')
+  mkdir -p "$dir/../../../data/icons/$size"
+  convert -size "${size}x${size}" xc:none -fill '#b8b8b8' -stroke '#6a6a6a' \
+    -draw "scale $s,$s rectangle 4,10 12,14" -draw "scale $s,$s rectangle 4,22 12,26" \
+    -draw "scale $s,$s rectangle 4,34 12,38" -draw "scale $s,$s rectangle 36,10 44,14" \
+    -draw "scale $s,$s rectangle 36,22 44,26" -draw "scale $s,$s rectangle 36,34 44,38" \
+    -fill '#262626' -stroke '#101010' -draw "scale $s,$s roundrectangle 10,4 38,44 3,3" \
+    -fill '#c9d3c4' -draw "scale $s,$s arc 19,0 29,8 0,180" \
+    -depth 8 -strip "$dir/../../../data/icons/$size/tavro.png"
+done

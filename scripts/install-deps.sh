@@ -11,6 +11,8 @@ packages=(
   ghdl iverilog
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra
+  dpkg-dev desktop-file-utils libxml2-utils xdg-utils libfile-mimeinfo-perl
+  shared-mime-info man-db
 )
 
 missing=()

@@ -14,6 +14,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(tavro::kApplicationTitle));
+  // Lets the desktop match the window to the menu entry tavro.desktop (its icon).
+  QGuiApplication::setDesktopFileName(QStringLiteral("tavro"));
   if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(style);
   QApplication::setFont(tavro::WindowFont());
 
