@@ -3,6 +3,8 @@
 // exports, and a truth table edit that is the term dialog's edit.
 
 #include <QImage>
+#include <QLineEdit>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,8 +15,11 @@
 #include "engine/TermEntry.h"
 #include "support/RandomSystems.h"
 #include "support/RecordingHost.h"
+#include "FakeDialogs.h"
+#include "UiTestUtil.h"
 #include "ui/KarnaughView.h"
 #include "ui/TruthTableModel.h"
+#include "ui/ViewWindows.h"
 
 using namespace tavro;
 
@@ -204,6 +209,128 @@ class TestViews : public QObject {
     QCOMPARE(column(3), QStringLiteral("0d10"));
     QCOMPARE(source.System.Functions[1], ParseTermEntry("0, 1d, 3", true));
     QCOMPARE(source.Edits, 4);
+  }
+
+  // A cell edit in the window's truth table leaves the window exactly as the
+  // same edit typed into the term dialog does: terms, kind, counts, widths
+  // and the flags.
+  void truthTableEditIsTheDialogEdit() {
+    std::mt19937 rng(11);
+    testing::RandomSystemOptions options;
+    options.MaxBits = 5;
+    options.MaxFunctions = 3;
+    for (int round = 0; round < 60; ++round) {
+      int bits = 0;
+      const auto functions = testing::RandomSystem(rng, options, &bits);
+      TWindows table, dialog;
+      for (TWindows* w : {&table, &dialog}) {
+        w->System().Functions = functions;
+        w->Main.RefreshWindow();
+        QTest::mouseClick(w->Main.btnSOP, Qt::LeftButton);
+        w->System().Modified = false;
+      }
+      const int g = static_cast<int>(rng() % functions.size());
+      const uint32_t row = rng() % (1u << bits);
+      const int state = static_cast<int>(rng() % 3);  // 0, 1, d
+      const QString stateText = QString("01d")[state];
+      for (TWindows* w : {&table, &dialog}) w->Main.scrFunctions->setValue(g);
+
+      auto* views = table.Main.findChild<TViewWindows*>();
+      QVERIFY(views);
+      views->mnuTruthTable->trigger();
+      TTruthTableModel* model = views->TruthTableWindow().Model();
+      QCOMPARE(model->rowCount(), 1 << bits);
+      QVERIFY(model->setData(model->index(static_cast<int>(row), model->FunctionColumn(g)), stateText));
+
+      // The dialog: the term list without the row, then the row as a term,
+      // a don't care or not at all, by the function's kind.
+      QStringList items = TermLines(functions[static_cast<size_t>(g)]);
+      items.removeAll(QString::number(row));
+      items.removeAll(QString::number(row) + "d");
+      const bool maxterms = functions[static_cast<size_t>(g)].Maxterms;
+      if (stateText == "d") items << QString::number(row) + "d";
+      else if ((stateText == "1") != maxterms) items << QString::number(row);
+      EnterTerms(dialog, items.join(", "));
+
+      const QString trace = QString("round %1: f%2 row %3 := %4").arg(round).arg(g).arg(row).arg(stateText);
+      QVERIFY2(table.System().Functions == dialog.System().Functions, qPrintable(trace));
+      QCOMPARE(View(table), View(dialog));
+      // The table follows the new width.
+      QCOMPARE(model->rowCount(), 1 << table.System().InputBits);
+    }
+  }
+
+  // The dialog's expression fields: the function and its don't cares from
+  // two expressions, complemented for maxterms, read over the other
+  // functions' inputs; a malformed expression changes nothing.
+  void dialogTakesExpressions() {
+    auto rows = [](int inputs, auto&& on, auto&& dc) {
+      QStringList items;
+      for (int r = 0; r < (1 << inputs); ++r) {
+        if (dc(r)) items << QString::number(r) + "d";
+        else if (on(r)) items << QString::number(r);
+      }
+      return items.join(", ");
+    };
+    auto bit = [](int r, int k) { return (r >> k) & 1; };
+    // A~B + (C ^ D)' with the don't cares ABCD, over A..D = bits 3..0.
+    auto on = [&](int r) { return (bit(r, 3) && !bit(r, 2)) || !(bit(r, 1) ^ bit(r, 0)); };
+    auto dc = [&](int r) { return r == 15; };
+    for (const bool maxterms : {false, true}) {
+      TWindows typed, expression;
+      for (TWindows* w : {&typed, &expression})
+        if (maxterms) QTest::mouseClick(w->Main.radMaxTerms, Qt::LeftButton);
+      EnterTerms(typed, rows(4, [&](int r) { return on(r) != maxterms; }, dc));
+      QTest::mouseClick(expression.Main.Button1, Qt::LeftButton);
+      expression.AddTerms.memoNewTerms->setPlainText("99");  // not read when an expression is given
+      expression.AddTerms.edtExpression->setText("A~B + (C ^ D)' + 0");
+      expression.AddTerms.edtDontCares->setText("a b c d");
+      QTest::mouseClick(expression.AddTerms.Button1, Qt::LeftButton);
+      QCOMPARE(View(expression), View(typed));
+      QCOMPARE(expression.System().Functions[0].Maxterms, maxterms);
+    }
+
+    TWindows w;
+    EnterTerms(w, "31");  // f0 has five inputs
+    QTest::mouseClick(w.Main.btnAddFunction, Qt::LeftButton);
+    QTest::mouseClick(w.Main.Button1, Qt::LeftButton);
+    w.AddTerms.edtExpression->setText("A");
+    QTest::mouseClick(w.AddTerms.Button1, Qt::LeftButton);
+    QCOMPARE(w.System().Functions[1], ParseTermEntry(rows(5, [&](int r) { return r >= 16; }, [](int) { return false; }).toStdString(), false));
+
+    QTest::mouseClick(w.Main.btnSOP, Qt::LeftButton);
+    const QString before = View(w);
+    QTest::mouseClick(w.Main.Button1, Qt::LeftButton);
+    w.AddTerms.edtExpression->setText("A + (B");
+    QTest::mouseClick(w.AddTerms.Button1, Qt::LeftButton);
+    QCOMPARE(w.Dialogs.Errors, QStringList{"expected ')' at column 7."});
+    QVERIFY(w.AddTerms.isVisible());
+    QCOMPARE(View(w), before);  // the result is still ready
+  }
+
+  // The map window follows the current function and the result.
+  void karnaughWindowFollowsTheWindow() {
+    TWindows w;
+    EnterTerms(w, "1, 3, 5, 7");
+    QTest::mouseClick(w.Main.btnAddFunction, Qt::LeftButton);
+    EnterTerms(w, "3, 7");
+    auto* views = w.Main.findChild<TViewWindows*>();
+    views->mnuKarnaughMap->trigger();
+    TKarnaughWindow& window = views->KarnaughWindow();
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.windowTitle(), QStringLiteral("Karnaugh Map - f1"));
+    QVERIFY(window.View()->Loops().empty());
+    QTest::mouseClick(w.Main.btnSOP, Qt::LeftButton);
+    QCOMPARE(window.View()->Loops().size(), size_t(1));  // BC
+    w.Main.scrFunctions->setValue(0);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Karnaugh Map - f0"));
+    const TCover& result = *w.System().ResultCubes;
+    size_t tagged = 0;
+    for (size_t i = 0; i < result.Count(); ++i) tagged += result.Tag(i, 0);
+    QCOMPARE(window.View()->Loops().size(), tagged);
+    // An edit makes the result stale: no loops until the next run.
+    EnterTerms(w, "1, 3, 5");
+    QVERIFY(window.View()->Loops().empty());
   }
 };
 
