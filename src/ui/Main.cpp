@@ -33,6 +33,7 @@
 #include "ui/Fonts.h"
 #include "ui/PrintLayout.h"
 #include "ui/Resources.h"
+#include "ui/ViewWindows.h"
 #include "ui/frmTerms.h"
 
 namespace tavro {
@@ -103,6 +104,7 @@ TfrmMain::TfrmMain(IDialogs& dialogs, const QString& fileArgument, QWidget* pare
   setWindowIcon(QIcon(QStringLiteral(":/tavro/icon.png")));
   CreateMenu();
   CreateControls();
+  new TViewWindows(*this);  // owned by the window
 
   // Outer sizes become client sizes by the frame allowance; the menu bar is
   // part of the allowance, but in Qt it lives inside the window.
@@ -453,6 +455,7 @@ void TfrmMain::RefreshWindow() {
                      ? QString::fromLatin1(kApplicationTitle)
                      : QStringLiteral("%1 - %2").arg(QString::fromLatin1(kApplicationTitle),
                                                       FileNameText(FSystem.CurrentFileName)));
+  emit Refreshed();
 }
 
 void TfrmMain::ShowError(const QString& message) {

@@ -191,6 +191,8 @@ class TfrmMain : public QMainWindow, public IEngineHost {
  signals:
   // Every status text as a run sets it.
   void StatusChanged(const QString& text);
+  // At the end of every RefreshWindow.
+  void Refreshed();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -4,6 +4,7 @@
 #include <QDialog>
 
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -28,6 +29,12 @@ class TfrmAddTerms : public QDialog {
   QPlainTextEdit* memoNewTerms = nullptr;
   QPushButton* btnCancel = nullptr;
   QPushButton* Button1 = nullptr;
+  // A Boolean expression and one of the don't cares; either one, when not
+  // empty, gives the function instead of the terms.
+  QLabel* lblExpression = nullptr;
+  QLineEdit* edtExpression = nullptr;
+  QLabel* lblDontCares = nullptr;
+  QLineEdit* edtDontCares = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -76,5 +76,21 @@ for name in inputs outputs "zero cubes" implicants primes chart selected seconds
 done
 check "stats chart size" "chart: 3 x 4" "$(grep '^chart: ' stats.txt)"
 
+# Expressions instead of a file: the same output as the term file of the same
+# functions (A~B + AB is A, rows 4-7 of three inputs; C is rows 1, 3, 5, 7).
+printf -- '-4, 5, 6, 7 |-1, 3, 5, 7' > expr.trm
+for mode in --sop --pos; do
+  check "expressions $mode as the term file" "$("$CLI" $mode --pis expr.trm)" \
+    "$("$CLI" $mode --pis -e "A~B + AB" --expr "C")"
+done
+check "--inputs widens the expressions" "$("$CLI" two.trm)" "$("$CLI" -e "~A" -e "B" --inputs 2)"
+"$CLI" -e "A + (B" 2> stderr.txt
+check "expression error status" "2" "$?"
+check "expression error message" "tavro-cli: expression 1: expected ')' at column 7" "$(cat stderr.txt)"
+"$CLI" -e "C" --inputs 2 2> /dev/null
+check "--inputs below the variables used" "2" "$?"
+"$CLI" -e "A" two.trm 2> /dev/null
+check "file and expressions together" "2" "$?"
+
 echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -490,6 +490,7 @@ void TestCommands::menuTree() {
   QCOMPARE(describe(m.AddFunction1) + "/" + describe(m.Remove1), "Term(s)|Function/Term(s)|Function");
   QCOMPARE(describe(m.mnuOutput),
            "Terms|-|Prime Implcants|Optimized Functions[x]|-|Algoritm Analysis[x](off)|-|"
+           "Karnaugh Map...|Truth Table...|-|"
            "Export To File...");
   QCOMPARE(describe(m.mnuAlgorithm), "Cost Criteria|-|Remove Hazards(off)");
   QCOMPARE(describe(m.mnuCost), "PLA Cost(off)|Smallest Cost[x]*");

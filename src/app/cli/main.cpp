@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Expression.h"
 #include "engine/FileIO.h"
 #include "engine/FunctionSystem.h"
 #include "engine/Minimize.h"
@@ -32,7 +33,14 @@ const char* const kUsage =
     "the SOP or POS command appends to the output pane. FILE is a term file, or\n"
     "a Berkeley PLA file when its name ends in \".pla\" (in any case): each PLA\n"
     "output becomes one minterm function.\n"
+    "       tavro-cli [OPTIONS] -e EXPR [-e EXPR ...]\n"
+    "Minimizes the functions given as Boolean expressions instead.\n"
     "\n"
+    "  -e, --expr EXPR   one function as an expression over A, B, C, ... (A the\n"
+    "                    most significant input): NOT ~ ! or postfix ', AND by\n"
+    "                    juxtaposition * & ., XOR ^, OR + |, parentheses, 0, 1\n"
+    "  --inputs N        read the expressions over N inputs (default: the\n"
+    "                    highest variable used)\n"
     "  --sop             sum of products (default)\n"
     "  --pos             product of sums\n"
     "  --pis             also list all prime implicants\n"
@@ -118,6 +126,8 @@ int main(int argc, char** argv) {
   bool haveVhdl = false, haveVerilog = false, havePla = false, haveOutput = false,
        haveDate = false;
   tavro::TRunParams params;
+  std::vector<std::string> expressions;
+  int expressionInputs = 0;
 
   std::vector<std::string> args(argv + 1, argv + argc);
   bool onlyFiles = false;
@@ -170,7 +180,8 @@ int main(int argc, char** argv) {
     } else if (!onlyFiles && a == "--stats") {
       showStats = true;
     } else if (!onlyFiles && (a == "--vhdl" || a == "--verilog" || a == "--pla" || a == "--date" ||
-                             a == "-o" || a == "--max-memory")) {
+                             a == "-o" || a == "--max-memory" || a == "-e" || a == "--expr" ||
+                             a == "--inputs")) {
       const std::string* v = value(a.c_str());
       if (!v) return Usage("option '" + a + "' needs a value");
       if (a == "--vhdl") vhdlPath = *v, haveVhdl = true;
@@ -178,6 +189,14 @@ int main(int argc, char** argv) {
       else if (a == "--pla") plaPath = *v, havePla = true;
       else if (a == "--date") date = *v, haveDate = true;
       else if (a == "-o") outputPath = *v, haveOutput = true;
+      else if (a == "-e" || a == "--expr") expressions.push_back(*v);
+      else if (a == "--inputs") {
+        char* end = nullptr;
+        const long n = std::strtol(v->c_str(), &end, 10);
+        if (v->empty() || *end != '\0' || n < 1 || n > tavro::MaxInputBits)
+          return Usage("--inputs takes a number from 1 to " + std::to_string(tavro::MaxInputBits));
+        expressionInputs = static_cast<int>(n);
+      }
       else {
         char* end = nullptr;
         const unsigned long long mib = std::strtoull(v->c_str(), &end, 10);
@@ -192,7 +211,9 @@ int main(int argc, char** argv) {
       file = a;
     }
   }
-  if (file.empty()) return Usage("no FILE given");
+  if (!expressions.empty() && !file.empty()) return Usage("give either FILE or -e, not both");
+  if (expressionInputs != 0 && expressions.empty()) return Usage("--inputs needs -e");
+  if (file.empty() && expressions.empty()) return Usage("no FILE given");
   if (haveVhdl && vhdlPath.empty()) return Usage("--vhdl needs a file name");
   if (haveVerilog && verilogPath.empty()) return Usage("--verilog needs a file name");
   if (havePla && plaPath.empty()) return Usage("--pla needs a file name");
@@ -205,9 +226,11 @@ int main(int argc, char** argv) {
 
   tavro::TFunctionSystem system;
   try {
-    tavro::LoadSystemFile(system, file);
+    if (expressions.empty()) tavro::LoadSystemFile(system, file);
+    else tavro::LoadExpressions(system, expressions, expressionInputs);
   } catch (const tavro::TavroError& e) {
-    std::fprintf(stderr, "tavro-cli: %s: %s\n", file.c_str(), e.what());
+    if (expressions.empty()) std::fprintf(stderr, "tavro-cli: %s: %s\n", file.c_str(), e.what());
+    else std::fprintf(stderr, "tavro-cli: %s\n", e.what());
     return kExitUsage;
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "tavro-cli: %s: out of memory\n", file.c_str());

@@ -1,0 +1,99 @@
+#pragma once
+// Boolean expressions as a way to give a function: "A~B + (C ^ D)' + 0".
+//
+// Variables are the names of the text output: A is the most significant
+// input, then B, C, ...; after Z come AA, BB, ... (a run of one repeated
+// letter is one name, so "AB" is A and B, "AA" is the 27th input). Letters
+// may be typed in either case.
+//
+// Operators, tightest first:
+//   NOT  prefix ~ or !, or postfix '
+//   AND  juxtaposition, *, & or .
+//   XOR  ^
+//   OR   + or |
+// Parentheses group; 0 and 1 are the constants. Blanks, tabs and line breaks
+// between tokens are ignored.
+//
+// A line as the formatters print it may be given whole: an optional leading
+// "fN =" (f, a number, "=") is skipped, so "f0 = (~A)(B) + (C)" and
+// "(~A)(B) + (C)" mean the same.
+//
+// Errors are ExpressionError exceptions whose message says what was expected
+// and at which column (1 = the first character of the text).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/Errors.h"
+#include "model/TermVector.h"
+
+namespace tavro {
+
+class TFunctionSystem;
+
+class ExpressionError : public TavroError {
+ public:
+  ExpressionError(const std::string& expected, int column)
+      : TavroError("expected " + expected + " at column " + std::to_string(column)),
+        Column(column) {}
+  int Column;
+};
+
+// What an empty text (nothing after the optional "fN =") means. The
+// formatters print a function without cubes as an empty right-hand side:
+// the empty sum, 0, after a sum-of-products run and the empty product, 1,
+// after a product-of-sums run.
+enum class TEmptyExpression { Error, Zero, One };
+
+// A parsed expression: a tree of nodes, the root last.
+class TBooleanExpression {
+ public:
+  enum class TKind : uint8_t { Variable, Constant, Not, And, Xor, Or };
+  struct TNode {
+    TKind Kind;
+    int Value;                  // Variable: position (1 = A); Constant: 0 or 1
+    std::vector<int> Children;  // indices of earlier nodes
+  };
+
+  // The highest variable position used (0 when the expression has none):
+  // the fewest inputs the expression can be read over.
+  int InputsUsed() const { return FInputsUsed; }
+  const std::vector<TNode>& Nodes() const { return FNodes; }
+  int Root() const { return static_cast<int>(FNodes.size()) - 1; }
+
+  // The truth table over `inputs` inputs (InputsUsed() <= inputs <=
+  // MaxInputBits), bit r of the result being the value at row r; at least one
+  // word, bits past 2^inputs clear.
+  std::vector<uint64_t> Evaluate(int inputs) const;
+
+ private:
+  friend TBooleanExpression ParseBooleanExpression(std::string_view, TEmptyExpression);
+  std::vector<TNode> FNodes;
+  int FInputsUsed = 0;
+};
+
+// Throws ExpressionError.
+TBooleanExpression ParseBooleanExpression(std::string_view text,
+                                          TEmptyExpression empty = TEmptyExpression::Error);
+
+// The function given by an expression and an expression of its don't cares
+// (an empty text: none), read over `inputs` inputs, as a term vector of the
+// given kind: minterms lists the rows where the expression is 1, maxterms
+// those where it is 0; rows where the don't-care expression is 1 are don't
+// cares either way. Throws ExpressionError, or TavroError when the
+// expressions use more than `inputs` inputs.
+TTermVector FunctionFromExpressions(const TBooleanExpression& function,
+                                    const TBooleanExpression* dontCares, int inputs,
+                                    bool maxterms);
+
+// Replaces the system by one minterm function per expression, over the
+// highest input any of them uses, or over `inputs` when that is not 0 (it
+// must then cover every variable used). The width is kept even where the
+// largest term needs fewer bits. Throws ExpressionError with the number of
+// the expression in front of the message, or TavroError.
+void LoadExpressions(TFunctionSystem& system, const std::vector<std::string>& expressions,
+                     int inputs);
+
+}  // namespace tavro

@@ -1,0 +1,435 @@
+#include "ui/KarnaughView.h"
+
+#include <cmath>
+#include <exception>
+
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSvgGenerator>
+#include <QVBoxLayout>
+
+#include "engine/Format.h"
+#include "engine/FunctionSystem.h"
+#include "engine/Minimize.h"
+
+namespace tavro {
+
+namespace {
+
+constexpr int kCell = 44;          // cell side
+constexpr int kMargin = 16;
+constexpr int kTitleHeight = 26;   // the line above the maps
+constexpr int kLabelWidth = 44;    // row labels left of a map
+constexpr int kLabelHeight = 40;   // map title and column labels above a map
+constexpr int kGap = 28;           // between two maps
+constexpr int kLegendLine = 20;
+constexpr int kMinWidth = 440;
+
+uint32_t Gray(uint32_t i) { return i ^ (i >> 1); }
+uint32_t InverseGray(uint32_t g) {
+  uint32_t i = 0;
+  for (; g; g >>= 1) i ^= g;
+  return i;
+}
+
+QString Bits(uint32_t value, int count) {
+  QString s;
+  for (int b = count - 1; b >= 0; --b) s += QLatin1Char((value >> b) & 1u ? '1' : '0');
+  return s;
+}
+
+QString Names(int first, int count) {
+  QString s;
+  for (int p = first; p < first + count; ++p) s += QString::fromStdString(VariableName(p));
+  return s;
+}
+
+// The loop colours: hues spread by the golden angle, so neighbours differ.
+QColor LoopColor(int index) {
+  const double hue = std::fmod(0.02 + index * 0.618033988749895, 1.0);
+  return QColor::fromHsvF(static_cast<float>(hue), 0.9f, index % 2 ? 0.75f : 0.9f);
+}
+
+// The cyclic run of positions 0..n-1 whose Gray code matches the cube on the
+// given bits: its start and length (a Gray-coded cube is always one run).
+std::pair<int, int> Run(int bits, int shift, uint32_t value, uint32_t mask) {
+  const int n = 1 << bits;
+  const uint32_t fixed = ~mask & ((uint32_t{1} << bits) - 1) << shift;
+  std::vector<bool> in(static_cast<size_t>(n));
+  int length = 0;
+  for (int i = 0; i < n; ++i) {
+    in[static_cast<size_t>(i)] = ((Gray(static_cast<uint32_t>(i)) << shift ^ value) & fixed) == 0;
+    length += in[static_cast<size_t>(i)];
+  }
+  if (length == n) return {0, n};
+  for (int i = 0; i < n; ++i)
+    if (in[static_cast<size_t>(i)] && !in[static_cast<size_t>((i + n - 1) % n)]) return {i, length};
+  return {0, 0};
+}
+
+}  // namespace
+
+TKarnaughLayout KarnaughLayout(int inputs) {
+  TKarnaughLayout layout;
+  layout.Inputs = inputs;
+  layout.MapBits = inputs > 4 ? inputs - 4 : 0;
+  const int inMap = inputs - layout.MapBits;
+  layout.RowBits = inMap / 2;
+  layout.ColumnBits = inMap - layout.RowBits;
+  return layout;
+}
+
+TKarnaughCell KarnaughCell(const TKarnaughLayout& layout, uint32_t term) {
+  TKarnaughCell cell;
+  const uint32_t columnValue = term & ((1u << layout.ColumnBits) - 1);
+  const uint32_t rowValue = (term >> layout.ColumnBits) & ((1u << layout.RowBits) - 1);
+  cell.Map = static_cast<int>(term >> (layout.ColumnBits + layout.RowBits));
+  cell.Row = static_cast<int>(InverseGray(rowValue));
+  cell.Column = static_cast<int>(InverseGray(columnValue));
+  return cell;
+}
+
+uint32_t KarnaughTerm(const TKarnaughLayout& layout, const TKarnaughCell& cell) {
+  return static_cast<uint32_t>(cell.Map) << (layout.ColumnBits + layout.RowBits) |
+         Gray(static_cast<uint32_t>(cell.Row)) << layout.ColumnBits |
+         Gray(static_cast<uint32_t>(cell.Column));
+}
+
+// ---------------------------------------------------------------------------
+
+TKarnaughView::TKarnaughView(IFunctionView& source, QWidget* parent)
+    : QWidget(parent), FSource(source) {
+  setObjectName(QStringLiteral("KarnaughView"));
+  setAutoFillBackground(true);
+  QPalette p = palette();
+  p.setColor(QPalette::Window, Qt::white);
+  setPalette(p);
+  Refresh();
+}
+
+QRectF TKarnaughView::GridRect(int map) const {
+  const int across = FLayout.MapsAcross();
+  const int blockW = kLabelWidth + FLayout.Columns() * kCell;
+  const int blockH = kLabelHeight + FLayout.Rows() * kCell;
+  const int gx = map % across, gy = map / across;
+  return QRectF(kMargin + gx * (blockW + kGap) + kLabelWidth,
+                kMargin + kTitleHeight + gy * (blockH + kGap) + kLabelHeight,
+                FLayout.Columns() * kCell, FLayout.Rows() * kCell);
+}
+
+QRectF TKarnaughView::CellRect(uint32_t term) const {
+  const TKarnaughCell cell = KarnaughCell(FLayout, term);
+  const QRectF grid = GridRect(cell.Map);
+  return QRectF(grid.left() + cell.Column * kCell, grid.top() + cell.Row * kCell, kCell, kCell);
+}
+
+void TKarnaughView::AddLoop(uint32_t value, uint32_t mask, bool prime, bool pos, int index) {
+  TLoop loop;
+  loop.Value = value;
+  loop.Mask = mask;
+  loop.Prime = prime;
+  loop.Color = prime ? QColor(90, 90, 90) : LoopColor(index);
+  TCover one(FLayout.Inputs, 1);
+  const uint64_t tag = 1;
+  one.Add(value, mask, &tag);
+  std::string text = pos ? FormatPOS(one) : FormatSOP(one);
+  text = text.substr(5, text.size() - 7);  // "f0 = " ... "\r\n"
+  loop.Text = QString::fromStdString(text);
+
+  const int inMapBits = FLayout.RowBits + FLayout.ColumnBits;
+  const uint32_t mapFixed = ~mask >> inMapBits & ((1u << FLayout.MapBits) - 1);
+  const auto [rowStart, rowLength] = Run(FLayout.RowBits, FLayout.ColumnBits, value, mask);
+  const auto [columnStart, columnLength] = Run(FLayout.ColumnBits, 0, value, mask);
+  // Nested loops stay apart: each is drawn a little further inside its cells.
+  const double inset = prime ? 2.0 : 4.0 + (index % 5) * 2.5;
+  for (int map = 0; map < FLayout.Maps(); ++map) {
+    if (((static_cast<uint32_t>(map) ^ (value >> inMapBits)) & mapFixed) != 0) continue;
+    const QRectF grid = GridRect(map);
+    // A run that passes the last row or column goes on at the first: the
+    // same rectangle shifted back by the map's size draws that part.
+    for (const int dr : {0, -FLayout.Rows()}) {
+      if (dr && rowStart + rowLength <= FLayout.Rows()) continue;
+      for (const int dc : {0, -FLayout.Columns()}) {
+        if (dc && columnStart + columnLength <= FLayout.Columns()) continue;
+        const QRectF shape(grid.left() + (columnStart + dc) * kCell + inset,
+                           grid.top() + (rowStart + dr) * kCell + inset,
+                           columnLength * kCell - 2 * inset, rowLength * kCell - 2 * inset);
+        loop.Pieces.push_back({shape, grid});
+      }
+    }
+  }
+  FLoops.push_back(std::move(loop));
+}
+
+void TKarnaughView::Refresh() {
+  const int inputs = FSource.InputBits();
+  FFunction = FSource.CurrentFunction();
+  const TTermVector& function = FSource.Function(FFunction);
+  FMaxterms = function.IsMaxterms();
+  FLoops.clear();
+  FValues.clear();
+  FMessage.clear();
+  FResultNote.clear();
+  FTitle = QStringLiteral("f%1 (%2)").arg(FFunction).arg(FMaxterms ? QStringLiteral("maxterms")
+                                                                   : QStringLiteral("minterms"));
+  if (inputs < 1) {
+    FMessage = QStringLiteral("%1: the system has no terms yet.").arg(FTitle);
+  } else if (inputs > MaxInputs) {
+    FMessage = QStringLiteral("%1: Karnaugh maps are drawn for 1 to %2 inputs; the system has %3.")
+                   .arg(FTitle)
+                   .arg(MaxInputs)
+                   .arg(inputs);
+  }
+  if (!FMessage.isEmpty()) {
+    FLayout = {};
+    const QFontMetrics metrics(font());
+    FSize = QSize(std::max(kMinWidth, metrics.horizontalAdvance(FMessage) + 2 * kMargin),
+                  kMargin * 2 + kTitleHeight);
+    updateGeometry();
+    update();
+    return;
+  }
+
+  FLayout = KarnaughLayout(inputs);
+  const uint32_t rows = 1u << inputs;
+  for (uint32_t r = 0; r < rows; ++r) FValues.push_back(TermState(function, r));
+
+  const TCover* result = FSource.Result();
+  const bool pos = FSource.ResultMode() == modePOS;
+  if (result && result->Width == inputs && result->FunctionCount == FSource.FunctionCount()) {
+    int index = 0;
+    for (size_t i = 0; i < result->Count(); ++i) {
+      if (!result->Tag(i, FFunction)) continue;
+      AddLoop(result->Value(i), result->Mask(i), false, pos, index++);
+      for (int g = 0; g < result->FunctionCount; ++g)
+        if (g != FFunction && result->Tag(i, g)) FLoops.back().SharedWith.push_back(g);
+    }
+    FResultNote = QStringLiteral("%1 result: %2 cube(s)").arg(pos ? "POS" : "SOP").arg(index);
+    if (FSource.ShowPrimes()) {
+      // The primes of the run, found again: the functions have not changed
+      // since, and a system of six inputs is quickly done.
+      try {
+        std::vector<TTermVector> work;
+        for (int f = 0; f < FSource.FunctionCount(); ++f) {
+          const TTermVector& g = FSource.Function(f);
+          work.push_back(g.IsMaxterms() == pos ? g : ComplementTerms(g, inputs));
+        }
+        const TCover primes = MinimizeFunctions(work, inputs, nullptr).Primes;
+        int shown = 0;
+        for (size_t i = 0; i < primes.Count(); ++i) {
+          if (!primes.Tag(i, FFunction)) continue;
+          bool chosen = false;
+          for (const TLoop& l : FLoops)
+            chosen |= !l.Prime && l.Value == primes.Value(i) && l.Mask == primes.Mask(i);
+          if (!chosen) AddLoop(primes.Value(i), primes.Mask(i), true, pos, shown++);
+        }
+      } catch (const std::exception&) {
+        // No primes then; the result is still shown.
+      }
+    }
+  } else {
+    FResultNote = QStringLiteral("no current result (run SOP or POS to see the loops)");
+  }
+
+  const int across = FLayout.MapsAcross(), down = FLayout.Maps() / across;
+  const int blockW = kLabelWidth + FLayout.Columns() * kCell;
+  const int blockH = kLabelHeight + FLayout.Rows() * kCell;
+  const QFontMetrics metrics(font());
+  int width = 2 * kMargin + across * blockW + (across - 1) * kGap;
+  for (const QString& line : LegendLines())
+    width = std::max(width, 2 * kMargin + 30 + metrics.horizontalAdvance(line));
+  const int height = 2 * kMargin + kTitleHeight + down * blockH + (down - 1) * kGap + 12 +
+                     static_cast<int>(LegendLines().size()) * kLegendLine;
+  FSize = QSize(std::max(width, kMinWidth), height);
+  updateGeometry();
+  update();
+}
+
+std::vector<QString> TKarnaughView::LegendLines() const {
+  std::vector<QString> lines;
+  for (const TLoop& loop : FLoops) {
+    QString line = (loop.Prime ? QStringLiteral("prime ") : QString()) + loop.Text;
+    if (!loop.SharedWith.empty()) {
+      QStringList names;
+      for (int g : loop.SharedWith) names << QStringLiteral("f%1").arg(g);
+      line += QStringLiteral("   shared with ") + names.join(QStringLiteral(", "));
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+void TKarnaughView::Paint(QPainter& painter) const {
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.fillRect(QRect(QPoint(0, 0), FSize), Qt::white);
+  QFont base = font();
+  QFont bold = base;
+  bold.setBold(true);
+  QFont small = base;
+  small.setPointSizeF(std::max(5.0, base.pointSizeF() * 0.7));
+
+  painter.setPen(Qt::black);
+  painter.setFont(bold);
+  const QRectF titleRect(kMargin, kMargin, FSize.width() - 2 * kMargin, kTitleHeight);
+  if (!FMessage.isEmpty()) {
+    painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, FMessage);
+    return;
+  }
+  painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("%1, %2 input(s); %3").arg(FTitle).arg(FLayout.Inputs).arg(FResultNote));
+
+  const int mapFirst = 1, rowFirst = 1 + FLayout.MapBits, columnFirst = rowFirst + FLayout.RowBits;
+  const QString rowNames = Names(rowFirst, FLayout.RowBits);
+  const QString columnNames = Names(columnFirst, FLayout.ColumnBits);
+  for (int map = 0; map < FLayout.Maps(); ++map) {
+    const QRectF grid = GridRect(map);
+    painter.setPen(Qt::black);
+    painter.setFont(bold);
+    if (FLayout.MapBits > 0)
+      painter.drawText(QRectF(grid.left(), grid.top() - kLabelHeight, grid.width(), 20),
+                       Qt::AlignCenter,
+                       QStringLiteral("%1 = %2").arg(Names(mapFirst, FLayout.MapBits),
+                                                     Bits(static_cast<uint32_t>(map), FLayout.MapBits)));
+    painter.setFont(base);
+    painter.drawText(QRectF(grid.left() - kLabelWidth, grid.top() - 20, kLabelWidth, 20),
+                     Qt::AlignCenter, rowNames + QLatin1Char('\\') + columnNames);
+    for (int c = 0; c < FLayout.Columns(); ++c)
+      painter.drawText(QRectF(grid.left() + c * kCell, grid.top() - 20, kCell, 20), Qt::AlignCenter,
+                       Bits(Gray(static_cast<uint32_t>(c)), FLayout.ColumnBits));
+    for (int r = 0; r < FLayout.Rows(); ++r)
+      painter.drawText(QRectF(grid.left() - kLabelWidth, grid.top() + r * kCell, kLabelWidth - 6, kCell),
+                       Qt::AlignRight | Qt::AlignVCenter,
+                       FLayout.RowBits ? Bits(Gray(static_cast<uint32_t>(r)), FLayout.RowBits) : QString());
+  }
+
+  // Cells: the value in the function's kind stands out, the other is grey.
+  const TTermState listed = FMaxterms ? TTermState::Zero : TTermState::One;
+  for (uint32_t term = 0; term < FValues.size(); ++term) {
+    const QRectF cell = CellRect(term);
+    painter.setPen(QColor(160, 160, 160));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(cell);
+    painter.setFont(small);
+    painter.drawText(cell.adjusted(3, 1, -2, -2), Qt::AlignLeft | Qt::AlignTop, QString::number(term));
+    const TTermState v = FValues[term];
+    painter.setFont(v == TTermState::Zero || v == TTermState::One ? bold : base);
+    painter.setPen(v == listed ? Qt::black : v == TTermState::DontCare ? QColor(30, 90, 200)
+                                                                          : QColor(175, 175, 175));
+    painter.drawText(cell, Qt::AlignCenter,
+                     v == TTermState::One ? QStringLiteral("1")
+                     : v == TTermState::Zero ? QStringLiteral("0") : QStringLiteral("d"));
+  }
+
+  // Loops, clipped to their map.
+  for (const TLoop& loop : FLoops) {
+    QPen pen(loop.Color, loop.Prime ? 1.5 : 2.5);
+    if (loop.Prime) pen.setStyle(Qt::DotLine);
+    else if (!loop.SharedWith.empty()) pen.setStyle(Qt::DashLine);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    for (const TPiece& piece : loop.Pieces) {
+      painter.save();
+      painter.setClipRect(piece.Clip.adjusted(-1, -1, 1, 1));
+      painter.drawRoundedRect(piece.Shape, 10, 10);
+      painter.restore();
+    }
+  }
+
+  // Legend.
+  painter.setFont(base);
+  const auto lines = LegendLines();
+  const int across = FLayout.MapsAcross(), down = FLayout.Maps() / across;
+  double y = kMargin + kTitleHeight + down * (kLabelHeight + FLayout.Rows() * kCell) + (down - 1) * kGap + 12;
+  for (size_t i = 0; i < lines.size(); ++i, y += kLegendLine) {
+    const TLoop& loop = FLoops[i];
+    QPen pen(loop.Color, loop.Prime ? 1.5 : 2.5);
+    if (loop.Prime) pen.setStyle(Qt::DotLine);
+    else if (!loop.SharedWith.empty()) pen.setStyle(Qt::DashLine);
+    painter.setPen(pen);
+    painter.drawRoundedRect(QRectF(kMargin, y + 3, 22, kLegendLine - 6), 5, 5);
+    painter.setPen(Qt::black);
+    painter.drawText(QRectF(kMargin + 30, y, FSize.width() - kMargin - 30, kLegendLine),
+                     Qt::AlignLeft | Qt::AlignVCenter, lines[i]);
+  }
+}
+
+void TKarnaughView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  Paint(painter);
+}
+
+bool TKarnaughView::ExportPng(const QString& path) const {
+  QImage image(FSize, QImage::Format_ARGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    Paint(painter);
+  }
+  return image.save(path, "PNG");
+}
+
+bool TKarnaughView::ExportSvg(const QString& path) const {
+  QSvgGenerator generator;
+  generator.setFileName(path);
+  generator.setSize(FSize);
+  generator.setViewBox(QRect(QPoint(0, 0), FSize));
+  generator.setTitle(QStringLiteral("Karnaugh map of f%1").arg(FFunction));
+  QPainter painter;
+  if (!painter.begin(&generator)) return false;
+  Paint(painter);
+  return painter.end();
+}
+
+// ---------------------------------------------------------------------------
+
+TKarnaughWindow::TKarnaughWindow(IFunctionView& source, TSaveName saveName, TShowError showError,
+                                 QWidget* parent)
+    : QWidget(parent, Qt::Window), FSource(source), FSaveName(std::move(saveName)),
+      FShowError(std::move(showError)) {
+  setObjectName(QStringLiteral("KarnaughWindow"));
+  auto* layout = new QVBoxLayout(this);
+  FScroll = new QScrollArea(this);
+  FView = new TKarnaughView(source, FScroll);
+  FScroll->setWidget(FView);
+  FScroll->setWidgetResizable(false);
+  FScroll->setBackgroundRole(QPalette::Base);
+  layout->addWidget(FScroll, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  auto* png = new QPushButton(QStringLiteral("Export PNG..."), this);
+  png->setObjectName(QStringLiteral("btnExportPng"));
+  auto* svg = new QPushButton(QStringLiteral("Export SVG..."), this);
+  svg->setObjectName(QStringLiteral("btnExportSvg"));
+  buttons->addWidget(png);
+  buttons->addWidget(svg);
+  layout->addLayout(buttons);
+  connect(png, &QPushButton::clicked, this, [this] { Export(false); });
+  connect(svg, &QPushButton::clicked, this, [this] { Export(true); });
+  Refresh();
+  const QSize hint = FView->sizeHint();
+  resize(std::min(hint.width() + 40, 1000), std::min(hint.height() + 80, 800));
+}
+
+void TKarnaughWindow::Refresh() {
+  FView->Refresh();
+  FView->resize(FView->sizeHint());
+  setWindowTitle(QStringLiteral("Karnaugh Map - f%1").arg(FSource.CurrentFunction()));
+}
+
+void TKarnaughWindow::Export(bool svg) {
+  if (!FSaveName) return;
+  const auto name = FSaveName(svg ? QStringLiteral("SVG images (*.svg)") : QStringLiteral("PNG images (*.png)"));
+  if (!name) return;
+  QString path = *name;
+  const QString suffix = svg ? QStringLiteral(".svg") : QStringLiteral(".png");
+  if (!path.endsWith(suffix, Qt::CaseInsensitive)) path += suffix;
+  if (!(svg ? FView->ExportSvg(path) : FView->ExportPng(path)) && FShowError)
+    FShowError(QStringLiteral("Cannot write %1").arg(path));
+}
+
+}  // namespace tavro

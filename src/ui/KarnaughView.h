@@ -1,0 +1,133 @@
+#pragma once
+// The current function as Karnaugh maps: up to four Gray-coded maps of up
+// to 4 x 4 cells, the result's cubes of the function drawn as loops that
+// wrap around the edges, each in its own colour, with a legend that names
+// the other functions sharing a cube; optionally the prime implicants.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include <QColor>
+#include <QRectF>
+#include <QString>
+#include <QWidget>
+
+#include "ui/FunctionView.h"
+
+class QLabel;
+class QPainter;
+class QScrollArea;
+
+namespace tavro {
+
+// How the inputs are spread over the maps. The first MapBits inputs (A, or
+// A and B) choose the map, the next RowBits the row, the last ColumnBits
+// the column; rows and columns follow the Gray code 00, 01, 11, 10.
+struct TKarnaughLayout {
+  int Inputs = 0;
+  int MapBits = 0, RowBits = 0, ColumnBits = 0;
+  int Maps() const { return 1 << MapBits; }
+  int MapsAcross() const { return MapBits == 0 ? 1 : 2; }
+  int Rows() const { return 1 << RowBits; }
+  int Columns() const { return 1 << ColumnBits; }
+};
+
+// For 1 to 6 inputs.
+TKarnaughLayout KarnaughLayout(int inputs);
+
+struct TKarnaughCell {
+  int Map = 0, Row = 0, Column = 0;
+  bool operator==(const TKarnaughCell&) const = default;
+};
+
+TKarnaughCell KarnaughCell(const TKarnaughLayout& layout, uint32_t term);
+uint32_t KarnaughTerm(const TKarnaughLayout& layout, const TKarnaughCell& cell);
+
+class TKarnaughView : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int MaxInputs = 6;
+
+  // One part of a loop: the rounded rectangle, drawn clipped to its map (a
+  // loop that wraps around an edge is drawn as open pieces at both edges).
+  struct TPiece {
+    QRectF Shape;
+    QRectF Clip;
+  };
+  struct TLoop {
+    uint32_t Value = 0, Mask = 0;
+    bool Prime = false;            // a prime implicant, not a cube of the result
+    std::vector<int> SharedWith;   // the other functions the cube serves
+    QColor Color;
+    QString Text;                  // the cube as the text output writes it
+    std::vector<TPiece> Pieces;
+  };
+
+  explicit TKarnaughView(IFunctionView& source, QWidget* parent = nullptr);
+
+  // Reads the current function and the result again.
+  void Refresh();
+
+  // Why nothing is drawn; empty when the maps are drawn.
+  QString Message() const { return FMessage; }
+  const TKarnaughLayout& Layout() const { return FLayout; }
+  const std::vector<TLoop>& Loops() const { return FLoops; }
+  // Where the cell of a term is, in widget coordinates.
+  QRectF CellRect(uint32_t term) const;
+
+  // Draws everything on a painter with the widget's size.
+  void Paint(QPainter& painter) const;
+  bool ExportPng(const QString& path) const;
+  bool ExportSvg(const QString& path) const;
+
+  QSize sizeHint() const override { return FSize; }
+  QSize minimumSizeHint() const override { return FSize; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QRectF GridRect(int map) const;
+  void AddLoop(uint32_t value, uint32_t mask, bool prime, bool pos, int index);
+  std::vector<QString> LegendLines() const;
+
+  IFunctionView& FSource;
+  TKarnaughLayout FLayout;
+  QString FMessage;
+  QString FTitle;
+  int FFunction = 0;
+  bool FMaxterms = false;
+  std::vector<TTermState> FValues;
+  std::vector<TLoop> FLoops;
+  QString FResultNote;
+  QSize FSize;
+};
+
+// The non-modal window around the view, with the export buttons.
+class TKarnaughWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  // saveName asks for a file name for the given filter; nothing: cancelled.
+  using TSaveName = std::function<std::optional<QString>(const QString& filter)>;
+  using TShowError = std::function<void(const QString& message)>;
+  TKarnaughWindow(IFunctionView& source, TSaveName saveName, TShowError showError,
+                  QWidget* parent = nullptr);
+
+  void Refresh();
+  TKarnaughView* View() const { return FView; }
+
+ private:
+  void Export(bool svg);
+
+  IFunctionView& FSource;
+  TSaveName FSaveName;
+  TShowError FShowError;
+  TKarnaughView* FView = nullptr;
+  QScrollArea* FScroll = nullptr;
+};
+
+}  // namespace tavro

@@ -1,0 +1,107 @@
+#include "ui/ViewWindows.h"
+
+#include <algorithm>
+
+#include <QAction>
+#include <QListWidget>
+#include <QMenu>
+
+#include "engine/Expression.h"
+#include "ui/KarnaughView.h"
+#include "ui/Main.h"
+#include "ui/TruthTableModel.h"
+
+namespace tavro {
+
+void ReplaceFunction(TfrmMain& main, int f, TTermVector function) {
+  TFunctionSystem& system = main.System();
+  if (f == system.CurrentFunction) main.lstTerms->clear();
+  system.Functions.at(static_cast<size_t>(f)) = std::move(function);
+  system.Modified = true;
+  system.ResultReady = false;
+  main.RefreshWindow();
+}
+
+std::optional<TTermVector> FunctionFromEntryExpressions(const std::string& expression,
+                                                        const std::string& dontCares,
+                                                        const TFunctionSystem& system,
+                                                        bool maxterms) {
+  const auto blank = [](const std::string& s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+  };
+  if (blank(expression) && blank(dontCares)) return std::nullopt;
+  // With only don't cares given, the function is 0 apart from them.
+  const TBooleanExpression on = ParseBooleanExpression(expression, TEmptyExpression::Zero);
+  const TBooleanExpression dc = ParseBooleanExpression(dontCares, TEmptyExpression::Zero);
+  int inputs = std::max({on.InputsUsed(), dc.InputsUsed(), system.MinInputBits, 1});
+  for (int f = 0; f < system.FunctionCount(); ++f)
+    if (f != system.CurrentFunction)
+      inputs = std::max(inputs, TFunctionSystem::FunctionInputBits(system.Functions[static_cast<size_t>(f)]));
+  return FunctionFromExpressions(on, &dc, std::min(inputs, MaxInputBits), maxterms);
+}
+
+// ---------------------------------------------------------------------------
+
+int TMainFunctionView::FunctionCount() const { return FMain.System().FunctionCount(); }
+int TMainFunctionView::InputBits() const { return FMain.System().InputBits; }
+int TMainFunctionView::CurrentFunction() const { return FMain.System().CurrentFunction; }
+const TTermVector& TMainFunctionView::Function(int f) const {
+  return FMain.System().Functions.at(static_cast<size_t>(f));
+}
+const TCover* TMainFunctionView::Result() const {
+  const TFunctionSystem& system = FMain.System();
+  return system.ResultReady ? system.ResultCubes.get() : nullptr;
+}
+int TMainFunctionView::ResultMode() const { return FMain.System().ResultMode; }
+bool TMainFunctionView::ShowPrimes() const { return FMain.mnuPIs->isChecked(); }
+
+void TMainFunctionView::SetTermState(int function, uint32_t term, TTermState state) {
+  const TTermVector& old = Function(function);
+  ReplaceFunction(FMain, function, WithTermState(old, term, state));
+}
+
+// ---------------------------------------------------------------------------
+
+TViewWindows::TViewWindows(TfrmMain& main) : QObject(&main), FMain(main), FSource(main) {
+  setObjectName(QStringLiteral("ViewWindows"));
+  QMenu* output = main.mnuOutput;
+  QAction* before = main.N3;  // above the export item
+  mnuKarnaughMap = new QAction(QStringLiteral("Karnaugh Map..."), output);
+  mnuKarnaughMap->setObjectName(QStringLiteral("mnuKarnaughMap"));
+  mnuTruthTable = new QAction(QStringLiteral("Truth Table..."), output);
+  mnuTruthTable->setObjectName(QStringLiteral("mnuTruthTable"));
+  output->insertSeparator(before);
+  output->insertAction(before, mnuKarnaughMap);
+  output->insertAction(before, mnuTruthTable);
+  auto show = [](QWidget& w) {
+    w.show();
+    w.raise();
+    w.activateWindow();
+  };
+  connect(mnuKarnaughMap, &QAction::triggered, this, [this, show] { show(KarnaughWindow()); });
+  connect(mnuTruthTable, &QAction::triggered, this, [this, show] { show(TruthTableWindow()); });
+  connect(&main, &TfrmMain::Refreshed, this, &TViewWindows::Refresh);
+  connect(main.mnuPIs, &QAction::toggled, this, &TViewWindows::Refresh);
+}
+
+TKarnaughWindow& TViewWindows::KarnaughWindow() {
+  if (!FKarnaugh) {
+    FKarnaugh = new TKarnaughWindow(
+        FSource,
+        [this](const QString& filter) { return FMain.Dialogs().SaveFileName(&FMain, filter, QString()); },
+        [this](const QString& message) { FMain.ShowError(message); }, &FMain);
+  }
+  return *FKarnaugh;
+}
+
+TTruthTableWindow& TViewWindows::TruthTableWindow() {
+  if (!FTruthTable) FTruthTable = new TTruthTableWindow(FSource, &FMain);
+  return *FTruthTable;
+}
+
+void TViewWindows::Refresh() {
+  if (FKarnaugh) FKarnaugh->Refresh();
+  if (FTruthTable) FTruthTable->Refresh();
+}
+
+}  // namespace tavro

@@ -1,0 +1,74 @@
+#pragma once
+// The Karnaugh map and truth table windows of the main window, and the
+// steps that the term entry dialog and the truth table share.
+
+#include <optional>
+#include <string>
+
+#include <QObject>
+
+#include "engine/FunctionSystem.h"
+#include "ui/FunctionView.h"
+
+class QAction;
+
+namespace tavro {
+
+class TfrmMain;
+class TKarnaughWindow;
+class TTruthTableWindow;
+
+// Replaces function f by a new term vector the way the term entry dialog's
+// OK does: Modified set, ResultReady cleared, the window refreshed.
+void ReplaceFunction(TfrmMain& main, int f, TTermVector function);
+
+// The function that the dialog's expression fields give, or nothing when
+// both are empty. The expressions are read over the inputs of the other
+// functions, or more when they name a later variable. Throws
+// ExpressionError.
+std::optional<TTermVector> FunctionFromEntryExpressions(const std::string& expression,
+                                                        const std::string& dontCares,
+                                                        const TFunctionSystem& system,
+                                                        bool maxterms);
+
+// The main window's store seen through the views' interface.
+class TMainFunctionView : public IFunctionView {
+ public:
+  explicit TMainFunctionView(TfrmMain& main) : FMain(main) {}
+  int FunctionCount() const override;
+  int InputBits() const override;
+  int CurrentFunction() const override;
+  const TTermVector& Function(int f) const override;
+  const TCover* Result() const override;
+  int ResultMode() const override;
+  bool ShowPrimes() const override;
+  void SetTermState(int function, uint32_t term, TTermState state) override;
+
+ private:
+  TfrmMain& FMain;
+};
+
+// Adds "Karnaugh Map..." and "Truth Table..." to the Output menu and keeps
+// their windows up to date with every refresh of the main window.
+class TViewWindows : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit TViewWindows(TfrmMain& main);
+
+  // The windows, made when first asked for.
+  TKarnaughWindow& KarnaughWindow();
+  TTruthTableWindow& TruthTableWindow();
+  void Refresh();
+
+  QAction* mnuKarnaughMap = nullptr;
+  QAction* mnuTruthTable = nullptr;
+
+ private:
+  TfrmMain& FMain;
+  TMainFunctionView FSource;
+  TKarnaughWindow* FKarnaugh = nullptr;
+  TTruthTableWindow* FTruthTable = nullptr;
+};
+
+}  // namespace tavro
