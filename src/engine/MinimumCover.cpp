@@ -1,17 +1,18 @@
 // The minimum cover: the fewest chart rows that cover every column, and among
 // those the fewest literals.
 //
-// 1. The chart's rows are copied, then the described selection runs on the
-//    chart and gives the first upper bound.
-// 2. Reductions that keep some minimum cover: essential rows, dominated
-//    columns (a column whose rows include all rows of another column is
-//    covered whenever that one is) and dominated rows (a row whose columns
-//    lie in another row with no more literals can be swapped for it).
-// 3. What is left falls apart into independent parts (rows and columns
+// 1. The chart's cells are copied and reduced in ways that keep some minimum
+//    cover: equal columns merged, essential rows taken, dominated columns
+//    (a column whose rows include all rows of another column is covered
+//    whenever that one is) and dominated rows (a row whose columns lie in
+//    another row with no more literals can be swapped for it) dropped.
+// 2. What is left falls apart into independent parts (rows and columns
 //    linked by cells); each part is a 0-1 covering program, solved by
-//    branch and cut (COIN-OR CBC) twice: first for the fewest rows, then,
-//    with that many rows, for the fewest literals. A greedy cover of the part
-//    is the search's first solution.
+//    branch and bound over its linear relaxation (COIN-OR CBC) twice: first
+//    for the fewest rows, then, with that many rows, for the fewest
+//    literals. The better of two greedy covers of the part starts the search.
+// 3. A search cut short by the time limit is compared with the described
+//    selection's cover, and the better one is kept.
 //
 // Every choice is taken in a fixed order, so the same chart gives the same
 // cover; only a search cut short by the time limit depends on the machine's
@@ -21,16 +22,12 @@
 #include <bit>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <numeric>
+#include <span>
 #include <string>
 
 #include <coin/CbcEventHandler.hpp>
-#include <coin/CbcHeuristicLocal.hpp>
 #include <coin/CbcModel.hpp>
-#include <coin/CglGomory.hpp>
-#include <coin/CglOddHole.hpp>
-#include <coin/CglZeroHalf.hpp>
 #include <coin/CoinPackedMatrix.hpp>
 #include <coin/OsiClpSolverInterface.hpp>
 
@@ -43,31 +40,29 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// The chart as sets that shrink: sorted row and column lists whose dead
-// entries are dropped when a list is next read.
+// The chart as sets that shrink: sorted row and column lists, each a slice
+// of one flat array, whose dead entries are dropped when a list is next read.
 class CoverCore {
  public:
+  using List = std::span<const uint32_t>;
+
   CoverCore(const Chart& chart, const TCover& primes) {
     const auto rows = static_cast<size_t>(chart.Rows), cols = static_cast<size_t>(chart.Columns);
-    RowCols.resize(rows);
-    ColRows.resize(cols);
+    // The chart's lists hold every cell until its selection runs.
+    RowCells = chart.RowCols;
+    ColCells = chart.ColRows;
+    RowStart.assign(chart.RowStart.begin(), chart.RowStart.end() - 1);
+    ColStart.assign(chart.ColStart.begin(), chart.ColStart.end() - 1);
+    RowEnd.assign(chart.RowStart.begin() + 1, chart.RowStart.end());
+    ColEnd.assign(chart.ColStart.begin() + 1, chart.ColStart.end());
     Literals.resize(rows);
-    for (size_t r = 0; r < rows; ++r) {
-      RowCols[r].assign(chart.RowCols.begin() + static_cast<ptrdiff_t>(chart.RowStart[r]),
-                        chart.RowCols.begin() + static_cast<ptrdiff_t>(chart.RowEnd[r]));
-      for (uint32_t c : RowCols[r]) ColRows[c].push_back(static_cast<uint32_t>(r));
-      Literals[r] = primes.Width - std::popcount(primes.Mask(r));
-    }
+    for (size_t r = 0; r < rows; ++r) Literals[r] = primes.Width - std::popcount(primes.Mask(r));
     RowAlive.assign(rows, 1);
     ColAlive.assign(cols, 1);
     RowCount.resize(rows);
     ColCount.resize(cols);
-    for (size_t r = 0; r < rows; ++r) RowCount[r] = static_cast<int32_t>(RowCols[r].size());
-    for (size_t c = 0; c < cols; ++c) ColCount[c] = static_cast<int32_t>(ColRows[c].size());
+    for (size_t r = 0; r < rows; ++r) RowCount[r] = static_cast<int32_t>(RowEnd[r] - RowStart[r]);
+    for (size_t c = 0; c < cols; ++c) ColCount[c] = static_cast<int32_t>(ColEnd[c] - ColStart[c]);
     AliveRows = static_cast<int64_t>(rows);
     AliveCols = static_cast<int64_t>(cols);
   }
@@ -75,36 +70,27 @@ class CoverCore {
   void KillRow(uint32_t r) {
     RowAlive[r] = 0;
     --AliveRows;
-    for (uint32_t c : RowCols[r])
+    for (uint32_t c : Slice(RowCells, RowStart[r], RowEnd[r]))
       if (ColAlive[c]) --ColCount[c];
   }
   void KillCol(uint32_t c) {
     ColAlive[c] = 0;
     --AliveCols;
-    for (uint32_t r : ColRows[c])
+    for (uint32_t r : Slice(ColCells, ColStart[c], ColEnd[c]))
       if (RowAlive[r]) --RowCount[r];
   }
   void Choose(uint32_t r) {
     Chosen.push_back(r);
-    for (uint32_t c : RowCols[r])
+    for (uint32_t c : Slice(RowCells, RowStart[r], RowEnd[r]))
       if (ColAlive[c]) KillCol(c);
     KillRow(r);
   }
-  const std::vector<uint32_t>& Cols(uint32_t r) {
-    auto& v = RowCols[r];
-    if (v.size() != static_cast<size_t>(RowCount[r]))
-      v.erase(std::remove_if(v.begin(), v.end(), [&](uint32_t c) { return !ColAlive[c]; }), v.end());
-    return v;
-  }
-  const std::vector<uint32_t>& Rows(uint32_t c) {
-    auto& v = ColRows[c];
-    if (v.size() != static_cast<size_t>(ColCount[c]))
-      v.erase(std::remove_if(v.begin(), v.end(), [&](uint32_t r) { return !RowAlive[r]; }), v.end());
-    return v;
-  }
+  List Cols(uint32_t r) { return Compact(RowCells, RowStart[r], RowEnd[r], RowCount[r], ColAlive); }
+  List Rows(uint32_t c) { return Compact(ColCells, ColStart[c], ColEnd[c], ColCount[c], RowAlive); }
 
   // Applies the reductions until none applies; false when asked to stop.
   void Reduce(const TRunParams& params) {
+    MergeEqualColumns();
     bool changed = true;
     while (changed) {
       if (params.StopRequested()) throw StoppedError();
@@ -117,20 +103,91 @@ class CoverCore {
           changed = true;
         }
       }
+      Sign();
       changed |= DropDominatedRows();
       changed |= DropDominatedColumns();
     }
   }
 
-  std::vector<std::vector<uint32_t>> RowCols, ColRows;
   std::vector<int> Literals;
   std::vector<uint8_t> RowAlive, ColAlive;
   std::vector<int32_t> RowCount, ColCount;
+  // One bit per row (per column) set in the signature of every column
+  // (row) holding it: a set whose signature has a bit the other's lacks is
+  // not its subset. Made afresh for each round; a set that has lost members
+  // since has a stale signature, which is not used to rule it out.
+  std::vector<uint64_t> RowSignature, ColSignature;
+  std::vector<int32_t> RowSigned, ColSigned;  // counts when signed
   int64_t AliveRows = 0, AliveCols = 0;
   std::vector<uint32_t> Chosen;  // rows taken by the reductions
 
  private:
-  static bool Subset(const std::vector<uint32_t>& small, const std::vector<uint32_t>& large) {
+  static List Slice(const std::vector<uint32_t>& cells, size_t begin, size_t end) {
+    return {cells.data() + begin, end - begin};
+  }
+  static List Compact(std::vector<uint32_t>& cells, size_t begin, size_t& end, int32_t count,
+                      const std::vector<uint8_t>& alive) {
+    if (end - begin != static_cast<size_t>(count)) {
+      uint32_t* out = cells.data() + begin;
+      for (size_t k = begin; k < end; ++k)
+        if (alive[cells[k]]) *out++ = cells[k];
+      end = static_cast<size_t>(out - cells.data());
+    }
+    return Slice(cells, begin, end);
+  }
+
+  std::vector<uint32_t> RowCells, ColCells;
+  std::vector<size_t> RowStart, RowEnd, ColStart, ColEnd;
+
+  // Columns covered by the same rows are one column for the search: of each
+  // such class only the first stays. (A cheaper first pass of the column
+  // dominance below, which would drop the same columns.)
+  void MergeEqualColumns() {
+    std::vector<uint64_t> word(RowAlive.size());
+    for (size_t r = 0; r < word.size(); ++r) word[r] = Mix64(r + 1);
+    std::vector<std::pair<uint64_t, uint32_t>> keyed;
+    keyed.reserve(ColAlive.size());
+    for (uint32_t c = 0; c < ColAlive.size(); ++c) {
+      if (!ColAlive[c]) continue;
+      uint64_t h = static_cast<uint64_t>(ColCount[c]) * 0x9E3779B97F4A7C15ULL;
+      for (uint32_t r : Rows(c)) h += word[r];
+      keyed.emplace_back(h, c);
+    }
+    std::sort(keyed.begin(), keyed.end());
+    for (size_t i = 0; i < keyed.size();) {
+      size_t j = i + 1;
+      while (j < keyed.size() && keyed[j].first == keyed[i].first) ++j;
+      for (size_t a = i; a < j; ++a) {
+        const uint32_t keep = keyed[a].second;
+        if (!ColAlive[keep]) continue;
+        for (size_t b = a + 1; b < j; ++b) {
+          const uint32_t other = keyed[b].second;
+          if (!ColAlive[other]) continue;
+          const List first = Rows(keep), second = Rows(other);
+          if (std::equal(first.begin(), first.end(), second.begin(), second.end())) KillCol(other);
+        }
+      }
+      i = j;
+    }
+  }
+
+  static uint64_t Bit(uint32_t k) { return uint64_t{1} << ((k * 0x9E3779B1u) >> 26); }
+
+  void Sign() {
+    RowSignature.assign(RowAlive.size(), 0);
+    ColSignature.assign(ColAlive.size(), 0);
+    RowSigned = RowCount;
+    ColSigned = ColCount;
+    for (uint32_t r = 0; r < RowAlive.size(); ++r) {
+      if (!RowAlive[r]) continue;
+      for (uint32_t c : Cols(r)) {
+        RowSignature[r] |= Bit(c);
+        ColSignature[c] |= Bit(r);
+      }
+    }
+  }
+
+  static bool Subset(List small, List large) {
     return std::includes(large.begin(), large.end(), small.begin(), small.end());
   }
 
@@ -145,13 +202,14 @@ class CoverCore {
         changed = true;
         continue;
       }
-      const auto& cols = Cols(p);
+      const List cols = Cols(p);
       uint32_t rarest = cols.front();
       for (uint32_t c : cols)
         if (ColCount[c] < ColCount[rarest]) rarest = c;
       for (uint32_t r : Rows(rarest)) {
         if (r == p || RowCount[r] < RowCount[p] || Literals[r] > Literals[p]) continue;
         if (RowCount[r] == RowCount[p] && Literals[r] == Literals[p] && r > p) continue;
+        if (RowSigned[p] == RowCount[p] && (RowSignature[p] & ~RowSignature[r]) != 0) continue;
         if (Subset(cols, Cols(r))) {
           KillRow(p);
           changed = true;
@@ -168,7 +226,7 @@ class CoverCore {
     bool changed = false;
     for (uint32_t d = 0; d < ColAlive.size(); ++d) {
       if (!ColAlive[d]) continue;
-      const auto& rows = Rows(d);
+      const List rows = Rows(d);
       // A column inside d's rows is a column of each of its rows; the row
       // of d with fewest columns has the fewest to try.
       uint32_t thinnest = rows.front();
@@ -177,6 +235,7 @@ class CoverCore {
       for (uint32_t c : Cols(thinnest)) {
         if (c == d || ColCount[c] > ColCount[d]) continue;
         if (ColCount[c] == ColCount[d] && c > d) continue;
+        if (ColSigned[c] == ColCount[c] && (ColSignature[c] & ~ColSignature[d]) != 0) continue;
         if (Subset(Rows(c), rows)) {
           KillCol(d);
           changed = true;
@@ -308,9 +367,6 @@ struct SearchControl {
   Clock::time_point NextStatus{};
   bool Stopped = false;
   bool TimedOut = false;
-  // Nodes the literal search may take: a fixed budget, so that its answer
-  // does not depend on the machine's speed.
-  int LiteralNodes = 2000;
   // The products settled outside the part being searched, for the status.
   int64_t SettledProducts = 0, SettledBound = 0;
   bool CountingProducts = true;
@@ -401,12 +457,6 @@ bool SolveProgram(const CoverPart& part, const std::vector<double>& cost, int ma
   solver.messageHandler()->setLogLevel(0);
   solver.loadProblem(matrix, colLower.data(), colUpper.data(), cost.data(), rowLower.data(), rowUpper.data());
   for (int r = 0; r < n; ++r) solver.setInteger(r);
-  if (getenv("TAVRO_LPT")) {
-    auto t1 = Clock::now();
-    if (getenv("TAVRO_PRIMAL")) solver.setHintParam(OsiDoDualInInitial, false, OsiHintDo);
-    solver.initialSolve();
-    fprintf(stderr, "initial LP %.3fs obj %g iters %d\n", SecondsSince(t1), solver.getObjValue(), solver.getIterationCount());
-  }
 
   CbcModel model(solver);
   model.setLogLevel(0);
@@ -423,23 +473,12 @@ bool SolveProgram(const CoverPart& part, const std::vector<double>& cost, int ma
   // The first relaxation of a large part alone can take long: bound it too.
   if (auto* clp = dynamic_cast<OsiClpSolverInterface*>(model.solver()))
     clp->getModelPtr()->setMaximumSeconds(Remaining(control));
-  if (maxRows > 0) model.setMaximumNodes(control.LiteralNodes);
-  CglGomory gomory;
-  gomory.setLimit(100);
-  CglZeroHalf zeroHalf;
-  CglOddHole oddHole;
-  oddHole.setMinimumViolation(0.005);
-  oddHole.setMinimumViolationPer(0.00002);
-  oddHole.setMaximumEntries(200);
-  const char* cfg = getenv("TAVRO_CFG");
-  std::string cf = cfg ? cfg : "gzol";
-  int freq = getenv("TAVRO_FREQ") ? atoi(getenv("TAVRO_FREQ")) : -1;
-  if (cf.find('g') != std::string::npos) model.addCutGenerator(&gomory, freq, "Gomory");
-  if (cf.find('z') != std::string::npos) model.addCutGenerator(&zeroHalf, freq, "ZeroHalf");
-  if (cf.find('o') != std::string::npos) model.addCutGenerator(&oddHole, freq, "OddHole");
-  CbcHeuristicLocal local(model);
-  if (cf.find('l') != std::string::npos) model.addHeuristic(&local);
-  if (getenv("TAVRO_STRONG")) model.setNumberStrong(atoi(getenv("TAVRO_STRONG")));
+  // The literal search gets a node budget by the part's size, not time, so
+  // its answer does not depend on the machine's speed.
+  if (maxRows > 0) model.setMaximumNodes(std::clamp(static_cast<int>(300000 / (elements.size() + 1)), 10, 1000));
+  // Measured on the benchmark charts: cut generators and strong branching
+  // cost more time per node than they save in nodes.
+  model.setNumberStrong(0);
   SearchEvents events(&control);
   model.passInEventHandler(&events);
 
@@ -450,10 +489,8 @@ bool SolveProgram(const CoverPart& part, const std::vector<double>& cost, int ma
     if (start[static_cast<size_t>(r)]) startCost += cost[static_cast<size_t>(r)];
   }
   model.setBestSolution(startValues.data(), n, startCost, true);
-  auto t0 = Clock::now();
   model.branchAndBound();
   nodes += model.getNodeCount();
-  if (getenv("TAVRO_DBG")) fprintf(stderr, "solve n=%d m=%d maxRows=%d: %.3fs nodes=%d obj=%g start=%g bound=%g\n", n, m, maxRows, SecondsSince(t0), model.getNodeCount(), model.getObjValue(), startCost, model.getBestPossibleObjValue());
 
   best = start;
   const double* solution = model.bestSolution();
@@ -498,20 +535,6 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
     return result;
   }
 
-  if (getenv("TAVRO_LEX")) {
-    // One program: a row costs more than all literals any cover can have.
-    const double weight = 24.0 * static_cast<double>(count(start)) + 1;
-    std::vector<double> cost(n);
-    for (size_t r = 0; r < n; ++r) cost[r] = weight + part.Literals[r];
-    std::vector<uint8_t> best;
-    double bound = 0;
-    control.CountingProducts = true;
-    const bool proven = SolveProgram(part, cost, 0, start, control, best, bound, result.Nodes);
-    result.Chosen = best;
-    result.Proven = proven;
-    result.LowerBound = proven ? count(best) : std::max<int64_t>(1, static_cast<int64_t>(std::ceil(bound / weight - 1 + 1 / weight - 1e-9)));
-    return result;
-  }
   // First the fewest rows.
   std::vector<double> unit(n, 1.0);
   std::vector<uint8_t> fewest;
@@ -539,7 +562,6 @@ std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int func
                                     const TRunParams& params, IEngineHost* host, TRunStats* stats) {
   const auto start = Clock::now();
   CoverCore core(chart, primes);
-  const std::vector<uint32_t> greedy = SelectGreedy(chart, functionCount, params);
 
   core.Reduce(params);
   if (stats) {
@@ -574,16 +596,20 @@ std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int func
   }
   std::sort(found.begin(), found.end());
 
-  // Never worse than the described selection.
+  // Never worse than the described selection: a search cut short is
+  // checked against it (a finished one cannot lose).
   auto literals = [&](const std::vector<uint32_t>& rows) {
     int64_t sum = 0;
     for (uint32_t r : rows) sum += core.Literals[r];
     return sum;
   };
   std::vector<uint32_t> result = found;
-  if (greedy.size() < found.size() || (greedy.size() == found.size() && literals(greedy) < literals(found))) {
-    result = greedy;
-    std::sort(result.begin(), result.end());
+  if (!proven) {
+    std::vector<uint32_t> greedy = SelectGreedy(chart, functionCount, params);
+    if (greedy.size() < found.size() || (greedy.size() == found.size() && literals(greedy) < literals(found))) {
+      result = std::move(greedy);
+      std::sort(result.begin(), result.end());
+    }
   }
   if (proven) lowerBound = static_cast<int64_t>(result.size());
   if (stats) {
