@@ -24,7 +24,8 @@ import threading
 import time
 
 GNU_TIME = "/usr/bin/time"
-REFERENCE_COLUMN = "all-primes+greedy"
+REFERENCE_COLUMN = "all-primes+greedy"   # the time set against "Smallest Cost"
+EXACT_COLUMN = "exact"                     # the time set against "PLA Cost"
 MEMORY_REFUSAL = "System too large to minimize"
 REPEAT_BELOW_SECONDS = 1.0   # shorter runs are timed again, the median reported
 OVER_SECONDS = 60.0
@@ -53,8 +54,15 @@ def parse_reference_time(text):
     return None, None
 
 
-def load_reference(path):
-    """name -> (seconds or None, lower bound seconds or None, original text)."""
+def reference_cubes(text):
+    """'74/444' -> 74; anything else -> None."""
+    m = re.fullmatch(r"([0-9]+)/[0-9]+", text.strip())
+    return int(m.group(1)) if m else None
+
+
+def load_reference(path, column=REFERENCE_COLUMN):
+    """name -> (seconds or None, lower bound seconds or None, original text,
+    Espresso default cubes or None, Espresso exact cubes or None)."""
     reference = {}
     header = None
     with open(path, encoding="utf-8") as f:
@@ -65,15 +73,20 @@ def load_reference(path):
                 continue
             cells = [c.strip() for c in line.strip("|").split("|")]
             if header is None:
-                if "name" in cells and REFERENCE_COLUMN in cells:
+                if "name" in cells and column in cells:
                     header = cells
+                    # The cube counts follow their mode's time column.
+                    header = [f"{header[i - 1]} cubes" if h.startswith("cubes/") else h
+                              for i, h in enumerate(header)]
                 continue
             if all(re.fullmatch(r":?-+:?", c) for c in cells if c):
                 continue
             row = dict(zip(header, cells))
-            text = row.get(REFERENCE_COLUMN, "")
+            text = row.get(column, "")
             seconds, over = parse_reference_time(text)
-            reference[row["name"]] = (seconds, over, text)
+            reference[row["name"]] = (seconds, over, text,
+                                      reference_cubes(row.get("default cubes", "")),
+                                      reference_cubes(row.get("exact cubes", "")))
     return reference
 
 
@@ -99,14 +112,18 @@ def parse_stats(stderr_text):
     return stats
 
 
-def run_once(cli, path, timeout, max_memory, workdir):
+def cli_args(args):
+    return [f"--cost={args.cost}", f"--time-limit={args.time_limit:g}"]
+
+
+def run_once(cli, path, timeout, max_memory, workdir, extra=()):
     run = Run()
     out_path = os.path.join(workdir, "stdout")
     time_path = os.path.join(workdir, "time")
     if os.path.exists(time_path):
         os.remove(time_path)
     cmd = [GNU_TIME, "-f", "%e %M %x", "-o", time_path,
-           cli, "--stats", "--max-memory", str(max_memory), path]
+           cli, "--stats", "--max-memory", str(max_memory), *extra, path]
     with open(out_path, "wb") as out:
         # Own session, so that a timeout can kill /usr/bin/time and the CLI.
         proc = subprocess.Popen(cmd, stdout=out, stderr=subprocess.PIPE,
@@ -154,12 +171,12 @@ def run_once(cli, path, timeout, max_memory, workdir):
     return run
 
 
-def time_bare(cli, path, timeout, max_memory, workdir):
+def time_bare(cli, path, timeout, max_memory, workdir, extra=()):
     """Whole-process wall time of one run of the CLI alone (no /usr/bin/time in
     between), on the harness's clock; None when that run does not succeed."""
     with open(os.path.join(workdir, "stdout"), "wb") as out:
         start = time.perf_counter()
-        proc = subprocess.Popen([cli, "--stats", "--max-memory", str(max_memory), path],
+        proc = subprocess.Popen([cli, "--stats", "--max-memory", str(max_memory), *extra, path],
                                 stdout=out, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
         # A blocking wait returns as soon as the process ends; a wait with a
         # timeout polls with growing sleeps and would add them to the time.
@@ -173,6 +190,29 @@ def time_bare(cli, path, timeout, max_memory, workdir):
         if proc.returncode < 0:
             return None
     return wall if proc.returncode == 0 else None
+
+
+def time_espresso(espresso, flags, pla, timeout, runs):
+    """Median whole-process wall time of Espresso on a PLA file, timed like
+    our runs; (None, timeout) when it does not finish in time."""
+    walls = []
+    for _ in range(runs):
+        start = time.perf_counter()
+        proc = subprocess.Popen([espresso, *flags, pla], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        timer = threading.Timer(timeout, proc.kill)
+        timer.start()
+        try:
+            proc.wait()
+        finally:
+            timer.cancel()
+        if proc.returncode != 0:
+            return None, timeout
+        walls.append(time.perf_counter() - start)
+        if walls[-1] >= REPEAT_BELOW_SECONDS:
+            break
+    walls.sort()
+    return walls[len(walls) // 2], None
 
 
 def launch_floor(runs=5):
@@ -192,7 +232,7 @@ def run_file(cli, path, args, workdir):
     /usr/bin/time reports, unless the run is short: then the median of
     `args.runs` further runs of the CLI alone on the harness's clock (the
     resolution of %e is 10 ms, and the wrapper's own start-up would count)."""
-    run = run_once(cli, path, args.timeout, args.max_memory, workdir)
+    run = run_once(cli, path, args.timeout, args.max_memory, workdir, cli_args(args))
     if run.status != "ok":
         return run
     run.wall = run.time_e
@@ -200,7 +240,7 @@ def run_file(cli, path, args, workdir):
         return run
     walls = []
     for _ in range(args.runs):
-        wall = time_bare(cli, path, args.timeout, args.max_memory, workdir)
+        wall = time_bare(cli, path, args.timeout, args.max_memory, workdir, cli_args(args))
         if wall is None:
             run.status, run.detail = "failed", "a repeated run did not succeed"
             return run
@@ -241,10 +281,11 @@ def levels_text(stats):
 COLUMNS = [
     ("name", "l"), ("in", "r"), ("out", "r"), ("terms", "r"), ("zero cubes", "r"),
     ("implicants per level (total)", "l"), ("primes", "r"), ("chart R x C", "r"),
-    ("selected", "r"), ("convert s", "r"), ("combine s", "r"), ("chart s", "r"),
+    ("products", "r"), ("literals", "r"), ("lower bound", "r"), ("proven", "r"),
+    ("/default", "r"), ("/exact", "r"), ("convert s", "r"), ("combine s", "r"), ("chart s", "r"),
     ("select s", "r"), ("output s", "r"), ("CLI s", "r"), ("wall", "r"),
     ("time %e", "r"), ("peak MiB", "r"), ("RSS MiB", "r"),
-    (REFERENCE_COLUMN, "r"), ("ours/ref", "r"),
+    ("ref s", "r"), ("ours/ref", "r"),
 ]
 
 
@@ -261,8 +302,15 @@ def table_row(name, run, ref, timeout):
     else:
         wall = run.status
     ref_text, ratio = "-", "-"
+    to_default, to_exact = "-", "-"
+    products = s.get("products", s.get("selected"))
+    if ref is not None and products and products.isdigit() and run.status == "ok":
+        if ref[3]:
+            to_default = f"{int(products) / ref[3]:.3f}"
+        if ref[4]:
+            to_exact = f"{int(products) / ref[4]:.3f}"
     if ref is not None:
-        seconds, over, text = ref
+        seconds, over, text = ref[:3]
         ref_text = text or "-"
         if seconds is not None and run.status == "ok":
             ratio = ratio_text(run.wall / seconds)
@@ -272,7 +320,8 @@ def table_row(name, run, ref, timeout):
             ratio = "< " + ratio_text(run.wall / over)
     return [
         name, g("inputs"), g("outputs"), g("terms"), g("zero cubes"), levels_text(s),
-        g("primes"), chart, g("selected"), g("seconds convert"), g("seconds combine"),
+        g("primes"), chart, products or "-", g("literals"), g("lower bound"), g("proven"),
+        to_default, to_exact, g("seconds convert"), g("seconds combine"),
         g("seconds chart"), g("seconds select"), g("seconds output"), g("seconds"), wall,
         f"{run.time_e:.2f}" if run.time_e is not None else "-",
         g("peak MiB"), f"{run.rss_mib:.1f}" if run.rss_mib is not None else "-",
@@ -328,6 +377,14 @@ def main():
     p.add_argument("--runs", type=int, default=None,
                    help=f"timed runs of a file whose run takes under {REPEAT_BELOW_SECONDS:g} s; "
                         "the median is reported (default 5, 1 with --quick)")
+    p.add_argument("--cost", choices=["smallest", "pla"], default="smallest",
+                   help="cost criterion passed to tavro-cli (default smallest); with pla the "
+                        "times are set against Espresso's exact mode")
+    p.add_argument("--time-limit", type=float, default=60.0, metavar="S",
+                   help="--time-limit passed to tavro-cli (default 60)")
+    p.add_argument("--espresso", metavar="PATH",
+                   help="time this Espresso side by side on BENCH_DIR/pla/NAME.pla (-Dexact "
+                        "with --cost pla, -Dqm otherwise) instead of taking REFERENCE.md's time")
     p.add_argument("--markdown", metavar="PATH", help="also write the table as Markdown to PATH")
     p.add_argument("--cli", help="the tavro-cli to run (default ROOT/build/release/bin/tavro-cli)")
     p.add_argument("--root", default=os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
@@ -367,10 +424,11 @@ def main():
 
     reference_path = args.reference or os.path.join(bench_dir, "REFERENCE.md")
     reference = {}
+    ref_column = EXACT_COLUMN if args.cost == "pla" else REFERENCE_COLUMN
     if os.path.isfile(reference_path):
-        reference = load_reference(reference_path)
+        reference = load_reference(reference_path, ref_column)
         if not reference:
-            print(f"bench: warning: no '{REFERENCE_COLUMN}' column in {reference_path}",
+            print(f"bench: warning: no '{ref_column}' column in {reference_path}",
                   file=sys.stderr)
     else:
         print(f"bench: warning: no reference figures ({reference_path} is missing)",
@@ -379,7 +437,8 @@ def main():
     started = datetime.datetime.now().astimezone()
     load = " ".join(f"{x:.2f}" for x in os.getloadavg())
     header = [
-        f"tavro-cli --stats --max-memory {args.max_memory} (SOP), {len(files)} files",
+        f"tavro-cli --stats --max-memory {args.max_memory} {' '.join(cli_args(args))} (SOP), "
+        f"{len(files)} files",
         f"revision {git_revision(root)}, {started:%Y-%m-%d %H:%M %Z}, "
         f"{os.cpu_count()} cores, load average at start {load}, "
         f"process launch floor (median wall time of `true`) {human_seconds(launch_floor())}",
@@ -388,8 +447,11 @@ def main():
         f"{GNU_TIME} -f '%e %M' around the run; wall: whole-process wall time of tavro-cli, "
         f"that %e for runs of {REPEAT_BELOW_SECONDS:g} s or more, otherwise the median of "
         f"{args.runs} more run(s) of tavro-cli alone on the harness's clock",
-        f"{REFERENCE_COLUMN}: Espresso's time from {os.path.basename(reference_path)}; "
-        "ours/ref: wall / that time",
+        (f"{ref_column}: Espresso's time measured now, side by side ({args.espresso}); "
+         if args.espresso else
+         f"{ref_column}: Espresso's time from {os.path.basename(reference_path)}; ") +
+        "ref s: that time; ours/ref: wall / that time; /default, /exact: our products / the cubes of "
+        "Espresso's default and exact modes",
     ]
 
     rows, results = [], []
@@ -402,6 +464,12 @@ def main():
             extra = f" ({run.detail})" if run.detail else ""
             print(f" {shown}{extra}", file=sys.stderr, flush=True)
             ref = reference.get(name)
+            pla = os.path.join(bench_dir, "pla", name + ".pla")
+            if args.espresso and os.path.isfile(pla):
+                flags = ["-Dexact"] if args.cost == "pla" else ["-Dqm"]
+                seconds, over = time_espresso(args.espresso, flags, pla, args.timeout, args.runs)
+                text = human_seconds(seconds) if seconds is not None else f"> {args.timeout:g} s"
+                ref = (seconds, over, text) + (tuple(ref[3:]) if ref else (None, None))
             rows.append(table_row(name, run, ref, args.timeout))
             results.append((name, path, run, ref))
 
@@ -422,10 +490,24 @@ def main():
     failed = [(n, p, r) for n, p, r, _ in results if r.status == "failed"]
 
     summary = [
-        f"Summary: faster than {REFERENCE_COLUMN} on {len(faster)} of {len(finishing)} files "
+        f"Summary: faster than {ref_column} on {len(faster)} of {len(finishing)} files "
         f"where it finishes; over {OVER_SECONDS:g} s or 4 GiB: "
         + (", ".join(over) if over else "none") + ".",
     ]
+    with_default = [(n, r, ref) for n, r, ref in [(n, r, ref) for n, _, r, ref in results]
+                    if ref is not None and ref[3] and r.status == "ok"]
+    def products_of(r):
+        v = r.stats.get("products", r.stats.get("selected", ""))
+        return int(v) if v.isdigit() else None
+    above_default = [n for n, r, ref in with_default if (products_of(r) or 0) > ref[3]]
+    with_exact = [(n, r, ref) for n, _, r, ref in results if ref is not None and ref[4] and r.status == "ok"]
+    equal_exact = [n for n, r, ref in with_exact if products_of(r) == ref[4]]
+    proven = [n for n, _, r, _ in results if r.stats.get("proven") == "yes"]
+    summary.append(
+        f"Products: more than Espresso's default on {len(above_default)} of {len(with_default)} files"
+        + (f" ({', '.join(above_default)})" if above_default else "")
+        + f"; equal to its exact mode on {len(equal_exact)} of {len(with_exact)}; "
+        f"proven minimal on {len(proven)} of {len(results)}.")
     if stopped:
         summary.append(f"Stopped by the {args.timeout:g} s timeout: " + ", ".join(stopped) + ".")
     if not_faster:
