@@ -358,6 +358,26 @@ std::vector<uint8_t> GreedyPartCover(const CoverPart& part, bool weighted) {
   return chosen;
 }
 
+// A lower bound on the rows any cover of the part needs: columns no two of
+// which share a row each need a row of their own. Columns with fewer rows
+// are tried first.
+int64_t DisjointColumns(const CoverPart& part) {
+  std::vector<size_t> order(part.ColRows.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return part.ColRows[a].size() < part.ColRows[b].size(); });
+  std::vector<uint8_t> used(part.Row.size(), 0);
+  int64_t count = 0;
+  for (size_t c : order) {
+    bool free = true;
+    for (int r : part.ColRows[c]) free = free && !used[static_cast<size_t>(r)];
+    if (!free) continue;
+    ++count;
+    for (int r : part.ColRows[c]) used[static_cast<size_t>(r)] = 1;
+  }
+  return count;
+}
+
 // Shared by the search and its event handler: when to give up, and what to
 // show meanwhile.
 struct SearchControl {
@@ -457,6 +477,15 @@ bool SolveProgram(const CoverPart& part, const std::vector<double>& cost, int ma
   solver.messageHandler()->setLogLevel(0);
   solver.loadProblem(matrix, colLower.data(), colUpper.data(), cost.data(), rowLower.data(), rowUpper.data());
   for (int r = 0; r < n; ++r) solver.setInteger(r);
+  // The first relaxation of a large part alone can take long: it is solved
+  // here, where the time limit can end it (inside the search it could not).
+  solver.getModelPtr()->setMaximumWallSeconds(Remaining(control));
+  solver.initialSolve();
+  if (!solver.isProvenOptimal()) {
+    best = start;
+    bound = -COIN_DBL_MAX;
+    return false;
+  }
 
   CbcModel model(solver);
   model.setLogLevel(0);
@@ -469,10 +498,8 @@ bool SolveProgram(const CoverPart& part, const std::vector<double>& cost, int ma
   model.setAllowablePercentageGap(0.0);
   // Costs are integers, so a better cover is better by at least one.
   model.setCutoffIncrement(0.999);
+  model.setUseElapsedTime(true);
   model.setMaximumSeconds(Remaining(control));
-  // The first relaxation of a large part alone can take long: bound it too.
-  if (auto* clp = dynamic_cast<OsiClpSolverInterface*>(model.solver()))
-    clp->getModelPtr()->setMaximumSeconds(Remaining(control));
   // The literal search gets a node budget by the part's size, not time, so
   // its answer does not depend on the machine's speed.
   if (maxRows > 0) model.setMaximumNodes(std::clamp(static_cast<int>(300000 / (elements.size() + 1)), 10, 1000));
@@ -543,7 +570,8 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
   const bool proven = SolveProgram(part, unit, 0, start, control, fewest, bound, result.Nodes);
   result.Chosen = fewest;
   result.Proven = proven;
-  result.LowerBound = proven ? count(fewest) : std::max<int64_t>(1, static_cast<int64_t>(std::ceil(bound - 1e-6)));
+  result.LowerBound = proven ? count(fewest)
+                             : std::max(DisjointColumns(part), static_cast<int64_t>(std::ceil(bound - 1e-6)));
   if (control.Stopped || !proven) return result;
 
   // Then, with that many rows, the fewest literals.
