@@ -1,10 +1,10 @@
 #include "ui/frmTerms.h"
 
 #include <exception>
+#include <string>
 
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,7 +23,6 @@ TfrmAddTerms::TfrmAddTerms(TfrmMain& frmMain)
   setWindowTitle(QStringLiteral("Add Terms to Function"));
   setFont(WindowFont());
   setFixedSize(481, 223);
-  move(359, 246);
 
   Label1 = new QLabel(QStringLiteral("Terms:"), this);
   Label1->setObjectName(QStringLiteral("Label1"));
@@ -56,6 +55,11 @@ TfrmAddTerms::TfrmAddTerms(TfrmMain& frmMain)
 }
 
 void TfrmAddTerms::showEvent(QShowEvent* event) {
+  if (!event->spontaneous()) {
+    // Over the middle of the main window.
+    const QRect frame = FMain.frameGeometry();
+    move(frame.center() - QRect(QPoint(), frameSize()).center());
+  }
   QDialog::showEvent(event);
   if (!event->spontaneous()) FormShow();
 }
@@ -66,9 +70,17 @@ void TfrmAddTerms::keyPressEvent(QKeyEvent* event) {
 }
 
 void TfrmAddTerms::FormShow() {
-  QStringList lines;
-  for (int i = 0; i < FMain.lstTerms->count(); ++i) lines.push_back(FMain.lstTerms->item(i)->text());
-  memoNewTerms->setPlainText(lines.join(QStringLiteral(", ")));
+  // The term list's lines joined by ", ", made from the store: the list
+  // makes its rows only when they are painted.
+  const TTermVector& f = FMain.Document().Current();
+  std::string text;
+  text.reserve(static_cast<size_t>(f.Count()) * 9);
+  for (int32_t i = 0; i < f.Count(); ++i) {
+    if (i > 0) text += ", ";
+    text += std::to_string(f.GetTerm(i));
+    if (f.GetDontCare(i)) text += 'd';
+  }
+  memoNewTerms->setPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
   memoNewTerms->setFocus();
 }
 
@@ -77,11 +89,8 @@ void TfrmAddTerms::Button1Click() {
     // Parse first: a text that cannot be read changes nothing.
     TTermVector function =
         ParseTermEntry(memoNewTerms->toPlainText().toStdString(), FMain.radMaxTerms->isChecked());
-    TFunctionSystem& system = FMain.System();
-    FMain.lstTerms->clear();
-    system.Current() = std::move(function);
-    system.Modified = true;
-    system.ResultReady = false;
+    TDocument& document = FMain.Document();
+    document.SetTerms(document.CurrentFunction(), std::move(function));
     FMain.RefreshWindow();
     accept();
   } catch (const std::exception& e) {
