@@ -122,12 +122,17 @@ void TfrmMain::RunDone() {
 }
 
 void TfrmMain::AppendNextChunk() {
-  const qsizetype n = std::min<qsizetype>(kAppendChunkChars, FPendingOutput.size() - FPendingPos);
-  if (n > 0) {
+  // Whole lines, as many as make a piece: a line is laid out once.
+  qsizetype end = FPendingPos;
+  while (end < FPendingOutput.size() && end - FPendingPos < kAppendChunkChars) {
+    const qsizetype lineEnd = FPendingOutput.indexOf(QLatin1Char('\n'), end);
+    end = lineEnd < 0 ? FPendingOutput.size() : lineEnd + 1;
+  }
+  if (end > FPendingPos) {
     QTextCursor cursor(Memo1->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(FPendingOutput.mid(FPendingPos, n));
-    FPendingPos += n;
+    cursor.insertText(FPendingOutput.mid(FPendingPos, end - FPendingPos));
+    FPendingPos = end;
   }
   if (FPendingPos < FPendingOutput.size()) {
     // Let the window paint and take input between the pieces.
@@ -158,7 +163,7 @@ void TfrmMain::OfferLargeOutput(const TRunResult& result) {
   const qint64 mib = (result.OutputBytes + (1 << 20) - 1) >> 20;
   const IDialogs::TAnswer answer = FDialogs.AskYesNoCancel(
       this, QString::fromLatin1(kApplicationTitle),
-      QStringLiteral("The output of this run (%1 MB) is more than the output pane can hold. "
+      QStringLiteral("The output of this run (%1 MB) is too large for the output pane. "
                      "Save it to a text file instead?")
           .arg(mib));
   if (answer != IDialogs::TAnswer::Yes) return;

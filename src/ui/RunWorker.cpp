@@ -1,5 +1,6 @@
 #include "ui/RunWorker.h"
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 
@@ -35,6 +36,20 @@ class TWorkerHost : public IEngineHost {
 
   void Finish(TRunResult& result) {
     result.OutputBytes = FBytes;
+    // A pane lays a line out as a whole: very long lines go to the file too.
+    size_t longest = 0;
+    for (size_t at = 0; at < FText.size();) {
+      size_t end = FText.find('\n', at);
+      if (end == std::string::npos) end = FText.size();
+      longest = std::max(longest, end - at);
+      at = end + 1;
+    }
+    if (!FSpill && static_cast<qint64>(longest) > TRunWorker::kPaneLineLimitChars) {
+      FSpill = std::make_shared<QTemporaryFile>();
+      if (!FSpill->open()) throw std::runtime_error("Cannot create a temporary file");
+      Write(FText);
+      std::string().swap(FText);
+    }
     if (FSpill) {
       FSpill->flush();
       result.SpillFile = FSpill;

@@ -26,7 +26,7 @@ struct TRunResult {
   int Mode = modeSOP;
   std::shared_ptr<const TCover> Cubes;
   // The text for the output pane ("\n" line ends), when it stayed below the
-  // pane limit; past it the text went to SpillFile as written ("\r\n").
+  // pane limits; past them the text went to SpillFile as written ("\r\n").
   QString Output;
   std::shared_ptr<QTemporaryFile> SpillFile;
   qint64 OutputBytes = 0;
@@ -40,6 +40,8 @@ class TRunWorker : public QObject {
  public:
   // Output beyond this many bytes is not meant for the pane.
   static constexpr qint64 kPaneLimitBytes = qint64{16} << 20;
+  // Nor is a line longer than this: the pane lays out a line in one go.
+  static constexpr qint64 kPaneLineLimitChars = 256 * 1024;
 
   explicit TRunWorker(QObject* parent = nullptr);
   ~TRunWorker() override;

@@ -75,8 +75,12 @@ void TfrmAddTerms::FormShow() {
   const TTermVector& f = FMain.Document().Current();
   std::string text;
   text.reserve(static_cast<size_t>(f.Count()) * 9);
+  // A long list goes on several lines, broken after a comma (where a line
+  // break means nothing to the parser): a text box lays out a line as a
+  // whole, and one line of a million terms would freeze it.
+  const bool oneLine = f.Count() <= kOneLineTerms;
   for (int32_t i = 0; i < f.Count(); ++i) {
-    if (i > 0) text += ", ";
+    if (i > 0) text += oneLine || i % kTermsPerLine != 0 ? ", " : ",\n";
     text += std::to_string(f.GetTerm(i));
     if (f.GetDontCare(i)) text += 'd';
   }

@@ -62,6 +62,7 @@ class TestDocument : public QObject {
   void stoppedRunChangesNothing();
   void largeOutputIsOfferedForExport();
   void newBlockAtTheTop();
+  void longTermListsRoundTrip();
 };
 
 // Random edits on the document and on a plain reference: the functions, the
@@ -254,6 +255,28 @@ void TestDocument::newBlockAtTheTop() {
   const QTextCursor top = m.Memo1->cursorForPosition(QPoint(4, 4));
   QCOMPARE(top.blockNumber(), firstBlock);
   QCOMPARE(top.block().text(), QStringLiteral("All Prime Implicants"));
+}
+
+// The term list and the term dialog with more terms than fit on one line:
+// the list shows every term, and OK on the unchanged text keeps the function.
+void TestDocument::longTermListsRoundTrip() {
+  for (const int count : {tavro::TfrmAddTerms::kOneLineTerms - 1, tavro::TfrmAddTerms::kOneLineTerms + 37}) {
+    TWindows w;
+    auto& m = w.Main;
+    std::vector<TTermVector> system(1);
+    std::mt19937 random(count);
+    while (system[0].Count() < count)
+      system[0].Add(std::uniform_int_distribution<int32_t>(0, 1 << 22)(random), random() % 5 == 0);
+    SetSystem(w, system);
+    QCOMPARE(m.lstTerms->count(), count);
+    QCOMPARE(m.lstTerms->itemText(count - 1), TermLines(system[0]).last());
+    QTest::mouseClick(m.Button1, Qt::LeftButton);
+    const QString text = w.AddTerms.memoNewTerms->toPlainText();
+    QCOMPARE(text.contains(QLatin1Char('\n')), count > tavro::TfrmAddTerms::kOneLineTerms);
+    QTest::mouseClick(w.AddTerms.Button1, Qt::LeftButton);
+    QVERIFY(w.Dialogs.Errors.isEmpty());
+    QCOMPARE(TermLines(w.System().Functions[0]), TermLines(system[0]));
+  }
 }
 
 QTEST_MAIN(TestDocument)
