@@ -68,6 +68,12 @@ void TfrmMain::CreateControls() {
   setCentralWidget(ClientArea);
   ClientArea->installEventFilter(this);
 
+  // A group's title sits in its frame's top edge, and its controls keep
+  // their design places below it, at every scale.
+  ClientArea->setStyleSheet(QStringLiteral(
+      "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.6em; }"
+      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+      " left: 7px; padding: 0 2px; }"));
   GroupBox1 = MakeGroup(ClientArea, "GroupBox1", QStringLiteral("Output Function(s)"),
                         {0, 0, 505, 321});
   lblTermsTitle = MakeLabel(GroupBox1, "lblTermsTitle", QStringLiteral("Function 0 Terms"), 8, 16);
@@ -139,6 +145,12 @@ void TfrmMain::CreateControls() {
   lblNumberOfTerms = MakeLabel(GroupBox6, "lblNumberOfTerms", QStringLiteral("0"), 48, 16);
   Label3 = MakeLabel(GroupBox6, "Label3", QStringLiteral("Input bits:"), 8, 32);
   lblNumberOfInputBits = MakeLabel(GroupBox6, "lblNumberOfInputBits", QStringLiteral("0"), 64, 32);
+
+  // The kind buttons and the lock grow to their captions, up to the buttons
+  // beside them, when the font is wider than the design's.
+  for (QWidget* choice : std::initializer_list<QWidget*>{radMinTerms, radMaxTerms, chkLock})
+    choice->resize(std::clamp(choice->sizeHint().width(), choice->width(), Button1->x() - choice->x()),
+                   choice->height());
 
   // A value stands at its design place, or a blank's width after its caption
   // when the font makes the caption wider.
