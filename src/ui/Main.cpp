@@ -49,19 +49,13 @@ TfrmMain::TfrmMain(IDialogs& dialogs, const QString& fileArgument, QWidget* pare
     // What the status said was about the system before this edit.
     if (!FRunning) FStatusText->clear();
   });
-  connect(&FWorker, &TRunWorker::Status, this, [this](const QString& text) { RunStatus(text); });
-  connect(&FWorker, &TRunWorker::BeepRequested, this, [this] { Beep(); });
-  connect(&FWorker, &TRunWorker::Finished, this, [this] { Guard([this] { RunDone(); }); });
 
   EnsurePrintMargins(FPrinter);
   FormCreate(fileArgument);
   lstTerms->setFocus();
 }
 
-TfrmMain::~TfrmMain() {
-  FWorker.Stop();
-  FWorker.Join();
-}
+TfrmMain::~TfrmMain() { StopAllRuns(); }
 
 void TfrmMain::AttachForms(TfrmAddTerms* addTerms, TfrmAbout* about) {
   FAddTerms = addTerms;
@@ -159,8 +153,8 @@ void TfrmMain::Beep() { FDialogs.Beep(); }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
   if (FRunning) {
-    FWorker.Stop();
-    FWorker.Join();
+    // Closing ends the run as Stop does; nothing of it is kept.
+    AbandonRun();
   }
   if (FDocument.Modified()) {
     switch (FDialogs.AskYesNoCancel(this, QStringLiteral("Save Open File"),

@@ -10,7 +10,9 @@
 #include <exception>
 #include <functional>
 #include <optional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <QMainWindow>
 #include <QPrinter>
@@ -58,6 +60,9 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   static constexpr double kPlaTimeLimitSeconds = 30;
   // Output text appended to the pane per turn of the event loop.
   static constexpr int kAppendChunkChars = 64 * 1024;
+  // A stopped run that has not ended after this long is left to end on its
+  // own; the window is free at once (the run worked on a copy).
+  static constexpr int kStopGraceMs = 300;
 
   // Creates the window with one empty function and, when fileArgument names
   // an existing file, loads it.
@@ -89,6 +94,8 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   TRunParams RunParams() const;
   // A run is on its way (working, or its output still being appended).
   bool Running() const { return FRunning; }
+  // Whether any run's thread is still working, a stopped one included.
+  bool RunsPending() const { return FWorker != nullptr || !FAbandoned.empty(); }
   // Output beyond this size is offered for export instead of the pane.
   void SetPaneLimit(qint64 bytes) { FPaneLimit = bytes; }
 
@@ -238,6 +245,8 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   void RunDone();
   void AppendNextChunk();
   void EndRun();
+  void AbandonRun();
+  void StopAllRuns();
   void SetRunning(bool running);
   void OfferLargeOutput(const TRunResult& result);
   // Save As: true when the file was written.
@@ -268,7 +277,10 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   IDialogs& FDialogs;
   TDocument FDocument;
   TTermListModel* FTermModel = nullptr;
-  TRunWorker FWorker;
+  // The run under way, and runs that were stopped but have not ended yet:
+  // the window no longer waits for them, and drops what they leave.
+  std::unique_ptr<TRunWorker> FWorker;
+  std::vector<std::unique_ptr<TRunWorker>> FAbandoned;
   bool FRunning = false;
   qint64 FPaneLimit = TRunWorker::kPaneLimitBytes;
   QString FPendingOutput;

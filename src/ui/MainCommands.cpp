@@ -74,11 +74,56 @@ void TfrmMain::RunGenerate(int mode) {
   if (FRunning) return;
   if (FDocument.InputBits() == 0) return;  // all functions empty: nothing at all
   SetRunning(true);
-  FWorker.Start(FDocument.System(), mode, OutputOptions(), RunParams(), FPaneLimit);
+  FWorker = std::make_unique<TRunWorker>();
+  TRunWorker* worker = FWorker.get();
+  // Signals of a run the window has given up are dropped (they may already
+  // be queued when it does).
+  connect(worker, &TRunWorker::Status, this, [this, worker](const QString& text) {
+    if (worker == FWorker.get()) RunStatus(text);
+  });
+  connect(worker, &TRunWorker::BeepRequested, this, [this, worker] {
+    if (worker == FWorker.get()) Beep();
+  });
+  connect(worker, &TRunWorker::Finished, this, [this, worker] {
+    if (worker == FWorker.get()) {
+      Guard([this] { RunDone(); });
+      return;
+    }
+    // An abandoned run has ended: let it go.
+    for (auto it = FAbandoned.begin(); it != FAbandoned.end(); ++it)
+      if (it->get() == worker) {
+        it->release()->deleteLater();  // its thread has ended
+        FAbandoned.erase(it);
+        break;
+      }
+  });
+  worker->Start(FDocument.System(), mode, OutputOptions(), RunParams(), FPaneLimit);
 }
 
 void TfrmMain::btnStopClick() {
-  if (FRunning) FWorker.Stop();
+  if (!FRunning || !FWorker || FWorker->StopRequested()) return;
+  FWorker->Stop();
+  // Most stages end within milliseconds; should this one not, the window
+  // does not wait for it.
+  TRunWorker* worker = FWorker.get();
+  QTimer::singleShot(kStopGraceMs, this, [this, worker] {
+    if (FRunning && worker == FWorker.get()) AbandonRun();
+  });
+}
+
+void TfrmMain::AbandonRun() {
+  if (!FWorker) return;
+  FWorker->Stop();
+  FAbandoned.push_back(std::move(FWorker));
+  RunStatus(QStringLiteral("Stopped."));
+  EndRun();
+}
+
+void TfrmMain::StopAllRuns() {
+  if (FWorker) FWorker->Stop();
+  for (auto& worker : FAbandoned) worker->Stop();
+  FWorker.reset();  // each waits for its thread
+  FAbandoned.clear();
 }
 
 void TfrmMain::SetRunning(bool running) {
@@ -96,7 +141,8 @@ void TfrmMain::SetRunning(bool running) {
 }
 
 void TfrmMain::RunDone() {
-  TRunResult result = FWorker.TakeResult();
+  TRunResult result = FWorker->TakeResult();
+  FWorker.release()->deleteLater();
   if (!result.Error.isEmpty()) {
     EndRun();
     ShowError(result.Error);
@@ -264,6 +310,8 @@ void TfrmMain::mntSaveClick() {
 void TfrmMain::mnuPageSetupClick() { FDialogs.PrinterSetup(this, FPrinter); }
 
 void TfrmMain::mnuPrintClick() {
+  // The job, and a PDF file made of it, are named after the document.
+  FPrinter.setDocName(FDocument.BaseName().isEmpty() ? QStringLiteral("untitled") : FDocument.BaseName());
   if (!FDialogs.Print(this, FPrinter)) return;
   PrintPlainText(FPrinter, PrintJobText(OutputText()));
 }
