@@ -1,6 +1,9 @@
 #include <algorithm>
+#include <chrono>
+#include <future>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -156,8 +159,13 @@ void TfrmMain::RunDone() {
   btnStop->setEnabled(false);  // the result stands; only its text is still coming
   FStopShortcut->setEnabled(false);
   if (result.SpillFile) {
+    try {
+      OfferLargeOutput(result);
+    } catch (...) {
+      EndRun();
+      throw;
+    }
     EndRun();
-    OfferLargeOutput(result);
     return;
   }
   FPendingOutput = std::move(result.Output);
@@ -217,8 +225,17 @@ void TfrmMain::OfferLargeOutput(const TRunResult& result) {
   if (!name) return;
   const QString target = TextWritten(*name);
   QFile::remove(target);  // replacing it was confirmed
-  if (!result.SpillFile->copy(target))
-    throw FileError("Cannot create file " + FileNameBytes(target));
+  // Hundreds of megabytes take a while to copy: the window goes on meanwhile
+  // (the run still counts as under way, so nothing can be edited).
+  const QString source = result.SpillFile->fileName();
+  result.SpillFile->flush();
+  std::future<bool> copied = std::async(std::launch::async, [source, target] { return QFile::copy(source, target); });
+  while (copied.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  if (!copied.get()) throw FileError("Cannot create file " + FileNameBytes(target));
+  // The copy has the temporary file's private permissions; an export has the usual ones.
+  QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ReadGroup | QFileDevice::ReadOther);
 }
 
 void TfrmMain::btnVHDLClick() {

@@ -210,6 +210,17 @@ void TestDocument::stoppedRunChangesNothing() {
   QCOMPARE(m.OutputText(), reference.Main.OutputText());
   QVERIFY(w.System().ResultReady);
   QCOMPARE(w.System().ResultCubes->Count(), reference.System().ResultCubes->Count());
+
+  // A status speaks of the system it was set for: an edit or New clears it.
+  QCOMPARE(m.StatusText(), QStringLiteral("Done."));
+  QTest::mouseClick(m.btnAddFunction, Qt::LeftButton);
+  QCOMPARE(m.StatusText(), QString());
+  QTest::mouseClick(m.btnRemoveFunction, Qt::LeftButton);
+  QVERIFY(RunAndWait(w, m.Button2));
+  QCOMPARE(m.StatusText(), QStringLiteral("Done."));
+  w.Dialogs.Answers = {IDialogs::TAnswer::No};
+  m.New1->trigger();
+  QCOMPARE(m.StatusText(), QString());
 }
 
 // Output past the pane limit is offered for export; the file holds what the
