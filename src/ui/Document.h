@@ -30,6 +30,7 @@ class TDocument : public QObject {
   const TTermVector& Function(int f) const { return FSystem.Functions.at(static_cast<size_t>(f)); }
   const TTermVector& Current() const { return Function(FSystem.CurrentFunction); }
   int InputBits() const { return FSystem.InputBits; }
+  int64_t TotalTerms() const { return FSystem.TotalTerms(); }
   bool Modified() const { return FSystem.Modified; }
   bool ResultReady() const { return FSystem.ResultReady; }
   int ResultMode() const { return FSystem.ResultMode; }
@@ -64,6 +65,8 @@ class TDocument : public QObject {
   void SaveAs(const QString& path);
   void Save() { SaveAs(FileName()); }
   void SetModified(bool modified);
+  // Derives the input bits again, for a store written from outside.
+  void DeriveInputBits() { FSystem.UpdateInputBits(); }
 
   // A completed run's result.
   void ApplyResult(int mode, std::shared_ptr<const TCover> cubes);

@@ -102,11 +102,11 @@ void TfrmMain::RefreshWindow() {
   }
   btnVHDL->setEnabled(FDocument.ResultReady() && !FRunning);
 
-  FDocument.System().UpdateInputBits();
+  FDocument.DeriveInputBits();
   lblNumberOfInputBits->setText(QString::number(TFunctionSystem::FunctionInputBits(current)));
   lblNumberOfTerms->setText(QString::number(current.Count()));
   lblSystemMinInputBits->setText(QString::number(FDocument.InputBits()));
-  lblTotalTerms->setText(QString::number(FDocument.System().TotalTerms()));
+  lblTotalTerms->setText(QString::number(FDocument.TotalTerms()));
   for (QLabel* label : {lblNumberOfInputBits, lblNumberOfTerms, lblSystemMinInputBits, lblTotalTerms})
     label->adjustSize();
 

@@ -136,7 +136,8 @@ void TfrmMain::SetRunning(bool running) {
            Button1, btnRemoveItem, btnAddFunction, btnRemoveFunction, radMinTerms, radMaxTerms,
            chkLock, scrFunctions, btnSOP, Button2})
     control->setEnabled(!running);
-  for (QAction* action : {New1, mnuOpen, mnuPLACostCriteria, mnuLowestCost}) action->setEnabled(!running);
+  for (QAction* action : {New1, mnuOpen, mnuClear, mnuPLACostCriteria, mnuLowestCost})
+    action->setEnabled(!running);
   btnVHDL->setEnabled(!running && FDocument.ResultReady());
   btnStop->setEnabled(running);
   FStopShortcut->setEnabled(running);
@@ -201,7 +202,9 @@ void TfrmMain::AppendNextChunk() {
     // caret up to it scrolls just far enough.
     QScrollBar* bar = Memo1->verticalScrollBar();
     bar->setValue(bar->maximum());
-    Memo1->setTextCursor(QTextCursor(Memo1->document()->findBlockByNumber(FRunFirstBlock)));
+    QTextBlock first = Memo1->document()->findBlockByNumber(FRunFirstBlock);
+    if (!first.isValid()) first = Memo1->document()->firstBlock();
+    Memo1->setTextCursor(QTextCursor(first));
     Memo1->ensureCursorVisible();
   }
   EndRun();
