@@ -123,16 +123,23 @@ void PrintPlainText(QPrinter& printer, const QString& text) {
     return;
   }
 
-  size_t next = 0;
-  for (int page = first; page <= last; ++page) {
-    if (page > first && !printer.newPage()) throw TavroError("The print job could not be continued");
-    while (next < layout.Runs.size() && layout.Runs[next].Page < page - 1) ++next;
-    for (; next < layout.Runs.size() && layout.Runs[next].Page == page - 1; ++next) {
-      const TPrintRun& run = layout.Runs[next];
-      painter.drawText(QPointF(run.X, run.Y + fm.ascent()), run.Text);
+  // Where the printer cannot make copies itself (a PDF file), the job holds
+  // them, one whole document after the other.
+  const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
+  bool firstPage = true;
+  for (int copy = 0; copy < copies; ++copy) {
+    size_t next = 0;
+    for (int page = first; page <= last; ++page) {
+      if (!firstPage && !printer.newPage()) throw TavroError("The print job could not be continued");
+      firstPage = false;
+      while (next < layout.Runs.size() && layout.Runs[next].Page < page - 1) ++next;
+      for (; next < layout.Runs.size() && layout.Runs[next].Page == page - 1; ++next) {
+        const TPrintRun& run = layout.Runs[next];
+        painter.drawText(QPointF(run.X, run.Y + fm.ascent()), run.Text);
+      }
+      const QRectF footerArea(0, area.height() - fm.lineSpacing(), area.width(), fm.lineSpacing());
+      painter.drawText(footerArea, Qt::AlignHCenter | Qt::AlignBottom, PageFooter(page, layout.PageCount));
     }
-    const QRectF footerArea(0, area.height() - fm.lineSpacing(), area.width(), fm.lineSpacing());
-    painter.drawText(footerArea, Qt::AlignHCenter | Qt::AlignBottom, PageFooter(page, layout.PageCount));
   }
   painter.end();
 }

@@ -489,6 +489,27 @@ void TestCommands::print() {
   const QMarginsF margins = m.Printer().pageLayout().margins(QPageLayout::Millimeter);
   for (const double side : {margins.left(), margins.top(), margins.right(), margins.bottom()})
     QVERIFY2(side >= 15 - 1e-6, qPrintable(QString::number(side)));
+  // The page range and the copies of the print dialog; every page numbered.
+  QString lines;
+  for (int i = 0; i < 300; ++i) lines += QStringLiteral("line %1\n").arg(i);
+  m.Memo1->setPlainText(lines);
+  auto pages = [&] {
+    const QByteArray pdfText = ReadAll(pdf);
+    return int(pdfText.count("/Type /Page\n") + pdfText.count("/Type /Page\r") +
+               pdfText.count("/Type /Page/") + pdfText.count("/Type /Page "));
+  };
+  m.mnuPrint->trigger();
+  const int all = pages();
+  QVERIFY2(all >= 3, qPrintable(QString::number(all)));
+  w.Dialogs.OnPrint = [](QPrinter& printer) {
+    printer.setPrintRange(QPrinter::PageRange);
+    printer.setFromTo(2, 3);
+    printer.setCopyCount(2);
+    return true;
+  };
+  m.mnuPrint->trigger();
+  QCOMPARE(pages(), m.Printer().supportsMultipleCopies() ? 2 : 4);
+
   // Cancelled in the print dialog: nothing printed.
   QFile::remove(pdf);
   w.Dialogs.OnPrint = [](QPrinter&) { return false; };
