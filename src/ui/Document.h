@@ -2,7 +2,10 @@
 // The document behind the window: the function system and the flags that
 // follow its edits (Modified, ResultReady, the derived input bits, the file
 // name). Views read it and call its edits; every edit ends with Changed, and
-// every edit of the functions themselves also with Edited.
+// every edit of the functions themselves also with Edited. A view that
+// edits through the document refreshes the main window afterwards
+// (TfrmMain::RefreshWindow), as the term entry dialog does; a view that only
+// shows the system listens to Changed.
 
 #include <memory>
 

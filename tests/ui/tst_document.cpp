@@ -177,7 +177,7 @@ void TestDocument::saveAndLoad() {
 // A stopped run leaves the system, the pane and the result as they were, and
 // a later run gives what an uninterrupted run gives.
 void TestDocument::stoppedRunChangesNothing() {
-  const auto system = RandomSystem(3, 16, 4, 0.3);
+  const auto system = RandomSystem(3, 14, 4, 0.3);
   TWindows reference;
   SetSystem(reference, system);
   QVERIFY(RunAndWait(reference, reference.Main.btnSOP));
