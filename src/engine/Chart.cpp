@@ -33,6 +33,7 @@ Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& pri
         columnOf[f][care[f][i]] = static_cast<int32_t>(offset[f] + static_cast<int64_t>(i));
   }
   for (size_t r = 0; r < primes.Count(); ++r) {
+    if ((r & 0xFFF) == 0) CheckStop();
     const uint32_t v = primes.Value(r), m = primes.Mask(r);
     const uint64_t size = primes.Size(r);
     for (size_t f = 0; f < fcount; ++f) {

@@ -64,6 +64,7 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
   if (inputBits < 1 || inputBits > MaxInputBits)
     throw InternalError("the run was given " + std::to_string(inputBits) + " input bits");
   MemoryMeter meter(params.MaxMemoryBytes);
+  const TStopScope stopScope(params.Stop);
   RunParts parts;
   auto start = Clock::now();
   switch (params.PrimeMethod) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "model/Errors.h"
+
 namespace tavro {
 
 // How the prime implicants are found; every way gives the same list.
@@ -63,6 +65,28 @@ struct TRunStats {
 
   // The figures as "name: value" lines, one per figure.
   std::string Text() const;
+};
+
+// The stop flag of the run on this thread, set for the run's duration, so that
+// long loops deep in the engine can look at it without a parameter.
+inline thread_local const std::atomic<bool>* RunStopFlag = nullptr;
+
+// Throws StoppedError when the run on this thread was asked to stop. Cheap,
+// but meant for every few thousand iterations, not every one.
+inline void CheckStop() {
+  if (RunStopFlag && RunStopFlag->load(std::memory_order_relaxed)) throw StoppedError();
+}
+
+// Sets the run's stop flag for this thread while it lives.
+class TStopScope {
+ public:
+  explicit TStopScope(const std::atomic<bool>* stop) : FSaved(RunStopFlag) { RunStopFlag = stop; }
+  ~TStopScope() { RunStopFlag = FSaved; }
+  TStopScope(const TStopScope&) = delete;
+  TStopScope& operator=(const TStopScope&) = delete;
+
+ private:
+  const std::atomic<bool>* FSaved;
 };
 
 }  // namespace tavro

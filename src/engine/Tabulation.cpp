@@ -231,6 +231,7 @@ TCover TabulateListed(const std::vector<const TTermVector*>& functions, int widt
     size_t checkpoint = 0;
 
     for (size_t i = 0; i < current.Count(); ++i) {
+      if ((i & 0xFFF) == 0) CheckStop();
       const uint32_t v = current.Values[i];
       const uint32_t m = current.Masks[i];
       partners.clear();

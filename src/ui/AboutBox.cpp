@@ -86,7 +86,10 @@ TfrmAbout::TfrmAbout(QWidget* parent)
 
 void TfrmAbout::showEvent(QShowEvent* event) {
   if (!event->spontaneous()) {
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
+    // Over the middle of the main window, or of the screen without one.
+    if (const QWidget* owner = parentWidget())
+      move(owner->window()->frameGeometry().center() - QRect(QPoint(), frameSize()).center());
+    else if (const QScreen* screen = QGuiApplication::primaryScreen())
       move(screen->availableGeometry().center() - rect().center());
     OKButton->setFocus();
   }

@@ -4,13 +4,16 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QDir>
+#include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 
 namespace tavro {
 
-std::optional<QString> TStandardDialogs::OpenFileName(QWidget* parent, const QString& filter) {
-  QFileDialog dialog(parent, QStringLiteral("Open"), QString(), filter);
+std::optional<QString> TStandardDialogs::OpenFileName(QWidget* parent, const QString& filter,
+                                                      const QString& folder) {
+  QFileDialog dialog(parent, QStringLiteral("Open"), folder, filter);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
@@ -47,9 +50,26 @@ void TStandardDialogs::ShowError(QWidget* parent, const QString& caption, const 
   QMessageBox::critical(parent, caption, text, QMessageBox::Ok);
 }
 
+bool TStandardDialogs::ConfirmReplace(QWidget* parent, const QString& path) {
+  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kApplicationTitle),
+                  QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                      .arg(QDir::toNativeSeparators(path)),
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 void TStandardDialogs::PrinterSetup(QWidget* parent, QPrinter& printer) {
-  QPrintDialog dialog(&printer, parent);
+  QPageSetupDialog dialog(&printer, parent);
   dialog.exec();  // whether the user confirmed does not matter
+}
+
+bool TStandardDialogs::Print(QWidget* parent, QPrinter& printer) {
+  QPrintDialog dialog(&printer, parent);
+  dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+  dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+  return dialog.exec() == QDialog::Accepted;
 }
 
 int TStandardDialogs::ShowModal(QDialog& dialog) { return dialog.exec(); }

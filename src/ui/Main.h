@@ -1,9 +1,18 @@
 #pragma once
 // The main window: the function editor, the output pane, the Generate
 // buttons, the status bar and the main menu, and the commands behind them.
+// The window reads the document (TDocument) and calls its edits; a run goes
+// to a worker thread (TRunWorker). Its code is split by reason to change:
+// Main.cpp (the view and the editor), MainLayout.cpp (controls and the resize
+// rule), MainMenus.cpp (the menu tree), MainCommands.cpp (File, Output and
+// Generate commands, the run).
 
+#include <exception>
+#include <functional>
 #include <optional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <QMainWindow>
 #include <QPrinter>
@@ -13,15 +22,19 @@
 #include "engine/Host.h"
 #include "engine/Minimize.h"
 #include "ui/Dialogs.h"
+#include "ui/Document.h"
+#include "ui/RunWorker.h"
+#include "ui/TermList.h"
 
 class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
-class QListWidget;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
+class QProgressBar;
+class QShortcut;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -42,6 +55,14 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   static constexpr int kFrameHeight = 46;
   static constexpr int kInitialWidth = 529, kInitialHeight = 469;
   static constexpr int kMinimumWidth = 513, kMinimumHeight = 457;
+  // How long a run under "PLA Cost" may search for a smaller cover before it
+  // settles for the best one found.
+  static constexpr double kPlaTimeLimitSeconds = 30;
+  // Output text appended to the pane per turn of the event loop.
+  static constexpr int kAppendChunkChars = 64 * 1024;
+  // A stopped run that has not ended after this long is left to end on its
+  // own; the window is free at once (the run worked on a copy).
+  static constexpr int kStopGraceMs = 300;
 
   // Creates the window with one empty function and, when fileArgument names
   // an existing file, loads it.
@@ -52,7 +73,8 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   // The term entry dialog and the About box are created after the window.
   void AttachForms(TfrmAddTerms* addTerms, TfrmAbout* about);
 
-  TFunctionSystem& System() { return FSystem; }
+  TDocument& Document() { return FDocument; }
+  TFunctionSystem& System() { return FDocument.System(); }
   IDialogs& Dialogs() { return FDialogs; }
 
   // Rebuilds the view of the store and derives InputBits.
@@ -68,6 +90,14 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   QPrinter& Printer() { return FPrinter; }
   // The Output menu's toggles as a run reads them.
   TOutputOptions OutputOptions() const;
+  // The run parameters of the Algorithm menu's choices.
+  TRunParams RunParams() const;
+  // A run is on its way (working, or its output still being appended).
+  bool Running() const { return FRunning; }
+  // Whether any run's thread is still working, a stopped one included.
+  bool RunsPending() const { return FWorker != nullptr || !FAbandoned.empty(); }
+  // Output beyond this size is offered for export instead of the pane.
+  void SetPaneLimit(qint64 bytes) { FPaneLimit = bytes; }
 
   // Lays the controls out for a client area of CW x CH in a window whose
   // outer size is W x H.
@@ -104,6 +134,10 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   void mnuClearClick();
   void mnuExportToFileClick();
   void mnuAboutClick();
+  void mnuLowestCostClick();
+  void mnuPLACostCriteriaClick();
+  // The Stop button and Esc: ends the run with nothing changed.
+  void btnStopClick();
 
   // The client area, below the menu bar.
   QWidget* ClientArea = nullptr;
@@ -111,7 +145,7 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   QGroupBox* GroupBox1 = nullptr;
   QLabel* lblTermsTitle = nullptr;
   QLabel* Label2 = nullptr;
-  QListWidget* lstTerms = nullptr;
+  TTermListView* lstTerms = nullptr;
   QScrollBar* scrFunctions = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QGroupBox* GroupBox3 = nullptr;
@@ -137,7 +171,9 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   QPushButton* btnSOP = nullptr;
   QPushButton* Button2 = nullptr;
   QPushButton* btnVHDL = nullptr;
+  QPushButton* btnStop = nullptr;
   QStatusBar* StatusBar1 = nullptr;
+  QProgressBar* prgRun = nullptr;
 
   QMenuBar* frmMainMenu = nullptr;
   QMenu* mnuFile = nullptr;
@@ -193,9 +229,13 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   void StatusChanged(const QString& text);
   // At the end of every RefreshWindow.
   void Refreshed();
+  // A run has ended and its output is in the pane (or was set aside).
+  void RunFinished();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Asks about unsaved changes as New does; a running run is stopped first.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void CreateControls();
@@ -203,17 +243,55 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   void FormCreate(const QString& fileArgument);
   void KindChange(bool maxterms);
   void RunGenerate(int mode);
-  void SaveAsSteps();
+  void RunStatus(const QString& text);
+  void RunDone();
+  void AppendNextChunk();
+  void EndRun();
+  void AbandonRun();
+  void StopAllRuns();
+  void SetRunning(bool running);
+  void OfferLargeOutput(const TRunResult& result);
+  // Save As: true when the file was written.
+  bool SaveAsSteps();
   void LoadFile(const QString& path);
-  std::optional<QString> ExecuteSaveDialog(const QString& filter);
+  // The save dialog, opened in the document's folder on a name that fits the
+  // command (extension without dot); asks before an existing file is
+  // replaced (written is the path the command will write for the name).
+  std::optional<QString> ExecuteSaveDialog(const QString& filter, const QString& extension,
+                                           const std::function<QString(const QString&)>& written);
+  QString StartFolder() const;
+  void RememberFolder(const QString& path);
+  void UpdateModifiedMark();
   void SendEditRequest(const char* request);
 
+ public:
   // Runs a command and shows what it throws through the general error display.
   template <class Fn>
-  void Guard(Fn&& fn);
+  void Guard(Fn&& fn) {
+    try {
+      fn();
+    } catch (const std::exception& e) {
+      ShowError(QString::fromUtf8(e.what()));
+    }
+  }
 
+ private:
   IDialogs& FDialogs;
-  TFunctionSystem FSystem;
+  TDocument FDocument;
+  TTermListModel* FTermModel = nullptr;
+  // The run under way, and runs that were stopped but have not ended yet:
+  // the window no longer waits for them, and drops what they leave.
+  std::unique_ptr<TRunWorker> FWorker;
+  std::vector<std::unique_ptr<TRunWorker>> FAbandoned;
+  bool FRunning = false;
+  qint64 FPaneLimit = TRunWorker::kPaneLimitBytes;
+  QString FPendingOutput;
+  qsizetype FPendingPos = 0;
+  int FRunFirstBlock = 0;
+  // The function the last refresh showed; an edit may have removed it since.
+  int FShownFunction = 0;
+  QShortcut* FStopShortcut = nullptr;
+  QString FLastFolder;
   TfrmAddTerms* FAddTerms = nullptr;
   TfrmAbout* FAbout = nullptr;
   QLabel* FStatusText = nullptr;

@@ -1,8 +1,11 @@
 #include "ui/PrintLayout.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QFontMetricsF>
+#include <QMarginsF>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
 
@@ -75,31 +78,68 @@ bool PrinterAvailable(const QPrinter& printer) {
   return printer.isValid() && !printer.printerName().isEmpty();
 }
 
+void EnsurePrintMargins(QPrinter& printer) {
+  QMarginsF margins = printer.pageLayout().margins(QPageLayout::Millimeter);
+  margins.setLeft(std::max(margins.left(), kPrintMarginMillimeters));
+  margins.setTop(std::max(margins.top(), kPrintMarginMillimeters));
+  margins.setRight(std::max(margins.right(), kPrintMarginMillimeters));
+  margins.setBottom(std::max(margins.bottom(), kPrintMarginMillimeters));
+  printer.setPageMargins(margins, QPageLayout::Millimeter);
+}
+
+QString PageFooter(int page, int pageCount) {
+  return QStringLiteral("Page %1 of %2").arg(page).arg(pageCount);
+}
+
 void PrintPlainText(QPrinter& printer, const QString& text) {
   if (!PrinterAvailable(printer))
     throw TavroError("There is no default printer currently selected");
+  EnsurePrintMargins(printer);
   QPainter painter;
   if (!painter.begin(&printer)) throw TavroError("The print job could not be started");
   const QFont font = PrintFont();
   painter.setFont(font);
   const QFontMetricsF fm(painter.font(), &printer);
   const QRectF area = printer.pageRect(QPrinter::DevicePixel);
+  // The footer takes the last line of the page and one line above it.
+  const double footer = 2 * fm.lineSpacing();
 
   TPrintMetrics metrics;
   metrics.PageWidth = area.width();
-  metrics.PageHeight = area.height();
+  metrics.PageHeight = std::max(fm.lineSpacing(), area.height() - footer);
   metrics.LineHeight = fm.lineSpacing();
   metrics.AverageCharWidth = fm.averageCharWidth();
   metrics.CharWidth = [&fm](QChar c) { return fm.horizontalAdvance(c); };
   const TPrintLayout layout = LayoutPrintText(text, metrics);
 
-  int page = 0;
-  for (const TPrintRun& run : layout.Runs) {
-    while (page < run.Page) {
-      if (!printer.newPage()) throw TavroError("The print job could not be continued");
-      ++page;
+  // The pages asked for in the print dialog, numbered from 1.
+  int first = 1, last = layout.PageCount;
+  if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+    first = std::max(first, printer.fromPage());
+    last = std::min(last, std::max(printer.fromPage(), printer.toPage()));
+  }
+  if (first > last) {
+    painter.end();
+    return;
+  }
+
+  // Where the printer cannot make copies itself (a PDF file), the job holds
+  // them, one whole document after the other.
+  const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
+  bool firstPage = true;
+  for (int copy = 0; copy < copies; ++copy) {
+    size_t next = 0;
+    for (int page = first; page <= last; ++page) {
+      if (!firstPage && !printer.newPage()) throw TavroError("The print job could not be continued");
+      firstPage = false;
+      while (next < layout.Runs.size() && layout.Runs[next].Page < page - 1) ++next;
+      for (; next < layout.Runs.size() && layout.Runs[next].Page == page - 1; ++next) {
+        const TPrintRun& run = layout.Runs[next];
+        painter.drawText(QPointF(run.X, run.Y + fm.ascent()), run.Text);
+      }
+      const QRectF footerArea(0, area.height() - fm.lineSpacing(), area.width(), fm.lineSpacing());
+      painter.drawText(footerArea, Qt::AlignHCenter | Qt::AlignBottom, PageFooter(page, layout.PageCount));
     }
-    painter.drawText(QPointF(run.X, run.Y + fm.ascent()), run.Text);
   }
   painter.end();
 }

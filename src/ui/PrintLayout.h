@@ -50,7 +50,18 @@ QString PrintJobText(const QString& paneText);
 // PDF file chosen in the printer set-up dialog.
 bool PrinterAvailable(const QPrinter& printer);
 
-// Prints the text on the printer with LayoutPrintText. Throws TavroError when
+// Pages keep at least this margin on every side.
+inline constexpr double kPrintMarginMillimeters = 15;
+
+// Widens the printer's page margins to at least kPrintMarginMillimeters.
+void EnsurePrintMargins(QPrinter& printer);
+
+// The footer line of a page, numbered from 1.
+QString PageFooter(int page, int pageCount);
+
+// Prints the text on the printer with LayoutPrintText, leaving the last two
+// lines of each page to the page number, and only the pages of the print
+// range chosen in the print dialog. Throws TavroError when
 // there is no printer or the job cannot be started.
 void PrintPlainText(QPrinter& printer, const QString& text);
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <QAction>
-#include <QListWidget>
 #include <QMenu>
 
 #include "engine/Expression.h"
@@ -14,11 +13,7 @@
 namespace tavro {
 
 void ReplaceFunction(TfrmMain& main, int f, TTermVector function) {
-  TFunctionSystem& system = main.System();
-  if (f == system.CurrentFunction) main.lstTerms->clear();
-  system.Functions.at(static_cast<size_t>(f)) = std::move(function);
-  system.Modified = true;
-  system.ResultReady = false;
+  main.Document().SetTerms(f, std::move(function));
   main.RefreshWindow();
 }
 
@@ -42,20 +37,20 @@ std::optional<TTermVector> FunctionFromEntryExpressions(const std::string& expre
 
 // ---------------------------------------------------------------------------
 
-int TMainFunctionView::FunctionCount() const { return FMain.System().FunctionCount(); }
-int TMainFunctionView::InputBits() const { return FMain.System().InputBits; }
-int TMainFunctionView::CurrentFunction() const { return FMain.System().CurrentFunction; }
-const TTermVector& TMainFunctionView::Function(int f) const {
-  return FMain.System().Functions.at(static_cast<size_t>(f));
-}
+int TMainFunctionView::FunctionCount() const { return FMain.Document().FunctionCount(); }
+int TMainFunctionView::InputBits() const { return FMain.Document().InputBits(); }
+int TMainFunctionView::CurrentFunction() const { return FMain.Document().CurrentFunction(); }
+const TTermVector& TMainFunctionView::Function(int f) const { return FMain.Document().Function(f); }
 const TCover* TMainFunctionView::Result() const {
-  const TFunctionSystem& system = FMain.System();
-  return system.ResultReady ? system.ResultCubes.get() : nullptr;
+  const TDocument& document = FMain.Document();
+  return document.ResultReady() ? document.System().ResultCubes.get() : nullptr;
 }
-int TMainFunctionView::ResultMode() const { return FMain.System().ResultMode; }
+int TMainFunctionView::ResultMode() const { return FMain.Document().ResultMode(); }
 bool TMainFunctionView::ShowPrimes() const { return FMain.mnuPIs->isChecked(); }
 
 void TMainFunctionView::SetTermState(int function, uint32_t term, TTermState state) {
+  // Like every editing command, no edit while a run works on the system.
+  if (FMain.Running()) return;
   const TTermVector& old = Function(function);
   ReplaceFunction(FMain, function, WithTermState(old, term, state));
 }

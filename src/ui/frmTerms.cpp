@@ -1,11 +1,11 @@
 #include "ui/frmTerms.h"
 
 #include <exception>
+#include <string>
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -29,7 +29,6 @@ TfrmAddTerms::TfrmAddTerms(TfrmMain& frmMain)
   setWindowTitle(QStringLiteral("Add Terms to Function"));
   setFont(WindowFont());
   setFixedSize(481, 223 + kExpressionRows);
-  move(359, 246);
 
   Label1 = new QLabel(QStringLiteral("Terms:"), this);
   Label1->setObjectName(QStringLiteral("Label1"));
@@ -76,6 +75,11 @@ TfrmAddTerms::TfrmAddTerms(TfrmMain& frmMain)
 }
 
 void TfrmAddTerms::showEvent(QShowEvent* event) {
+  if (!event->spontaneous()) {
+    // Over the middle of the main window.
+    const QRect frame = FMain.frameGeometry();
+    move(frame.center() - QRect(QPoint(), frameSize()).center());
+  }
   QDialog::showEvent(event);
   if (!event->spontaneous()) FormShow();
 }
@@ -86,9 +90,21 @@ void TfrmAddTerms::keyPressEvent(QKeyEvent* event) {
 }
 
 void TfrmAddTerms::FormShow() {
-  QStringList lines;
-  for (int i = 0; i < FMain.lstTerms->count(); ++i) lines.push_back(FMain.lstTerms->item(i)->text());
-  memoNewTerms->setPlainText(lines.join(QStringLiteral(", ")));
+  // The term list's lines joined by ", ", made from the store: the list
+  // makes its rows only when they are painted.
+  const TTermVector& f = FMain.Document().Current();
+  std::string text;
+  text.reserve(static_cast<size_t>(f.Count()) * 9);
+  // A long list goes on several lines, broken after a comma (where a line
+  // break means nothing to the parser): a text box lays out a line as a
+  // whole, and one line of a million terms would freeze it.
+  const bool oneLine = f.Count() <= kOneLineTerms;
+  for (int32_t i = 0; i < f.Count(); ++i) {
+    if (i > 0) text += oneLine || i % kTermsPerLine != 0 ? ", " : ",\n";
+    text += std::to_string(f.GetTerm(i));
+    if (f.GetDontCare(i)) text += 'd';
+  }
+  memoNewTerms->setPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
   edtExpression->clear();
   edtDontCares->clear();
   memoNewTerms->setFocus();
@@ -98,10 +114,12 @@ void TfrmAddTerms::Button1Click() {
   try {
     // Parse first: a text that cannot be read changes nothing.
     const bool maxterms = FMain.radMaxTerms->isChecked();
+    TDocument& document = FMain.Document();
     std::optional<TTermVector> function = FunctionFromEntryExpressions(
-        edtExpression->text().toStdString(), edtDontCares->text().toStdString(), FMain.System(), maxterms);
+        edtExpression->text().toStdString(), edtDontCares->text().toStdString(), document.System(), maxterms);
     if (!function) function = ParseTermEntry(memoNewTerms->toPlainText().toStdString(), maxterms);
-    ReplaceFunction(FMain, FMain.System().CurrentFunction, std::move(*function));
+    document.SetTerms(document.CurrentFunction(), std::move(*function));
+    FMain.RefreshWindow();
     accept();
   } catch (const std::exception& e) {
     FMain.ShowError(QString::fromUtf8(e.what()));

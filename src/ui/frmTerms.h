@@ -18,6 +18,11 @@ class TfrmAddTerms : public QDialog {
  public:
   explicit TfrmAddTerms(TfrmMain& frmMain);
 
+  // Up to this many terms the text is one line; longer lists are broken
+  // into lines of kTermsPerLine terms.
+  static constexpr int kOneLineTerms = 20000;
+  static constexpr int kTermsPerLine = 16;
+
   // Fills the text from the main window's term list.
   void FormShow();
   // Replaces the current function's terms by the text, or shows why not and

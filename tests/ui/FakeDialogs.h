@@ -24,16 +24,23 @@ class TFakeDialogs : public tavro::IDialogs {
   // Runs while one of the program's dialogs is shown modally.
   std::function<void(QDialog&)> OnModal;
   std::function<void(QPrinter&)> OnPrinterSetup;
+  // The print dialog's answer; without one it is confirmed as it stands.
+  std::function<bool(QPrinter&)> OnPrint;
+  // Answers to "replace the existing file?"; an empty script says yes.
+  std::deque<bool> ReplaceAnswers;
 
-  QStringList OpenFilters, SaveFilters, SaveInitialNames;
+  QStringList OpenFilters, OpenFolders, SaveFilters, SaveInitialNames;
+  QStringList ReplaceQuestions;
+  int PrintDialogs = 0;
   QStringList QuestionCaptions, QuestionTexts;
   QStringList ErrorCaptions, Errors;
   QList<QDialog*> Modals;
   int PrinterSetups = 0;
   int Beeps = 0;
 
-  std::optional<QString> OpenFileName(QWidget*, const QString& filter) override {
+  std::optional<QString> OpenFileName(QWidget*, const QString& filter, const QString& folder) override {
     OpenFilters << filter;
+    OpenFolders << folder;
     return Pop(OpenAnswers);
   }
   std::optional<QString> SaveFileName(QWidget*, const QString& filter,
@@ -41,6 +48,13 @@ class TFakeDialogs : public tavro::IDialogs {
     SaveFilters << filter;
     SaveInitialNames << initialName;
     return Pop(SaveAnswers);
+  }
+  bool ConfirmReplace(QWidget*, const QString& path) override {
+    ReplaceQuestions << path;
+    if (ReplaceAnswers.empty()) return true;
+    const bool answer = ReplaceAnswers.front();
+    ReplaceAnswers.pop_front();
+    return answer;
   }
   TAnswer AskYesNoCancel(QWidget*, const QString& caption, const QString& text) override {
     QuestionCaptions << caption;
@@ -57,6 +71,10 @@ class TFakeDialogs : public tavro::IDialogs {
   void PrinterSetup(QWidget*, QPrinter& printer) override {
     ++PrinterSetups;
     if (OnPrinterSetup) OnPrinterSetup(printer);
+  }
+  bool Print(QWidget*, QPrinter& printer) override {
+    ++PrintDialogs;
+    return OnPrint ? OnPrint(printer) : true;
   }
   // Shows the dialog without a nested event loop; a dialog the script leaves
   // open stays visible for the test to drive.

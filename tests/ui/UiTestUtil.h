@@ -3,7 +3,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QListWidget>
+#include <QSignalSpy>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -19,10 +19,26 @@ inline void EnterTerms(TWindows& w, const QString& text) {
   QTest::mouseClick(w.AddTerms.Button1, Qt::LeftButton);
 }
 
-inline QStringList ListLines(const QListWidget* list) {
+inline QStringList ListLines(const tavro::TTermListView* list) {
   QStringList lines;
-  for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+  for (int i = 0; i < list->count(); ++i) lines << list->itemText(i);
   return lines;
+}
+
+// Starts a run with the button and waits until it has ended and its output
+// is in the pane.
+inline bool RunAndWait(TWindows& w, QPushButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton);
+  if (w.Main.Running()) {
+    QSignalSpy finished(&w.Main, &tavro::TfrmMain::RunFinished);
+    if (!finished.wait(120000)) return false;
+  }
+  return !w.Main.Running();
+}
+
+// The caption as shown, without the unsaved mark's placeholder.
+inline QString Caption(const QWidget& window) {
+  return window.windowTitle().remove(QStringLiteral("[*]"));
 }
 
 inline QStringList TermLines(const tavro::TTermVector& f) {

@@ -36,7 +36,7 @@ void TestEditing::freshWindowAndWidths() {
   QCOMPARE(View(w), "F0:  | min lock | 0 terms 0 bits | system 0 terms 0 bits | modified");
   QCOMPARE(m.lblTermsTitle->text(), QStringLiteral("Function 0 Terms"));
   QCOMPARE(m.GroupBox6->title(), QStringLiteral("Function 0 Properties"));
-  QCOMPARE(m.windowTitle(), QStringLiteral("Tavro"));
+  QCOMPARE(Caption(m), QStringLiteral("Tavro"));
   QCOMPARE(m.focusWidget(), static_cast<QWidget*>(m.lstTerms));
 
   EnterTerms(w, "1, 3, 6d");
@@ -59,7 +59,7 @@ void TestEditing::termEntryDialog() {
   // Reopening shows the list joined by ", "; OK without edits keeps the function.
   QTest::mouseClick(m.Button1, Qt::LeftButton);
   QVERIFY(d.isVisible());
-  QCOMPARE(d.windowTitle(), QStringLiteral("Add Terms to Function"));
+  QCOMPARE(Caption(d), QStringLiteral("Add Terms to Function"));
   QCOMPARE(d.memoNewTerms->toPlainText(), QStringLiteral("1, 3, 6d"));
   const tavro::TTermVector before = w.System().Functions[0];
   QTest::mouseClick(d.Button1, Qt::LeftButton);

@@ -226,7 +226,7 @@ class TestViews : public QObject {
       for (TWindows* w : {&table, &dialog}) {
         w->System().Functions = functions;
         w->Main.RefreshWindow();
-        QTest::mouseClick(w->Main.btnSOP, Qt::LeftButton);
+        QVERIFY(RunAndWait(*w, w->Main.btnSOP));
         w->System().Modified = false;
       }
       const int g = static_cast<int>(rng() % functions.size());
@@ -298,7 +298,7 @@ class TestViews : public QObject {
     QTest::mouseClick(w.AddTerms.Button1, Qt::LeftButton);
     QCOMPARE(w.System().Functions[1], ParseTermEntry(rows(5, [&](int r) { return r >= 16; }, [](int) { return false; }).toStdString(), false));
 
-    QTest::mouseClick(w.Main.btnSOP, Qt::LeftButton);
+    QVERIFY(RunAndWait(w, w.Main.btnSOP));
     const QString before = View(w);
     QTest::mouseClick(w.Main.Button1, Qt::LeftButton);
     w.AddTerms.edtExpression->setText("A + (B");
@@ -320,7 +320,7 @@ class TestViews : public QObject {
     QVERIFY(window.isVisible());
     QCOMPARE(window.windowTitle(), QStringLiteral("Karnaugh Map - f1"));
     QVERIFY(window.View()->Loops().empty());
-    QTest::mouseClick(w.Main.btnSOP, Qt::LeftButton);
+    QVERIFY(RunAndWait(w, w.Main.btnSOP));
     QCOMPARE(window.View()->Loops().size(), size_t(1));  // BC
     w.Main.scrFunctions->setValue(0);
     QCOMPARE(window.windowTitle(), QStringLiteral("Karnaugh Map - f0"));

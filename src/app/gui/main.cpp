@@ -1,6 +1,8 @@
 // The window program: application title, the three windows in their order,
 // the event loop. The first argument may name a term file to open.
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QStringList>
 #include <QStyleFactory>
@@ -27,5 +29,10 @@ int main(int argc, char** argv) {
   frmMain.AttachForms(&frmAddTerms, &frmAbout);
 
   frmMain.show();
-  return app.exec();
+  const int code = app.exec();
+  // A stopped run inside a step that cannot be interrupted may still be
+  // working on its own copy of the system; nothing of it is wanted, so the
+  // program ends without waiting for it.
+  if (frmMain.RunsPending()) std::_Exit(code);
+  return code;
 }

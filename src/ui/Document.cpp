@@ -1,0 +1,143 @@
+#include "ui/Document.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "engine/TermFile.h"
+
+namespace tavro {
+
+std::string FileNameBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString FileNameText(const std::string& path) {
+  return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+TDocument::TDocument(QObject* parent) : QObject(parent) { InitializeNew(); }
+
+QString TDocument::FileName() const { return FileNameText(FSystem.CurrentFileName); }
+
+QString TDocument::Folder() const {
+  if (FSystem.CurrentFileName.empty()) return QString();
+  return QFileInfo(FileName()).absolutePath();
+}
+
+QString TDocument::BaseName() const {
+  if (FSystem.CurrentFileName.empty()) return QString();
+  QString name = QFileInfo(FileName()).fileName();
+  const int dot = int(name.lastIndexOf(QLatin1Char('.')));
+  if (dot > 0) name.truncate(dot);
+  return name;
+}
+
+void TDocument::Touch(bool edited) {
+  FSystem.UpdateInputBits();
+  if (edited) emit Edited();
+  emit Changed();
+}
+
+void TDocument::SetCurrentFunction(int f) {
+  if (f < 0 || f >= FSystem.FunctionCount() || f == FSystem.CurrentFunction) return;
+  FSystem.CurrentFunction = f;
+  emit Changed();
+}
+
+void TDocument::SetTerms(int f, TTermVector terms) {
+  FSystem.Functions.at(static_cast<size_t>(f)) = std::move(terms);
+  FSystem.Modified = true;
+  FSystem.ResultReady = false;
+  Touch(true);
+}
+
+void TDocument::RemoveTerm(int f, int index) {
+  FSystem.Functions.at(static_cast<size_t>(f)).Delete(index);
+  FSystem.Modified = true;
+  FSystem.ResultReady = false;
+  Touch(true);
+}
+
+int TDocument::AddFunction() {
+  FSystem.Functions.emplace_back();
+  FSystem.Modified = true;
+  FSystem.ResultReady = false;
+  Touch(true);
+  return FSystem.FunctionCount() - 1;
+}
+
+void TDocument::RemoveFunction(int f) {
+  FSystem.Modified = true;
+  FSystem.ResultReady = false;
+  const int count = FSystem.FunctionCount();
+  if (count >= 2 && f >= 0 && f < count) {
+    FSystem.Functions.erase(FSystem.Functions.begin() + f);
+    if (FSystem.CurrentFunction >= FSystem.FunctionCount())
+      FSystem.CurrentFunction = FSystem.FunctionCount() - 1;
+  }
+  Touch(true);
+}
+
+void TDocument::SetKind(int f, bool maxterms, bool relabel) {
+  TTermVector& function = FSystem.Functions.at(static_cast<size_t>(f));
+  if (relabel) {
+    if (function.Maxterms == maxterms) return;
+    function.Maxterms = maxterms;
+  } else {
+    if (function.Maxterms == maxterms) return;
+    function = FSystem.ComplementTerms(function);
+  }
+  Touch(true);
+}
+
+void TDocument::MarkModified() {
+  if (FSystem.Modified) return;
+  FSystem.Modified = true;
+  emit Changed();
+}
+
+void TDocument::MarkEdited() {
+  FSystem.Modified = true;
+  FSystem.ResultReady = false;
+  emit Changed();
+}
+
+void TDocument::Reset() {
+  FSystem.ResetSystem();
+  Touch(true);
+}
+
+void TDocument::InitializeNew() {
+  FSystem.ResetSystem();
+  FSystem.CurrentFileName.clear();
+  FSystem.Modified = true;  // an untouched new system counts as unsaved
+  FSystem.ResultReady = false;
+  FSystem.ResultMode = modeSOP;
+  Touch(true);
+}
+
+void TDocument::Load(const QString& path) {
+  LoadSystemFile(FSystem, FileNameBytes(path));
+  if (FSystem.CurrentFunction >= FSystem.FunctionCount()) FSystem.CurrentFunction = 0;
+  Touch(true);
+}
+
+void TDocument::SaveAs(const QString& path) {
+  const std::string name = FileNameBytes(path);
+  SaveTermFile(FSystem, name);  // throws before anything changes
+  FSystem.CurrentFileName = name;
+  emit Changed();
+}
+
+void TDocument::SetModified(bool modified) {
+  if (FSystem.Modified == modified) return;
+  FSystem.Modified = modified;
+  emit Changed();
+}
+
+void TDocument::ApplyResult(int mode, std::shared_ptr<const TCover> cubes) {
+  FSystem.ResultCubes = std::move(cubes);
+  FSystem.ResultReady = true;
+  FSystem.ResultMode = mode;
+  emit Changed();
+}
+
+}  // namespace tavro

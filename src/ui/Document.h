@@ -1,0 +1,92 @@
+#pragma once
+// The document behind the window: the function system and the flags that
+// follow its edits (Modified, ResultReady, the derived input bits, the file
+// name). Views read it and call its edits; every edit ends with Changed, and
+// every edit of the functions themselves also with Edited. A view that
+// edits through the document refreshes the main window afterwards
+// (TfrmMain::RefreshWindow), as the term entry dialog does; a view that only
+// shows the system listens to Changed.
+
+#include <memory>
+
+#include <QObject>
+#include <QString>
+
+#include "engine/Cover.h"
+#include "engine/FunctionSystem.h"
+
+namespace tavro {
+
+class TDocument : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit TDocument(QObject* parent = nullptr);
+
+  // The store itself, for reading; writers outside the document are the
+  // engine's own file readers and the tests.
+  TFunctionSystem& System() { return FSystem; }
+  const TFunctionSystem& System() const { return FSystem; }
+
+  int FunctionCount() const { return FSystem.FunctionCount(); }
+  int CurrentFunction() const { return FSystem.CurrentFunction; }
+  const TTermVector& Function(int f) const { return FSystem.Functions.at(static_cast<size_t>(f)); }
+  const TTermVector& Current() const { return Function(FSystem.CurrentFunction); }
+  int InputBits() const { return FSystem.InputBits; }
+  int64_t TotalTerms() const { return FSystem.TotalTerms(); }
+  bool Modified() const { return FSystem.Modified; }
+  bool ResultReady() const { return FSystem.ResultReady; }
+  int ResultMode() const { return FSystem.ResultMode; }
+  std::shared_ptr<const TCover> ResultCubes() const { return FSystem.ResultCubes; }
+  // The file name as chosen (a term file may be written with ".trm" added).
+  QString FileName() const;
+  // The folder of the file, empty without a file name.
+  QString Folder() const;
+  // The file's name without folder and extension, empty without a file name.
+  QString BaseName() const;
+
+  // Edits of the functions. Each sets Modified, clears ResultReady unless
+  // said otherwise, derives the input bits and signals.
+  void SetCurrentFunction(int f);            // no flag changes
+  void SetTerms(int f, TTermVector terms);
+  void RemoveTerm(int f, int index);
+  int AddFunction();                         // returns the new function's number
+  void RemoveFunction(int f);                // refused for the only function
+  // The kind: relabel keeps the numbers and changes their meaning; otherwise
+  // the terms become the same function's other kind. Neither changes a flag.
+  void SetKind(int f, bool maxterms, bool relabel);
+  // Flags alone, as the editor's commands set them before they act.
+  void MarkModified();
+  void MarkEdited();  // Modified, and the last result no longer applies
+
+  // The whole system.
+  void Reset();                        // one empty minterm function, no name, flags cleared
+  void InitializeNew();                // as Reset, but unsaved (a new window's system)
+  void Load(const QString& path);      // on an error nothing changes; throws
+  // Writes the term file; only when it was written do the name and the
+  // flag change. Throws the file error otherwise.
+  void SaveAs(const QString& path);
+  void Save() { SaveAs(FileName()); }
+  void SetModified(bool modified);
+  // Derives the input bits again, for a store written from outside.
+  void DeriveInputBits() { FSystem.UpdateInputBits(); }
+
+  // A completed run's result.
+  void ApplyResult(int mode, std::shared_ptr<const TCover> cubes);
+
+ signals:
+  void Changed();
+  // The functions changed (not only the flags or the name).
+  void Edited();
+
+ private:
+  void Touch(bool edited);
+
+  TFunctionSystem FSystem;
+};
+
+// The file name as the file system takes it, and back.
+std::string FileNameBytes(const QString& path);
+QString FileNameText(const std::string& path);
+
+}  // namespace tavro

@@ -1,0 +1,373 @@
+#include <algorithm>
+#include <chrono>
+#include <future>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QCheckBox>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTemporaryFile>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+
+#include "engine/FileIO.h"
+#include "engine/TermFile.h"
+#include "engine/Vhdl.h"
+#include "model/Errors.h"
+#include "ui/AboutBox.h"
+#include "ui/Main.h"
+#include "ui/PrintLayout.h"
+
+// The commands of the File, Edit and Output menus and of the Generate group.
+
+namespace tavro {
+
+namespace {
+
+const QString kTermFilter = QStringLiteral("Min/Max Term files (*.trm *.TRM)");
+const QString kOpenFilter =
+    QStringLiteral("Min/Max Term files (*.trm *.TRM);;Text files (*.txt *.TXT);;"
+                   "PLA files (*.pla *.PLA)");
+const QString kVhdlFilter = QStringLiteral("VHDL files (*.vhd *.VHD)");
+const QString kTextFilter = QStringLiteral("Text files (*.txt *.TXT)");
+
+// The names the commands write for a chosen name.
+QString TermFileWritten(const QString& name) { return FileNameText(TermFilePath(FileNameBytes(name))); }
+QString VhdlWritten(const QString& name) { return FileNameText(VhdlPath(FileNameBytes(name))); }
+QString TextWritten(const QString& name) {
+  return name.right(4).toUpper() == QLatin1String(".TXT") ? name : name + QStringLiteral(".txt");
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Generate
+
+void TfrmMain::btnSOPClick() { RunGenerate(modeSOP); }
+
+void TfrmMain::Button2Click() { RunGenerate(modePOS); }
+
+TOutputOptions TfrmMain::OutputOptions() const {
+  TOutputOptions options;
+  options.PrimeImplicants = mnuPIs->isChecked();
+  options.OptimizedFunctions = mnuOptimizedFunction->isChecked();
+  options.Terms = mnuTerms->isChecked();
+  return options;
+}
+
+TRunParams TfrmMain::RunParams() const {
+  TRunParams params;
+  if (mnuPLACostCriteria->isChecked()) {
+    params.Cost = TCostCriterion::Pla;
+    params.TimeLimitSeconds = kPlaTimeLimitSeconds;
+  }
+  return params;
+}
+
+void TfrmMain::RunGenerate(int mode) {
+  if (FRunning) return;
+  if (FDocument.InputBits() == 0) return;  // all functions empty: nothing at all
+  SetRunning(true);
+  FWorker = std::make_unique<TRunWorker>();
+  TRunWorker* worker = FWorker.get();
+  // Signals of a run the window has given up are dropped (they may already
+  // be queued when it does).
+  connect(worker, &TRunWorker::Status, this, [this, worker](const QString& text) {
+    if (worker == FWorker.get()) RunStatus(text);
+  });
+  connect(worker, &TRunWorker::BeepRequested, this, [this, worker] {
+    if (worker == FWorker.get()) Beep();
+  });
+  connect(worker, &TRunWorker::Finished, this, [this, worker] {
+    if (worker == FWorker.get()) {
+      Guard([this] { RunDone(); });
+      return;
+    }
+    // An abandoned run has ended: let it go.
+    for (auto it = FAbandoned.begin(); it != FAbandoned.end(); ++it)
+      if (it->get() == worker) {
+        it->release()->deleteLater();  // its thread has ended
+        FAbandoned.erase(it);
+        break;
+      }
+  });
+  worker->Start(FDocument.System(), mode, OutputOptions(), RunParams(), FPaneLimit);
+}
+
+void TfrmMain::btnStopClick() {
+  if (!FRunning || !FWorker || FWorker->StopRequested()) return;
+  FWorker->Stop();
+  // Most stages end within milliseconds; should this one not, the window
+  // does not wait for it.
+  TRunWorker* worker = FWorker.get();
+  QTimer::singleShot(kStopGraceMs, this, [this, worker] {
+    if (FRunning && worker == FWorker.get()) AbandonRun();
+  });
+}
+
+void TfrmMain::AbandonRun() {
+  if (!FWorker) return;
+  FWorker->Stop();
+  FAbandoned.push_back(std::move(FWorker));
+  RunStatus(QStringLiteral("Stopped."));
+  EndRun();
+}
+
+void TfrmMain::StopAllRuns() {
+  if (FWorker) FWorker->Stop();
+  for (auto& worker : FAbandoned) worker->Stop();
+  FWorker.reset();  // each waits for its thread
+  FAbandoned.clear();
+}
+
+void TfrmMain::SetRunning(bool running) {
+  FRunning = running;
+  // Nothing that would change the system while a run works on it.
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           Button1, btnRemoveItem, btnAddFunction, btnRemoveFunction, radMinTerms, radMaxTerms,
+           chkLock, scrFunctions, btnSOP, Button2})
+    control->setEnabled(!running);
+  for (QAction* action : {New1, mnuOpen, mnuClear, mnuPLACostCriteria, mnuLowestCost})
+    action->setEnabled(!running);
+  btnVHDL->setEnabled(!running && FDocument.ResultReady());
+  btnStop->setEnabled(running);
+  FStopShortcut->setEnabled(running);
+  prgRun->setVisible(running);
+}
+
+void TfrmMain::RunDone() {
+  TRunResult result = FWorker->TakeResult();
+  FWorker.release()->deleteLater();
+  if (!result.Error.isEmpty()) {
+    EndRun();
+    ShowError(result.Error);
+    return;
+  }
+  if (result.Outcome != TRunOutcome::Completed) {
+    EndRun();  // stopped, or refused with a status: nothing changed
+    return;
+  }
+  FDocument.ApplyResult(result.Mode, result.Cubes);
+  btnStop->setEnabled(false);  // the result stands; only its text is still coming
+  FStopShortcut->setEnabled(false);
+  if (result.SpillFile) {
+    try {
+      OfferLargeOutput(result);
+    } catch (...) {
+      EndRun();
+      throw;
+    }
+    EndRun();
+    return;
+  }
+  FPendingOutput = std::move(result.Output);
+  FPendingPos = 0;
+  // The new block starts on the pane's last line (empty after a line end).
+  FRunFirstBlock = Memo1->document()->blockCount() - 1;
+  AppendNextChunk();
+}
+
+void TfrmMain::AppendNextChunk() {
+  // Whole lines, as many as make a piece: a line is laid out once.
+  qsizetype end = FPendingPos;
+  while (end < FPendingOutput.size() && end - FPendingPos < kAppendChunkChars) {
+    const qsizetype lineEnd = FPendingOutput.indexOf(QLatin1Char('\n'), end);
+    end = lineEnd < 0 ? FPendingOutput.size() : lineEnd + 1;
+  }
+  if (end > FPendingPos) {
+    QTextCursor cursor(Memo1->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(FPendingOutput.mid(FPendingPos, end - FPendingPos));
+    FPendingPos = end;
+  }
+  if (FPendingPos < FPendingOutput.size()) {
+    // Let the window paint and take input between the pieces.
+    QTimer::singleShot(0, this, [this] { AppendNextChunk(); });
+    return;
+  }
+  const bool appended = !FPendingOutput.isEmpty();
+  FPendingOutput.clear();
+  FPendingPos = 0;
+  if (appended) {
+    // The first line of the new block at the top: from the end, moving the
+    // caret up to it scrolls just far enough.
+    QScrollBar* bar = Memo1->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QTextBlock first = Memo1->document()->findBlockByNumber(FRunFirstBlock);
+    if (!first.isValid()) first = Memo1->document()->firstBlock();
+    Memo1->setTextCursor(QTextCursor(first));
+    Memo1->ensureCursorVisible();
+  }
+  EndRun();
+}
+
+void TfrmMain::EndRun() {
+  SetRunning(false);
+  RefreshWindow();
+  emit RunFinished();
+}
+
+void TfrmMain::OfferLargeOutput(const TRunResult& result) {
+  const qint64 mib = (result.OutputBytes + (1 << 20) - 1) >> 20;
+  const IDialogs::TAnswer answer = FDialogs.AskYesNoCancel(
+      this, QString::fromLatin1(kApplicationTitle),
+      QStringLiteral("The output of this run (%1 MB) is too large for the output pane. "
+                     "Save it to a text file instead?")
+          .arg(mib));
+  if (answer != IDialogs::TAnswer::Yes) return;
+  const std::optional<QString> name = ExecuteSaveDialog(kTextFilter, QStringLiteral("txt"), TextWritten);
+  if (!name) return;
+  const QString target = TextWritten(*name);
+  QFile::remove(target);  // replacing it was confirmed
+  // Hundreds of megabytes take a while to copy: the window goes on meanwhile
+  // (the run still counts as under way, so nothing can be edited).
+  const QString source = result.SpillFile->fileName();
+  result.SpillFile->flush();
+  std::future<bool> copied = std::async(std::launch::async, [source, target] { return QFile::copy(source, target); });
+  while (copied.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  if (!copied.get()) throw FileError("Cannot create file " + FileNameBytes(target));
+  // The copy has the temporary file's private permissions; an export has the usual ones.
+  QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ReadGroup | QFileDevice::ReadOther);
+}
+
+void TfrmMain::btnVHDLClick() {
+  if (FRunning) return;
+  const std::optional<QString> name = ExecuteSaveDialog(kVhdlFilter, QStringLiteral("vhd"), VhdlWritten);
+  if (!name) return;
+  const std::shared_ptr<const TCover> cubes = FDocument.ResultCubes();
+  if (!cubes) return;
+  WriteVHDL(*cubes, VhdlPath(FileNameBytes(*name)), FDocument.ResultMode(), FDocument.InputBits(),
+            FDocument.FunctionCount(), TodayShortDate());
+  RefreshWindow();
+}
+
+// ---------------------------------------------------------------------------
+// File
+
+QString TfrmMain::StartFolder() const {
+  if (!FDocument.Folder().isEmpty()) return FDocument.Folder();
+  if (!FLastFolder.isEmpty()) return FLastFolder;
+  return QDir::currentPath();
+}
+
+void TfrmMain::RememberFolder(const QString& path) { FLastFolder = QFileInfo(path).absolutePath(); }
+
+std::optional<QString> TfrmMain::ExecuteSaveDialog(
+    const QString& filter, const QString& extension,
+    const std::function<QString(const QString&)>& written) {
+  const QString base = FDocument.BaseName().isEmpty() ? QStringLiteral("untitled") : FDocument.BaseName();
+  const QString proposal = QDir(StartFolder()).filePath(base + QLatin1Char('.') + extension);
+  std::optional<QString> name = FDialogs.SaveFileName(this, filter, proposal);
+  if (!name) return std::nullopt;
+  FSaveDialogFileName = *name;
+  RememberFolder(*name);
+  const QString target = written(*name);
+  if (QFileInfo::exists(target) && !FDialogs.ConfirmReplace(this, target)) return std::nullopt;
+  return name;
+}
+
+void TfrmMain::LoadFile(const QString& path) {
+  FDocument.Load(path);
+  RefreshWindow();
+}
+
+void TfrmMain::New1Click() {
+  if (FRunning) return;
+  if (FDocument.Modified()) {
+    switch (FDialogs.AskYesNoCancel(this, QStringLiteral("Save Open File"),
+                                    QStringLiteral("The current file is not saved. Save it now?"))) {
+      case IDialogs::TAnswer::Yes:
+        SaveAsSteps();
+        return;
+      case IDialogs::TAnswer::No:
+        break;
+      case IDialogs::TAnswer::Cancel:
+        return;
+    }
+  }
+  FDocument.Reset();
+  Memo1->clear();
+  RefreshWindow();
+}
+
+void TfrmMain::mnuOpenClick() {
+  if (FRunning) return;
+  const std::optional<QString> path = FDialogs.OpenFileName(this, kOpenFilter, StartFolder());
+  if (!path) return;
+  RememberFolder(*path);
+  LoadFile(*path);
+}
+
+bool TfrmMain::SaveAsSteps() {
+  const std::optional<QString> name = ExecuteSaveDialog(kTermFilter, QStringLiteral("trm"), TermFileWritten);
+  if (!name) return false;
+  FDocument.SaveAs(*name);  // a file that cannot be written changes nothing
+  RefreshWindow();          // the caption shows the new name
+  return true;
+}
+
+void TfrmMain::mnuSaveClick() { SaveAsSteps(); }
+
+void TfrmMain::mntSaveClick() {
+  if (!FDocument.FileName().isEmpty()) {
+    FDocument.Save();
+    return;
+  }
+  SaveAsSteps();
+}
+
+void TfrmMain::mnuPageSetupClick() { FDialogs.PrinterSetup(this, FPrinter); }
+
+void TfrmMain::mnuPrintClick() {
+  // The job, and a PDF file made of it, are named after the document.
+  FPrinter.setDocName(FDocument.BaseName().isEmpty() ? QStringLiteral("untitled") : FDocument.BaseName());
+  if (!FDialogs.Print(this, FPrinter)) return;
+  PrintPlainText(FPrinter, PrintJobText(OutputText()));
+}
+
+void TfrmMain::mnuExitClick() { close(); }
+
+// ---------------------------------------------------------------------------
+// Edit and Output
+
+void TfrmMain::SendEditRequest(const char* request) {
+  // Text controls carry out the request on their selection and the
+  // clipboard; other controls have no such slot and ignore it.
+  QWidget* target = focusWidget();
+  if (!target) return;
+  const QByteArray signature = QByteArray(request) + "()";
+  if (target->metaObject()->indexOfMethod(signature.constData()) >= 0)
+    QMetaObject::invokeMethod(target, request);
+}
+
+void TfrmMain::mnuCutClick() { SendEditRequest("cut"); }
+
+void TfrmMain::mnuCopyClick() { SendEditRequest("copy"); }
+
+void TfrmMain::mnuPasteClick() { SendEditRequest("paste"); }
+
+void TfrmMain::mnuClearClick() { Memo1->clear(); }
+
+void TfrmMain::mnuExportToFileClick() {
+  const std::optional<QString> name = ExecuteSaveDialog(kTextFilter, QStringLiteral("txt"), TextWritten);
+  if (!name) return;
+  FSaveDialogFileName = TextWritten(*name);
+  WriteFileAtomic(FileNameBytes(FSaveDialogFileName), OutputText().toStdString());
+}
+
+void TfrmMain::mnuAboutClick() {
+  if (FAbout) FDialogs.ShowModal(*FAbout);
+}
+
+}  // namespace tavro
