@@ -573,6 +573,9 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
   result.LowerBound = proven ? count(fewest)
                              : std::max(DisjointColumns(part), static_cast<int64_t>(std::ceil(bound - 1e-6)));
   if (control.Stopped || !proven) return result;
+  // Rows of one literal count leave nothing to choose between covers.
+  if (std::all_of(part.Literals.begin(), part.Literals.end(), [&](int l) { return l == part.Literals[0]; }))
+    return result;
 
   // Then, with that many rows, the fewest literals.
   std::vector<double> lits(n);
