@@ -1,6 +1,7 @@
 // The whole run on small systems: any term file text of at most 8 input
 // bits and 8 functions goes through RunCommand in both modes, and every
-// printed result is read back and evaluated against the truth tables by the
+// bits and 8 functions goes through RunCommand in both modes (and with either
+// cost criterion, by a flag of the first byte), and every
 // independent evaluator of the tests.
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.PrimeImplicants = flags & 1;
     options.Terms = flags & 2;
     check::RecordingHost host;
-    const TRunOutcome outcome = RunCommand(system, mode, options, host);
+    TRunParams params;
+    if (flags & 4) params.Cost = TCostCriterion::Pla;
+    const TRunOutcome outcome = RunCommand(system, mode, options, host, nullptr, params);
     if (system.Functions != functions) Fail("the run changed the functions", text, host.Output);
 
     bool anyEmpty = false;
