@@ -1,8 +1,8 @@
 // The whole run on small systems: any term file text of at most 8 input
-// bits and 8 functions goes through RunCommand in both modes, and every
 // bits and 8 functions goes through RunCommand in both modes (and with either
-// cost criterion, by a flag of the first byte), and every
-// independent evaluator of the tests.
+// cost criterion, by a flag of the first byte), and every printed result is
+// read back and evaluated against the truth tables by the independent
+// evaluator of the tests.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
