@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <random>
+#include <set>
 
 #include "support/RecordingHost.h"
 #include "support/RunProcess.h"
@@ -54,7 +55,6 @@ TEST(CliHostileTest, UnreadableAndBinaryFilesExitWithStatus2) {
       {dir / "program.trm", "program.trm is not a term file (it holds binary data)"},
       {dir / "utf16.trm", "utf16.trm is not a term file (it holds binary data)"},
       {"/dev/zero", "zero is not a term file (it holds binary data)"},
-      {"/dev/urandom", "urandom is not a term file (it holds binary data)"},
       {dir / "missing.trm", "File not found"},
       {dir / "folder.trm", "(it is a folder)"},
       {dir / "number.trm", "'4294967296' is not a valid integer value"},
@@ -63,6 +63,12 @@ TEST(CliHostileTest, UnreadableAndBinaryFilesExitWithStatus2) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
     ExpectRefused(Cli({c.path}, 30), 2, c.message);
+  }
+  // Random bytes are read up to their first Ctrl-Z, binary if a NUL comes
+  // first; either way the read ends there.
+  for (int n = 0; n < 5; ++n) {
+    const auto r = Cli({"/dev/urandom"}, 30);
+    EXPECT_TRUE(r.Signal == 0 && !r.TimedOut && r.ExitCode >= 0 && r.ExitCode != 1 && r.ExitCode <= 3) << Describe(r);
   }
 }
 
@@ -76,6 +82,7 @@ TEST(CliHostileTest, OddFilesRunOrAreRefusedCleanly) {
   const Case cases[] = {
       {"empty", "", 0, ""},
       {"ctrl-z", "\x1a-1, 2", 0, ""},
+      {"nul-after-ctrl-z", std::string("-1, 2\x1a\0\xff\0", 8), 0, ""},
       {"marks-only", "dddd,,,,||--++ d|+d", 0, ""},
       {"empty-functions", [] {
          std::string s;
@@ -186,6 +193,85 @@ TEST(CliHostileTest, OutputOverTheInputFileIsRefused) {
   const auto r = Cli({"-o", dir / "out.txt", dir / "f.vhd"});
   EXPECT_EQ(r.ExitCode, 0) << Describe(r);
   EXPECT_EQ(check::ReadWholeFile(dir / "out.txt").rfind("Optimized Function(s):\r\n", 0), 0u);
+}
+
+// Every output option aimed at the input (by name, another spelling or a
+// link), two outputs aimed at one file, links to existing and to missing
+// files, and folders where nothing can be created: no input is lost, links
+// stay links and are written through.
+TEST(CliHostileTest, OutputPathsNeverReplaceTheInputAndWriteThroughLinks) {
+  check::TempDir dir;
+  namespace fs = std::filesystem;
+  check::WriteFile(dir / "in.trm", "-1, 2");
+  check::WriteFile(dir / "in.pla", ".i 2\n.o 1\n01 1\n10 1\n.e\n");
+  ASSERT_EQ(symlink("in.trm", (dir / "in-link.vhd").c_str()), 0);
+  const auto inputs = check::Snapshot(dir.Path());
+  for (const std::string option : {"-o", "--vhdl", "--verilog", "--pla"})
+    for (const std::string input : {"in.trm", "in.pla"}) {
+      SCOPED_TRACE(option + " " + input);
+      // (--vhdl adds ".vhd" to a name without it.)
+      if (option != "--vhdl")
+        ExpectRefused(Cli({option, dir / ("./" + input), dir / input}), 2, "would overwrite the input file");
+      if (input == "in.trm")
+        ExpectRefused(Cli({option, dir / (option == "--vhdl" ? "in-link" : "in-link.vhd"), dir / input}), 2,
+                      "would overwrite the input file");
+    }
+  ExpectRefused(Cli({"-o", dir / "same.txt", "--pla", dir / "./same.txt", dir / "in.trm"}), 2,
+                "--pla " + dir / "./same.txt" + " would overwrite the output of -o");
+  ExpectRefused(Cli({"--verilog", dir / "in-link.vhd", "--vhdl", dir / "in-link", dir / "in.pla"}), 2,
+                "would overwrite the output of --vhdl");
+  EXPECT_EQ(check::Snapshot(dir.Path()), inputs);
+
+  // Written through: a link to a file, a chain ending in a missing file (it
+  // is created), and a link into a folder where no file can be made.
+  fs::create_directory(dir / "targets");
+  check::WriteFile(dir / "targets/old.v", "old");
+  ASSERT_EQ(symlink("targets/old.v", (dir / "out.v").c_str()), 0);
+  ASSERT_EQ(symlink("targets/new.pla", (dir / "dangling").c_str()), 0);
+  ASSERT_EQ(symlink("dangling", (dir / "out.pla").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "targets").c_str(), (dir / "folder-link").c_str()), 0);
+  const auto r = Cli({"--verilog", dir / "out.v", "--pla", dir / "out.pla", "--vhdl",
+                      dir / "folder-link/x.vhd", "-o", dir / "folder-link/../out.txt", dir / "in.trm"});
+  ASSERT_EQ(r.ExitCode, 0) << Describe(r);
+  for (const std::string link : {"out.v", "dangling", "out.pla", "folder-link"})
+    EXPECT_TRUE(fs::is_symlink(dir / link)) << link;
+  EXPECT_EQ(check::ReadWholeFile(dir / "targets/old.v").rfind("//", 0), 0u);
+  EXPECT_NE(check::ReadWholeFile(dir / "targets/new.pla").find(".i 2\n"), std::string::npos);
+  EXPECT_TRUE(fs::is_regular_file(dir / "targets/x.vhd"));
+  EXPECT_TRUE(fs::is_regular_file(dir / "out.txt"));
+  std::set<std::string> made;  // and no temporary file left behind
+  for (const auto& e : fs::directory_iterator(dir / "targets")) made.insert(e.path().filename());
+  EXPECT_EQ(made, (std::set<std::string>{"old.v", "new.pla", "x.vhd"}));
+
+  ASSERT_EQ(symlink("/proc/tavro-test.v", (dir / "proc.v").c_str()), 0);
+  ExpectRefused(Cli({"--verilog", dir / "proc.v", "-o", dir / "out2.txt", dir / "in.trm"}), 2, "Cannot create file");
+  EXPECT_TRUE(fs::is_symlink(dir / "proc.v"));
+  // A folder without write permission stops everyone but root.
+  fs::create_directory(dir / "locked");
+  check::WriteFile(dir / "locked/kept.vhd", "kept");
+  ASSERT_EQ(symlink("locked/kept.vhd", (dir / "locked.vhd").c_str()), 0);
+  ASSERT_EQ(chmod((dir / "locked").c_str(), 0555), 0);
+  const auto locked = Cli({"--vhdl", dir / "locked.vhd", "-o", dir / "out3.txt", dir / "in.trm"});
+  chmod((dir / "locked").c_str(), 0755);
+  EXPECT_EQ(locked.ExitCode, geteuid() == 0 ? 0 : 2) << Describe(locked);
+  EXPECT_EQ(check::ReadWholeFile(dir / "locked/kept.vhd") == "kept", geteuid() != 0);
+  EXPECT_TRUE(fs::is_symlink(dir / "locked.vhd"));
+  EXPECT_EQ(check::ReadWholeFile(dir / "in.trm"), "-1, 2");
+  EXPECT_TRUE(fs::is_symlink(dir / "in-link.vhd"));
+}
+
+TEST(CliHostileTest, ASystemWithoutTermsWritesNoResultFileAndSaysSo) {
+  check::TempDir dir;
+  check::WriteFile(dir / "empty.trm", " | ");
+  for (const std::string option : {"--vhdl", "--verilog", "--pla"}) {
+    ExpectRefused(Cli({option, dir / "out.vhd", dir / "empty.trm"}), 3, "holds no terms");
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.vhd")) << option;
+  }
+  // The printed output is empty, and -o holds exactly that.
+  check::WriteFile(dir / "out.txt", "an old result");
+  const auto r = Cli({"-o", dir / "out.txt", dir / "empty.trm"});
+  EXPECT_EQ(r.ExitCode, 0) << Describe(r);
+  EXPECT_EQ(check::ReadWholeFile(dir / "out.txt"), "");
 }
 
 // 100 MB of terms, the size a careless export or a wrong file could have:
