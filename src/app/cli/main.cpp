@@ -41,6 +41,8 @@ const char* const kUsage =
     "  --terms           list each cube as the terms it covers\n"
     "  --status          print each status text on stderr as the run reaches it\n"
     "  --stats           print the run's figures on stderr (name: value)\n"
+    "  --verify          check the prime implicants in depth (each one prime,\n"
+    "                    and up to 10 inputs the whole list and its order)\n"
     "  --vhdl PATH       write the result as VHDL (\".vhd\" is added unless PATH\n"
     "                    ends in it)\n"
     "  --verilog PATH    write the result as a Verilog-2001 module to PATH\n"
@@ -199,6 +201,8 @@ int main(int argc, char** argv) {
       if (text.empty() || *end != '\0' || !(seconds >= 0) || seconds > 1e6)
         return Usage("--time-limit takes a number of seconds, not '" + text + "'");
       params.TimeLimitSeconds = seconds;
+    } else if (!onlyFiles && a == "--verify") {
+      params.Verify = true;
     } else if (!onlyFiles && a == "--stats") {
       showStats = true;
     } else if (!onlyFiles && (a == "--vhdl" || a == "--verilog" || a == "--pla" || a == "--date" ||
