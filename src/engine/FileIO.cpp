@@ -74,6 +74,28 @@ std::string ReadFile(const std::string& path, const std::string* textKind) {
   return data;
 }
 
+// Writes all of data to an open descriptor.
+bool WriteAll(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void WriteInPlace(const std::string& path, const std::string& data, const std::string& failure) {
+  // Without a reader a pipe would block the open; it fails instead.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw FileError(failure);
+  const FdCloser closer{fd};
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  if (!WriteAll(fd, data)) throw FileError(failure);
+}
+
 }  // namespace
 
 std::string ReadFileBytes(const std::string& path) { return ReadFile(path, nullptr); }
@@ -112,6 +134,13 @@ std::string ResolveLinks(const std::string& path) {
 void WriteFileAtomic(const std::string& givenPath, const std::string& data) {
   const std::string failure = "Cannot create file " + givenPath;
   if (givenPath.empty()) throw FileError(failure);
+  // A device or a pipe (/dev/null, /dev/stdout) cannot be replaced, only
+  // written to.
+  struct stat target {};
+  if (::stat(givenPath.c_str(), &target) == 0 && !S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode)) {
+    WriteInPlace(givenPath, data, failure);
+    return;
+  }
   // A link is written through: the file it leads to is replaced (or, for a
   // dangling link, created) and the link stays a link.
   std::string path;
@@ -134,17 +163,7 @@ void WriteFileAtomic(const std::string& givenPath, const std::string& data) {
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  bool ok = ::fchmod(fd, mode) == 0;
-  size_t done = 0;
-  while (ok && done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
+  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data);
   if (ok && ::fsync(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;

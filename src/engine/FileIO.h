@@ -38,6 +38,7 @@ std::string ResolveLinks(const std::string& path);
 // replaces the target, so a failed write never leaves a truncated file behind.
 // A symbolic link is written through: the temporary file goes beside the
 // file the link leads to, which it replaces (or creates); the link stays.
+// A device or a pipe (/dev/null, /dev/stdout) is written to directly.
 // Throws FileError("Cannot create file <path>") on any failure.
 void WriteFileAtomic(const std::string& path, const std::string& data);
 

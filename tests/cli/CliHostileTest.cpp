@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -242,6 +243,13 @@ TEST(CliHostileTest, OutputPathsNeverReplaceTheInputAndWriteThroughLinks) {
   chmod((dir / "to/locked").c_str(), 0755);
   EXPECT_EQ(locked.ExitCode, geteuid() == 0 ? 0 : 2) << Describe(locked);
   EXPECT_EQ(check::ReadWholeFile(dir / "to/locked/kept.vhd") == "kept", geteuid() != 0);
+  // A device is written to, not replaced (a null device of our own, where
+  // one may be made).
+  if (mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+    EXPECT_EQ(Cli({"-o", dir / "null", dir / "in.trm"}).ExitCode, 0);
+    struct stat st {};
+    EXPECT_TRUE(stat((dir / "null").c_str(), &st) == 0 && S_ISCHR(st.st_mode));
+  }
   for (const std::string link : {"in-link.vhd", "out.v", "dangling", "out.pla", "folder-link", "proc.v", "locked.vhd"})
     EXPECT_TRUE(fs::is_symlink(dir / link)) << link;
   EXPECT_EQ(check::ReadWholeFile(dir / "in.trm"), "-1, 2");
