@@ -34,9 +34,10 @@ struct FdCloser {
   ~FdCloser() { ::close(Fd); }
 };
 
-// Reads the file; with binaryKind set, a NUL byte stops the read with the
-// "not a <kind>" error.
-std::string ReadFile(const std::string& path, const std::string* binaryKind) {
+// Reads the file; with textKind set, the text ends at the first character 26
+// (nothing after it is read) and a NUL byte before that end stops the read
+// with the "not a <kind>" error.
+std::string ReadFile(const std::string& path, const std::string* textKind) {
   // O_NONBLOCK keeps open() from waiting for a writer of a FIFO; it is
   // cleared again so that a pipe with a writer is read to its end.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -61,12 +62,38 @@ std::string ReadFile(const std::string& path, const std::string* binaryKind) {
       throw FileError(ReadError(errno));
     }
     if (n == 0) break;
-    if (binaryKind && std::memchr(buffer, 0, static_cast<size_t>(n)))
-      throw FileError(BaseName(path) + " is not a " + *binaryKind + " (it holds binary data)");
-    if (data.size() + static_cast<size_t>(n) > MaxFileBytes) throw tooLarge();
-    data.append(buffer, static_cast<size_t>(n));
+    auto used = static_cast<size_t>(n);
+    const void* end = textKind ? std::memchr(buffer, kEndOfText, used) : nullptr;
+    if (end) used = static_cast<size_t>(static_cast<const char*>(end) - buffer);
+    if (textKind && std::memchr(buffer, 0, used))
+      throw FileError(BaseName(path) + " is not a " + *textKind + " (it holds binary data)");
+    if (data.size() + used > MaxFileBytes) throw tooLarge();
+    data.append(buffer, used);
+    if (end) break;
   }
   return data;
+}
+
+// Writes all of data to an open descriptor.
+bool WriteAll(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void WriteInPlace(const std::string& path, const std::string& data, const std::string& failure) {
+  // Without a reader a pipe would block the open; it fails instead.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw FileError(failure);
+  const FdCloser closer{fd};
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  if (!WriteAll(fd, data)) throw FileError(failure);
 }
 
 }  // namespace
@@ -85,9 +112,43 @@ std::string BaseName(const std::string& path) {
   return path.substr(start, end + 1 - start);
 }
 
-void WriteFileAtomic(const std::string& path, const std::string& data) {
-  const std::string failure = "Cannot create file " + path;
-  if (path.empty()) throw FileError(failure);
+std::string ResolveLinks(const std::string& path) {
+  std::string current = path;
+  // As many links as the system itself follows in one path.
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+    const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+    if (n < 0 || static_cast<size_t>(n) >= target.size()) return current;  // changed meanwhile
+    target.resize(static_cast<size_t>(n));
+    if (target.empty()) return current;
+    // A relative target is read from the link's folder.
+    const size_t slash = current.rfind('/');
+    if (target[0] != '/' && slash != std::string::npos) target = current.substr(0, slash + 1) + target;
+    current = target;
+  }
+  throw FileError("Too many levels of symbolic links: " + path);
+}
+
+void WriteFileAtomic(const std::string& givenPath, const std::string& data) {
+  const std::string failure = "Cannot create file " + givenPath;
+  if (givenPath.empty()) throw FileError(failure);
+  // A device or a pipe (/dev/null, /dev/stdout) cannot be replaced, only
+  // written to.
+  struct stat target {};
+  if (::stat(givenPath.c_str(), &target) == 0 && !S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode)) {
+    WriteInPlace(givenPath, data, failure);
+    return;
+  }
+  // A link is written through: the file it leads to is replaced (or, for a
+  // dangling link, created) and the link stays a link.
+  std::string path;
+  try {
+    path = ResolveLinks(givenPath);
+  } catch (const FileError&) {
+    throw FileError(failure);
+  }
   std::string temp = path + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) throw FileError(failure);
@@ -102,17 +163,7 @@ void WriteFileAtomic(const std::string& path, const std::string& data) {
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  bool ok = ::fchmod(fd, mode) == 0;
-  size_t done = 0;
-  while (ok && done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
+  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data);
   if (ok && ::fsync(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;

@@ -18,15 +18,27 @@ constexpr uint64_t MaxFileBytes = uint64_t{256} << 20;
 // a writer reads as empty instead of blocking.
 std::string ReadFileBytes(const std::string& path);
 
-// ReadFileBytes for a text format: a NUL byte anywhere stops the read and
+// Character 26 (Ctrl-Z): where a text file's text ends.
+constexpr char kEndOfText = 26;
+
+// The text of a file: its bytes up to the first Ctrl-Z, or all of them; what
+// follows a Ctrl-Z is never read. A NUL byte in the text stops the read and
 // throws FileError("<file name> is not a <kind> (it holds binary data)").
 std::string ReadTextFile(const std::string& path, const std::string& kind);
 
 // The last component of a path ("b.trm" for "a/b.trm").
 std::string BaseName(const std::string& path);
 
+// The path a write to path reaches: symbolic links in its last component are
+// followed (a chain of them, and a dangling link to the file it would create).
+// Any other path comes back as given. Throws FileError for a loop of links.
+std::string ResolveLinks(const std::string& path);
+
 // Writes data to path through a temporary file in the same folder that then
 // replaces the target, so a failed write never leaves a truncated file behind.
+// A symbolic link is written through: the temporary file goes beside the
+// file the link leads to, which it replaces (or creates); the link stays.
+// A device or a pipe (/dev/null, /dev/stdout) is written to directly.
 // Throws FileError("Cannot create file <path>") on any failure.
 void WriteFileAtomic(const std::string& path, const std::string& data);
 

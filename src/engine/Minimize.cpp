@@ -13,6 +13,7 @@
 #include "engine/Format.h"
 #include "engine/Selection.h"
 #include "engine/Tabulation.h"
+#include "engine/Verify.h"
 #include "model/Errors.h"
 
 #if defined(__unix__) || defined(__APPLE__)
@@ -89,6 +90,7 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
       break;
   }
   if (stats) stats->SecondsCombine = SecondsSince(start);
+  if (params.Verify) VerifyPrimes(functions, parts.Primes);
 
   start = Clock::now();
   Chart chart(functions, parts.Primes, meter);

@@ -35,6 +35,13 @@ struct TRunParams {
   // Time the minimum cover search may take; at the limit it ends with the
   // best cover found. 0: no limit.
   double TimeLimitSeconds = 60;
+  // Check the prime implicant list in depth (VerifyPrimes) before the chart
+  // is made; a build configured with TAVRO_VERIFY does so in every run.
+#ifdef TAVRO_VERIFY
+  bool Verify = true;
+#else
+  bool Verify = false;
+#endif
   // Set by another thread to end the run early; the run then throws
   // StoppedError and leaves the system as it was.
   const std::atomic<bool>* Stop = nullptr;

@@ -10,6 +10,7 @@
 // the primes without touching every implicant.
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <unordered_map>
@@ -35,6 +36,19 @@ struct Hash128Hasher {
   size_t operator()(const Hash128& h) const { return static_cast<size_t>(h.A ^ (h.B * 0x9e3779b97f4a7c15ULL)); }
 };
 
+// A solved table: its full content, compared on every hit, and its primes.
+// Two tables whose hashes agree are rare but possible; without the compare
+// one would silently get the other's primes.
+struct MemoEntry {
+  std::vector<uint64_t> Table;
+  PrimeSetPtr Primes;
+};
+
+// Bits of the memo hash kept (the test hook narrows it to force collisions),
+// and the collisions seen.
+std::atomic<int> gMemoHashBits{128};
+std::atomic<uint64_t> gMemoCollisions{0};
+
 class Splitter {
  public:
   static constexpr int kMemoInputs = 7;
@@ -42,7 +56,11 @@ class Splitter {
   // Tables listing fewer than one row in this many are kept as lists.
   static constexpr uint64_t kSparseShare = 8;
 
-  Splitter(int tagWords, MemoryMeter& meter) : FWords(tagWords), FMeter(meter) {}
+  Splitter(int tagWords, MemoryMeter& meter) : FWords(tagWords), FMeter(meter) {
+    const int bits = gMemoHashBits.load(std::memory_order_relaxed);
+    if (bits < 64) FKeepA = (uint64_t{1} << std::max(bits, 0)) - 1, FKeepB = 0;
+    else if (bits < 128) FKeepB = (uint64_t{1} << (bits - 64)) - 1;
+  }
 
   // Primes of the table of 2^w rows that lists only the given rows (ascending,
   // read modulo 2^w) with their tags; every other row is empty.
@@ -68,6 +86,7 @@ class Splitter {
 
     if (FLookups >= 4096 && FHits * 64 < FLookups) FMemoOn = false;
     const bool memo = FMemoOn && w >= kMemoInputs;
+    bool store = false;
     Hash128 h{0xfeed + static_cast<uint64_t>(w), 0xbeef ^ static_cast<uint64_t>(w)};
     if (memo) {
       for (size_t i = 0; i < n; ++i) {
@@ -80,12 +99,16 @@ class Splitter {
       }
       h.A = Mix64(h.A ^ n);
       h.B = Mix64(h.B + h.A);
-      ++FLookups;
-      auto found = FMemo.find(h);
-      if (found != FMemo.end()) {
-        ++FHits;
-        return found->second;
-      }
+      // The key: each listed row followed by its tags.
+      const auto sameRows = [&](const std::vector<uint64_t>& key) {
+        if (key.size() != n * (tw + 1)) return false;
+        for (size_t i = 0; i < n; ++i) {
+          const uint64_t* k = key.data() + i * (tw + 1);
+          if (k[0] != (rows[i] & low) || !std::equal(tags + i * tw, tags + (i + 1) * tw, k + 1)) return false;
+        }
+        return true;
+      };
+      if (const PrimeSetPtr* known = Lookup(h, sameRows, store)) return *known;
     }
 
     const uint32_t top = static_cast<uint32_t>(size >> 1);
@@ -119,10 +142,15 @@ class Splitter {
     const PrimeSetPtr p2 = SolveSparse(r2.data(), t2.data(), r2.size(), w - 1);
 
     auto result = Combine(*p0, *p1, *p2, w);
-    if (memo) {
-      FBytes += result->Keys.size() * (8 + 8 * static_cast<uint64_t>(FWords)) + 64;
-      FMeter.Set(FBytes);
-      FMemo.emplace(h, result);
+    if (memo && store) {
+      // rows and tags still hold this table: the halves work in buffers of
+      // smaller widths.
+      std::vector<uint64_t> key(n * (tw + 1));
+      for (size_t i = 0; i < n; ++i) {
+        key[i * (tw + 1)] = rows[i] & low;
+        std::copy(tags + i * tw, tags + (i + 1) * tw, key.begin() + static_cast<std::ptrdiff_t>(i * (tw + 1) + 1));
+      }
+      Remember(h, std::move(key), result);
     }
     return result;
   }
@@ -162,6 +190,7 @@ class Splitter {
     // A memo that keeps missing (unstructured systems) is switched off.
     if (FLookups >= 4096 && FHits * 64 < FLookups) FMemoOn = false;
     const bool memo = FMemoOn && w >= kMemoInputs;
+    bool store = false;
     Hash128 h{0x1234567 + static_cast<uint64_t>(w), 0x89abcdef ^ static_cast<uint64_t>(w)};
     if (memo) {
       // Four independent lanes (tables here have at least 128 words).
@@ -174,12 +203,10 @@ class Splitter {
       for (size_t i = words & ~size_t{3}; i < words; ++i) lane[i & 3] = Mix64(lane[i & 3] ^ table[i]);
       h.A = Mix64(lane[0] ^ Mix64(lane[1] + 0x9e3779b97f4a7c15ULL));
       h.B = Mix64(lane[2] ^ Mix64(lane[3] + h.A));
-      ++FLookups;
-      auto found = FMemo.find(h);
-      if (found != FMemo.end()) {
-        ++FHits;
-        return found->second;
-      }
+      const auto sameTable = [&](const std::vector<uint64_t>& key) {
+        return key.size() == words && std::equal(table, table + words, key.begin());
+      };
+      if (const PrimeSetPtr* known = Lookup(h, sameTable, store)) return *known;
     }
 
     const uint64_t half = rows / 2;
@@ -195,15 +222,38 @@ class Splitter {
     const PrimeSetPtr p2 = Solve(f2.data(), w - 1);
 
     auto result = Combine(*p0, *p1, *p2, w);
-    if (memo) {
-      FBytes += result->Keys.size() * (8 + 8 * static_cast<uint64_t>(FWords)) + 64;
-      FMeter.Set(FBytes);
-      FMemo.emplace(h, result);
-    }
+    // The table is the caller's buffer (or part of it), unchanged by the
+    // halves, which work in buffers of smaller widths.
+    if (memo && store) Remember(h, std::vector<uint64_t>(table, table + words), result);
     return result;
   }
 
  private:
+  // The primes of the table with hash h whose content same() confirms, or
+  // null. A hash shared with another table is no hit, and that table is not
+  // stored (the first one keeps the slot).
+  template <class Same>
+  const PrimeSetPtr* Lookup(Hash128& h, const Same& same, bool& store) {
+    h.A &= FKeepA;
+    h.B &= FKeepB;
+    ++FLookups;
+    const auto found = FMemo.find(h);
+    store = found == FMemo.end();
+    if (store) return nullptr;
+    if (!same(found->second.Table)) {
+      gMemoCollisions.fetch_add(1, std::memory_order_relaxed);
+      return nullptr;
+    }
+    ++FHits;
+    return &found->second.Primes;
+  }
+
+  void Remember(const Hash128& h, std::vector<uint64_t> table, const PrimeSetPtr& primes) {
+    FBytes += (primes->Keys.size() * (1 + static_cast<uint64_t>(FWords)) + table.size()) * 8 + 96;
+    FMeter.Set(FBytes);
+    FMemo.emplace(h, MemoEntry{std::move(table), primes});
+  }
+
   // The primes of a table from those of its halves and of their AND.
   std::shared_ptr<PrimeSet> Combine(const PrimeSet& h0, const PrimeSet& h1, const PrimeSet& h2, int w) {
     const PrimeSet* p0 = &h0;
@@ -309,10 +359,18 @@ class Splitter {
   std::vector<uint32_t> FSparseRows[33];
   std::vector<uint64_t> FSparseTags[33];
   bool FMemoOn = true;
-  std::unordered_map<Hash128, PrimeSetPtr, Hash128Hasher> FMemo;
+  uint64_t FKeepA = ~uint64_t{0}, FKeepB = ~uint64_t{0};
+  std::unordered_map<Hash128, MemoEntry, Hash128Hasher> FMemo;
 };
 
 }  // namespace
+
+void SetSplitMemoHashBits(int bits) {
+  gMemoHashBits.store(bits, std::memory_order_relaxed);
+  gMemoCollisions.store(0, std::memory_order_relaxed);
+}
+
+uint64_t SplitMemoCollisions() { return gMemoCollisions.load(std::memory_order_relaxed); }
 
 void TabulateSplit(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
                    TRunStats* stats, MemoryMeter& meter, TCover& primes) {

@@ -56,6 +56,13 @@ bool TabulateDense(const std::vector<const TTermVector*>& functions, int width, 
 void TabulateSplit(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
                    TRunStats* stats, MemoryMeter& meter, TCover& primes);
 
+// Test hook: the splitting memo keeps only this many bits of its 128-bit
+// hash (128, the default: all), so that a test can force different tables to
+// share a hash. Also clears the count below.
+void SetSplitMemoHashBits(int bits);
+// Lookups whose hash matched a different table's (since the last call above).
+uint64_t SplitMemoCollisions();
+
 // Working memory of the dense sweep at its widest two levels.
 uint64_t DenseBytes(int width, int tagWords);
 

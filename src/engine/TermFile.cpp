@@ -33,7 +33,7 @@ std::vector<TTermVector> ParseTermFileText(std::string_view text) {
   std::vector<std::vector<std::pair<int32_t, bool>>> items(1);
   TermCollector number;
   for (const char c : text) {
-    if (c == 26) break;
+    if (c == kEndOfText) break;
     if (c >= '0' && c <= '9') {
       number.Digit(c);
     } else if (c == 'd' || c == 'D') {

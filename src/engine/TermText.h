@@ -30,7 +30,7 @@ class TermCollector {
   // mark. Throws ConvertError for a number above 2147483647.
   void End(std::vector<std::pair<int32_t, bool>>& items) {
     if (FAny) {
-      if (FOverflow) throw ConvertError(FDigits + (FTruncated ? "..." : ""));
+      if (FOverflow) throw ConvertError(FDigits + (FTruncated ? "\u2026" : ""));
       items.emplace_back(static_cast<int32_t>(FValue), FDontCare);
     }
     FDigits.clear();
@@ -40,7 +40,9 @@ class TermCollector {
   }
 
  private:
-  static constexpr size_t kShownDigits = 64;
+  // The error quotes a number's digits in full up to this many, so that the
+  // user can find it; a longer one is cut there and marked with an ellipsis.
+  static constexpr size_t kShownDigits = 300;
   std::string FDigits;
   uint64_t FValue = 0;
   bool FAny = false, FOverflow = false, FTruncated = false, FDontCare = false;

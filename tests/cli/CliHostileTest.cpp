@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <random>
+#include <set>
 
 #include "support/RecordingHost.h"
 #include "support/RunProcess.h"
@@ -54,7 +56,6 @@ TEST(CliHostileTest, UnreadableAndBinaryFilesExitWithStatus2) {
       {dir / "program.trm", "program.trm is not a term file (it holds binary data)"},
       {dir / "utf16.trm", "utf16.trm is not a term file (it holds binary data)"},
       {"/dev/zero", "zero is not a term file (it holds binary data)"},
-      {"/dev/urandom", "urandom is not a term file (it holds binary data)"},
       {dir / "missing.trm", "File not found"},
       {dir / "folder.trm", "(it is a folder)"},
       {dir / "number.trm", "'4294967296' is not a valid integer value"},
@@ -63,6 +64,12 @@ TEST(CliHostileTest, UnreadableAndBinaryFilesExitWithStatus2) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
     ExpectRefused(Cli({c.path}, 30), 2, c.message);
+  }
+  // Random bytes are read up to their first Ctrl-Z, binary if a NUL comes
+  // first; either way the read ends there.
+  for (int n = 0; n < 5; ++n) {
+    const auto r = Cli({"/dev/urandom"}, 30);
+    EXPECT_TRUE(r.Signal == 0 && !r.TimedOut && r.ExitCode >= 0 && r.ExitCode != 1 && r.ExitCode <= 3) << Describe(r);
   }
 }
 
@@ -76,6 +83,7 @@ TEST(CliHostileTest, OddFilesRunOrAreRefusedCleanly) {
   const Case cases[] = {
       {"empty", "", 0, ""},
       {"ctrl-z", "\x1a-1, 2", 0, ""},
+      {"nul-after-ctrl-z", std::string("-1, 2\x1a\0\xff\0", 8), 0, ""},
       {"marks-only", "dddd,,,,||--++ d|+d", 0, ""},
       {"empty-functions", [] {
          std::string s;
@@ -186,6 +194,77 @@ TEST(CliHostileTest, OutputOverTheInputFileIsRefused) {
   const auto r = Cli({"-o", dir / "out.txt", dir / "f.vhd"});
   EXPECT_EQ(r.ExitCode, 0) << Describe(r);
   EXPECT_EQ(check::ReadWholeFile(dir / "out.txt").rfind("Optimized Function(s):\r\n", 0), 0u);
+}
+
+// Every output aimed at the input (another spelling, a link) or at another
+// output; links to files, dangling links and unwritable folders. No input is
+// lost, and links stay links and are written through.
+TEST(CliHostileTest, OutputPathsNeverReplaceTheInputAndWriteThroughLinks) {
+  namespace fs = std::filesystem;
+  check::TempDir dir;
+  check::WriteFile(dir / "in.trm", "-1, 2");
+  check::WriteFile(dir / "in.pla", ".i 2\n.o 1\n01 1\n10 1\n.e\n");
+  fs::create_symlink("in.trm", dir / "in-link.vhd");
+  const auto inputs = check::Snapshot(dir.Path());
+  for (const std::string option : {"-o", "--vhdl", "--verilog", "--pla"}) {
+    // (--vhdl adds ".vhd" to a name without it.)
+    if (option != "--vhdl") ExpectRefused(Cli({option, dir / "./in.pla", dir / "in.pla"}), 2, "would overwrite the input file");
+    ExpectRefused(Cli({option, dir / (option == "--vhdl" ? "in-link" : "in-link.vhd"), dir / "in.trm"}), 2,
+                  "would overwrite the input file");
+  }
+  ExpectRefused(Cli({"-o", dir / "same.txt", "--pla", dir / "./same.txt", dir / "in.trm"}), 2,
+                "--pla " + dir / "./same.txt" + " would overwrite the output of -o");
+  ExpectRefused(Cli({"--verilog", dir / "in-link.vhd", "--vhdl", dir / "in-link", dir / "in.pla"}), 2,
+                "would overwrite the output of --vhdl");
+  EXPECT_EQ(check::Snapshot(dir.Path()), inputs);
+
+  fs::create_directories(dir / "to/locked");
+  check::WriteFile(dir / "to/old.v", "old");
+  check::WriteFile(dir / "to/locked/kept.vhd", "kept");
+  fs::create_symlink("to/old.v", dir / "out.v");
+  fs::create_symlink("to/new.pla", dir / "dangling");
+  fs::create_symlink("dangling", dir / "out.pla");
+  fs::create_symlink(dir / "to", dir / "folder-link");
+  fs::create_symlink("/proc/tavro-test.v", dir / "proc.v");
+  fs::create_symlink("to/locked/kept.vhd", dir / "locked.vhd");
+  const auto r = Cli({"--verilog", dir / "out.v", "--pla", dir / "out.pla", "--vhdl", dir / "folder-link/x.vhd",
+                      "-o", dir / "folder-link/../out.txt", dir / "in.trm"});
+  EXPECT_EQ(r.ExitCode, 0) << Describe(r);
+  EXPECT_EQ(check::ReadWholeFile(dir / "to/old.v").rfind("//", 0), 0u);
+  EXPECT_NE(check::ReadWholeFile(dir / "to/new.pla").find(".i 2\n"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir / "to/x.vhd") && fs::exists(dir / "out.txt"));
+  std::set<std::string> made;  // and no temporary file left behind
+  for (const auto& e : fs::directory_iterator(dir / "to")) made.insert(e.path().filename());
+  EXPECT_EQ(made, (std::set<std::string>{"locked", "old.v", "new.pla", "x.vhd"}));
+  ExpectRefused(Cli({"--verilog", dir / "proc.v", "-o", dir / "out2.txt", dir / "in.trm"}), 2, "Cannot create file");
+  // A folder without write permission stops everyone but root.
+  ASSERT_EQ(chmod((dir / "to/locked").c_str(), 0555), 0);
+  const auto locked = Cli({"--vhdl", dir / "locked.vhd", dir / "in.trm"});
+  chmod((dir / "to/locked").c_str(), 0755);
+  EXPECT_EQ(locked.ExitCode, geteuid() == 0 ? 0 : 2) << Describe(locked);
+  EXPECT_EQ(check::ReadWholeFile(dir / "to/locked/kept.vhd") == "kept", geteuid() != 0);
+  // A device is written to, not replaced (a null device of our own, where
+  // one may be made).
+  if (mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+    EXPECT_EQ(Cli({"-o", dir / "null", dir / "in.trm"}).ExitCode, 0);
+    struct stat st {};
+    EXPECT_TRUE(stat((dir / "null").c_str(), &st) == 0 && S_ISCHR(st.st_mode));
+  }
+  for (const std::string link : {"in-link.vhd", "out.v", "dangling", "out.pla", "folder-link", "proc.v", "locked.vhd"})
+    EXPECT_TRUE(fs::is_symlink(dir / link)) << link;
+  EXPECT_EQ(check::ReadWholeFile(dir / "in.trm"), "-1, 2");
+}
+
+TEST(CliHostileTest, ASystemWithoutTermsWritesNoResultFileAndSaysSo) {
+  check::TempDir dir;
+  check::WriteFile(dir / "empty.trm", " | ");
+  check::WriteFile(dir / "out.txt", "an old result");
+  for (const std::string option : {"--vhdl", "--verilog", "--pla"})
+    ExpectRefused(Cli({option, dir / "out.vhd", dir / "empty.trm"}), 3, "holds no terms");
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.vhd"));
+  // Nothing is printed, and -o holds exactly that.
+  EXPECT_EQ(Cli({"-o", dir / "out.txt", dir / "empty.trm"}).ExitCode, 0);
+  EXPECT_EQ(check::ReadWholeFile(dir / "out.txt"), "");
 }
 
 // 100 MB of terms, the size a careless export or a wrong file could have:

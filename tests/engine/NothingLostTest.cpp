@@ -106,6 +106,10 @@ TEST_F(NothingLostTest, LoadingABinaryFileKeepsTheSystem) {
   // An endless device is refused at its first block, not read forever.
   ExpectNothingLost([&] { LoadSystemFile(System, "/dev/zero"); },
                     "zero is not a term file (it holds binary data)");
+  // What follows the Ctrl-Z that ends the text is never read, binary or not.
+  check::WriteFile(Dir / "after-end.trm", std::string("1, 2\x1a\0", 6) + std::string(200000, '\0'));
+  LoadTermFile(System, Dir / "after-end.trm");
+  EXPECT_EQ(TermFileText(System.Functions), "-1, 2");
   // Other control characters are text a hand-made file may hold.
   check::WriteFile(Dir / "tabs.trm", "-1,\t3\f\v\x01 |+\x7f" "0\x1a garbage 99999999999");
   LoadTermFile(System, Dir / "tabs.trm");
@@ -141,6 +145,23 @@ TEST_F(NothingLostTest, LoadingAWellFormedFileReplacesTheSystem) {
   EXPECT_EQ(System.CurrentFileName, Dir / "other.trm");
   EXPECT_FALSE(System.Modified);
   EXPECT_FALSE(System.ResultReady);
+}
+
+// Save As onto a chain of links writes the file at its end; a loop of links
+// is no file to write.
+TEST_F(NothingLostTest, SavingOntoALinkWritesThroughIt) {
+  namespace fs = std::filesystem;
+  fs::create_symlink(WorkFile, Dir / "first.trm");
+  fs::create_symlink("first.trm", Dir / "chain.trm");
+  fs::create_symlink("chain.trm", Dir / "loop.trm");
+  System.Functions[0].Add(5, true);
+  SaveTermFile(System, Dir / "chain.trm");
+  EXPECT_TRUE(fs::is_symlink(Dir / "first.trm") && fs::is_symlink(Dir / "chain.trm"));
+  EXPECT_EQ(ParseTermFileText(check::ReadWholeFile(WorkFile)), System.Functions);
+  fs::remove(Dir / "first.trm");
+  fs::create_symlink("loop.trm", Dir / "first.trm");
+  EXPECT_THROW(SaveTermFile(System, Dir / "loop.trm"), FileError);
+  EXPECT_TRUE(fs::is_symlink(Dir / "loop.trm"));
 }
 
 TEST_F(NothingLostTest, SavingWhereNoFileCanBeCreatedKeepsTheSystem) {
@@ -186,11 +207,17 @@ TEST_F(NothingLostTest, ATermEntryWithABadNumberKeepsTheFunction) {
   const Case cases[] = {
       {"1, 2147483648, 3", "2147483648"},
       {"5d, 99999999999999999999d", "99999999999999999999"},
-      {"1, " + std::string(100, '7'), std::string(64, '7') + "..."},
+      {"1, " + std::string(300, '7'), std::string(300, '7')},
+      {"1, " + std::string(301, '7'), std::string(300, '7') + "\u2026"},
+      {"1, 1" + std::string(100000, '0') + ",", "1" + std::string(299, '0') + "\u2026"},
   };
   for (const auto& c : cases) {
     // As the entry dialog does: the function is replaced only by a result.
     ExpectNothingLost([&] { System.Current() = ParseTermEntry(c.text, true); },
+                      "'" + c.shown + "' is not a valid integer value");
+    // A term file quotes the number the same way.
+    check::WriteFile(Dir / "long.trm", c.text);
+    ExpectNothingLost([&] { LoadTermFile(System, Dir / "long.trm"); },
                       "'" + c.shown + "' is not a valid integer value");
   }
   // The largest number that still is one, and leading zeros that are no

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,8 @@ const char* const kUsage =
     "  --terms           list each cube as the terms it covers\n"
     "  --status          print each status text on stderr as the run reaches it\n"
     "  --stats           print the run's figures on stderr (name: value)\n"
+    "  --verify          check the prime implicants in depth (each one prime,\n"
+    "                    and up to 10 inputs the whole list and its order)\n"
     "  --vhdl PATH       write the result as VHDL (\".vhd\" is added unless PATH\n"
     "                    ends in it)\n"
     "  --verilog PATH    write the result as a Verilog-2001 module to PATH\n"
@@ -68,8 +71,10 @@ const char* const kUsage =
     "  --version         show the version\n"
     "\n"
     "Exit status: 0 done (also for a system without terms, which prints nothing),\n"
-    "1 internal error, 2 usage or file error, 3 run refused (a function without\n"
-    "terms, too many input bits, or too large for the memory limit).\n";
+    "1 internal error, 2 usage or file error (also an output path naming the\n"
+    "input or another output), 3 run refused (a function without terms, too\n"
+    "many input bits, too large for the memory limit, or a system without terms\n"
+    "with --vhdl, --verilog or --pla).\n";
 
 class CliHost : public tavro::IEngineHost {
  public:
@@ -97,12 +102,41 @@ int Usage(const std::string& message) {
   return kExitUsage;
 }
 
-// True when both paths name one existing file (a link or another spelling of
-// the same path included).
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+// What a path names for writing: the device and inode of the file a write
+// would reach (links followed), or for a file that does not exist yet its
+// canonical folder and name.
+std::string FileIdentity(const std::string& path) {
+  std::string target = path;
+  try {
+    target = tavro::ResolveLinks(path);
+  } catch (const tavro::FileError&) {
+  }
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0)
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  std::error_code ignored;
+  return "new:" + std::filesystem::weakly_canonical(std::filesystem::absolute(target), ignored).string();
+}
+
+// An output path as given on the command line.
+struct OutputPath {
+  std::string Option, Path;
+};
+
+// Refuses an output that would replace the input file or another output of
+// the same run; returns an empty text when all outputs are distinct files.
+std::string OverwrittenFile(const std::string& input, const std::vector<OutputPath>& outputs) {
+  const std::string inputId = FileIdentity(input);
+  std::vector<std::string> ids;
+  for (const auto& o : outputs) {
+    const std::string id = FileIdentity(o.Path);
+    if (id == inputId) return o.Option + " " + o.Path + " would overwrite the input file";
+    for (size_t k = 0; k < ids.size(); ++k)
+      if (ids[k] == id)
+        return o.Option + " " + o.Path + " would overwrite the output of " + outputs[k].Option;
+    ids.push_back(id);
+  }
+  return "";
 }
 
 double PeakMiB() {
@@ -177,6 +211,8 @@ int main(int argc, char** argv) {
       if (text.empty() || *end != '\0' || !(seconds >= 0) || seconds > 1e6)
         return Usage("--time-limit takes a number of seconds, not '" + text + "'");
       params.TimeLimitSeconds = seconds;
+    } else if (!onlyFiles && a == "--verify") {
+      params.Verify = true;
     } else if (!onlyFiles && a == "--stats") {
       showStats = true;
     } else if (!onlyFiles && (a == "--vhdl" || a == "--verilog" || a == "--pla" || a == "--date" ||
@@ -218,11 +254,17 @@ int main(int argc, char** argv) {
   if (haveVerilog && verilogPath.empty()) return Usage("--verilog needs a file name");
   if (havePla && plaPath.empty()) return Usage("--pla needs a file name");
   if (haveOutput && outputPath.empty()) return Usage("-o needs a file name");
-  // Writing a result over the system it came from would lose the system.
-  if (haveOutput && SameFile(outputPath, file))
-    return Usage("-o " + outputPath + " would overwrite the input file");
-  if (haveVhdl && SameFile(tavro::VhdlPath(vhdlPath), file))
-    return Usage("--vhdl " + tavro::VhdlPath(vhdlPath) + " would overwrite the input file");
+  // Writing a result over the system it came from, or two results over each
+  // other, would lose one of them.
+  {
+    std::vector<OutputPath> outputs;
+    if (haveOutput) outputs.push_back({"-o", outputPath});
+    if (haveVhdl) outputs.push_back({"--vhdl", tavro::VhdlPath(vhdlPath)});
+    if (haveVerilog) outputs.push_back({"--verilog", verilogPath});
+    if (havePla) outputs.push_back({"--pla", plaPath});
+    const std::string overwritten = OverwrittenFile(file, outputs);
+    if (!overwritten.empty()) return Usage(overwritten);
+  }
 
   tavro::TFunctionSystem system;
   try {
@@ -256,7 +298,15 @@ int main(int argc, char** argv) {
 
   switch (outcome) {
     case tavro::TRunOutcome::NothingToDo:
-      return kExitOk;
+      // No terms, so no result: a result file asked for cannot be written,
+      // and leaving an old one in place would pass for this run's result.
+      if (haveVhdl || haveVerilog || havePla) {
+        std::fprintf(stderr, "tavro-cli: %s holds no terms, so there is no result to write to %s\n",
+                     file.c_str(),
+                     (haveVhdl ? tavro::VhdlPath(vhdlPath) : haveVerilog ? verilogPath : plaPath).c_str());
+        return kExitRefused;
+      }
+      break;
     case tavro::TRunOutcome::EmptyFunction:
     case tavro::TRunOutcome::TooWide:
     case tavro::TRunOutcome::TooLarge:
@@ -268,6 +318,7 @@ int main(int argc, char** argv) {
   }
 
   try {
+    // An empty system prints nothing; -o then holds that nothing too.
     if (haveOutput) {
       tavro::WriteFileAtomic(outputPath, host.Output);
     } else {
@@ -294,6 +345,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tavro-cli: %s\n", e.what());
     return kExitUsage;
   }
-  if (showStats) PrintStats(stats);
+  if (showStats && outcome == tavro::TRunOutcome::Completed) PrintStats(stats);
   return kExitOk;
 }
