@@ -9,6 +9,7 @@
 
 #include <exception>
 #include <functional>
+#include <cstdint>
 #include <optional>
 #include <memory>
 #include <string>
@@ -284,6 +285,7 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   std::unique_ptr<TRunWorker> FWorker;
   std::vector<std::unique_ptr<TRunWorker>> FAbandoned;
   bool FRunning = false;
+  uint64_t FRunSerial = 0;  // counts runs: a late timer knows whether its run is still on
   qint64 FPaneLimit = TRunWorker::kPaneLimitBytes;
   QString FPendingOutput;
   qsizetype FPendingPos = 0;

@@ -77,6 +77,7 @@ void TfrmMain::RunGenerate(int mode) {
   if (FRunning) return;
   if (FDocument.InputBits() == 0) return;  // all functions empty: nothing at all
   SetRunning(true);
+  ++FRunSerial;
   FWorker = std::make_unique<TRunWorker>();
   TRunWorker* worker = FWorker.get();
   // Signals of a run the window has given up are dropped (they may already
@@ -108,9 +109,11 @@ void TfrmMain::btnStopClick() {
   FWorker->Stop();
   // Most stages end within milliseconds; should this one not, the window
   // does not wait for it.
-  TRunWorker* worker = FWorker.get();
-  QTimer::singleShot(kStopGraceMs, this, [this, worker] {
-    if (FRunning && worker == FWorker.get()) AbandonRun();
+  // A new worker may be allocated where this one was, so the run is known
+  // by its number.
+  const uint64_t serial = FRunSerial;
+  QTimer::singleShot(kStopGraceMs, this, [this, serial] {
+    if (FRunning && serial == FRunSerial) AbandonRun();
   });
 }
 

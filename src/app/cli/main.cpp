@@ -115,7 +115,8 @@ std::string FileIdentity(const std::string& path) {
   if (::stat(target.c_str(), &st) == 0)
     return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
   std::error_code ignored;
-  return "new:" + std::filesystem::weakly_canonical(std::filesystem::absolute(target), ignored).string();
+  const std::filesystem::path absolute = std::filesystem::absolute(target, ignored);
+  return "new:" + std::filesystem::weakly_canonical(absolute, ignored).string();
 }
 
 // An output path as given on the command line.
@@ -125,12 +126,13 @@ struct OutputPath {
 
 // Refuses an output that would replace the input file or another output of
 // the same run; returns an empty text when all outputs are distinct files.
+// Without an input file (expressions) only the outputs are compared.
 std::string OverwrittenFile(const std::string& input, const std::vector<OutputPath>& outputs) {
-  const std::string inputId = FileIdentity(input);
+  const std::string inputId = input.empty() ? std::string() : FileIdentity(input);
   std::vector<std::string> ids;
   for (const auto& o : outputs) {
     const std::string id = FileIdentity(o.Path);
-    if (id == inputId) return o.Option + " " + o.Path + " would overwrite the input file";
+    if (!input.empty() && id == inputId) return o.Option + " " + o.Path + " would overwrite the input file";
     for (size_t k = 0; k < ids.size(); ++k)
       if (ids[k] == id)
         return o.Option + " " + o.Path + " would overwrite the output of " + outputs[k].Option;
