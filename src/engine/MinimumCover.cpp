@@ -430,6 +430,7 @@ struct PartResult {
   std::vector<uint8_t> Chosen;
   int64_t LowerBound = 0;  // rows any cover of the part needs
   bool Proven = false;
+  bool LiteralsProven = false;  // and the fewest literals with that many rows
   int64_t Nodes = 0;
 };
 
@@ -558,7 +559,7 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
     result.Chosen.assign(n, 0);
     result.Chosen[best] = 1;
     result.LowerBound = 1;
-    result.Proven = true;
+    result.Proven = result.LiteralsProven = true;
     return result;
   }
 
@@ -574,15 +575,17 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
                              : std::max(DisjointColumns(part), static_cast<int64_t>(std::ceil(bound - 1e-6)));
   if (control.Stopped || !proven) return result;
   // Rows of one literal count leave nothing to choose between covers.
-  if (std::all_of(part.Literals.begin(), part.Literals.end(), [&](int l) { return l == part.Literals[0]; }))
-    return result;
+  result.LiteralsProven =
+      std::all_of(part.Literals.begin(), part.Literals.end(), [&](int l) { return l == part.Literals[0]; });
+  if (result.LiteralsProven) return result;
 
   // Then, with that many rows, the fewest literals.
   std::vector<double> lits(n);
   for (size_t r = 0; r < n; ++r) lits[r] = part.Literals[r];
   std::vector<uint8_t> cheapest;
   control.CountingProducts = false;
-  SolveProgram(part, lits, static_cast<int>(count(fewest)), fewest, control, cheapest, bound, result.Nodes);
+  result.LiteralsProven =
+      SolveProgram(part, lits, static_cast<int>(count(fewest)), fewest, control, cheapest, bound, result.Nodes);
   if (count(cheapest) == count(fewest) && literals(cheapest) < literals(fewest)) result.Chosen = cheapest;
   return result;
 }
@@ -611,7 +614,7 @@ std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int func
 
   std::vector<uint32_t> found = core.Chosen;
   int64_t lowerBound = static_cast<int64_t>(core.Chosen.size());
-  bool proven = true;
+  bool proven = true, literalsProven = true;
   int64_t nodes = 0;
   for (const CoverPart& part : SplitParts(core)) {
     const PartResult r = SolvePart(part, control);
@@ -621,21 +624,22 @@ std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int func
     const int64_t taken = static_cast<int64_t>(std::count(r.Chosen.begin(), r.Chosen.end(), uint8_t{1}));
     lowerBound += r.LowerBound;
     proven = proven && r.Proven;
+    literalsProven = literalsProven && r.LiteralsProven;
     nodes += r.Nodes;
     control.SettledProducts += taken;
     control.SettledBound += r.LowerBound;
   }
   std::sort(found.begin(), found.end());
 
-  // Never worse than the described selection: a search cut short is
-  // checked against it (a finished one cannot lose).
+  // Never worse than the described selection: a search cut short (in
+  // products, or in literals by its node budget) is checked against it.
   auto literals = [&](const std::vector<uint32_t>& rows) {
     int64_t sum = 0;
     for (uint32_t r : rows) sum += core.Literals[r];
     return sum;
   };
   std::vector<uint32_t> result = found;
-  if (!proven) {
+  if (!proven || !literalsProven) {
     std::vector<uint32_t> greedy = SelectGreedy(chart, functionCount, params);
     if (greedy.size() < found.size() || (greedy.size() == found.size() && literals(greedy) < literals(found))) {
       result = std::move(greedy);
