@@ -125,6 +125,12 @@ TPlaSystem ParsePlaText(std::string_view text) {
   int pendingLine = 0;
   std::string pendingKeyword;
   int lineNo = 0;
+  std::string cells;  // the characters of the row being read
+  int cellsLine = 0;  // the line it began on
+  auto FailLength = [&](int line, const char* which) {
+    Fail(line, std::string(which) + " characters than " + std::to_string(inputs) + " inputs and " +
+                   std::to_string(outputs) + " outputs");
+  };
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
@@ -152,6 +158,7 @@ TPlaSystem ParsePlaText(std::string_view text) {
     }
 
     if (words[0][0] == '.') {
+      if (!cells.empty()) FailLength(cellsLine, "fewer");
       const std::string keyword = Lower(words[0]);
       if (keyword == ".e" || keyword == ".end") break;
       if (keyword == ".i") {
@@ -209,20 +216,20 @@ TPlaSystem ParsePlaText(std::string_view text) {
       if (!rowLike) continue;
       Fail(lineNo, inputs < 0 ? "a row before .i" : "a row before .o");
     }
+    // A row may run on over several lines (some classic files put the input
+    // part on one line and the output part on the next): its characters are
+    // collected until the row is complete.
     const size_t need = static_cast<size_t>(inputs + outputs);
-    std::string cells;
-    cells.reserve(need);
+    if (cells.empty()) cellsLine = lineNo;
     for (const char c : line) {
       if (c == '|' || std::isspace(static_cast<unsigned char>(c))) continue;
       if (cells.size() > need) break;
       cells += c;
     }
-    if (cells.size() != need)
-      Fail(lineNo, std::string(cells.size() > need ? "more" : "fewer") + " characters than " +
-                       std::to_string(inputs) + " inputs and " + std::to_string(outputs) +
-                       " outputs");
+    if (cells.size() > need) FailLength(lineNo, "more");
+    if (cells.size() < need) continue;
     Row row;
-    row.Line = lineNo;
+    row.Line = cellsLine;
     for (int p = 0; p < inputs; ++p) {
       const uint32_t bit = uint32_t{1} << (inputs - 1 - p);
       switch (cells[static_cast<size_t>(p)]) {
@@ -230,7 +237,7 @@ TPlaSystem ParsePlaText(std::string_view text) {
         case '1': row.Value |= bit; break;
         case '-': case '2': case '~': row.Mask |= bit; break;
         default:
-          Fail(lineNo, Quoted(cells[static_cast<size_t>(p)]) + " in input column " +
+          Fail(cellsLine, Quoted(cells[static_cast<size_t>(p)]) + " in input column " +
                            std::to_string(p + 1) + " (expected 0, 1 or -)");
       }
     }
@@ -243,13 +250,15 @@ TPlaSystem ParsePlaText(std::string_view text) {
         case '-': case '2': v = kOutDc; break;
         case '~': v = kOutNone; break;
         default:
-          Fail(lineNo, Quoted(c) + " in output column " + std::to_string(j + 1) +
+          Fail(cellsLine, Quoted(c) + " in output column " + std::to_string(j + 1) +
                            " (expected 1, 0, -, ~, 2 or 4)");
       }
       outChars += v;
     }
     rows.push_back(row);
+    cells.clear();
   }
+  if (!cells.empty()) FailLength(cellsLine, "fewer");
   if (pendingNames)
     Fail(pendingLine, pendingKeyword + " lists " + std::to_string(pendingNames->size()) + " of " +
                           std::to_string(pendingCount) + " names before the end of the file");

@@ -112,6 +112,43 @@ TEST(PlaRead, OnAndOffTogetherIsAFaultUnlessDontCare) {
             Minterms({{3, true}, {4, false}, {5, false}, {6, false}, {7, true}}));
 }
 
+TEST(PlaRead, RowsMaySpanLines) {
+  // Random rows, read once with each row on one line and once with each row
+  // broken at random places (comments and blank lines between the pieces):
+  // both readings give the same system.
+  std::mt19937 rng(10);
+  for (int round = 0; round < 50; ++round) {
+    const int inputs = 1 + static_cast<int>(rng() % 6), outputs = 1 + static_cast<int>(rng() % 4);
+    std::string head = ".i " + std::to_string(inputs) + "\n.o " + std::to_string(outputs) +
+                       "\n.type " + (rng() % 2 ? "fd" : "fr") + "\n";
+    std::string oneLine = head, broken = head;
+    const int rowCount = 1 + static_cast<int>(rng() % 8);
+    for (int r = 0; r < rowCount; ++r) {
+      std::string row;
+      for (int p = 0; p < inputs; ++p) row += "01-"[rng() % 3];
+      for (int j = 0; j < outputs; ++j) row += "1-~"[rng() % 3];
+      oneLine += row + "\n";
+      for (size_t k = 0; k < row.size(); ++k) {
+        broken += row[k];
+        if (rng() % 3 == 0) broken += rng() % 2 ? "\n" : "  # note\n\n";
+      }
+      broken += "\n";
+    }
+    const auto a = ParsePlaText(oneLine + ".e\n"), b = ParsePlaText(broken + ".e\n");
+    ASSERT_EQ(a.Functions.size(), b.Functions.size()) << broken;
+    for (size_t f = 0; f < a.Functions.size(); ++f) EXPECT_EQ(a.Functions[f], b.Functions[f]) << broken;
+  }
+  // A row left short by a keyword or by the end of the file names its first line.
+  for (const char* text : {".i 3\n.o 1\n\n01\n1\n.e\n", ".i 3\n.o 1\n\n01\n# end\n"}) {
+    try {
+      ParsePlaText(text);
+      FAIL() << "no error for " << text;
+    } catch (const PlaError& e) {
+      EXPECT_STREQ(e.what(), "Line 4: fewer characters than 3 inputs and 1 outputs");
+    }
+  }
+}
+
 TEST(PlaRead, MalformedTextsNameTheLineAndTheFault) {
   const std::pair<const char*, const char*> cases[] = {
       {".i 3\n.o 1\n0x1 1\n", "Line 3: 'x' in input column 2 (expected 0, 1 or -)"},
