@@ -1,85 +1,213 @@
 #include "engine/Chart.h"
 
+#include <unordered_map>
+
 namespace tavro::detail {
+
+namespace {
+
+// Finds the column classes of one function at a time: splits the function's
+// care terms on one input at a time, top input first (so every part is a
+// range of terms), carrying the primes that cover part of the range. A prime
+// that covers the whole range joins the set of the range's rows; a range that
+// no prime covers only in part is one class. Sets are told apart by two
+// independent sums of per-row random words.
+class ColumnClasses {
+ public:
+  ColumnClasses(const TCover& primes, MemoryMeter& meter, uint64_t baseBytes)
+      : FPrimes(primes), FMeter(meter), FBaseBytes(baseBytes) {
+    const size_t rows = primes.Count();
+    FWordA.resize(rows);
+    FWordB.resize(rows);
+    for (size_t r = 0; r < rows; ++r) {
+      FWordA[r] = Mix64((r + 1) * 0x9e3779b97f4a7c15ULL);
+      FWordB[r] = Mix64((r + 1) * 0xc2b2ae3d27d4eb4fULL + 0x165667b19e3779f9ULL);
+    }
+    Start.push_back(0);
+  }
+
+  // Adds the classes of the care terms of function f (reorders care).
+  void AddFunction(std::vector<uint32_t>& care, int f) {
+    if (care.empty()) return;
+    FCare = care.data();
+    FFunction = f;
+    FScratch.clear();
+    for (size_t r = 0; r < FPrimes.Count(); ++r)
+      if (FPrimes.Tag(r, f)) FScratch.push_back(static_cast<uint32_t>(r));
+    const uint32_t all = FPrimes.Width >= 32 ? ~uint32_t{0} : (uint32_t{1} << FPrimes.Width) - 1;
+    Split(0, care.size(), all, 0, FScratch.size());
+  }
+
+  // Class c: its rows Rows[Start[c] .. Start[c + 1]) ascending, its weight,
+  // and its first pair (function, smallest term).
+  std::vector<uint32_t> Rows;
+  std::vector<size_t> Start;
+  std::vector<int64_t> Weight;
+  std::vector<uint64_t> First;
+  int64_t Cells = 0;
+
+ private:
+  struct Key {
+    uint64_t A, B;
+    bool operator==(const Key& o) const { return A == o.A && B == o.B; }
+  };
+  struct KeyHash {
+    size_t operator()(const Key& k) const { return static_cast<size_t>(k.A ^ (k.B >> 7)); }
+  };
+
+  // Care terms FCare[c0, c1) lie in the cube whose free inputs are `free`;
+  // FScratch[p0, p1) are the primes that meet the cube. Splits on the input
+  // that the most of those primes fix.
+  void Split(size_t c0, size_t c1, uint32_t free, size_t p0, size_t p1) {
+    if (c0 == c1) return;
+    const size_t q0 = FScratch.size();
+    size_t pushed = 0;
+    int fixedCount[32] = {};
+    for (size_t i = p0; i < p1; ++i) {
+      const uint32_t p = FScratch[i];
+      const uint32_t fixed = free & ~FPrimes.Mask(p);
+      if (fixed == 0) {
+        FFull.push_back(p);
+        FHash.A += FWordA[p];
+        FHash.B += FWordB[p];
+        ++pushed;
+      } else {
+        FScratch.push_back(p);
+        for (uint32_t b = fixed; b; b &= b - 1) ++fixedCount[std::countr_zero(b)];
+      }
+    }
+    const size_t q1 = FScratch.size();
+    if (q0 == q1) {
+      Leaf(FHash, c0, c1);
+    } else if (c1 - c0 <= 2) {
+      // Few terms: each one directly.
+      for (size_t c = c0; c < c1; ++c) {
+        const uint32_t t = FCare[c];
+        Key h = FHash;
+        const size_t before = FFull.size();
+        for (size_t i = q0; i < q1; ++i) {
+          const uint32_t p = FScratch[i];
+          if ((t & ~FPrimes.Mask(p)) == FPrimes.Value(p)) {
+            FFull.push_back(p);
+            h.A += FWordA[p];
+            h.B += FWordB[p];
+          }
+        }
+        Leaf(h, c, c + 1);
+        FFull.resize(before);
+      }
+    } else {
+      int best = 0;
+      for (int b = 1; b < 32; ++b)
+        if (fixedCount[b] > fixedCount[best]) best = b;
+      const uint32_t bit = uint32_t{1} << best;
+      uint32_t* care = FCare;
+      const size_t cm = static_cast<size_t>(
+          std::partition(care + c0, care + c1, [&](uint32_t t) { return (t & bit) == 0; }) - care);
+      const size_t l0 = FScratch.size();
+      for (size_t i = q0; i < q1; ++i)
+        if ((FPrimes.Value(FScratch[i]) & bit) == 0) FScratch.push_back(FScratch[i]);
+      Split(c0, cm, free & ~bit, l0, FScratch.size());
+      FScratch.resize(l0);
+      for (size_t i = q0; i < q1; ++i)
+        if (((FPrimes.Value(FScratch[i]) | FPrimes.Mask(FScratch[i])) & bit) != 0)
+          FScratch.push_back(FScratch[i]);
+      Split(cm, c1, free & ~bit, l0, FScratch.size());
+    }
+    FScratch.resize(q0);
+    for (size_t k = 0; k < pushed; ++k) {
+      const uint32_t p = FFull.back();
+      FFull.pop_back();
+      FHash.A -= FWordA[p];
+      FHash.B -= FWordB[p];
+    }
+  }
+
+  // Care terms FCare[c0, c1), whose rows are FFull.
+  void Leaf(const Key& h, size_t c0, size_t c1) {
+    const auto weight = static_cast<int64_t>(c1 - c0);
+    const uint64_t first = (static_cast<uint64_t>(FFunction) << 32) | *std::min_element(FCare + c0, FCare + c1);
+    Cells += weight * static_cast<int64_t>(FFull.size());
+    auto [it, added] = FIndex.try_emplace(h, static_cast<uint32_t>(Weight.size()));
+    if (!added) {
+      Weight[it->second] += weight;
+      First[it->second] = std::min(First[it->second], first);
+      return;
+    }
+    const size_t at = Rows.size();
+    Rows.insert(Rows.end(), FFull.begin(), FFull.end());
+    std::sort(Rows.begin() + static_cast<std::ptrdiff_t>(at), Rows.end());
+    Start.push_back(Rows.size());
+    Weight.push_back(weight);
+    First.push_back(first);
+    if ((Weight.size() & 4095) == 0)
+      FMeter.Set(FBaseBytes + Rows.capacity() * 4 + Weight.size() * 72);
+  }
+
+  const TCover& FPrimes;
+  MemoryMeter& FMeter;
+  uint64_t FBaseBytes;
+  uint32_t* FCare = nullptr;
+  int FFunction = 0;
+  std::vector<uint64_t> FWordA, FWordB;
+  std::vector<uint32_t> FScratch, FFull;
+  Key FHash{0, 0};
+  std::unordered_map<Key, uint32_t, KeyHash> FIndex;
+};
+
+}  // namespace
 
 Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter) {
   const size_t fcount = functions.size();
-  std::vector<std::vector<uint32_t>> care(fcount);
-  std::vector<int64_t> offset(fcount + 1, 0);
+  Rows = static_cast<int32_t>(primes.Count());
+  uint64_t termBytes = 0;
+  for (const auto* f : functions) termBytes = std::max<uint64_t>(termBytes, static_cast<uint64_t>(f->Count()) * 4);
+  ColumnClasses classes(primes, meter, termBytes + static_cast<uint64_t>(Rows) * 64);
+  std::vector<uint32_t> care;
   for (size_t f = 0; f < fcount; ++f) {
     const auto& terms = functions[f]->Terms();
     const auto& flags = functions[f]->DontCares();
+    care.clear();
     for (size_t i = 0; i < terms.size(); ++i)
-      if (!flags[i]) care[f].push_back(static_cast<uint32_t>(terms[i]));
-    offset[f + 1] = offset[f] + static_cast<int64_t>(care[f].size());
+      if (!flags[i]) care.push_back(static_cast<uint32_t>(terms[i]));
+    Pairs += static_cast<int64_t>(care.size());
+    classes.AddFunction(care, static_cast<int>(f));
   }
-  Rows = static_cast<int32_t>(primes.Count());
-  Columns = static_cast<int32_t>(offset[fcount]);
-
-  RowStart.assign(static_cast<size_t>(Rows) + 1, 0);
-  std::vector<uint32_t> cols;
-  // Where it fits, a table from row to column per function makes each
-  // covered term one lookup.
-  const int width = primes.Width;
-  uint64_t lookupBytes = static_cast<uint64_t>(fcount) * (uint64_t{4} << width);
-  std::vector<std::vector<int32_t>> columnOf;
-  if (lookupBytes > std::min<uint64_t>(meter.Limit() / 4, uint64_t{1} << 30)) {
-    lookupBytes = 0;
-  } else {
-    meter.Set(lookupBytes);
-    columnOf.assign(fcount, std::vector<int32_t>(size_t{1} << width, -1));
-    for (size_t f = 0; f < fcount; ++f)
-      for (size_t i = 0; i < care[f].size(); ++i)
-        columnOf[f][care[f][i]] = static_cast<int32_t>(offset[f] + static_cast<int64_t>(i));
-  }
-  for (size_t r = 0; r < primes.Count(); ++r) {
-    const uint32_t v = primes.Value(r), m = primes.Mask(r);
-    const uint64_t size = primes.Size(r);
-    for (size_t f = 0; f < fcount; ++f) {
-      if (!primes.Tag(r, static_cast<int>(f))) continue;
-      const auto& c = care[f];
-      auto lo = std::lower_bound(c.begin(), c.end(), v);
-      auto hi = std::upper_bound(lo, c.end(), v | m);
-      const auto span = static_cast<uint64_t>(hi - lo);
-      if (span == 0) continue;
-      const uint32_t off = static_cast<uint32_t>(offset[f]);
-      if (size < span && !columnOf.empty()) {
-        const int32_t* index = columnOf[f].data();
-        primes.ForEachTerm(r, [&](uint32_t t) {
-          if (index[t] >= 0) cols.push_back(static_cast<uint32_t>(index[t]));
-        });
-      } else if (size < span) {
-        primes.ForEachTerm(r, [&](uint32_t t) {
-          auto it = std::lower_bound(lo, hi, t);
-          if (it != hi && *it == t) {
-            cols.push_back(off + static_cast<uint32_t>(it - c.begin()));
-            lo = it + 1;
-          }
-        });
-      } else {
-        for (auto it = lo; it != hi; ++it)
-          if ((*it & ~m) == v) cols.push_back(off + static_cast<uint32_t>(it - c.begin()));
-      }
+  std::vector<uint32_t>().swap(care);
+  Cells = classes.Cells;
+  Columns = static_cast<int32_t>(classes.Weight.size());
+  // Classes in the order of their first pair.
+  {
+    std::vector<uint32_t> order(classes.Weight.size());
+    for (uint32_t c = 0; c < order.size(); ++c) order[c] = c;
+    std::sort(order.begin(), order.end(),
+              [&](uint32_t a, uint32_t b) { return classes.First[a] < classes.First[b]; });
+    ColRows.reserve(classes.Rows.size());
+    ColStart.reserve(order.size() + 1);
+    ColWeight.reserve(order.size());
+    ColStart.push_back(0);
+    for (const uint32_t c : order) {
+      ColRows.insert(ColRows.end(), classes.Rows.begin() + static_cast<std::ptrdiff_t>(classes.Start[c]),
+                     classes.Rows.begin() + static_cast<std::ptrdiff_t>(classes.Start[c + 1]));
+      ColStart.push_back(ColRows.size());
+      ColWeight.push_back(classes.Weight[c]);
     }
-    RowStart[r + 1] = cols.size();
-    if ((r & 1023) == 0) meter.Set(cols.size() * 12 + static_cast<uint64_t>(Rows) * 40 + lookupBytes);
   }
-  RowCols = std::move(cols);
+  meter.Set(ColRows.size() * 12 + static_cast<uint64_t>(Rows) * 40 + static_cast<uint64_t>(Columns) * 40);
+
+  // Row lists, columns ascending.
+  RowStart.assign(static_cast<size_t>(Rows) + 1, 0);
+  for (uint32_t r : ColRows) ++RowStart[r + 1];
+  for (size_t r = 0; r < static_cast<size_t>(Rows); ++r) RowStart[r + 1] += RowStart[r];
+  RowCols.resize(ColRows.size());
+  {
+    std::vector<size_t> fill(RowStart.begin(), RowStart.end() - 1);
+    for (uint32_t c = 0; c < static_cast<uint32_t>(Columns); ++c)
+      for (size_t k = ColStart[c]; k < ColStart[c + 1]; ++k) RowCols[fill[ColRows[k]]++] = c;
+  }
   RowEnd.assign(RowStart.begin() + 1, RowStart.end());
-  meter.Set(RowCols.size() * 12 + static_cast<uint64_t>(Rows) * 40 +
-            static_cast<uint64_t>(Columns) * 24);
-
-  // Column lists, rows ascending.
-  ColStart.assign(static_cast<size_t>(Columns) + 1, 0);
-  for (uint32_t c : RowCols) ++ColStart[c + 1];
-  for (size_t c = 0; c < static_cast<size_t>(Columns); ++c) ColStart[c + 1] += ColStart[c];
-  ColRows.resize(RowCols.size());
-  std::vector<size_t> fill(ColStart.begin(), ColStart.end() - 1);
-  for (int32_t r = 0; r < Rows; ++r)
-    for (size_t k = RowStart[static_cast<size_t>(r)]; k < RowStart[static_cast<size_t>(r) + 1]; ++k)
-      ColRows[fill[RowCols[k]]++] = static_cast<uint32_t>(r);
-
   ColEnd.assign(ColStart.begin() + 1, ColStart.end());
+
   ColWord.resize(static_cast<size_t>(Columns));
   for (size_t c = 0; c < ColWord.size(); ++c) {
     uint64_t z = (c + 1) * 0x9e3779b97f4a7c15ULL;
@@ -91,12 +219,12 @@ Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& pri
   RowAlive.assign(static_cast<size_t>(Rows), 1);
   ColAlive.assign(static_cast<size_t>(Columns), 1);
   for (uint32_t r = 0; r < static_cast<uint32_t>(Rows); ++r) {
-    Row[r].Count = static_cast<int32_t>(RowStart[r + 1] - RowStart[r]);
-    for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) Row[r].Hash += ColWord[RowCols[k]];
+    for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) {
+      Row[r].Count += ColWeight[RowCols[k]];
+      Row[r].Hash += ColWord[RowCols[k]];
+      Row[r].Signature |= Signature(RowCols[k]);
+    }
     DirtyRows.push_back(r);
-  }
-  for (uint32_t r = 0; r < static_cast<uint32_t>(Rows); ++r) {
-    for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) Row[r].Signature |= Signature(RowCols[k]);
     Row[r].Size = static_cast<uint8_t>(std::popcount(primes.Mask(r)));
     if (Row[r].Count > 0) {
       ++NonEmpty;
@@ -108,7 +236,7 @@ Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& pri
     ColCount[c] = static_cast<int32_t>(ColStart[c + 1] - ColStart[c]);
     if (ColCount[c] == 1) Single.push_back(c);
   }
-  AliveColumns = Columns;
+  AliveColumns = Pairs;
 }
 
 }  // namespace tavro::detail

@@ -94,8 +94,8 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
   if (host) host->SetStatus("Creating prime implicant matrix...");
   if (stats) {
     stats->ChartRows = chart.Rows;
-    stats->ChartColumns = chart.Columns;
-    stats->ChartCells = static_cast<int64_t>(chart.RowCols.size());
+    stats->ChartColumns = chart.Pairs;
+    stats->ChartCells = chart.Cells;
     stats->SecondsChart = SecondsSince(start);
   }
   if (onPrimes) onPrimes(parts.Primes);
