@@ -1,6 +1,5 @@
 #include "engine/Chart.h"
 
-#include <unordered_map>
 
 namespace tavro::detail {
 
@@ -50,9 +49,6 @@ class ColumnClasses {
   struct Key {
     uint64_t A, B;
     bool operator==(const Key& o) const { return A == o.A && B == o.B; }
-  };
-  struct KeyHash {
-    size_t operator()(const Key& k) const { return static_cast<size_t>(k.A ^ (k.B >> 7)); }
   };
 
   // Care terms FCare[c0, c1) lie in the cube whose free inputs are `free`;
@@ -128,12 +124,19 @@ class ColumnClasses {
     const auto weight = static_cast<int64_t>(c1 - c0);
     const uint64_t first = (static_cast<uint64_t>(FFunction) << 32) | *std::min_element(FCare + c0, FCare + c1);
     Cells += weight * static_cast<int64_t>(FFull.size());
-    auto [it, added] = FIndex.try_emplace(h, static_cast<uint32_t>(Weight.size()));
-    if (!added) {
-      Weight[it->second] += weight;
-      First[it->second] = std::min(First[it->second], first);
-      return;
+    if ((Weight.size() + 1) * 2 > FKeys.size()) Grow();
+    size_t slot = static_cast<size_t>(h.A) & (FKeys.size() - 1);
+    while (FSlots[slot] != kNone) {
+      if (FKeys[slot] == h) {
+        const uint32_t c = FSlots[slot];
+        Weight[c] += weight;
+        First[c] = std::min(First[c], first);
+        return;
+      }
+      slot = (slot + 1) & (FKeys.size() - 1);
     }
+    FKeys[slot] = h;
+    FSlots[slot] = static_cast<uint32_t>(Weight.size());
     const size_t at = Rows.size();
     Rows.insert(Rows.end(), FFull.begin(), FFull.end());
     std::sort(Rows.begin() + static_cast<std::ptrdiff_t>(at), Rows.end());
@@ -144,6 +147,23 @@ class ColumnClasses {
       FMeter.Set(FBaseBytes + Rows.capacity() * 4 + Weight.size() * 72);
   }
 
+  // Open addressing from a set's key to its class.
+  static constexpr uint32_t kNone = ~uint32_t{0};
+  void Grow() {
+    const size_t capacity = std::max<size_t>(1024, FKeys.size() * 2);
+    std::vector<Key> keys(capacity);
+    std::vector<uint32_t> slots(capacity, kNone);
+    for (size_t i = 0; i < FKeys.size(); ++i) {
+      if (FSlots[i] == kNone) continue;
+      size_t slot = static_cast<size_t>(FKeys[i].A) & (capacity - 1);
+      while (slots[slot] != kNone) slot = (slot + 1) & (capacity - 1);
+      keys[slot] = FKeys[i];
+      slots[slot] = FSlots[i];
+    }
+    FKeys.swap(keys);
+    FSlots.swap(slots);
+  }
+
   const TCover& FPrimes;
   MemoryMeter& FMeter;
   uint64_t FBaseBytes;
@@ -152,7 +172,8 @@ class ColumnClasses {
   std::vector<uint64_t> FWordA, FWordB;
   std::vector<uint32_t> FScratch, FFull;
   Key FHash{0, 0};
-  std::unordered_map<Key, uint32_t, KeyHash> FIndex;
+  std::vector<Key> FKeys;
+  std::vector<uint32_t> FSlots;
 };
 
 }  // namespace

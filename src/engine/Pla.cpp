@@ -265,8 +265,25 @@ TPlaSystem ParsePlaText(std::string_view text) {
   if (inputs < 0) throw PlaError("No .i line: the number of inputs is missing");
   if (outputs < 0) throw PlaError("No .o line: the number of outputs is missing");
 
-  // One output at a time: three bitmaps over all 2^inputs terms.
   pla.Inputs = inputs;
+  if (!(sets & kOff)) {
+    pla.Cubes = TCover(inputs, outputs);
+    std::vector<uint64_t> tags(static_cast<size_t>(pla.Cubes.TagWords));
+    for (size_t r = 0; r < rows.size(); ++r) {
+      std::fill(tags.begin(), tags.end(), 0);
+      bool any = false;
+      for (int j = 0; j < outputs; ++j) {
+        const char v = outChars[r * static_cast<size_t>(outputs) + static_cast<size_t>(j)];
+        if ((v == kOutOn && (sets & kOn)) || (v == kOutDc && (sets & kDc))) {
+          tags[static_cast<size_t>(j) >> 6] |= uint64_t{1} << (j & 63);
+          any = true;
+        }
+      }
+      if (any) pla.Cubes.Add(rows[r].Value, rows[r].Mask, tags.data());
+    }
+  }
+
+  // One output at a time: three bitmaps over all 2^inputs terms.
   const uint64_t termCount = uint64_t{1} << inputs;
   const size_t words = static_cast<size_t>((termCount + 63) / 64);
   const uint64_t lastWordMask =
@@ -317,7 +334,7 @@ TPlaSystem ParsePlaText(std::string_view text) {
       }
     }
 
-    // Every function together may list so many terms (about 320 MiB of
+    // Every function together may list so many terms (about 1.3 GiB of
     // them); a few lines of a PLA can declare far more.
     uint64_t listed = 0;
     for (size_t w = 0; w < words; ++w) listed += static_cast<uint64_t>(std::popcount(careOn[w] | dc[w]));
@@ -327,6 +344,7 @@ TPlaSystem ParsePlaText(std::string_view text) {
                      " terms in all (its outputs from " + OutputLabel(j, pla.OutputNames) + " on are too many)");
 
     TTermVector& f = pla.Functions[static_cast<size_t>(j)];
+    f.Reserve(static_cast<size_t>(listed));
     for (size_t w = 0; w < words; ++w) {
       uint64_t all = careOn[w] | dc[w];
       while (all) {
@@ -348,6 +366,11 @@ void LoadPlaFile(TFunctionSystem& system, const std::string& path) {
   TPlaSystem pla = ParsePlaText(ReadFileBytes(path));
   system.Functions = std::move(pla.Functions);
   system.MinInputBits = pla.Inputs;
+  system.SourceCubes.reset();
+  if (pla.Cubes.Width > 0) {
+    system.SourceDigest = TermsDigest(system.Functions);
+    system.SourceCubes = std::make_shared<const TCover>(std::move(pla.Cubes));
+  }
   system.CurrentFileName.clear();
   system.Modified = true;
   system.ResultReady = false;

@@ -16,6 +16,8 @@ enum class TPrimeMethod {
   Pairing,    // pair cubes level by level (any width)
   Dense,      // sweep dense arrays of all cubes (narrow systems)
   Split,      // split on one input at a time, sharing equal sub-tables
+  Cubes,      // split a cover of cubes (a loaded PLA's own, or one made
+              // from the term lists) on one input at a time; no row tables
 };
 
 // How the cover is chosen from the prime implicant chart.

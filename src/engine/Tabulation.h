@@ -56,6 +56,13 @@ bool TabulateDense(const std::vector<const TTermVector*>& functions, int width, 
 void TabulateSplit(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
                    TRunStats* stats, MemoryMeter& meter, TCover& primes);
 
+// Splits a cover of the system on one input at a time: the given cover (its
+// cubes' tags giving, function by function, exactly the listed terms), or
+// one made from the term lists when source is null.
+void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source,
+                   IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes,
+                   const std::atomic<bool>* stop);
+
 // Working memory of the dense sweep at its widest two levels.
 uint64_t DenseBytes(int width, int tagWords);
 
