@@ -44,6 +44,7 @@ class ColumnClasses {
   std::vector<int64_t> Weight;
   std::vector<uint64_t> First;
   int64_t Cells = 0;
+  int64_t TotalPairs = 1, Done = 0;
 
  private:
   struct Key {
@@ -122,6 +123,7 @@ class ColumnClasses {
   // Care terms FCare[c0, c1), whose rows are FFull.
   void Leaf(const Key& h, size_t c0, size_t c1) {
     const auto weight = static_cast<int64_t>(c1 - c0);
+    Done += weight;
     const uint64_t first = (static_cast<uint64_t>(FFunction) << 32) | *std::min_element(FCare + c0, FCare + c1);
     Cells += weight * static_cast<int64_t>(FFull.size());
     if ((Weight.size() + 1) * 2 > FKeys.size()) Grow();
@@ -143,8 +145,16 @@ class ColumnClasses {
     Start.push_back(Rows.size());
     Weight.push_back(weight);
     First.push_back(first);
-    if ((Weight.size() & 4095) == 0)
-      FMeter.Set(FBaseBytes + Rows.capacity() * 4 + Weight.size() * 72);
+    if ((Weight.size() & 4095) == 0) {
+      // The classes' rows are stored twice (by column and by row). Once a
+      // tenth of the pairs is done, what is left is taken to bring classes
+      // at the same rate, so a chart far too large is refused early.
+      uint64_t classes = Rows.size() * 8 + Weight.size() * 72 + FKeys.size() * 20;
+      if (Done * 10 >= TotalPairs)
+        classes = static_cast<uint64_t>(static_cast<double>(classes) * static_cast<double>(TotalPairs) /
+                                        static_cast<double>(Done));
+      FMeter.Set(FBaseBytes + classes);
+    }
   }
 
   // Open addressing from a set's key to its class.
@@ -185,6 +195,8 @@ Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& pri
   for (const auto* f : functions) termBytes = std::max<uint64_t>(termBytes, static_cast<uint64_t>(f->Count()) * 4);
   ColumnClasses classes(primes, meter, termBytes + static_cast<uint64_t>(Rows) * 64);
   std::vector<uint32_t> care;
+  for (const auto* f : functions)
+    classes.TotalPairs += f->Count() - std::count(f->DontCares().begin(), f->DontCares().end(), true);
   for (size_t f = 0; f < fcount; ++f) {
     const auto& terms = functions[f]->Terms();
     const auto& flags = functions[f]->DontCares();

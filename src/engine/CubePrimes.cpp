@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <memory>
 #include <numeric>
 #include <unordered_map>
@@ -21,6 +22,12 @@
 #include "engine/Tabulation.h"
 
 namespace tavro::detail {
+
+namespace {
+
+}  // namespace
+
+const char* CubeBudgetSpent::what() const noexcept { return "the cube finder's budget is spent"; }
 
 namespace {
 
@@ -41,13 +48,16 @@ struct Hash128Hasher {
 
 class CubeSolver {
  public:
-  CubeSolver(int tagWords, MemoryMeter& meter, const std::atomic<bool>* stop)
-      : FWords(static_cast<size_t>(tagWords)), FMeter(meter), FStop(stop) {}
+  // budget: seconds allowed before giving up (0: no limit).
+  CubeSolver(int tagWords, MemoryMeter& meter, const std::atomic<bool>* stop, double budget)
+      : FWords(static_cast<size_t>(tagWords)), FMeter(meter), FStop(stop), FBudget(budget),
+        FStart(std::chrono::steady_clock::now()) {}
 
   // The primes of the cover F, whose cubes use only the inputs in R.
   CubeSetPtr Solve(CubeSet F, uint32_t R) {
     if (FStop && FStop->load(std::memory_order_relaxed)) throw StoppedError();
     const size_t tw = FWords;
+    Spend(16 * (F.Size() + 1));
     Canonical(F);
     const size_t n = F.Size();
     if (n == 0) return Empty();
@@ -108,12 +118,28 @@ class CubeSolver {
     }
     auto result = Combine(*p0, *p1, *p2, bit);
     FBytes += result->Size() * (8 + 8 * tw) + 96;
-    FMeter.Set(FBytes);
+    Weigh(FBytes);
     FMemo.emplace(h, result);
     return result;
   }
 
  private:
+  // Memory: past the meter's limit the run stops; with a budget, a quarter
+  // of that limit spends it.
+  void Weigh(uint64_t bytes) {
+    if (FBudget > 0 && bytes > FMeter.Limit() / 4) throw CubeBudgetSpent();
+    FMeter.Set(bytes);
+  }
+
+  void Spend(uint64_t work) {
+    FSpent += work;
+    if (FBudget > 0 && FSpent >= FNextCheck) {
+      FNextCheck = FSpent + (uint64_t{1} << 18);
+      if (std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count() > FBudget)
+        throw CubeBudgetSpent();
+    }
+  }
+
   void Push(CubeSet& s, uint32_t v, uint32_t m, const uint64_t* t) const {
     s.V.push_back(v);
     s.M.push_back(m);
@@ -130,7 +156,7 @@ class CubeSolver {
   // drops cubes without tags and cubes that another cube holds with all of
   // their tags. A cover keeps its contained cubes when looking for them
   // would cost more than they do (prime sets always drop them).
-  void Canonical(CubeSet& s, bool primeSet = false) const {
+  void Canonical(CubeSet& s, bool primeSet = false) {
     const size_t tw = FWords, n = s.Size();
     std::vector<uint32_t> order(n);
     std::iota(order.begin(), order.end(), 0u);
@@ -169,6 +195,7 @@ class CubeSolver {
     kept.M.reserve(out.Size());
     kept.T.reserve(out.T.size());
     for (size_t i = 0; i < out.Size(); ++i) {
+      Spend(kept.Size());
       const uint32_t v = out.V[i], m = out.M[i];
       const uint64_t* t = &out.T[i * tw];
       bool inside = false;
@@ -188,13 +215,17 @@ class CubeSolver {
     for (size_t i = 0; i < a.Size(); ++i) {
       const uint32_t va = a.V[i], ma = a.M[i];
       const uint64_t* ta = &a.T[i * tw];
+      Spend(b.Size());
       for (size_t j = 0; j < b.Size(); ++j) {
         if (((va ^ b.V[j]) & ~ma & ~b.M[j]) != 0) continue;
         uint64_t any = 0;
         for (size_t k = 0; k < tw; ++k) any |= t[k] = ta[k] & b.T[j * tw + k];
-        if (any) Push(s, va | b.V[j], ma & b.M[j], t.data());
+        if (any) {
+          Push(s, va | b.V[j], ma & b.M[j], t.data());
+          Spend(8);
+        }
       }
-      if ((s.Size() & 0xffff) == 0) FMeter.Set(FBytes + s.Size() * (8 + 8 * tw) * 2);
+      Weigh(FBytes + s.Size() * (8 + 8 * tw) * 2);
     }
     Canonical(s, true);
     return std::make_shared<CubeSet>(std::move(s));
@@ -203,6 +234,7 @@ class CubeSolver {
   // The primes of F from those of F0, F1 and F2 (see the top of the file).
   std::shared_ptr<CubeSet> Combine(const CubeSet& p0, const CubeSet& p1, const CubeSet& p2, uint32_t bit) {
     const size_t tw = FWords;
+    Spend(16 * (p0.Size() + p1.Size() + p2.Size()));
     std::unordered_map<uint64_t, uint32_t> index;
     index.reserve(p2.Size() * 2);
     for (size_t i = 0; i < p2.Size(); ++i)
@@ -231,6 +263,9 @@ class CubeSolver {
   size_t FWords;
   MemoryMeter& FMeter;
   const std::atomic<bool>* FStop;
+  double FBudget;
+  std::chrono::steady_clock::time_point FStart;
+  uint64_t FSpent = 0, FNextCheck = 0;
   uint64_t FBytes = 0;
   std::unordered_map<Hash128, CubeSetPtr, Hash128Hasher> FMemo;
 };
@@ -290,10 +325,9 @@ CubeSet CoverFromTerms(const std::vector<const TTermVector*>& functions, int wid
 
 void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source,
                    IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes,
-                   const std::atomic<bool>* stop) {
+                   const std::atomic<bool>* stop, double budget) {
   const int fcount = static_cast<int>(functions.size());
   const int tw = (fcount + 63) / 64;
-  if (host) host->SetStatus("Generating zero cubes...");
   CubeSet cover;
   if (source) {
     for (size_t i = 0; i < source->Count(); ++i) {
@@ -315,11 +349,12 @@ void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, 
 
   CubeSetPtr found;
   {
-    CubeSolver solver(tw, meter, stop);
+    CubeSolver solver(tw, meter, stop, budget);
     const uint32_t all = width >= 32 ? ~uint32_t{0} : (uint32_t{1} << width) - 1;
     found = solver.Solve(std::move(cover), all);
   }
 
+  if (host) host->SetStatus("Generating zero cubes...");
   primes = TCover(width, fcount);
   primes.Reserve(found->Size());
   int deepest = 0;

@@ -61,6 +61,8 @@ bool SplitSuits(const std::vector<const TTermVector*>& functions, int inputBits,
 constexpr int kCubesFromInputs = 17;
 // Covers larger than this are left to the row methods.
 constexpr size_t kCubesMaxSource = 1u << 16;
+// Seconds of cube work before the tables take over.
+constexpr double kCubesBudget = 2.0;
 
 RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IEngineHost* host,
              TRunStats* stats, const TRunParams& params,
@@ -85,8 +87,14 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
       break;
     case TPrimeMethod::Automatic:
       if (source && inputBits >= kCubesFromInputs && source->Count() <= kCubesMaxSource) {
-        detail::TabulateCubes(functions, inputBits, source, host, stats, meter, parts.Primes, params.Stop);
-        break;
+        // Covers whose primes overlap in great numbers (shifters) are
+        // quicker on tables; the cubes get a budget of work before that.
+        try {
+          detail::TabulateCubes(functions, inputBits, source, host, stats, meter, parts.Primes, params.Stop,
+                                kCubesBudget);
+          break;
+        } catch (const detail::CubeBudgetSpent&) {
+        }
       }
       // Splitting a full system works on a table of every row; where that
       // table would take much of the memory allowed, pairing the listed

@@ -58,10 +58,15 @@ void TabulateSplit(const std::vector<const TTermVector*>& functions, int width, 
 
 // Splits a cover of the system on one input at a time: the given cover (its
 // cubes' tags giving, function by function, exactly the listed terms), or
-// one made from the term lists when source is null.
+// one made from the term lists when source is null. With a budget (seconds),
+// throws CubeBudgetSpent once it is spent, or once its memory passes a
+// quarter of the meter's limit.
+struct CubeBudgetSpent : std::exception {
+  const char* what() const noexcept override;
+};
 void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source,
                    IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes,
-                   const std::atomic<bool>* stop);
+                   const std::atomic<bool>* stop, double budget = 0);
 
 // Working memory of the dense sweep at its widest two levels.
 uint64_t DenseBytes(int width, int tagWords);
