@@ -2,7 +2,9 @@
 """Benchmark harness: runs `tavro-cli --stats` (the SOP command) over term files
 and prints one table row per file, with the run's own figures, whole-process
 wall time and peak RSS from /usr/bin/time, and the all-primes+greedy time of
-REFERENCE.md with the ratio ours/theirs where it has one.
+REFERENCE.md with the ratio ours/theirs where it has one. With --wide it runs
+the PLA files of BENCH_DIR/wide instead, beside Espresso's all-primes
+(`-Dprimes`) time and prime count from REFERENCE.md's wide table.
 
 Usually started through bench/run.sh, which builds the CLI first. Python 3
 standard library only. Exit status: 0 when every file either completed, timed
@@ -25,7 +27,9 @@ import time
 
 GNU_TIME = "/usr/bin/time"
 REFERENCE_COLUMN = "all-primes+greedy"
+WIDE_REFERENCE_COLUMN = "`-Dprimes`"
 MEMORY_REFUSAL = "System too large to minimize"
+EMPTY_FUNCTION = "contains no terms!"
 REPEAT_BELOW_SECONDS = 1.0   # shorter runs are timed again, the median reported
 OVER_SECONDS = 60.0
 OVER_MIB = 4096.0
@@ -40,8 +44,13 @@ def die(message):
 
 
 def parse_reference_time(text):
-    """'3.3 ms' -> (0.0033, None); '> 60 s' -> (None, 60.0); other -> (None, None)."""
+    """'3.3 ms' -> (0.0033, None); '> 60 s' -> (None, 60.0); '118 s (55.7 s quiet)'
+    -> (55.7, None), the figure on a quiet machine; other -> (None, None)."""
     text = text.strip()
+    m = re.fullmatch(r"[0-9.]+\s*(?:ms|s)\s*\(([0-9.]+)\s*(ms|s) quiet\)", text)
+    if m:
+        value = float(m.group(1))
+        return (value / 1000.0 if m.group(2) == "ms" else value), None
     m = re.fullmatch(r"([0-9.]+)\s*(ms|s)", text)
     if m:
         value = float(m.group(1))
@@ -53,8 +62,9 @@ def parse_reference_time(text):
     return None, None
 
 
-def load_reference(path):
-    """name -> (seconds or None, lower bound seconds or None, original text)."""
+def load_reference(path, column=REFERENCE_COLUMN):
+    """name -> (seconds or None, lower bound seconds or None, original text,
+    prime count text) from the tables of path that have the given column."""
     reference = {}
     header = None
     with open(path, encoding="utf-8") as f:
@@ -65,15 +75,15 @@ def load_reference(path):
                 continue
             cells = [c.strip() for c in line.strip("|").split("|")]
             if header is None:
-                if "name" in cells and REFERENCE_COLUMN in cells:
+                if "name" in cells and column in cells:
                     header = cells
                 continue
             if all(re.fullmatch(r":?-+:?", c) for c in cells if c):
                 continue
             row = dict(zip(header, cells))
-            text = row.get(REFERENCE_COLUMN, "")
+            text = row.get(column, "")
             seconds, over = parse_reference_time(text)
-            reference[row["name"]] = (seconds, over, text)
+            reference[row["name"]] = (seconds, over, text, row.get("primes", ""))
     return reference
 
 
@@ -142,6 +152,11 @@ def run_once(cli, path, timeout, max_memory, workdir):
             run.status, run.detail = "failed", f"no figures from {GNU_TIME}: {time_lines}"
     elif rc == 3 and MEMORY_REFUSAL in stderr_text:
         run.status = "refused (memory)"
+        run.stats = parse_stats(stderr_text)
+    elif rc == 3 and EMPTY_FUNCTION in stderr_text:
+        # An output that is constant 0 (a PLA may have one); the run refuses
+        # an empty function by design.
+        run.status, run.detail = "refused (empty function)", last_err
     else:
         run.status = "failed"
         signalled = [l for l in time_lines if l.startswith("Command terminated by signal")]
@@ -228,7 +243,7 @@ def ratio_text(r):
 
 
 def levels_text(stats):
-    levels = stats.get("levels", "").split()
+    levels = [x for x in stats.get("levels", "").split() if x != "-"]
     implicants = stats.get("implicants")
     total = int(implicants) if implicants and implicants.isdigit() and int(implicants) > 0 else None
     if not levels and total is None:
@@ -244,7 +259,7 @@ COLUMNS = [
     ("selected", "r"), ("convert s", "r"), ("combine s", "r"), ("chart s", "r"),
     ("select s", "r"), ("output s", "r"), ("CLI s", "r"), ("wall", "r"),
     ("time %e", "r"), ("peak MiB", "r"), ("RSS MiB", "r"),
-    (REFERENCE_COLUMN, "r"), ("ours/ref", "r"),
+    (REFERENCE_COLUMN, "r"), ("ours/ref", "r"), ("ref primes", "r"),
 ]
 
 
@@ -260,9 +275,10 @@ def table_row(name, run, ref, timeout):
         wall = "FAILED"
     else:
         wall = run.status
-    ref_text, ratio = "-", "-"
+    ref_text, ratio, ref_primes = "-", "-", "-"
     if ref is not None:
-        seconds, over, text = ref
+        seconds, over, text, ref_primes = ref
+        ref_primes = ref_primes or "-"
         ref_text = text or "-"
         if seconds is not None and run.status == "ok":
             ratio = ratio_text(run.wall / seconds)
@@ -276,7 +292,7 @@ def table_row(name, run, ref, timeout):
         g("seconds chart"), g("seconds select"), g("seconds output"), g("seconds"), wall,
         f"{run.time_e:.2f}" if run.time_e is not None else "-",
         g("peak MiB"), f"{run.rss_mib:.1f}" if run.rss_mib is not None else "-",
-        ref_text, ratio,
+        ref_text, ratio, ref_primes,
     ]
 
 
@@ -319,6 +335,9 @@ def main():
         description="Runs tavro-cli --stats over the benchmark term files and prints a table.")
     p.add_argument("files", nargs="*",
                    help="term files (default: every .trm in BENCH_DIR/trm and BENCH_DIR/synth)")
+    p.add_argument("--wide", action="store_true",
+                   help="the PLA files of BENCH_DIR/wide (17-24 inputs) instead, beside "
+                        "Espresso's -Dprimes figures")
     p.add_argument("--quick", action="store_true",
                    help="one run per file and a 10 s timeout (unless --timeout is given)")
     p.add_argument("--timeout", type=float, default=None,
@@ -355,6 +374,10 @@ def main():
     bench_dir = os.path.normpath(bench_dir)
 
     files = args.files
+    if not files and args.wide:
+        files = sorted(glob.glob(os.path.join(bench_dir, "wide", "*.pla")))
+        if not files:
+            die(f"no PLA files in {bench_dir}/wide (give --bench-dir or set TAVRO_BENCH_DIR)")
     if not files:
         files = sorted(glob.glob(os.path.join(bench_dir, "trm", "*.trm"))) + \
                 sorted(glob.glob(os.path.join(bench_dir, "synth", "*.trm")))
@@ -367,10 +390,13 @@ def main():
 
     reference_path = args.reference or os.path.join(bench_dir, "REFERENCE.md")
     reference = {}
+    reference_column = WIDE_REFERENCE_COLUMN if args.wide else REFERENCE_COLUMN
+    if args.wide:
+        COLUMNS[COLUMNS.index((REFERENCE_COLUMN, "r"))] = ("Espresso -Dprimes", "r")
     if os.path.isfile(reference_path):
-        reference = load_reference(reference_path)
+        reference = load_reference(reference_path, reference_column)
         if not reference:
-            print(f"bench: warning: no '{REFERENCE_COLUMN}' column in {reference_path}",
+            print(f"bench: warning: no '{reference_column}' column in {reference_path}",
                   file=sys.stderr)
     else:
         print(f"bench: warning: no reference figures ({reference_path} is missing)",
@@ -388,8 +414,9 @@ def main():
         f"{GNU_TIME} -f '%e %M' around the run; wall: whole-process wall time of tavro-cli, "
         f"that %e for runs of {REPEAT_BELOW_SECONDS:g} s or more, otherwise the median of "
         f"{args.runs} more run(s) of tavro-cli alone on the harness's clock",
-        f"{REFERENCE_COLUMN}: Espresso's time from {os.path.basename(reference_path)}; "
-        "ours/ref: wall / that time",
+        f"{REFERENCE_COLUMN}: Espresso's {reference_column} time from "
+        f"{os.path.basename(reference_path)}; ours/ref: wall / that time; ref primes: "
+        "Espresso's prime count",
     ]
 
     rows, results = [], []
@@ -416,16 +443,24 @@ def main():
         elif r.status == "timeout":
             stopped.append(n)
         elif r.status == "refused (memory)":
-            over.append(f"{n} (refused (memory) at {args.max_memory} MiB)")
+            over.append(f"{n} (refused (memory) at {args.max_memory} MiB after "
+                        f"{r.time_e if r.time_e is not None else '?'} s)")
         elif r.status == "ok" and (r.wall > OVER_SECONDS or (r.rss_mib or 0) > OVER_MIB):
             over.append(f"{n} ({human_seconds(r.wall)}, {r.rss_mib:.0f} MiB)")
     failed = [(n, p, r) for n, p, r, _ in results if r.status == "failed"]
 
+    mismatched = [n for n, _, r, ref in results
+                  if ref is not None and ref[3] and r.stats.get("primes") not in (None, ref[3])]
+    empty = [n for n, _, r, _ in results if r.status == "refused (empty function)"]
     summary = [
-        f"Summary: faster than {REFERENCE_COLUMN} on {len(faster)} of {len(finishing)} files "
+        f"Summary: faster than {reference_column} on {len(faster)} of {len(finishing)} files "
         f"where it finishes; over {OVER_SECONDS:g} s or 4 GiB: "
         + (", ".join(over) if over else "none") + ".",
     ]
+    if mismatched:
+        summary.append("Prime count differs from the reference: " + ", ".join(mismatched) + ".")
+    if empty:
+        summary.append("Refused for a constant-0 output (an empty function): " + ", ".join(empty) + ".")
     if stopped:
         summary.append(f"Stopped by the {args.timeout:g} s timeout: " + ", ".join(stopped) + ".")
     if not_faster:

@@ -239,6 +239,10 @@ int main(int argc, char** argv) {
     case tavro::TRunOutcome::TooWide:
     case tavro::TRunOutcome::TooLarge:
     case tavro::TRunOutcome::Stopped:
+      // A chart too large is refused after the primes were found: their
+      // number tells how large.
+      if (showStats && outcome == tavro::TRunOutcome::TooLarge && stats.Primes > 0)
+        std::fprintf(stderr, "primes: %lld\n", static_cast<long long>(stats.Primes));
       if (!showStatus) std::fprintf(stderr, "%s\n", host.Status.c_str());
       return kExitRefused;
     case tavro::TRunOutcome::Completed:
