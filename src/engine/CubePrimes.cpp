@@ -158,15 +158,17 @@ class CubeSolver {
   // would cost more than they do (prime sets always drop them).
   void Canonical(CubeSet& s, bool primeSet = false) {
     const size_t tw = FWords, n = s.Size();
+    // Larger cubes first, then by pattern (mask, value): one key of the
+    // number of fixed inputs, the mask and the value (24 bits each at most).
+    std::vector<std::pair<uint64_t, uint32_t>> keyed(n);
+    for (size_t i = 0; i < n; ++i)
+      keyed[i] = {(static_cast<uint64_t>(32 - std::popcount(s.M[i])) << 58) |
+                      (static_cast<uint64_t>(s.M[i]) << 29) | s.V[i],
+                  static_cast<uint32_t>(i)};
+    std::sort(keyed.begin(), keyed.end());
     std::vector<uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
-    // Larger cubes first, then by pattern.
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-      const int ca = std::popcount(s.M[a]), cb = std::popcount(s.M[b]);
-      if (ca != cb) return ca > cb;
-      if (s.M[a] != s.M[b]) return s.M[a] < s.M[b];
-      return s.V[a] < s.V[b];
-    });
+    for (size_t i = 0; i < n; ++i) order[i] = keyed[i].second;
+    std::vector<std::pair<uint64_t, uint32_t>>().swap(keyed);
     CubeSet out;
     out.V.reserve(n);
     out.M.reserve(n);
@@ -212,6 +214,39 @@ class CubeSolver {
     const size_t tw = FWords;
     CubeSet s;
     std::vector<uint64_t> t(tw);
+    // Equal intersections are joined at once (their tags together), which
+    // keeps the set to sort small.
+    std::vector<uint64_t> keys(1024, ~uint64_t{0});
+    std::vector<uint32_t> slots(1024);
+    auto add = [&](uint32_t v, uint32_t m) {
+      const uint64_t key = (static_cast<uint64_t>(m) << 32) | v;
+      if ((s.Size() + 1) * 2 > keys.size()) {
+        std::vector<uint64_t> k2(keys.size() * 2, ~uint64_t{0});
+        std::vector<uint32_t> s2(keys.size() * 2);
+        for (size_t i = 0; i < keys.size(); ++i) {
+          if (keys[i] == ~uint64_t{0}) continue;
+          size_t at = Mix64(keys[i]) & (k2.size() - 1);
+          while (k2[at] != ~uint64_t{0}) at = (at + 1) & (k2.size() - 1);
+          k2[at] = keys[i];
+          s2[at] = slots[i];
+        }
+        keys.swap(k2);
+        slots.swap(s2);
+      }
+      size_t at = Mix64(key) & (keys.size() - 1);
+      while (keys[at] != ~uint64_t{0}) {
+        if (keys[at] == key) {
+          uint64_t* into = &s.T[static_cast<size_t>(slots[at]) * tw];
+          for (size_t k = 0; k < tw; ++k) into[k] |= t[k];
+          return;
+        }
+        at = (at + 1) & (keys.size() - 1);
+      }
+      keys[at] = key;
+      slots[at] = static_cast<uint32_t>(s.Size());
+      Push(s, v, m, t.data());
+      Spend(8);
+    };
     for (size_t i = 0; i < a.Size(); ++i) {
       const uint32_t va = a.V[i], ma = a.M[i];
       const uint64_t* ta = &a.T[i * tw];
@@ -220,10 +255,7 @@ class CubeSolver {
         if (((va ^ b.V[j]) & ~ma & ~b.M[j]) != 0) continue;
         uint64_t any = 0;
         for (size_t k = 0; k < tw; ++k) any |= t[k] = ta[k] & b.T[j * tw + k];
-        if (any) {
-          Push(s, va | b.V[j], ma & b.M[j], t.data());
-          Spend(8);
-        }
+        if (any) add(va | b.V[j], ma & b.M[j]);
       }
       Weigh(FBytes + s.Size() * (8 + 8 * tw) * 2);
     }

@@ -62,7 +62,7 @@ constexpr int kCubesFromInputs = 17;
 // Covers larger than this are left to the row methods.
 constexpr size_t kCubesMaxSource = 1u << 16;
 // Seconds of cube work before the tables take over.
-constexpr double kCubesBudget = 2.0;
+constexpr double kCubesBudget = 3.0;
 
 RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IEngineHost* host,
              TRunStats* stats, const TRunParams& params,
