@@ -31,7 +31,11 @@ namespace tavro::detail {
 // collects columns whose row count fell to one (essential candidates).
 class Chart {
  public:
-  Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter);
+  // classes: merge the columns that the same rows cover, found without
+  // tables of every row; otherwise one column per pair, found through a table
+  // from row to column where it fits (quicker on narrow systems).
+  Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
+        bool classes);
 
   void KillColumn(uint32_t c) {
     ColAlive[c] = 0;
@@ -147,6 +151,10 @@ class Chart {
   int32_t NonEmptyOfSize[33] = {};
   std::vector<uint32_t> DirtyRows;  // rows that lost a column since the last reduction
   std::vector<uint32_t> Single;     // columns whose row count fell to one
+
+ private:
+  void BuildPairs(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter);
+  void BuildClasses(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter);
 };
 
 }  // namespace tavro::detail

@@ -111,7 +111,17 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
   if (stats) stats->SecondsCombine = SecondsSince(start);
 
   start = Clock::now();
-  Chart chart(functions, parts.Primes, meter);
+  // A table from row to column makes each pair one lookup; classes pay off
+  // where that table is large, or where there are many pairs to each prime
+  // (so that many share their rows).
+  int64_t pairs = 0;
+  for (const auto* f : functions) pairs += f->Count();
+  const bool pairsSuit =
+      inputBits <= 16 || ((static_cast<uint64_t>(functions.size()) * 4 << inputBits) <= (uint64_t{64} << 20) &&
+                          pairs <= 16 * static_cast<int64_t>(parts.Primes.Count()));
+  const bool classes = params.ChartForm == TChartForm::Classes ||
+                       (params.ChartForm == TChartForm::Automatic && !pairsSuit);
+  Chart chart(functions, parts.Primes, meter, classes);
   if (host) host->SetStatus("Creating prime implicant matrix...");
   if (stats) {
     stats->ChartRows = chart.Rows;

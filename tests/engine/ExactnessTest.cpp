@@ -54,6 +54,9 @@ void CompareWithReference(std::mt19937& rng, const RandomSystemOptions& options,
         RecordingHost host;
         TRunParams limits;
         limits.PrimeMethod = method;
+        // The chart's two forms, one with each half of the methods.
+        limits.ChartForm = method == TPrimeMethod::Split || method == TPrimeMethod::Cubes ? TChartForm::Classes
+                                                                                         : TChartForm::Pairs;
         const auto fast = MinimizeFunctions(work, bits, &host, nullptr, limits);
         ASSERT_EQ(Describe(fast.Primes), Describe(reference.Primes)) << Dump(work);
         ASSERT_EQ(Describe(fast.Result), Describe(reference.Result)) << Dump(work);
@@ -131,6 +134,7 @@ TEST(Exactness, BothPrimeMethodsAgreeOnWiderSystems) {
     dense.PrimeMethod = TPrimeMethod::Dense;
     split.PrimeMethod = TPrimeMethod::Split;
     cubes.PrimeMethod = TPrimeMethod::Cubes;
+    cubes.ChartForm = TChartForm::Classes;
     RecordingHost a, b, c, d;
     TRunStats sa, sb;
     const auto x = MinimizeFunctions(work, bits, &a, &sa, pairing);
@@ -182,6 +186,7 @@ TEST(Exactness, StructuredSystemsGiveTheSamePrimesEveryWay) {
     pairing.PrimeMethod = TPrimeMethod::Pairing;
     split.PrimeMethod = TPrimeMethod::Split;
     cubes.PrimeMethod = TPrimeMethod::Cubes;
+    cubes.ChartForm = TChartForm::Classes;
     const auto x = MinimizeFunctions(functions, bits, nullptr, nullptr, pairing);
     const auto z = MinimizeFunctions(functions, bits, nullptr, nullptr, split);
     const auto w = MinimizeFunctions(functions, bits, nullptr, nullptr, cubes, &source);
