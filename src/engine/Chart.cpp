@@ -76,6 +76,35 @@ class ColumnClasses {
     const size_t q1 = FScratch.size();
     if (q0 == q1) {
       Leaf(FHash, c0, c1);
+    } else if (q1 - q0 <= kFewPartial) {
+      // Few primes cover the cube in part: sort its terms by which of them
+      // they lie in.
+      const size_t q = q1 - q0;
+      int64_t count[1 << kFewPartial] = {};
+      uint32_t first[1 << kFewPartial];
+      for (size_t c = c0; c < c1; ++c) {
+        const uint32_t t = FCare[c];
+        unsigned in = 0;
+        for (size_t i = 0; i < q; ++i) {
+          const uint32_t p = FScratch[q0 + i];
+          if ((t & ~FPrimes.Mask(p)) == FPrimes.Value(p)) in |= 1u << i;
+        }
+        if (count[in]++ == 0 || t < first[in]) first[in] = t;
+      }
+      for (unsigned in = 0; in < (1u << q); ++in) {
+        if (count[in] == 0) continue;
+        Key h = FHash;
+        const size_t before = FFull.size();
+        for (size_t i = 0; i < q; ++i)
+          if (in & (1u << i)) {
+            const uint32_t p = FScratch[q0 + i];
+            FFull.push_back(p);
+            h.A += FWordA[p];
+            h.B += FWordB[p];
+          }
+        AddToClass(h, count[in], first[in]);
+        FFull.resize(before);
+      }
     } else if (c1 - c0 <= 2) {
       // Few terms: each one directly.
       for (size_t c = c0; c < c1; ++c) {
@@ -120,11 +149,17 @@ class ColumnClasses {
     }
   }
 
+  static constexpr size_t kFewPartial = 6;
+
   // Care terms FCare[c0, c1), whose rows are FFull.
   void Leaf(const Key& h, size_t c0, size_t c1) {
-    const auto weight = static_cast<int64_t>(c1 - c0);
+    AddToClass(h, static_cast<int64_t>(c1 - c0), *std::min_element(FCare + c0, FCare + c1));
+  }
+
+  // weight care terms, the smallest firstTerm, whose rows are FFull.
+  void AddToClass(const Key& h, int64_t weight, uint32_t firstTerm) {
     Done += weight;
-    const uint64_t first = (static_cast<uint64_t>(FFunction) << 32) | *std::min_element(FCare + c0, FCare + c1);
+    const uint64_t first = (static_cast<uint64_t>(FFunction) << 32) | firstTerm;
     Cells += weight * static_cast<int64_t>(FFull.size());
     if ((Weight.size() + 1) * 2 > FKeys.size()) Grow();
     size_t slot = static_cast<size_t>(h.A) & (FKeys.size() - 1);
