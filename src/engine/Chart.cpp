@@ -80,19 +80,29 @@ class ColumnClasses {
       // Few primes cover the cube in part: sort its terms by which of them
       // they lie in.
       const size_t q = q1 - q0;
-      int64_t count[1 << kFewPartial] = {};
-      uint32_t first[1 << kFewPartial];
+      // This level's own tables: the recursion does not come back here
+      // before they are read.
+      int64_t* count = FCount.data();
+      uint32_t* first = FFirst.data();
+      uint32_t masks[kFewPartial], values[kFewPartial];
+      for (size_t i = 0; i < q; ++i) {
+        masks[i] = ~FPrimes.Mask(FScratch[q0 + i]);
+        values[i] = FPrimes.Value(FScratch[q0 + i]);
+      }
+      FTouched.clear();
       for (size_t c = c0; c < c1; ++c) {
         const uint32_t t = FCare[c];
         unsigned in = 0;
-        for (size_t i = 0; i < q; ++i) {
-          const uint32_t p = FScratch[q0 + i];
-          if ((t & ~FPrimes.Mask(p)) == FPrimes.Value(p)) in |= 1u << i;
+        for (size_t i = 0; i < q; ++i) in |= static_cast<unsigned>((t & masks[i]) == values[i]) << i;
+        if (count[in]++ == 0) {
+          first[in] = t;
+          FTouched.push_back(in);
+        } else if (t < first[in]) {
+          first[in] = t;
         }
-        if (count[in]++ == 0 || t < first[in]) first[in] = t;
       }
-      for (unsigned in = 0; in < (1u << q); ++in) {
-        if (count[in] == 0) continue;
+      std::sort(FTouched.begin(), FTouched.end());
+      for (const unsigned in : FTouched) {
         Key h = FHash;
         const size_t before = FFull.size();
         for (size_t i = 0; i < q; ++i)
@@ -103,6 +113,7 @@ class ColumnClasses {
             h.B += FWordB[p];
           }
         AddToClass(h, count[in], first[in]);
+        count[in] = 0;
         FFull.resize(before);
       }
     } else if (c1 - c0 <= 2) {
@@ -123,6 +134,9 @@ class ColumnClasses {
         FFull.resize(before);
       }
     } else {
+      if (c1 - c0 >= kWideSplitTerms) {
+        SplitWide(c0, c1, free, q0, q1, fixedCount);
+      } else {
       int best = 0;
       for (int b = 1; b < 32; ++b)
         if (fixedCount[b] > fixedCount[best]) best = b;
@@ -139,6 +153,7 @@ class ColumnClasses {
         if (((FPrimes.Value(FScratch[i]) | FPrimes.Mask(FScratch[i])) & bit) != 0)
           FScratch.push_back(FScratch[i]);
       Split(cm, c1, free & ~bit, l0, FScratch.size());
+      }
     }
     FScratch.resize(q0);
     for (size_t k = 0; k < pushed; ++k) {
@@ -149,7 +164,57 @@ class ColumnClasses {
     }
   }
 
-  static constexpr size_t kFewPartial = 6;
+  static constexpr size_t kFewPartial = 12;
+  std::vector<int64_t> FCount = std::vector<int64_t>(size_t{1} << kFewPartial, 0);
+  std::vector<uint32_t> FFirst = std::vector<uint32_t>(size_t{1} << kFewPartial, 0);
+  std::vector<unsigned> FTouched;
+  std::vector<uint32_t> FMove;
+
+  // Many terms: split on up to four inputs at once (the ones the most
+  // primes fix), one counting pass and one move for all of them.
+  static constexpr size_t kWideSplitTerms = 1024;
+  void SplitWide(size_t c0, size_t c1, uint32_t free, size_t q0, size_t q1, const int* fixedCount) {
+    int bits[4];
+    int k = 0;
+    uint32_t chosen = 0;
+    for (; k < 4; ++k) {
+      int best = -1;
+      for (int b = 0; b < 32; ++b)
+        if (!(chosen >> b & 1u) && fixedCount[b] > 0 && (best < 0 || fixedCount[b] > fixedCount[best])) best = b;
+      if (best < 0) break;
+      bits[k] = best;
+      chosen |= uint32_t{1} << best;
+    }
+    const unsigned parts = 1u << k;
+    auto part = [&](uint32_t t) {
+      unsigned x = 0;
+      for (int i = 0; i < k; ++i) x |= ((t >> bits[i]) & 1u) << i;
+      return x;
+    };
+    size_t start[17] = {};
+    for (size_t c = c0; c < c1; ++c) ++start[part(FCare[c]) + 1];
+    for (unsigned x = 0; x < parts; ++x) start[x + 1] += start[x];
+    FMove.resize(c1 - c0);
+    {
+      size_t fill[16];
+      for (unsigned x = 0; x < parts; ++x) fill[x] = start[x];
+      for (size_t c = c0; c < c1; ++c) FMove[fill[part(FCare[c])]++] = FCare[c];
+    }
+    std::copy(FMove.begin(), FMove.end(), FCare + c0);
+    for (unsigned x = 0; x < parts; ++x) {
+      if (start[x] == start[x + 1]) continue;
+      // The sub-cube's values of the chosen inputs.
+      uint32_t value = 0;
+      for (int i = 0; i < k; ++i) value |= ((x >> i) & 1u) << bits[i];
+      const size_t l0 = FScratch.size();
+      for (size_t i = q0; i < q1; ++i) {
+        const uint32_t p = FScratch[i];
+        if (((FPrimes.Value(p) ^ value) & chosen & ~FPrimes.Mask(p)) == 0) FScratch.push_back(p);
+      }
+      Split(c0 + start[x], c0 + start[x + 1], free & ~chosen, l0, FScratch.size());
+      FScratch.resize(l0);
+    }
+  }
 
   // Care terms FCare[c0, c1), whose rows are FFull.
   void Leaf(const Key& h, size_t c0, size_t c1) {
