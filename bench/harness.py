@@ -2,7 +2,9 @@
 """Benchmark harness: runs `tavro-cli --stats` (the SOP command) over term files
 and prints one table row per file, with the run's own figures, whole-process
 wall time and peak RSS from /usr/bin/time, and the all-primes+greedy time of
-REFERENCE.md with the ratio ours/theirs where it has one.
+REFERENCE.md with the ratio ours/theirs where it has one. With --wide it runs
+the PLA files of BENCH_DIR/wide instead, beside Espresso's all-primes
+(`-Dprimes`) time and prime count from REFERENCE.md's wide table.
 
 Usually started through bench/run.sh, which builds the CLI first. Python 3
 standard library only. Exit status: 0 when every file either completed, timed
@@ -26,7 +28,9 @@ import time
 GNU_TIME = "/usr/bin/time"
 REFERENCE_COLUMN = "all-primes+greedy"   # the time set against "Smallest Cost"
 EXACT_COLUMN = "exact"                     # the time set against "PLA Cost"
+WIDE_REFERENCE_COLUMN = "`-Dprimes`"       # the time set against the wide files
 MEMORY_REFUSAL = "System too large to minimize"
+EMPTY_FUNCTION = "contains no terms!"
 REPEAT_BELOW_SECONDS = 1.0   # shorter runs are timed again, the median reported
 OVER_SECONDS = 60.0
 OVER_MIB = 4096.0
@@ -41,8 +45,13 @@ def die(message):
 
 
 def parse_reference_time(text):
-    """'3.3 ms' -> (0.0033, None); '> 60 s' -> (None, 60.0); other -> (None, None)."""
+    """'3.3 ms' -> (0.0033, None); '> 60 s' -> (None, 60.0); '118 s (55.7 s quiet)'
+    -> (55.7, None), the figure on a quiet machine; other -> (None, None)."""
     text = text.strip()
+    m = re.fullmatch(r"[0-9.]+\s*(?:ms|s)\s*\(([0-9.]+)\s*(ms|s) quiet\)", text)
+    if m:
+        value = float(m.group(1))
+        return (value / 1000.0 if m.group(2) == "ms" else value), None
     m = re.fullmatch(r"([0-9.]+)\s*(ms|s)", text)
     if m:
         value = float(m.group(1))
@@ -62,7 +71,8 @@ def reference_cubes(text):
 
 def load_reference(path, column=REFERENCE_COLUMN):
     """name -> (seconds or None, lower bound seconds or None, original text,
-    Espresso default cubes or None, Espresso exact cubes or None)."""
+    Espresso default cubes or None, Espresso exact cubes or None, prime count
+    text) from the tables of path that have the given column."""
     reference = {}
     header = None
     with open(path, encoding="utf-8") as f:
@@ -86,7 +96,8 @@ def load_reference(path, column=REFERENCE_COLUMN):
             seconds, over = parse_reference_time(text)
             reference[row["name"]] = (seconds, over, text,
                                       reference_cubes(row.get("default cubes", "")),
-                                      reference_cubes(row.get("exact cubes", "")))
+                                      reference_cubes(row.get("exact cubes", "")),
+                                      row.get("primes", ""))
     return reference
 
 
@@ -159,6 +170,11 @@ def run_once(cli, path, timeout, max_memory, workdir, extra=()):
             run.status, run.detail = "failed", f"no figures from {GNU_TIME}: {time_lines}"
     elif rc == 3 and MEMORY_REFUSAL in stderr_text:
         run.status = "refused (memory)"
+        run.stats = parse_stats(stderr_text)
+    elif rc == 3 and EMPTY_FUNCTION in stderr_text:
+        # An output that is constant 0 (a PLA may have one); the run refuses
+        # an empty function by design.
+        run.status, run.detail = "refused (empty function)", last_err
     else:
         run.status = "failed"
         signalled = [l for l in time_lines if l.startswith("Command terminated by signal")]
@@ -268,7 +284,7 @@ def ratio_text(r):
 
 
 def levels_text(stats):
-    levels = stats.get("levels", "").split()
+    levels = [x for x in stats.get("levels", "").split() if x != "-"]
     implicants = stats.get("implicants")
     total = int(implicants) if implicants and implicants.isdigit() and int(implicants) > 0 else None
     if not levels and total is None:
@@ -285,7 +301,7 @@ COLUMNS = [
     ("/default", "r"), ("/exact", "r"), ("convert s", "r"), ("combine s", "r"), ("chart s", "r"),
     ("select s", "r"), ("output s", "r"), ("CLI s", "r"), ("wall", "r"),
     ("time %e", "r"), ("peak MiB", "r"), ("RSS MiB", "r"),
-    ("ref s", "r"), ("ours/ref", "r"),
+    ("ref s", "r"), ("ours/ref", "r"), ("ref primes", "r"),
 ]
 
 
@@ -301,7 +317,7 @@ def table_row(name, run, ref, timeout):
         wall = "FAILED"
     else:
         wall = run.status
-    ref_text, ratio = "-", "-"
+    ref_text, ratio, ref_primes = "-", "-", "-"
     to_default, to_exact = "-", "-"
     products = s.get("products", s.get("selected"))
     if ref is not None and products and products.isdigit() and run.status == "ok":
@@ -311,6 +327,7 @@ def table_row(name, run, ref, timeout):
             to_exact = f"{int(products) / ref[4]:.3f}"
     if ref is not None:
         seconds, over, text = ref[:3]
+        ref_primes = ref[5] or "-"
         ref_text = text or "-"
         if seconds is not None and run.status == "ok":
             ratio = ratio_text(run.wall / seconds)
@@ -325,7 +342,7 @@ def table_row(name, run, ref, timeout):
         g("seconds chart"), g("seconds select"), g("seconds output"), g("seconds"), wall,
         f"{run.time_e:.2f}" if run.time_e is not None else "-",
         g("peak MiB"), f"{run.rss_mib:.1f}" if run.rss_mib is not None else "-",
-        ref_text, ratio,
+        ref_text, ratio, ref_primes,
     ]
 
 
@@ -368,6 +385,9 @@ def main():
         description="Runs tavro-cli --stats over the benchmark term files and prints a table.")
     p.add_argument("files", nargs="*",
                    help="term files (default: every .trm in BENCH_DIR/trm and BENCH_DIR/synth)")
+    p.add_argument("--wide", action="store_true",
+                   help="the PLA files of BENCH_DIR/wide (17-24 inputs) instead, beside "
+                        "Espresso's -Dprimes figures")
     p.add_argument("--quick", action="store_true",
                    help="one run per file and a 10 s timeout (unless --timeout is given)")
     p.add_argument("--timeout", type=float, default=None,
@@ -412,6 +432,10 @@ def main():
     bench_dir = os.path.normpath(bench_dir)
 
     files = args.files
+    if not files and args.wide:
+        files = sorted(glob.glob(os.path.join(bench_dir, "wide", "*.pla")))
+        if not files:
+            die(f"no PLA files in {bench_dir}/wide (give --bench-dir or set TAVRO_BENCH_DIR)")
     if not files:
         files = sorted(glob.glob(os.path.join(bench_dir, "trm", "*.trm"))) + \
                 sorted(glob.glob(os.path.join(bench_dir, "synth", "*.trm")))
@@ -424,7 +448,8 @@ def main():
 
     reference_path = args.reference or os.path.join(bench_dir, "REFERENCE.md")
     reference = {}
-    ref_column = EXACT_COLUMN if args.cost == "pla" else REFERENCE_COLUMN
+    ref_column = WIDE_REFERENCE_COLUMN if args.wide else EXACT_COLUMN if args.cost == "pla" \
+        else REFERENCE_COLUMN
     if os.path.isfile(reference_path):
         reference = load_reference(reference_path, ref_column)
         if not reference:
@@ -451,7 +476,7 @@ def main():
          if args.espresso else
          f"{ref_column}: Espresso's time from {os.path.basename(reference_path)}; ") +
         "ref s: that time; ours/ref: wall / that time; /default, /exact: our products / the cubes of "
-        "Espresso's default and exact modes",
+        "Espresso's default and exact modes; ref primes: Espresso's prime count",
     ]
 
     rows, results = [], []
@@ -469,7 +494,7 @@ def main():
                 flags = ["-Dexact"] if args.cost == "pla" else ["-Dqm"]
                 seconds, over = time_espresso(args.espresso, flags, pla, args.timeout, args.runs)
                 text = human_seconds(seconds) if seconds is not None else f"> {args.timeout:g} s"
-                ref = (seconds, over, text) + (tuple(ref[3:]) if ref else (None, None))
+                ref = (seconds, over, text) + (tuple(ref[3:]) if ref else (None, None, ""))
             rows.append(table_row(name, run, ref, args.timeout))
             results.append((name, path, run, ref))
 
@@ -484,11 +509,15 @@ def main():
         elif r.status == "timeout":
             stopped.append(n)
         elif r.status == "refused (memory)":
-            over.append(f"{n} (refused (memory) at {args.max_memory} MiB)")
+            over.append(f"{n} (refused (memory) at {args.max_memory} MiB after "
+                        f"{r.time_e if r.time_e is not None else '?'} s)")
         elif r.status == "ok" and (r.wall > OVER_SECONDS or (r.rss_mib or 0) > OVER_MIB):
             over.append(f"{n} ({human_seconds(r.wall)}, {r.rss_mib:.0f} MiB)")
     failed = [(n, p, r) for n, p, r, _ in results if r.status == "failed"]
 
+    mismatched = [n for n, _, r, ref in results
+                  if ref is not None and ref[5] and r.stats.get("primes") not in (None, ref[5])]
+    empty = [n for n, _, r, _ in results if r.status == "refused (empty function)"]
     summary = [
         f"Summary: faster than {ref_column} on {len(faster)} of {len(finishing)} files "
         f"where it finishes; over {OVER_SECONDS:g} s or 4 GiB: "
@@ -508,6 +537,10 @@ def main():
         + (f" ({', '.join(above_default)})" if above_default else "")
         + f"; equal to its exact mode on {len(equal_exact)} of {len(with_exact)}; "
         f"proven minimal on {len(proven)} of {len(results)}.")
+    if mismatched:
+        summary.append("Prime count differs from the reference: " + ", ".join(mismatched) + ".")
+    if empty:
+        summary.append("Refused for a constant-0 output (an empty function): " + ", ".join(empty) + ".")
     if stopped:
         summary.append(f"Stopped by the {args.timeout:g} s timeout: " + ", ".join(stopped) + ".")
     if not_faster:

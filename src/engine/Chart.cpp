@@ -1,8 +1,294 @@
 #include "engine/Chart.h"
 
+
 namespace tavro::detail {
 
-Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter) {
+namespace {
+
+// Finds the column classes of one function at a time: splits the function's
+// care terms on one input at a time, top input first (so every part is a
+// range of terms), carrying the primes that cover part of the range. A prime
+// that covers the whole range joins the set of the range's rows; a range that
+// no prime covers only in part is one class. Sets are told apart by two
+// independent sums of per-row random words.
+class ColumnClasses {
+ public:
+  ColumnClasses(const TCover& primes, MemoryMeter& meter, uint64_t baseBytes)
+      : FPrimes(primes), FMeter(meter), FBaseBytes(baseBytes) {
+    const size_t rows = primes.Count();
+    FWordA.resize(rows);
+    FWordB.resize(rows);
+    for (size_t r = 0; r < rows; ++r) {
+      FWordA[r] = Mix64((r + 1) * 0x9e3779b97f4a7c15ULL);
+      FWordB[r] = Mix64((r + 1) * 0xc2b2ae3d27d4eb4fULL + 0x165667b19e3779f9ULL);
+    }
+    Start.push_back(0);
+  }
+
+  // Adds the classes of the care terms of function f (reorders care).
+  void AddFunction(std::vector<uint32_t>& care, int f) {
+    if (care.empty()) return;
+    FCare = care.data();
+    FFunction = f;
+    FScratch.clear();
+    for (size_t r = 0; r < FPrimes.Count(); ++r)
+      if (FPrimes.Tag(r, f)) FScratch.push_back(static_cast<uint32_t>(r));
+    const uint32_t all = FPrimes.Width >= 32 ? ~uint32_t{0} : (uint32_t{1} << FPrimes.Width) - 1;
+    Split(0, care.size(), all, 0, FScratch.size());
+  }
+
+  // Class c: its rows Rows[Start[c] .. Start[c + 1]) ascending, its weight,
+  // and its first pair (function, smallest term).
+  std::vector<uint32_t> Rows;
+  std::vector<size_t> Start;
+  std::vector<int64_t> Weight;
+  std::vector<uint64_t> First;
+  int64_t Cells = 0;
+  int64_t TotalPairs = 1, Done = 0;
+
+ private:
+  struct Key {
+    uint64_t A, B;
+    bool operator==(const Key& o) const { return A == o.A && B == o.B; }
+  };
+
+  // Care terms FCare[c0, c1) lie in the cube whose free inputs are `free`;
+  // FScratch[p0, p1) are the primes that meet the cube. Splits on the input
+  // that the most of those primes fix.
+  void Split(size_t c0, size_t c1, uint32_t free, size_t p0, size_t p1) {
+    if (c0 == c1) return;
+    const size_t q0 = FScratch.size();
+    size_t pushed = 0;
+    int fixedCount[32] = {};
+    for (size_t i = p0; i < p1; ++i) {
+      const uint32_t p = FScratch[i];
+      const uint32_t fixed = free & ~FPrimes.Mask(p);
+      if (fixed == 0) {
+        FFull.push_back(p);
+        FHash.A += FWordA[p];
+        FHash.B += FWordB[p];
+        ++pushed;
+      } else {
+        FScratch.push_back(p);
+        for (uint32_t b = fixed; b; b &= b - 1) ++fixedCount[std::countr_zero(b)];
+      }
+    }
+    const size_t q1 = FScratch.size();
+    if (q0 == q1) {
+      Leaf(FHash, c0, c1);
+    } else if (q1 - q0 <= kFewPartial) {
+      // Few primes cover the cube in part: sort its terms by which of them
+      // they lie in.
+      const size_t q = q1 - q0;
+      // This level's own tables: the recursion does not come back here
+      // before they are read.
+      int64_t* count = FCount.data();
+      uint32_t* first = FFirst.data();
+      uint32_t masks[kFewPartial], values[kFewPartial];
+      for (size_t i = 0; i < q; ++i) {
+        masks[i] = ~FPrimes.Mask(FScratch[q0 + i]);
+        values[i] = FPrimes.Value(FScratch[q0 + i]);
+      }
+      FTouched.clear();
+      for (size_t c = c0; c < c1; ++c) {
+        const uint32_t t = FCare[c];
+        unsigned in = 0;
+        for (size_t i = 0; i < q; ++i) in |= static_cast<unsigned>((t & masks[i]) == values[i]) << i;
+        if (count[in]++ == 0) {
+          first[in] = t;
+          FTouched.push_back(in);
+        } else if (t < first[in]) {
+          first[in] = t;
+        }
+      }
+      std::sort(FTouched.begin(), FTouched.end());
+      for (const unsigned in : FTouched) {
+        Key h = FHash;
+        const size_t before = FFull.size();
+        for (size_t i = 0; i < q; ++i)
+          if (in & (1u << i)) {
+            const uint32_t p = FScratch[q0 + i];
+            FFull.push_back(p);
+            h.A += FWordA[p];
+            h.B += FWordB[p];
+          }
+        AddToClass(h, count[in], first[in]);
+        count[in] = 0;
+        FFull.resize(before);
+      }
+    } else if (c1 - c0 <= 2) {
+      // Few terms: each one directly.
+      for (size_t c = c0; c < c1; ++c) {
+        const uint32_t t = FCare[c];
+        Key h = FHash;
+        const size_t before = FFull.size();
+        for (size_t i = q0; i < q1; ++i) {
+          const uint32_t p = FScratch[i];
+          if ((t & ~FPrimes.Mask(p)) == FPrimes.Value(p)) {
+            FFull.push_back(p);
+            h.A += FWordA[p];
+            h.B += FWordB[p];
+          }
+        }
+        Leaf(h, c, c + 1);
+        FFull.resize(before);
+      }
+    } else {
+      if (c1 - c0 >= kWideSplitTerms) {
+        SplitWide(c0, c1, free, q0, q1, fixedCount);
+      } else {
+      int best = 0;
+      for (int b = 1; b < 32; ++b)
+        if (fixedCount[b] > fixedCount[best]) best = b;
+      const uint32_t bit = uint32_t{1} << best;
+      uint32_t* care = FCare;
+      const size_t cm = static_cast<size_t>(
+          std::partition(care + c0, care + c1, [&](uint32_t t) { return (t & bit) == 0; }) - care);
+      const size_t l0 = FScratch.size();
+      for (size_t i = q0; i < q1; ++i)
+        if ((FPrimes.Value(FScratch[i]) & bit) == 0) FScratch.push_back(FScratch[i]);
+      Split(c0, cm, free & ~bit, l0, FScratch.size());
+      FScratch.resize(l0);
+      for (size_t i = q0; i < q1; ++i)
+        if (((FPrimes.Value(FScratch[i]) | FPrimes.Mask(FScratch[i])) & bit) != 0)
+          FScratch.push_back(FScratch[i]);
+      Split(cm, c1, free & ~bit, l0, FScratch.size());
+      }
+    }
+    FScratch.resize(q0);
+    for (size_t k = 0; k < pushed; ++k) {
+      const uint32_t p = FFull.back();
+      FFull.pop_back();
+      FHash.A -= FWordA[p];
+      FHash.B -= FWordB[p];
+    }
+  }
+
+  static constexpr size_t kFewPartial = 12;
+  std::vector<int64_t> FCount = std::vector<int64_t>(size_t{1} << kFewPartial, 0);
+  std::vector<uint32_t> FFirst = std::vector<uint32_t>(size_t{1} << kFewPartial, 0);
+  std::vector<unsigned> FTouched;
+  std::vector<uint32_t> FMove;
+
+  // Many terms: split on up to four inputs at once (the ones the most
+  // primes fix), one counting pass and one move for all of them.
+  static constexpr size_t kWideSplitTerms = 1024;
+  void SplitWide(size_t c0, size_t c1, uint32_t free, size_t q0, size_t q1, const int* fixedCount) {
+    int bits[4];
+    int k = 0;
+    uint32_t chosen = 0;
+    for (; k < 4; ++k) {
+      int best = -1;
+      for (int b = 0; b < 32; ++b)
+        if (!(chosen >> b & 1u) && fixedCount[b] > 0 && (best < 0 || fixedCount[b] > fixedCount[best])) best = b;
+      if (best < 0) break;
+      bits[k] = best;
+      chosen |= uint32_t{1} << best;
+    }
+    const unsigned parts = 1u << k;
+    auto part = [&](uint32_t t) {
+      unsigned x = 0;
+      for (int i = 0; i < k; ++i) x |= ((t >> bits[i]) & 1u) << i;
+      return x;
+    };
+    size_t start[17] = {};
+    for (size_t c = c0; c < c1; ++c) ++start[part(FCare[c]) + 1];
+    for (unsigned x = 0; x < parts; ++x) start[x + 1] += start[x];
+    FMove.resize(c1 - c0);
+    {
+      size_t fill[16];
+      for (unsigned x = 0; x < parts; ++x) fill[x] = start[x];
+      for (size_t c = c0; c < c1; ++c) FMove[fill[part(FCare[c])]++] = FCare[c];
+    }
+    std::copy(FMove.begin(), FMove.end(), FCare + c0);
+    for (unsigned x = 0; x < parts; ++x) {
+      if (start[x] == start[x + 1]) continue;
+      // The sub-cube's values of the chosen inputs.
+      uint32_t value = 0;
+      for (int i = 0; i < k; ++i) value |= ((x >> i) & 1u) << bits[i];
+      const size_t l0 = FScratch.size();
+      for (size_t i = q0; i < q1; ++i) {
+        const uint32_t p = FScratch[i];
+        if (((FPrimes.Value(p) ^ value) & chosen & ~FPrimes.Mask(p)) == 0) FScratch.push_back(p);
+      }
+      Split(c0 + start[x], c0 + start[x + 1], free & ~chosen, l0, FScratch.size());
+      FScratch.resize(l0);
+    }
+  }
+
+  // Care terms FCare[c0, c1), whose rows are FFull.
+  void Leaf(const Key& h, size_t c0, size_t c1) {
+    AddToClass(h, static_cast<int64_t>(c1 - c0), *std::min_element(FCare + c0, FCare + c1));
+  }
+
+  // weight care terms, the smallest firstTerm, whose rows are FFull.
+  void AddToClass(const Key& h, int64_t weight, uint32_t firstTerm) {
+    Done += weight;
+    const uint64_t first = (static_cast<uint64_t>(FFunction) << 32) | firstTerm;
+    Cells += weight * static_cast<int64_t>(FFull.size());
+    if ((Weight.size() + 1) * 2 > FKeys.size()) Grow();
+    size_t slot = static_cast<size_t>(h.A) & (FKeys.size() - 1);
+    while (FSlots[slot] != kNone) {
+      if (FKeys[slot] == h) {
+        const uint32_t c = FSlots[slot];
+        Weight[c] += weight;
+        First[c] = std::min(First[c], first);
+        return;
+      }
+      slot = (slot + 1) & (FKeys.size() - 1);
+    }
+    FKeys[slot] = h;
+    FSlots[slot] = static_cast<uint32_t>(Weight.size());
+    const size_t at = Rows.size();
+    Rows.insert(Rows.end(), FFull.begin(), FFull.end());
+    std::sort(Rows.begin() + static_cast<std::ptrdiff_t>(at), Rows.end());
+    Start.push_back(Rows.size());
+    Weight.push_back(weight);
+    First.push_back(first);
+    if ((Weight.size() & 4095) == 0) {
+      // The classes' rows are stored twice (by column and by row). Once a
+      // tenth of the pairs is done, what is left is taken to bring classes
+      // at the same rate, so a chart far too large is refused early.
+      uint64_t classes = Rows.size() * 8 + Weight.size() * 72 + FKeys.size() * 20;
+      if (Done * 10 >= TotalPairs)
+        classes = static_cast<uint64_t>(static_cast<double>(classes) * static_cast<double>(TotalPairs) /
+                                        static_cast<double>(Done));
+      FMeter.Set(FBaseBytes + classes);
+    }
+  }
+
+  // Open addressing from a set's key to its class.
+  static constexpr uint32_t kNone = ~uint32_t{0};
+  void Grow() {
+    const size_t capacity = std::max<size_t>(1024, FKeys.size() * 2);
+    std::vector<Key> keys(capacity);
+    std::vector<uint32_t> slots(capacity, kNone);
+    for (size_t i = 0; i < FKeys.size(); ++i) {
+      if (FSlots[i] == kNone) continue;
+      size_t slot = static_cast<size_t>(FKeys[i].A) & (capacity - 1);
+      while (slots[slot] != kNone) slot = (slot + 1) & (capacity - 1);
+      keys[slot] = FKeys[i];
+      slots[slot] = FSlots[i];
+    }
+    FKeys.swap(keys);
+    FSlots.swap(slots);
+  }
+
+  const TCover& FPrimes;
+  MemoryMeter& FMeter;
+  uint64_t FBaseBytes;
+  uint32_t* FCare = nullptr;
+  int FFunction = 0;
+  std::vector<uint64_t> FWordA, FWordB;
+  std::vector<uint32_t> FScratch, FFull;
+  Key FHash{0, 0};
+  std::vector<Key> FKeys;
+  std::vector<uint32_t> FSlots;
+};
+
+}  // namespace
+
+void Chart::BuildPairs(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter) {
   const size_t fcount = functions.size();
   std::vector<std::vector<uint32_t>> care(fcount);
   std::vector<int64_t> offset(fcount + 1, 0);
@@ -80,7 +366,71 @@ Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& pri
     for (size_t k = RowStart[static_cast<size_t>(r)]; k < RowStart[static_cast<size_t>(r) + 1]; ++k)
       ColRows[fill[RowCols[k]]++] = static_cast<uint32_t>(r);
 
+  ColWeight.assign(static_cast<size_t>(Columns), 1);
+  Pairs = Columns;
+  Cells = static_cast<int64_t>(RowCols.size());
+}
+
+void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const TCover& primes,
+                         MemoryMeter& meter) {
+  const size_t fcount = functions.size();
+  Rows = static_cast<int32_t>(primes.Count());
+  uint64_t termBytes = 0;
+  for (const auto* f : functions) termBytes = std::max<uint64_t>(termBytes, static_cast<uint64_t>(f->Count()) * 4);
+  ColumnClasses classes(primes, meter, termBytes + static_cast<uint64_t>(Rows) * 64);
+  std::vector<uint32_t> care;
+  for (const auto* f : functions)
+    classes.TotalPairs += f->Count() - std::count(f->DontCares().begin(), f->DontCares().end(), true);
+  for (size_t f = 0; f < fcount; ++f) {
+    const auto& terms = functions[f]->Terms();
+    const auto& flags = functions[f]->DontCares();
+    care.clear();
+    for (size_t i = 0; i < terms.size(); ++i)
+      if (!flags[i]) care.push_back(static_cast<uint32_t>(terms[i]));
+    Pairs += static_cast<int64_t>(care.size());
+    classes.AddFunction(care, static_cast<int>(f));
+  }
+  std::vector<uint32_t>().swap(care);
+  Cells = classes.Cells;
+  Columns = static_cast<int32_t>(classes.Weight.size());
+  // Classes in the order of their first pair.
+  {
+    std::vector<uint32_t> order(classes.Weight.size());
+    for (uint32_t c = 0; c < order.size(); ++c) order[c] = c;
+    std::sort(order.begin(), order.end(),
+              [&](uint32_t a, uint32_t b) { return classes.First[a] < classes.First[b]; });
+    ColRows.reserve(classes.Rows.size());
+    ColStart.reserve(order.size() + 1);
+    ColWeight.reserve(order.size());
+    ColStart.push_back(0);
+    for (const uint32_t c : order) {
+      ColRows.insert(ColRows.end(), classes.Rows.begin() + static_cast<std::ptrdiff_t>(classes.Start[c]),
+                     classes.Rows.begin() + static_cast<std::ptrdiff_t>(classes.Start[c + 1]));
+      ColStart.push_back(ColRows.size());
+      ColWeight.push_back(classes.Weight[c]);
+    }
+  }
+  meter.Set(ColRows.size() * 12 + static_cast<uint64_t>(Rows) * 40 + static_cast<uint64_t>(Columns) * 40);
+
+  // Row lists, columns ascending.
+  RowStart.assign(static_cast<size_t>(Rows) + 1, 0);
+  for (uint32_t r : ColRows) ++RowStart[r + 1];
+  for (size_t r = 0; r < static_cast<size_t>(Rows); ++r) RowStart[r + 1] += RowStart[r];
+  RowCols.resize(ColRows.size());
+  {
+    std::vector<size_t> fill(RowStart.begin(), RowStart.end() - 1);
+    for (uint32_t c = 0; c < static_cast<uint32_t>(Columns); ++c)
+      for (size_t k = ColStart[c]; k < ColStart[c + 1]; ++k) RowCols[fill[ColRows[k]]++] = c;
+  }
+  RowEnd.assign(RowStart.begin() + 1, RowStart.end());
+}
+
+Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
+             bool classes) {
+  if (classes) BuildClasses(functions, primes, meter);
+  else BuildPairs(functions, primes, meter);
   ColEnd.assign(ColStart.begin() + 1, ColStart.end());
+
   ColWord.resize(static_cast<size_t>(Columns));
   for (size_t c = 0; c < ColWord.size(); ++c) {
     uint64_t z = (c + 1) * 0x9e3779b97f4a7c15ULL;
@@ -92,12 +442,12 @@ Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& pri
   RowAlive.assign(static_cast<size_t>(Rows), 1);
   ColAlive.assign(static_cast<size_t>(Columns), 1);
   for (uint32_t r = 0; r < static_cast<uint32_t>(Rows); ++r) {
-    Row[r].Count = static_cast<int32_t>(RowStart[r + 1] - RowStart[r]);
-    for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) Row[r].Hash += ColWord[RowCols[k]];
+    for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) {
+      Row[r].Count += ColWeight[RowCols[k]];
+      Row[r].Hash += ColWord[RowCols[k]];
+      Row[r].Signature |= Signature(RowCols[k]);
+    }
     DirtyRows.push_back(r);
-  }
-  for (uint32_t r = 0; r < static_cast<uint32_t>(Rows); ++r) {
-    for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) Row[r].Signature |= Signature(RowCols[k]);
     Row[r].Size = static_cast<uint8_t>(std::popcount(primes.Mask(r)));
     if (Row[r].Count > 0) {
       ++NonEmpty;
@@ -109,7 +459,7 @@ Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& pri
     ColCount[c] = static_cast<int32_t>(ColStart[c + 1] - ColStart[c]);
     if (ColCount[c] == 1) Single.push_back(c);
   }
-  AliveColumns = Columns;
+  AliveColumns = Pairs;
 }
 
 }  // namespace tavro::detail

@@ -14,10 +14,16 @@
 namespace tavro::detail {
 
 // The prime implicant chart in sparse form: rows are the primes in list
-// order, columns the (function, care term) pairs, function 0's care terms
-// ascending first. Rows and columns are never renumbered: deleting one clears
-// its alive flag, which keeps every "lowest/highest index" rule of the
-// selection intact.
+// order, columns the (function, care term) pairs. Columns that the same rows
+// cover are one column here, with a weight (how many pairs it stands for):
+// the selection only ever asks which rows cover a column, how many columns a
+// row covers, and whether a set of columns is left, so a column class acts
+// like its members together. Classes are numbered in the order of their
+// first pair (function 0's care terms ascending first). Rows and columns are
+// never renumbered: deleting one clears its alive flag, which keeps every
+// "lowest/highest index" rule of the selection intact.
+//
+// Row counts and the alive column count are weighted: they count pairs.
 //
 // Besides the counts of alive cells per row and column, the chart keeps for
 // each row a hash of its alive columns (a sum of per-column random words, so
@@ -25,14 +31,19 @@ namespace tavro::detail {
 // collects columns whose row count fell to one (essential candidates).
 class Chart {
  public:
-  Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter);
+  // classes: merge the columns that the same rows cover, found without
+  // tables of every row; otherwise one column per pair, found through a table
+  // from row to column where it fits (quicker on narrow systems).
+  Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
+        bool classes);
 
   void KillColumn(uint32_t c) {
     ColAlive[c] = 0;
-    --AliveColumns;
+    const int64_t weight = ColWeight[c];
+    AliveColumns -= weight;
     for (size_t k = ColStart[c]; k < ColEnd[c]; ++k) {
       const uint32_t r = ColRows[k];
-      if (--Row[r].Count == 0 && Row[r].Alive) {
+      if ((Row[r].Count -= weight) == 0 && Row[r].Alive) {
         --NonEmpty;
         --NonEmptyOfSize[Row[r].Size];
       }
@@ -115,14 +126,17 @@ class Chart {
     }
   }
 
-  int32_t Rows = 0, Columns = 0, AliveColumns = 0;
+  // Columns: the number of column classes. AliveColumns: the pairs left.
+  int32_t Rows = 0, Columns = 0;
+  int64_t AliveColumns = 0;
+  int64_t Pairs = 0, Cells = 0;  // (function, care term) columns and their cells, unmerged
   std::vector<size_t> RowStart, RowEnd, ColStart, ColEnd;
   std::vector<uint32_t> RowCols, ColRows;
   // What the selection reads of a row, kept together.
   struct RowState {
     uint64_t Hash = 0;       // sum of the alive columns' words
     uint64_t Signature = 0;  // of all the row's columns, alive or not
-    int32_t Count = 0;       // alive columns
+    int64_t Count = 0;       // alive columns, weighted
     uint8_t Size = 0;        // free positions of the row's cube
     uint8_t Alive = 1;
     uint8_t Dirty = 1;       // lost a column since the last reduction
@@ -130,12 +144,17 @@ class Chart {
   std::vector<RowState> Row;
   std::vector<uint8_t> RowAlive;  // Row[r].Alive again, densely, for scans of columns
   std::vector<uint8_t> ColAlive;
-  std::vector<int32_t> ColCount;
+  std::vector<int32_t> ColCount;   // alive rows
+  std::vector<int64_t> ColWeight;  // pairs the column stands for
   std::vector<uint64_t> ColWord;
   int32_t NonEmpty = 0;          // alive rows with an alive column
   int32_t NonEmptyOfSize[33] = {};
   std::vector<uint32_t> DirtyRows;  // rows that lost a column since the last reduction
   std::vector<uint32_t> Single;     // columns whose row count fell to one
+
+ private:
+  void BuildPairs(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter);
+  void BuildClasses(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter);
 };
 
 }  // namespace tavro::detail

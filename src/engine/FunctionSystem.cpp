@@ -1,6 +1,7 @@
 #include "engine/FunctionSystem.h"
 
 #include <bit>
+#include <functional>
 
 #include "model/Errors.h"
 
@@ -12,6 +13,7 @@ void TFunctionSystem::ResetSystem() {
   CurrentFunction = 0;
   CurrentFileName.clear();
   MinInputBits = 0;
+  SourceCubes.reset();
   Modified = false;
   ResultReady = false;
   ResultMode = modeSOP;
@@ -38,6 +40,31 @@ int64_t TFunctionSystem::TotalTerms() const {
 
 TTermVector TFunctionSystem::ComplementTerms(const TTermVector& f) const {
   return tavro::ComplementTerms(f, InputBits);
+}
+
+uint64_t TermsDigest(const std::vector<TTermVector>& functions) {
+  auto mix = [](uint64_t k) {
+    k ^= k >> 33;
+    k *= 0xff51afd7ed558ccdULL;
+    k ^= k >> 33;
+    k *= 0xc4ceb9fe1a85ec53ULL;
+    return k ^ (k >> 33);
+  };
+  uint64_t h = mix(functions.size() + 0x7a5b);
+  for (const auto& f : functions) {
+    h = mix(h ^ (static_cast<uint64_t>(f.Count()) << 1 | (f.Maxterms ? 1u : 0u)));
+    // Four lanes, so the multiplications overlap.
+    uint64_t lane[4] = {h, h + 1, h + 2, h + 3};
+    const auto& terms = f.Terms();
+    const auto& flags = f.DontCares();
+    for (size_t i = 0; i < terms.size(); ++i) {
+      uint64_t& l = lane[i & 3];
+      l = (l ^ static_cast<uint32_t>(terms[i])) * 0x9e3779b97f4a7c15ULL;
+      l ^= l >> 29;
+    }
+    h = mix(lane[0] ^ mix(lane[1] ^ mix(lane[2] ^ mix(lane[3] ^ std::hash<std::vector<bool>>{}(flags)))));
+  }
+  return h;
 }
 
 TTermVector ComplementTerms(const TTermVector& f, int inputBits) {

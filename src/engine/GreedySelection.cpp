@@ -14,7 +14,7 @@ std::vector<uint32_t> SelectGreedy(Chart& chart, int functionCount, const TRunPa
   std::vector<uint32_t> chosen;
   const bool single = functionCount == 1;
   const auto rows = static_cast<size_t>(chart.Rows);
-  int32_t previous = -1;
+  int64_t previous = -1;
   std::vector<uint8_t> drop(rows, 0);
   std::vector<uint32_t> dropList, essential, dirty, cls;
   std::vector<uint32_t> stamp(rows, 0);
@@ -24,7 +24,7 @@ std::vector<uint32_t> SelectGreedy(Chart& chart, int functionCount, const TRunPa
 
   // Rows by (cells desc, index asc); entries go stale as rows lose cells and
   // are refreshed when they come to the top.
-  using Entry = std::pair<int32_t, uint32_t>;
+  using Entry = std::pair<int64_t, uint32_t>;
   auto lower = [](const Entry& a, const Entry& b) {
     return a.first != b.first ? a.first < b.first : a.second > b.second;
   };
@@ -75,7 +75,7 @@ std::vector<uint32_t> SelectGreedy(Chart& chart, int functionCount, const TRunPa
 
   while (true) {
     if (params.StopRequested()) throw StoppedError();
-    const int32_t columns = chart.AliveColumns;
+    const int64_t columns = chart.AliveColumns;
     if (columns == 0 || columns == previous) {
       // Completion step.
       if (columns == 0) break;
@@ -165,7 +165,7 @@ std::vector<uint32_t> SelectGreedy(Chart& chart, int functionCount, const TRunPa
     for (size_t i = 0; i < dirty.size(); ++i) {
       const uint32_t p = dirty[i];
       const uint8_t sp = chart.Row[p].Size;
-      const int32_t count = chart.Row[p].Count;
+      const int64_t count = chart.Row[p].Count;
       if (count == 0) {
         if (single ? chart.NonEmpty > 0 : chart.NonEmptyOfSize[sp] > 0) markDrop(p);
         continue;
@@ -181,7 +181,7 @@ std::vector<uint32_t> SelectGreedy(Chart& chart, int functionCount, const TRunPa
       for (const uint32_t* it = begin; it != end; ++it) {
         const uint32_t r = *it;
         if (r == p) continue;
-        const int32_t rc = chart.Row[r].Count;
+        const int64_t rc = chart.Row[r].Count;
         if (rc == count) {
           if (findClass && chart.Row[r].Hash == hash && chart.SameAlive(p, r)) cls.push_back(r);
         } else if (!dominated && rc > count && (signature & ~chart.Row[r].Signature) == 0 &&

@@ -57,9 +57,17 @@ bool SplitSuits(const std::vector<const TTermVector*>& functions, int inputBits,
   return !table || rows * tagWords * 16 <= limit / 4;
 }
 
+// Where a system is given as cubes, the cubes are split instead of tables of
+// rows; below this width the row methods are quick anyway.
+constexpr int kCubesFromInputs = 17;
+// Covers larger than this are left to the row methods.
+constexpr size_t kCubesMaxSource = 1u << 16;
+// Seconds of cube work before the tables take over.
+constexpr double kCubesBudget = 3.0;
+
 RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IEngineHost* host,
              TRunStats* stats, const TRunParams& params,
-             const std::function<void(const TCover&)>& onPrimes) {
+             const std::function<void(const TCover&)>& onPrimes, const TCover* source = nullptr) {
   for (const auto* f : functions)
     if (f->Count() == 0) throw InternalError("a function without terms reached the tabulation");
   if (inputBits < 1 || inputBits > MaxInputBits)
@@ -76,7 +84,20 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
       if (!detail::TabulateDense(functions, inputBits, host, stats, meter, parts.Primes))
         parts.Primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
       break;
+    case TPrimeMethod::Cubes:
+      detail::TabulateCubes(functions, inputBits, source, host, stats, meter, parts.Primes, params.Stop);
+      break;
     case TPrimeMethod::Automatic:
+      if (source && inputBits >= kCubesFromInputs && source->Count() <= kCubesMaxSource) {
+        // Covers whose primes overlap in great numbers (shifters) are
+        // quicker on tables; the cubes get a budget of work before that.
+        try {
+          detail::TabulateCubes(functions, inputBits, source, host, stats, meter, parts.Primes, params.Stop,
+                                kCubesBudget);
+          break;
+        } catch (const detail::CubeBudgetSpent&) {
+        }
+      }
       // Splitting a full system works on a table of every row; where that
       // table would take much of the memory allowed, pairing the listed
       // terms costs less.
@@ -93,12 +114,22 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
   if (params.Verify) VerifyPrimes(functions, parts.Primes);
 
   start = Clock::now();
-  Chart chart(functions, parts.Primes, meter);
+  // A table from row to column makes each pair one lookup; classes pay off
+  // where that table is large, or where there are many pairs to each prime
+  // (so that many share their rows).
+  int64_t pairs = 0;
+  for (const auto* f : functions) pairs += f->Count();
+  const bool pairsSuit =
+      inputBits <= 16 || ((static_cast<uint64_t>(functions.size()) * 4 << inputBits) <= (uint64_t{64} << 20) &&
+                          pairs <= 16 * static_cast<int64_t>(parts.Primes.Count()));
+  const bool classes = params.ChartForm == TChartForm::Classes ||
+                       (params.ChartForm == TChartForm::Automatic && !pairsSuit);
+  Chart chart(functions, parts.Primes, meter, classes);
   if (host) host->SetStatus("Creating prime implicant matrix...");
   if (stats) {
     stats->ChartRows = chart.Rows;
-    stats->ChartColumns = chart.Columns;
-    stats->ChartCells = static_cast<int64_t>(chart.RowCols.size());
+    stats->ChartColumns = chart.Pairs;
+    stats->ChartCells = chart.Cells;
     stats->SecondsChart = SecondsSince(start);
   }
   if (onPrimes) onPrimes(parts.Primes);
@@ -199,8 +230,9 @@ uint64_t DefaultMemoryLimit() {
 }
 
 TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits,
-                                  IEngineHost* host, TRunStats* stats, const TRunParams& params) {
-  auto parts = Run(Pointers(functions), inputBits, host, stats, params, nullptr);
+                                  IEngineHost* host, TRunStats* stats, const TRunParams& params,
+                                  const TCover* source) {
+  auto parts = Run(Pointers(functions), inputBits, host, stats, params, nullptr, source);
   return {std::move(parts.Primes), std::move(parts.Result)};
 }
 
@@ -212,24 +244,47 @@ void VerifyCover(const std::vector<const TTermVector*>& functions, const TCover&
   if (functions.empty()) return;
   int width = cover.Width;
   for (const auto* f : functions) width = std::max(width, TFunctionSystem::FunctionInputBits(*f));
-  const size_t rows = size_t{1} << width;
-  std::vector<uint8_t> state(rows);  // 0 unlisted, 1 care, 2 don't care; bit 2: covered
+  const size_t words = ((size_t{1} << width) + 63) / 64;
+  // One bit per row: the rows a function lists, and the rows its cubes cover.
+  std::vector<uint64_t> listed(words), covered(words);
   for (size_t f = 0; f < functions.size(); ++f) {
-    std::fill(state.begin(), state.end(), 0);
+    std::fill(listed.begin(), listed.end(), 0);
+    std::fill(covered.begin(), covered.end(), 0);
     const auto& terms = functions[f]->Terms();
     const auto& flags = functions[f]->DontCares();
-    for (size_t i = 0; i < terms.size(); ++i) state[static_cast<size_t>(terms[i])] = flags[i] ? 2 : 1;
+    for (const int32_t t : terms) listed[static_cast<size_t>(t) >> 6] |= uint64_t{1} << (t & 63);
     for (size_t k = 0; k < cover.Count(); ++k) {
       if (!cover.Tag(k, static_cast<int>(f))) continue;
-      cover.ForEachTerm(k, [&](uint32_t t) {
-        if (t >= rows || (state[t] & 3) == 0)
-          throw InternalError("the cover of f" + std::to_string(f) + " includes row " +
-                              std::to_string(t) + ", which the function does not list");
-        state[t] |= 4;
-      });
+      // The cube's rows within one word, then the words it spans.
+      const uint32_t mask = cover.Mask(k), value = cover.Value(k) & ~mask;
+      const uint64_t rows = uint64_t{1} << width;
+      if (((static_cast<uint64_t>(value) | mask) >> width) != 0) {
+        const uint32_t high = mask & ~static_cast<uint32_t>(rows - 1);
+        const uint64_t row = value >= rows ? value : (value | (high & (~high + 1)));
+        throw InternalError("the cover of f" + std::to_string(f) + " includes row " + std::to_string(row) +
+                            ", which the function does not list");
+      }
+      const uint32_t lowMask = mask & 63u, lowValue = value & 63u;
+      uint64_t word = 0;
+      uint32_t sub = 0;
+      do {
+        word |= uint64_t{1} << (lowValue | sub);
+        sub = (sub - lowMask) & lowMask;
+      } while (sub != 0);
+      const uint32_t highMask = mask & ~63u, highValue = value & ~63u;
+      sub = 0;
+      do {
+        covered[(highValue | sub) >> 6] |= word;
+        sub = (sub - highMask) & highMask;
+      } while (sub != 0);
     }
+    for (size_t w = 0; w < words; ++w)
+      if (const uint64_t extra = covered[w] & ~listed[w])
+        throw InternalError("the cover of f" + std::to_string(f) + " includes row " +
+                            std::to_string(w * 64 + static_cast<size_t>(std::countr_zero(extra))) +
+                            ", which the function does not list");
     for (size_t i = 0; i < terms.size(); ++i)
-      if (!flags[i] && !(state[static_cast<size_t>(terms[i])] & 4))
+      if (!flags[i] && !((covered[static_cast<size_t>(terms[i]) >> 6] >> (terms[i] & 63)) & 1u))
         throw InternalError("term " + std::to_string(terms[i]) + " of f" + std::to_string(f) +
                             " is not covered");
   }
@@ -294,12 +349,21 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
     return mode == modeSOP ? FormatSOP(list) : FormatPOS(list);
   };
 
+  // The loaded file's cubes, while they still describe the functions.
+  const TCover* source = nullptr;
+  if (system.SourceCubes && converted.empty() && system.SourceCubes->Width == width &&
+      system.SourceCubes->FunctionCount == system.FunctionCount() &&
+      (params.PrimeMethod == TPrimeMethod::Cubes ||
+       (params.PrimeMethod == TPrimeMethod::Automatic && width >= kCubesFromInputs)) &&
+      TermsDigest(system.Functions) == system.SourceDigest)
+    source = system.SourceCubes.get();
+
   RunParts parts;
   try {
     parts = Run(work, width, &host, stats, params, [&](const TCover& primes) {
       if (!options.PrimeImplicants) return;
       host.AppendOutput("All Prime Implicants\r\n" + format(primes) + "\r\n");
-    });
+    }, source);
   } catch (const ResourceError& e) {
     host.SetStatus(e.what());
     host.Beep();

@@ -40,9 +40,11 @@ struct TMinimizeResult {
 // kind of terms (minterms for SOP, maxterms for POS). Status texts go to host
 // (may be null). Throws ResourceError past the memory limit and StoppedError
 // when asked to stop.
+// source: cubes whose tags give exactly each function's terms, for the cube
+// prime finder (optional).
 TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits,
                                   IEngineHost* host, TRunStats* stats = nullptr,
-                                  const TRunParams& params = {});
+                                  const TRunParams& params = {}, const TCover* source = nullptr);
 
 // The SOP (mode modeSOP) or POS (modePOS) command on the store: converts the
 // functions to the run's kind, runs, appends the requested sections to the

@@ -125,6 +125,12 @@ TPlaSystem ParsePlaText(std::string_view text) {
   int pendingLine = 0;
   std::string pendingKeyword;
   int lineNo = 0;
+  std::string cells;  // the characters of the row being read
+  int cellsLine = 0;  // the line it began on
+  auto FailLength = [&](int line, const char* which) {
+    Fail(line, std::string(which) + " characters than " + std::to_string(inputs) + " inputs and " +
+                   std::to_string(outputs) + " outputs");
+  };
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
@@ -152,6 +158,7 @@ TPlaSystem ParsePlaText(std::string_view text) {
     }
 
     if (words[0][0] == '.') {
+      if (!cells.empty()) FailLength(cellsLine, "fewer");
       const std::string keyword = Lower(words[0]);
       if (keyword == ".e" || keyword == ".end") break;
       if (keyword == ".i") {
@@ -209,20 +216,20 @@ TPlaSystem ParsePlaText(std::string_view text) {
       if (!rowLike) continue;
       Fail(lineNo, inputs < 0 ? "a row before .i" : "a row before .o");
     }
+    // A row may run on over several lines (some classic files put the input
+    // part on one line and the output part on the next): its characters are
+    // collected until the row is complete.
     const size_t need = static_cast<size_t>(inputs + outputs);
-    std::string cells;
-    cells.reserve(need);
+    if (cells.empty()) cellsLine = lineNo;
     for (const char c : line) {
       if (c == '|' || std::isspace(static_cast<unsigned char>(c))) continue;
       if (cells.size() > need) break;
       cells += c;
     }
-    if (cells.size() != need)
-      Fail(lineNo, std::string(cells.size() > need ? "more" : "fewer") + " characters than " +
-                       std::to_string(inputs) + " inputs and " + std::to_string(outputs) +
-                       " outputs");
+    if (cells.size() > need) FailLength(lineNo, "more");
+    if (cells.size() < need) continue;
     Row row;
-    row.Line = lineNo;
+    row.Line = cellsLine;
     for (int p = 0; p < inputs; ++p) {
       const uint32_t bit = uint32_t{1} << (inputs - 1 - p);
       switch (cells[static_cast<size_t>(p)]) {
@@ -230,7 +237,7 @@ TPlaSystem ParsePlaText(std::string_view text) {
         case '1': row.Value |= bit; break;
         case '-': case '2': case '~': row.Mask |= bit; break;
         default:
-          Fail(lineNo, Quoted(cells[static_cast<size_t>(p)]) + " in input column " +
+          Fail(cellsLine, Quoted(cells[static_cast<size_t>(p)]) + " in input column " +
                            std::to_string(p + 1) + " (expected 0, 1 or -)");
       }
     }
@@ -243,21 +250,40 @@ TPlaSystem ParsePlaText(std::string_view text) {
         case '-': case '2': v = kOutDc; break;
         case '~': v = kOutNone; break;
         default:
-          Fail(lineNo, Quoted(c) + " in output column " + std::to_string(j + 1) +
+          Fail(cellsLine, Quoted(c) + " in output column " + std::to_string(j + 1) +
                            " (expected 1, 0, -, ~, 2 or 4)");
       }
       outChars += v;
     }
     rows.push_back(row);
+    cells.clear();
   }
+  if (!cells.empty()) FailLength(cellsLine, "fewer");
   if (pendingNames)
     Fail(pendingLine, pendingKeyword + " lists " + std::to_string(pendingNames->size()) + " of " +
                           std::to_string(pendingCount) + " names before the end of the file");
   if (inputs < 0) throw PlaError("No .i line: the number of inputs is missing");
   if (outputs < 0) throw PlaError("No .o line: the number of outputs is missing");
 
-  // One output at a time: three bitmaps over all 2^inputs terms.
   pla.Inputs = inputs;
+  if (!(sets & kOff)) {
+    pla.Cubes = TCover(inputs, outputs);
+    std::vector<uint64_t> tags(static_cast<size_t>(pla.Cubes.TagWords));
+    for (size_t r = 0; r < rows.size(); ++r) {
+      std::fill(tags.begin(), tags.end(), 0);
+      bool any = false;
+      for (int j = 0; j < outputs; ++j) {
+        const char v = outChars[r * static_cast<size_t>(outputs) + static_cast<size_t>(j)];
+        if ((v == kOutOn && (sets & kOn)) || (v == kOutDc && (sets & kDc))) {
+          tags[static_cast<size_t>(j) >> 6] |= uint64_t{1} << (j & 63);
+          any = true;
+        }
+      }
+      if (any) pla.Cubes.Add(rows[r].Value, rows[r].Mask, tags.data());
+    }
+  }
+
+  // One output at a time: three bitmaps over all 2^inputs terms.
   const uint64_t termCount = uint64_t{1} << inputs;
   const size_t words = static_cast<size_t>((termCount + 63) / 64);
   const uint64_t lastWordMask =
@@ -308,7 +334,7 @@ TPlaSystem ParsePlaText(std::string_view text) {
       }
     }
 
-    // Every function together may list so many terms (about 320 MiB of
+    // Every function together may list so many terms (about 1.3 GiB of
     // them); a few lines of a PLA can declare far more.
     uint64_t listed = 0;
     for (size_t w = 0; w < words; ++w) listed += static_cast<uint64_t>(std::popcount(careOn[w] | dc[w]));
@@ -318,6 +344,7 @@ TPlaSystem ParsePlaText(std::string_view text) {
                      " terms in all (its outputs from " + OutputLabel(j, pla.OutputNames) + " on are too many)");
 
     TTermVector& f = pla.Functions[static_cast<size_t>(j)];
+    f.Reserve(static_cast<size_t>(listed));
     for (size_t w = 0; w < words; ++w) {
       uint64_t all = careOn[w] | dc[w];
       while (all) {
@@ -339,6 +366,11 @@ void LoadPlaFile(TFunctionSystem& system, const std::string& path) {
   TPlaSystem pla = ParsePlaText(ReadFileBytes(path));
   system.Functions = std::move(pla.Functions);
   system.MinInputBits = pla.Inputs;
+  system.SourceCubes.reset();
+  if (pla.Cubes.Width > 0) {
+    system.SourceDigest = TermsDigest(system.Functions);
+    system.SourceCubes = std::make_shared<const TCover>(std::move(pla.Cubes));
+  }
   system.CurrentFileName.clear();
   system.Modified = true;
   system.ResultReady = false;

@@ -47,13 +47,17 @@ class PlaError : public TavroError {
 constexpr int MaxPlaOutputs = 65536;
 
 // The most terms (care and don't care, all outputs) a PLA may expand to.
-constexpr uint64_t kMaxPlaTerms = uint64_t{1} << 26;
+constexpr uint64_t kMaxPlaTerms = uint64_t{1} << 28;
 
 struct TPlaSystem {
   int Inputs = 0;                        // .i
   std::vector<TTermVector> Functions;    // one minterm function per output (.o)
   std::vector<std::string> InputNames;   // .ilb, empty when absent
   std::vector<std::string> OutputNames;  // .ob, empty when absent
+  // The rows as cubes tagged with the outputs that list them (on or don't
+  // care): together exactly the terms of Functions. Empty (width 0) for the
+  // types with an off-set, whose listed terms are what the rows leave out.
+  TCover Cubes;
 };
 
 // Parses PLA text. Throws PlaError for a malformed text or one with more than
@@ -63,7 +67,8 @@ TPlaSystem ParsePlaText(std::string_view text);
 // True when the path's extension is ".pla", in any case.
 bool IsPlaPath(const std::string& path);
 
-// Replaces the system's functions by the outputs of the PLA file at path. The
+// Replaces the system's functions by the outputs of the PLA file at path,
+// keeping the file's cubes beside them for the prime finder. The
 // system then counts as new and unsaved: CurrentFileName empty, Modified set,
 // ResultReady cleared. On any error nothing changes and the error is thrown.
 // The caller refreshes its view (InputBits).

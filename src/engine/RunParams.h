@@ -18,6 +18,8 @@ enum class TPrimeMethod {
   Pairing,    // pair cubes level by level (any width)
   Dense,      // sweep dense arrays of all cubes (narrow systems)
   Split,      // split on one input at a time, sharing equal sub-tables
+  Cubes,      // split a cover of cubes (a loaded PLA's own, or one made
+              // from the term lists) on one input at a time; no row tables
 };
 
 // How the cover is chosen from the prime implicant chart.
@@ -26,12 +28,21 @@ enum class TCostCriterion {
   Pla,       // "PLA Cost": the fewest products, then the fewest literals
 };
 
+// How the prime implicant chart holds its columns; every form gives the same
+// result.
+enum class TChartForm {
+  Automatic,  // classes for wide systems with many pairs
+  Classes,    // columns that the same rows cover are one weighted column
+  Pairs,      // one column per (function, care term)
+};
+
 struct TRunParams {
   // Largest working memory a run may use before it stops; 0: half of the
   // machine's physical memory.
   uint64_t MaxMemoryBytes = 0;
   TPrimeMethod PrimeMethod = TPrimeMethod::Automatic;
   TCostCriterion Cost = TCostCriterion::Smallest;
+  TChartForm ChartForm = TChartForm::Automatic;
   // Time the minimum cover search may take; at the limit it ends with the
   // best cover found. 0: no limit.
   double TimeLimitSeconds = 60;

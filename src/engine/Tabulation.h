@@ -63,6 +63,18 @@ void SetSplitMemoHashBits(int bits);
 // Lookups whose hash matched a different table's (since the last call above).
 uint64_t SplitMemoCollisions();
 
+// Splits a cover of the system on one input at a time: the given cover (its
+// cubes' tags giving, function by function, exactly the listed terms), or
+// one made from the term lists when source is null. With a budget (seconds),
+// throws CubeBudgetSpent once it is spent, or once its memory passes a
+// quarter of the meter's limit.
+struct CubeBudgetSpent : std::exception {
+  const char* what() const noexcept override;
+};
+void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source,
+                   IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes,
+                   const std::atomic<bool>* stop, double budget = 0);
+
 // Working memory of the dense sweep at its widest two levels.
 uint64_t DenseBytes(int width, int tagWords);
 

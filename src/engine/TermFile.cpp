@@ -72,6 +72,7 @@ void LoadTermFile(TFunctionSystem& system, const std::string& path) {
   auto functions = ParseTermFileText(ReadTextFile(path, "term file"));
   system.Functions = std::move(functions);
   system.MinInputBits = 0;
+  system.SourceCubes.reset();
   system.ResultReady = false;
   system.CurrentFileName = path;
   system.Modified = false;

@@ -2,6 +2,7 @@
 // One output function: its terms ascending and unique, a don't-care flag per
 // term, and whether the terms are minterms or maxterms.
 
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -28,6 +29,11 @@ class TTermVector {
   // Appends a term larger than every stored term (the fast path of builders
   // that produce terms in ascending order). Anything else goes through Add.
   void Append(int32_t Term, bool DontCare);
+  // Makes room for n terms in all.
+  void Reserve(size_t n) {
+    FTerms.reserve(n);
+    FDontCares.reserve(n);
+  }
   // Adds the items in the given order with Add's rules (the first occurrence
   // of a term keeps its flag), in O(n log n) for any order.
   void AddAll(const std::vector<std::pair<int32_t, bool>>& items);

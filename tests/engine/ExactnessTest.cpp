@@ -50,10 +50,13 @@ void CompareWithReference(std::mt19937& rng, const RandomSystemOptions& options,
       const auto work = InKind(functions, mode == modePOS, bits);
       if (AnyEmpty(work)) continue;
       const auto reference = ReferenceMinimize(work, bits);
-      for (auto method : {TPrimeMethod::Pairing, TPrimeMethod::Dense, TPrimeMethod::Split}) {
+      for (auto method : {TPrimeMethod::Pairing, TPrimeMethod::Dense, TPrimeMethod::Split, TPrimeMethod::Cubes}) {
         RecordingHost host;
         TRunParams limits;
         limits.PrimeMethod = method;
+        // The chart's two forms, one with each half of the methods.
+        limits.ChartForm = method == TPrimeMethod::Split || method == TPrimeMethod::Cubes ? TChartForm::Classes
+                                                                                         : TChartForm::Pairs;
         const auto fast = MinimizeFunctions(work, bits, &host, nullptr, limits);
         ASSERT_EQ(Describe(fast.Primes), Describe(reference.Primes)) << Dump(work);
         ASSERT_EQ(Describe(fast.Result), Describe(reference.Result)) << Dump(work);
@@ -126,39 +129,49 @@ TEST(Exactness, BothPrimeMethodsAgreeOnWiderSystems) {
     const auto functions = RandomSystem(rng, o, &bits);
     const auto work = InKind(functions, false, bits);
     if (AnyEmpty(work)) continue;
-    TRunParams pairing, dense, split;
+    TRunParams pairing, dense, split, cubes;
     pairing.PrimeMethod = TPrimeMethod::Pairing;
     dense.PrimeMethod = TPrimeMethod::Dense;
     split.PrimeMethod = TPrimeMethod::Split;
-    RecordingHost a, b, c;
+    cubes.PrimeMethod = TPrimeMethod::Cubes;
+    cubes.ChartForm = TChartForm::Classes;
+    RecordingHost a, b, c, d;
     TRunStats sa, sb;
     const auto x = MinimizeFunctions(work, bits, &a, &sa, pairing);
     const auto y = MinimizeFunctions(work, bits, &b, &sb, dense);
     const auto z = MinimizeFunctions(work, bits, &c, nullptr, split);
+    const auto w = MinimizeFunctions(work, bits, &d, nullptr, cubes);
     ASSERT_EQ(Describe(x.Primes), Describe(y.Primes)) << Dump(work);
     ASSERT_EQ(Describe(x.Result), Describe(y.Result)) << Dump(work);
     ASSERT_EQ(Describe(x.Primes), Describe(z.Primes)) << Dump(work);
+    ASSERT_EQ(Describe(x.Primes), Describe(w.Primes)) << Dump(work);
+    ASSERT_EQ(Describe(x.Result), Describe(w.Result)) << Dump(work);
     ASSERT_EQ(a.Statuses, b.Statuses);
     ASSERT_EQ(a.Statuses, c.Statuses);
+    ASSERT_EQ(a.Statuses, d.Statuses);
     ASSERT_EQ(sa.LevelCubes, sb.LevelCubes);
   }
 }
 
 TEST(Exactness, StructuredSystemsGiveTheSamePrimesEveryWay) {
   // Functions made of a few large cubes have deep levels and many equal
-  // sub-tables.
+  // sub-tables. The cube finder is also given those cubes as the system's
+  // cover, as a loaded PLA gives its rows.
   std::mt19937 rng(17);
   for (int n = 0; n < 40; ++n) {
     const int bits = 8 + static_cast<int>(rng() % 6);
     const int count = 1 + static_cast<int>(rng() % 4);
     const uint32_t rows = uint32_t{1} << bits;
     std::vector<TTermVector> functions(static_cast<size_t>(count));
+    TCover source(bits, count);
     for (auto& f : functions) {
+      uint64_t tag[1] = {uint64_t{1} << (&f - functions.data())};
       std::vector<std::pair<int32_t, bool>> items;
       for (int c = 0; c < 3 + static_cast<int>(rng() % 5); ++c) {
         const uint32_t mask = static_cast<uint32_t>(rng()) & static_cast<uint32_t>(rng()) & (rows - 1);
         const uint32_t value = static_cast<uint32_t>(rng()) & ~mask & (rows - 1);
         const bool dontCare = rng() % 4 == 0;
+        source.Add(value, mask, tag);
         for (uint32_t sub = 0;; sub = (sub - mask) & mask) {
           items.emplace_back(static_cast<int32_t>(value | sub), dontCare);
           if (((sub - mask) & mask) == 0) break;
@@ -167,13 +180,20 @@ TEST(Exactness, StructuredSystemsGiveTheSamePrimesEveryWay) {
       f.AddAll(items);
     }
     functions[0].Add(static_cast<int32_t>(rows - 1), false);
-    TRunParams pairing, split;
+    const uint64_t first[1] = {1};
+    source.Add(rows - 1, 0, first);
+    TRunParams pairing, split, cubes;
     pairing.PrimeMethod = TPrimeMethod::Pairing;
     split.PrimeMethod = TPrimeMethod::Split;
+    cubes.PrimeMethod = TPrimeMethod::Cubes;
+    cubes.ChartForm = TChartForm::Classes;
     const auto x = MinimizeFunctions(functions, bits, nullptr, nullptr, pairing);
     const auto z = MinimizeFunctions(functions, bits, nullptr, nullptr, split);
+    const auto w = MinimizeFunctions(functions, bits, nullptr, nullptr, cubes, &source);
     ASSERT_EQ(Describe(x.Primes), Describe(z.Primes)) << Dump(functions);
     ASSERT_EQ(Describe(x.Result), Describe(z.Result)) << Dump(functions);
+    ASSERT_EQ(Describe(x.Primes), Describe(w.Primes)) << Dump(functions);
+    ASSERT_EQ(Describe(x.Result), Describe(w.Result)) << Dump(functions);
   }
 }
 

@@ -60,7 +60,7 @@ const char* const kUsage =
     "  --max-memory MIB  stop a run that would need more working memory\n"
     "                    (default: half of the physical memory)\n"
     "  --primes=METHOD   how prime implicants are found: auto (default), pairing,\n"
-    "                    dense or split; all give the same result\n"
+    "                    dense, split or cubes; all give the same result\n"
     "  --cost=CRITERION  how the cover is chosen: smallest (default; essential\n"
     "                    rows, row reduction, greedy completion) or pla (the\n"
     "                    fewest products, then the fewest literals; proven\n"
@@ -199,8 +199,9 @@ int main(int argc, char** argv) {
       if (method == "pairing") params.PrimeMethod = tavro::TPrimeMethod::Pairing;
       else if (method == "dense") params.PrimeMethod = tavro::TPrimeMethod::Dense;
       else if (method == "split") params.PrimeMethod = tavro::TPrimeMethod::Split;
+      else if (method == "cubes") params.PrimeMethod = tavro::TPrimeMethod::Cubes;
       else if (method == "auto") params.PrimeMethod = tavro::TPrimeMethod::Automatic;
-      else return Usage("--primes takes auto, pairing, dense or split");
+      else return Usage("--primes takes auto, pairing, dense, split or cubes");
     } else if (!onlyFiles && a.rfind("--cost=", 0) == 0) {
       const std::string cost = a.substr(7);
       if (cost == "smallest") params.Cost = tavro::TCostCriterion::Smallest;
@@ -313,6 +314,10 @@ int main(int argc, char** argv) {
     case tavro::TRunOutcome::TooWide:
     case tavro::TRunOutcome::TooLarge:
     case tavro::TRunOutcome::Stopped:
+      // A chart too large is refused after the primes were found: their
+      // number tells how large.
+      if (showStats && outcome == tavro::TRunOutcome::TooLarge && stats.Primes > 0)
+        std::fprintf(stderr, "primes: %lld\n", static_cast<long long>(stats.Primes));
       if (!showStatus) std::fprintf(stderr, "%s\n", host.Status.c_str());
       return kExitRefused;
     case tavro::TRunOutcome::Completed:

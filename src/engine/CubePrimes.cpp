@@ -1,0 +1,408 @@
+// Prime implicants from a cover of the system: a list of cubes, each with the
+// functions it belongs to, whose union gives every function's listed terms.
+// With F the system, x an input, F0 and F1 its halves (x = 0, x = 1) and F2
+// their AND, the primes of F are
+//   - the primes of F2, with x free;
+//   - the primes of F0 with x = 0, and of F1 with x = 1, unless the same cube
+//     is a prime of F2 with the same tags.
+// The halves of a cover are cofactors of its cubes; the primes of F2 are the
+// largest of the pairwise intersections of F0's and F1's primes (each prime
+// of F2 is one of them, with the tags of both). An input that no cube fixes
+// to 1 has F1 = F2, so no intersections are needed for it. Equal covers are
+// solved once. This never looks at a single row, so the width of the system
+// does not matter, only the size of its covers.
+
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <memory>
+#include <numeric>
+#include <unordered_map>
+
+#include "engine/Tabulation.h"
+
+namespace tavro::detail {
+
+namespace {
+
+}  // namespace
+
+const char* CubeBudgetSpent::what() const noexcept { return "the cube finder's budget is spent"; }
+
+namespace {
+
+struct CubeSet {
+  std::vector<uint32_t> V, M;  // value (0 where free), mask of free inputs
+  std::vector<uint64_t> T;     // tag words per cube
+  size_t Size() const { return V.size(); }
+};
+using CubeSetPtr = std::shared_ptr<const CubeSet>;
+
+struct Hash128 {
+  uint64_t A, B;
+  bool operator==(const Hash128& o) const { return A == o.A && B == o.B; }
+};
+struct Hash128Hasher {
+  size_t operator()(const Hash128& h) const { return static_cast<size_t>(h.A ^ (h.B * 0x9e3779b97f4a7c15ULL)); }
+};
+
+class CubeSolver {
+ public:
+  // budget: seconds allowed before giving up (0: no limit).
+  CubeSolver(int tagWords, MemoryMeter& meter, const std::atomic<bool>* stop, double budget)
+      : FWords(static_cast<size_t>(tagWords)), FMeter(meter), FStop(stop), FBudget(budget),
+        FStart(std::chrono::steady_clock::now()) {}
+
+  // The primes of the cover F, whose cubes use only the inputs in R.
+  CubeSetPtr Solve(CubeSet F, uint32_t R) {
+    if (FStop && FStop->load(std::memory_order_relaxed)) throw StoppedError();
+    const size_t tw = FWords;
+    Spend(16 * (F.Size() + 1));
+    Canonical(F);
+    const size_t n = F.Size();
+    if (n == 0) return Empty();
+    if (n == 1) return std::make_shared<CubeSet>(std::move(F));
+
+    Hash128 h{Mix64(R + 0x51ed27), Mix64(n * 0x9e3779b97f4a7c15ULL)};
+    for (size_t i = 0; i < n; ++i) {
+      h.A = Mix64(h.A ^ ((static_cast<uint64_t>(F.M[i]) << 32) | F.V[i]));
+      for (size_t k = 0; k < tw; ++k) h.B = Mix64(h.B ^ F.T[i * tw + k]) + h.A;
+    }
+    if (auto found = FMemo.find(h); found != FMemo.end()) return found->second;
+
+    // The input that the most cubes fix, preferring inputs fixed both ways.
+    int zeros[32] = {}, ones[32] = {};
+    for (size_t i = 0; i < n; ++i) {
+      const uint32_t fixed = R & ~F.M[i];
+      for (uint32_t b = fixed; b; b &= b - 1) {
+        const int k = std::countr_zero(b);
+        if (F.V[i] & (uint32_t{1} << k)) ++ones[k];
+        else ++zeros[k];
+      }
+    }
+    int best = -1;
+    bool bestBinate = false;
+    for (int k = 0; k < 32; ++k) {
+      if (zeros[k] + ones[k] == 0) continue;
+      const bool binate = zeros[k] > 0 && ones[k] > 0;
+      if (best < 0 || (binate && !bestBinate) ||
+          (binate == bestBinate && zeros[k] + ones[k] > zeros[best] + ones[best])) {
+        best = k;
+        bestBinate = binate;
+      }
+    }
+    // Canonical covers of two or more cubes differ somewhere.
+    if (best < 0) throw InternalError("a cover of several cubes fixes no input");
+    const uint32_t bit = uint32_t{1} << best;
+
+    CubeSet f0, f1;
+    for (size_t i = 0; i < n; ++i) {
+      const bool free = (F.M[i] & bit) != 0, one = (F.V[i] & bit) != 0;
+      if (free || !one) Push(f0, F.V[i], F.M[i] & ~bit, &F.T[i * tw]);
+      if (free || one) Push(f1, F.V[i] & ~bit, F.M[i] & ~bit, &F.T[i * tw]);
+    }
+    F = CubeSet();
+    const uint32_t rest = R & ~bit;
+    CubeSetPtr p0, p1, p2;
+    if (ones[best] == 0) {
+      // F1 holds only the cubes free in x, so F1 <= F0 and F2 = F1.
+      p0 = Solve(std::move(f0), rest);
+      p1 = p2 = Solve(std::move(f1), rest);
+    } else if (zeros[best] == 0) {
+      p1 = Solve(std::move(f1), rest);
+      p0 = p2 = Solve(std::move(f0), rest);
+    } else {
+      p0 = Solve(std::move(f0), rest);
+      p1 = Solve(std::move(f1), rest);
+      p2 = Intersections(*p0, *p1);
+    }
+    auto result = Combine(*p0, *p1, *p2, bit);
+    FBytes += result->Size() * (8 + 8 * tw) + 96;
+    Weigh(FBytes);
+    FMemo.emplace(h, result);
+    return result;
+  }
+
+ private:
+  // Memory: past the meter's limit the run stops; with a budget, a quarter
+  // of that limit spends it.
+  void Weigh(uint64_t bytes) {
+    if (FBudget > 0 && bytes > FMeter.Limit() / 4) throw CubeBudgetSpent();
+    FMeter.Set(bytes);
+  }
+
+  void Spend(uint64_t work) {
+    FSpent += work;
+    if (FBudget > 0 && FSpent >= FNextCheck) {
+      FNextCheck = FSpent + (uint64_t{1} << 18);
+      if (std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count() > FBudget)
+        throw CubeBudgetSpent();
+    }
+  }
+
+  void Push(CubeSet& s, uint32_t v, uint32_t m, const uint64_t* t) const {
+    s.V.push_back(v);
+    s.M.push_back(m);
+    s.T.insert(s.T.end(), t, t + FWords);
+  }
+
+  bool TagsWithin(const uint64_t* a, const uint64_t* b) const {
+    for (size_t k = 0; k < FWords; ++k)
+      if (a[k] & ~b[k]) return false;
+    return true;
+  }
+
+  // Sorts the cubes, joins cubes of one pattern (their tags together),
+  // drops cubes without tags and cubes that another cube holds with all of
+  // their tags. A cover keeps its contained cubes when looking for them
+  // would cost more than they do (prime sets always drop them).
+  void Canonical(CubeSet& s, bool primeSet = false) {
+    const size_t tw = FWords, n = s.Size();
+    // Larger cubes first, then by pattern (mask, value): one key of the
+    // number of fixed inputs, the mask and the value (24 bits each at most).
+    std::vector<std::pair<uint64_t, uint32_t>> keyed(n);
+    for (size_t i = 0; i < n; ++i)
+      keyed[i] = {(static_cast<uint64_t>(32 - std::popcount(s.M[i])) << 58) |
+                      (static_cast<uint64_t>(s.M[i]) << 29) | s.V[i],
+                  static_cast<uint32_t>(i)};
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<uint32_t> order(n);
+    for (size_t i = 0; i < n; ++i) order[i] = keyed[i].second;
+    std::vector<std::pair<uint64_t, uint32_t>>().swap(keyed);
+    CubeSet out;
+    out.V.reserve(n);
+    out.M.reserve(n);
+    out.T.reserve(n * tw);
+    for (size_t i = 0; i < n;) {
+      const uint32_t v = s.V[order[i]], m = s.M[order[i]];
+      const size_t at = out.T.size();
+      out.T.resize(at + tw, 0);
+      uint64_t any = 0;
+      for (; i < n && s.V[order[i]] == v && s.M[order[i]] == m; ++i)
+        for (size_t k = 0; k < tw; ++k) any |= out.T[at + k] |= s.T[order[i] * tw + k];
+      if (!any) {
+        out.T.resize(at);
+        continue;
+      }
+      out.V.push_back(v);
+      out.M.push_back(m);
+    }
+    if (!primeSet && out.Size() > kContainLimit) {
+      s = std::move(out);
+      return;
+    }
+    // A cube can only lie in a cube at least as large, which comes earlier.
+    CubeSet kept;
+    kept.V.reserve(out.Size());
+    kept.M.reserve(out.Size());
+    kept.T.reserve(out.T.size());
+    for (size_t i = 0; i < out.Size(); ++i) {
+      Spend(kept.Size());
+      const uint32_t v = out.V[i], m = out.M[i];
+      const uint64_t* t = &out.T[i * tw];
+      bool inside = false;
+      for (size_t k = 0; k < kept.Size() && !inside; ++k)
+        inside = (m & ~kept.M[k]) == 0 && ((v ^ kept.V[k]) & ~kept.M[k]) == 0 &&
+                 TagsWithin(t, &kept.T[k * tw]);
+      if (!inside) Push(kept, v, m, t);
+    }
+    s = std::move(kept);
+  }
+
+  // The largest of the pairwise intersections (with the tags of both).
+  CubeSetPtr Intersections(const CubeSet& a, const CubeSet& b) {
+    const size_t tw = FWords;
+    CubeSet s;
+    std::vector<uint64_t> t(tw);
+    // Equal intersections are joined at once (their tags together), which
+    // keeps the set to sort small.
+    std::vector<uint64_t> keys(1024, ~uint64_t{0});
+    std::vector<uint32_t> slots(1024);
+    auto add = [&](uint32_t v, uint32_t m) {
+      const uint64_t key = (static_cast<uint64_t>(m) << 32) | v;
+      if ((s.Size() + 1) * 2 > keys.size()) {
+        std::vector<uint64_t> k2(keys.size() * 2, ~uint64_t{0});
+        std::vector<uint32_t> s2(keys.size() * 2);
+        for (size_t i = 0; i < keys.size(); ++i) {
+          if (keys[i] == ~uint64_t{0}) continue;
+          size_t at = Mix64(keys[i]) & (k2.size() - 1);
+          while (k2[at] != ~uint64_t{0}) at = (at + 1) & (k2.size() - 1);
+          k2[at] = keys[i];
+          s2[at] = slots[i];
+        }
+        keys.swap(k2);
+        slots.swap(s2);
+      }
+      size_t at = Mix64(key) & (keys.size() - 1);
+      while (keys[at] != ~uint64_t{0}) {
+        if (keys[at] == key) {
+          uint64_t* into = &s.T[static_cast<size_t>(slots[at]) * tw];
+          for (size_t k = 0; k < tw; ++k) into[k] |= t[k];
+          return;
+        }
+        at = (at + 1) & (keys.size() - 1);
+      }
+      keys[at] = key;
+      slots[at] = static_cast<uint32_t>(s.Size());
+      Push(s, v, m, t.data());
+      Spend(8);
+    };
+    for (size_t i = 0; i < a.Size(); ++i) {
+      const uint32_t va = a.V[i], ma = a.M[i];
+      const uint64_t* ta = &a.T[i * tw];
+      Spend(b.Size());
+      for (size_t j = 0; j < b.Size(); ++j) {
+        if (((va ^ b.V[j]) & ~ma & ~b.M[j]) != 0) continue;
+        uint64_t any = 0;
+        for (size_t k = 0; k < tw; ++k) any |= t[k] = ta[k] & b.T[j * tw + k];
+        if (any) add(va | b.V[j], ma & b.M[j]);
+      }
+      Weigh(FBytes + s.Size() * (8 + 8 * tw) * 2);
+    }
+    Canonical(s, true);
+    return std::make_shared<CubeSet>(std::move(s));
+  }
+
+  // The primes of F from those of F0, F1 and F2 (see the top of the file).
+  std::shared_ptr<CubeSet> Combine(const CubeSet& p0, const CubeSet& p1, const CubeSet& p2, uint32_t bit) {
+    const size_t tw = FWords;
+    Spend(16 * (p0.Size() + p1.Size() + p2.Size()));
+    std::unordered_map<uint64_t, uint32_t> index;
+    index.reserve(p2.Size() * 2);
+    for (size_t i = 0; i < p2.Size(); ++i)
+      index.emplace((static_cast<uint64_t>(p2.M[i]) << 32) | p2.V[i], static_cast<uint32_t>(i));
+    auto absorbed = [&](const CubeSet& s, size_t i) {
+      const auto it = index.find((static_cast<uint64_t>(s.M[i]) << 32) | s.V[i]);
+      return it != index.end() &&
+             std::equal(&s.T[i * tw], &s.T[i * tw] + tw, &p2.T[static_cast<size_t>(it->second) * tw]);
+    };
+    auto result = std::make_shared<CubeSet>();
+    for (size_t i = 0; i < p0.Size(); ++i)
+      if (!absorbed(p0, i)) Push(*result, p0.V[i], p0.M[i], &p0.T[i * tw]);
+    for (size_t i = 0; i < p1.Size(); ++i)
+      if (!absorbed(p1, i)) Push(*result, p1.V[i] | bit, p1.M[i], &p1.T[i * tw]);
+    for (size_t i = 0; i < p2.Size(); ++i) Push(*result, p2.V[i], p2.M[i] | bit, &p2.T[i * tw]);
+    return result;
+  }
+
+  CubeSetPtr Empty() {
+    static const CubeSetPtr empty = std::make_shared<CubeSet>();
+    return empty;
+  }
+
+  static constexpr size_t kContainLimit = 256;
+
+  size_t FWords;
+  MemoryMeter& FMeter;
+  const std::atomic<bool>* FStop;
+  double FBudget;
+  std::chrono::steady_clock::time_point FStart;
+  uint64_t FSpent = 0, FNextCheck = 0;
+  uint64_t FBytes = 0;
+  std::unordered_map<Hash128, CubeSetPtr, Hash128Hasher> FMemo;
+};
+
+// A cover from the term lists: the listed rows with their tags, joined into
+// aligned blocks of rows with equal tags.
+CubeSet CoverFromTerms(const std::vector<const TTermVector*>& functions, int width, int tw,
+                       MemoryMeter& meter) {
+  std::vector<std::pair<uint32_t, uint32_t>> listed;  // (term, function)
+  size_t total = 0;
+  for (const auto* f : functions) total += f->Terms().size();
+  meter.Set(total * 8);
+  listed.reserve(total);
+  for (size_t f = 0; f < functions.size(); ++f)
+    for (int32_t t : functions[f]->Terms()) listed.emplace_back(static_cast<uint32_t>(t), static_cast<uint32_t>(f));
+  std::sort(listed.begin(), listed.end());
+  const auto words = static_cast<size_t>(tw);
+  std::vector<uint32_t> rows;
+  std::vector<uint64_t> tags;
+  for (size_t i = 0; i < listed.size();) {
+    const uint32_t term = listed[i].first;
+    rows.push_back(term);
+    tags.resize(tags.size() + words, 0);
+    uint64_t* t = tags.data() + tags.size() - words;
+    for (; i < listed.size() && listed[i].first == term; ++i)
+      t[listed[i].second >> 6] |= uint64_t{1} << (listed[i].second & 63);
+  }
+  std::vector<std::pair<uint32_t, uint32_t>>().swap(listed);
+  // Blocks grow one input at a time from the lowest: two neighbouring
+  // blocks of one size with equal tags become one.
+  CubeSet cover;
+  std::vector<uint32_t> masks(rows.size(), 0);
+  for (int k = 0; k < width; ++k) {
+    const uint32_t bit = uint32_t{1} << k;
+    size_t out = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const bool pair = i + 1 < rows.size() && (rows[i] & bit) == 0 && rows[i + 1] == (rows[i] | bit) &&
+                        masks[i] == bit - 1 && masks[i + 1] == bit - 1 &&
+                        std::equal(&tags[i * words], &tags[i * words] + words, &tags[(i + 1) * words]);
+      rows[out] = rows[i];
+      masks[out] = pair ? (masks[i] | bit) : masks[i];
+      std::copy(&tags[i * words], &tags[i * words] + words, &tags[out * words]);
+      ++out;
+      if (pair) ++i;
+    }
+    rows.resize(out);
+    masks.resize(out);
+    tags.resize(out * words);
+  }
+  cover.V = std::move(rows);
+  cover.M = std::move(masks);
+  cover.T = std::move(tags);
+  return cover;
+}
+
+}  // namespace
+
+void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source,
+                   IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes,
+                   const std::atomic<bool>* stop, double budget) {
+  const int fcount = static_cast<int>(functions.size());
+  const int tw = (fcount + 63) / 64;
+  CubeSet cover;
+  if (source) {
+    for (size_t i = 0; i < source->Count(); ++i) {
+      cover.V.push_back(source->Value(i) & ~source->Mask(i));
+      cover.M.push_back(source->Mask(i));
+      cover.T.insert(cover.T.end(), source->Tags(i), source->Tags(i) + tw);
+    }
+  } else {
+    cover = CoverFromTerms(functions, width, tw, meter);
+  }
+  // The number of listed rows, for the figures.
+  int64_t zeroCubes = 0;
+  if (stats) {
+    std::vector<uint64_t> seen((size_t{1} << width) / 64 + 1, 0);
+    for (const auto* f : functions)
+      for (int32_t t : f->Terms()) seen[static_cast<size_t>(t) >> 6] |= uint64_t{1} << (t & 63);
+    for (uint64_t w : seen) zeroCubes += std::popcount(w);
+  }
+
+  CubeSetPtr found;
+  {
+    CubeSolver solver(tw, meter, stop, budget);
+    const uint32_t all = width >= 32 ? ~uint32_t{0} : (uint32_t{1} << width) - 1;
+    found = solver.Solve(std::move(cover), all);
+  }
+
+  if (host) host->SetStatus("Generating zero cubes...");
+  primes = TCover(width, fcount);
+  primes.Reserve(found->Size());
+  int deepest = 0;
+  for (size_t i = 0; i < found->Size(); ++i) {
+    primes.Add(found->V[i], found->M[i], found->T.data() + i * static_cast<size_t>(tw));
+    deepest = std::max(deepest, std::popcount(found->M[i]));
+  }
+  // The pairing would make levels up to the largest prime and then one
+  // empty level; say so in the same words.
+  for (int k = 1; k <= deepest + 1; ++k)
+    if (host) host->SetStatus("Generating " + std::to_string(k) + " Cubes...");
+  SortPrimeList(primes);
+  if (stats) {
+    stats->ZeroCubes = zeroCubes;
+    stats->Primes = static_cast<int64_t>(primes.Count());
+  }
+}
+
+}  // namespace tavro::detail
