@@ -155,6 +155,24 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
   return parts;
 }
 
+// The cover with its tags moved between the full system and the functions
+// kept of it: widening, tag k becomes tag kept[k] of count tags; narrowing,
+// tag kept[k] becomes tag k.
+TCover RemapTags(const TCover& list, const std::vector<size_t>& kept, int count, bool widen) {
+  TCover out(list.Width, count);
+  out.Reserve(list.Count());
+  std::vector<uint64_t> tags(static_cast<size_t>(out.TagWords));
+  for (size_t i = 0; i < list.Count(); ++i) {
+    std::fill(tags.begin(), tags.end(), 0);
+    for (size_t k = 0; k < kept.size(); ++k) {
+      const size_t from = widen ? k : kept[k], to = widen ? kept[k] : k;
+      if (list.Tag(i, static_cast<int>(from))) tags[to >> 6] |= uint64_t{1} << (to & 63);
+    }
+    out.Add(list.Value(i), list.Mask(i), tags.data());
+  }
+  return out;
+}
+
 // The final status of a "PLA Cost" run: how many products, and whether the
 // search proved them the fewest.
 std::string MinimumStatus(const TRunStats& s) {
@@ -337,12 +355,21 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
     for (const auto* f : work) stats->Terms += f->Count();
   }
 
-  for (size_t f = 0; f < work.size(); ++f)
-    if (work[f]->Count() == 0) {
+  // The functions that take part in the run; the others are constants.
+  std::vector<size_t> kept;
+  for (size_t f = 0; f < work.size(); ++f) {
+    if (work[f]->Count() > 0) {
+      kept.push_back(f);
+    } else if (!params.ConstantEmptyFunctions) {
       host.SetStatus("Function " + std::to_string(f) + " contains no terms!");
       host.Beep();
       return TRunOutcome::EmptyFunction;
     }
+  }
+  const int functionCount = static_cast<int>(work.size());
+  const bool narrowed = kept.size() < work.size();
+  std::vector<const TTermVector*> keptWork;
+  for (size_t f : kept) keptWork.push_back(work[f]);
 
   auto format = [&](const TCover& list) {
     if (options.Terms) return FormatCubeTerms(list);
@@ -357,13 +384,29 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
        (params.PrimeMethod == TPrimeMethod::Automatic && width >= kCubesFromInputs)) &&
       TermsDigest(system.Functions) == system.SourceDigest)
     source = system.SourceCubes.get();
+  TCover narrowSource;
+  if (source && narrowed) {
+    narrowSource = RemapTags(*source, kept, static_cast<int>(kept.size()), false);
+    source = &narrowSource;
+  }
 
   RunParts parts;
   try {
-    parts = Run(work, width, &host, stats, params, [&](const TCover& primes) {
+    auto showPrimes = [&](const TCover& primes) {
       if (!options.PrimeImplicants) return;
-      host.AppendOutput("All Prime Implicants\r\n" + format(primes) + "\r\n");
-    }, source);
+      host.AppendOutput("All Prime Implicants\r\n" +
+                        format(narrowed ? RemapTags(primes, kept, functionCount, true) : primes) + "\r\n");
+    };
+    if (kept.empty()) {
+      parts.Primes = parts.Result = TCover(width, functionCount);
+      showPrimes(parts.Primes);
+    } else {
+      parts = Run(keptWork, width, &host, stats, params, showPrimes, source);
+      if (narrowed) {
+        parts.Primes = RemapTags(parts.Primes, kept, functionCount, true);
+        parts.Result = RemapTags(parts.Result, kept, functionCount, true);
+      }
+    }
   } catch (const ResourceError& e) {
     host.SetStatus(e.what());
     host.Beep();

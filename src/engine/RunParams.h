@@ -37,6 +37,11 @@ enum class TChartForm {
 };
 
 struct TRunParams {
+  // A function without terms in the run's kind stops the run ("Function N
+  // contains no terms!"), unless this is set: then it is a constant (0 in a
+  // sum of products, 1 in a product of sums) with no cube in the result, as
+  // a PLA file's output that no row sets is.
+  bool ConstantEmptyFunctions = false;
   // Largest working memory a run may use before it stops; 0: half of the
   // machine's physical memory.
   uint64_t MaxMemoryBytes = 0;

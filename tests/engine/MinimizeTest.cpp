@@ -226,3 +226,32 @@ TEST(Minimize, VerifyCoverRejectsWrongCovers) {
   right.Add(2, 0, &tag);
   EXPECT_NO_THROW(VerifyCover(fs, right));
 }
+
+// A PLA output that no row sets: with ConstantEmptyFunctions the run goes on,
+// the empty function gets no cube, and every other function's text is the
+// one of the run without it.
+TEST(Minimize, EmptyFunctionsAsConstantsLeaveTheOthersAlone) {
+  const TTermVector f0 = Terms({1, 3, 5, 7, 8}), f2 = Terms({0, 1, 2, 3, 12});
+  for (int mode : {modeSOP, modePOS}) {
+    auto with = System({f0, TTermVector(), f2});
+    auto without = System({f0, f2});
+    TRunParams params;
+    params.ConstantEmptyFunctions = true;
+    RecordingHost a, b;
+    const TOutputOptions options{true, true, false};
+    const auto refused = RunCommand(with, mode, options, a, nullptr, {});
+    if (mode == modeSOP) EXPECT_EQ(refused, TRunOutcome::EmptyFunction);
+    a = RecordingHost();
+    ASSERT_EQ(RunCommand(with, mode, options, a, nullptr, params), TRunOutcome::Completed);
+    ASSERT_EQ(RunCommand(without, mode, options, b, nullptr, params), TRunOutcome::Completed);
+    // f1 of the wider run is f1 = (nothing) in SOP; the others match after renaming.
+    std::string expected = b.Output, actual = a.Output;
+    if (mode == modeSOP) {
+      for (size_t at; (at = expected.find("f1 = ")) != std::string::npos;) expected.replace(at, 5, "f@ = ");
+      for (size_t at; (at = actual.find("f2 = ")) != std::string::npos;) actual.replace(at, 5, "f@ = ");
+      for (size_t at; (at = actual.find("f1 = \r\n")) != std::string::npos;) actual.erase(at, 7);
+      EXPECT_EQ(actual, expected);
+      VerifyCover(with.Functions, *with.ResultCubes);
+    }
+  }
+}
