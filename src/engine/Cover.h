@@ -20,6 +20,25 @@ struct TLiteral {
   bool Complemented;
 };
 
+// Sets, in a bitmap of rows (bit t of word t / 64 for row t), the bit of
+// every row of the cube (value, mask).
+inline void SetCubeBits(std::vector<uint64_t>& bits, uint32_t value, uint32_t mask) {
+  // The low six bits select bits within one word; the others select words.
+  const uint32_t lowMask = mask & 63u, lowValue = value & 63u;
+  uint64_t word = 0;
+  uint32_t sub = 0;
+  do {
+    word |= uint64_t{1} << (lowValue | sub);
+    sub = (sub - lowMask) & lowMask;
+  } while (sub != 0);
+  const uint32_t highMask = mask & ~63u, highValue = value & ~63u;
+  sub = 0;
+  do {
+    bits[(highValue | sub) >> 6] |= word;
+    sub = (sub - highMask) & highMask;
+  } while (sub != 0);
+}
+
 class TCover {
  public:
   TCover() = default;

@@ -273,7 +273,6 @@ void VerifyCover(const std::vector<const TTermVector*>& functions, const TCover&
     for (const int32_t t : terms) listed[static_cast<size_t>(t) >> 6] |= uint64_t{1} << (t & 63);
     for (size_t k = 0; k < cover.Count(); ++k) {
       if (!cover.Tag(k, static_cast<int>(f))) continue;
-      // The cube's rows within one word, then the words it spans.
       const uint32_t mask = cover.Mask(k), value = cover.Value(k) & ~mask;
       const uint64_t rows = uint64_t{1} << width;
       if (((static_cast<uint64_t>(value) | mask) >> width) != 0) {
@@ -282,19 +281,7 @@ void VerifyCover(const std::vector<const TTermVector*>& functions, const TCover&
         throw InternalError("the cover of f" + std::to_string(f) + " includes row " + std::to_string(row) +
                             ", which the function does not list");
       }
-      const uint32_t lowMask = mask & 63u, lowValue = value & 63u;
-      uint64_t word = 0;
-      uint32_t sub = 0;
-      do {
-        word |= uint64_t{1} << (lowValue | sub);
-        sub = (sub - lowMask) & lowMask;
-      } while (sub != 0);
-      const uint32_t highMask = mask & ~63u, highValue = value & ~63u;
-      sub = 0;
-      do {
-        covered[(highValue | sub) >> 6] |= word;
-        sub = (sub - highMask) & highMask;
-      } while (sub != 0);
+      SetCubeBits(covered, value, mask);
     }
     for (size_t w = 0; w < words; ++w)
       if (const uint64_t extra = covered[w] & ~listed[w])

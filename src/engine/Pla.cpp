@@ -70,28 +70,11 @@ unsigned TypeSets(std::string_view word) {
   return 0;
 }
 
-// Sets the bits of every term of the cube.
-void FillCube(std::vector<uint64_t>& bits, uint32_t value, uint32_t mask) {
-  // The low six bits select bits within one word; the others select words.
-  const uint32_t lowMask = mask & 63u, lowValue = value & 63u;
-  uint64_t word = 0;
-  uint32_t sub = 0;
-  do {
-    word |= uint64_t{1} << (lowValue | sub);
-    sub = (sub - lowMask) & lowMask;
-  } while (sub != 0);
-  const uint32_t highMask = mask & ~63u, highValue = value & ~63u;
-  sub = 0;
-  do {
-    bits[(highValue | sub) >> 6] |= word;
-    sub = (sub - highMask) & highMask;
-  } while (sub != 0);
-}
 
 // The first term of the cube whose bit is set, or -1.
 int64_t FirstTermIn(const std::vector<uint64_t>& bits, uint32_t value, uint32_t mask) {
   std::vector<uint64_t> cube(bits.size(), 0);
-  FillCube(cube, value, mask);
+  SetCubeBits(cube, value, mask);
   for (size_t w = 0; w < bits.size(); ++w)
     if (const uint64_t hit = bits[w] & cube[w])
       return static_cast<int64_t>(w * 64 + static_cast<size_t>(std::countr_zero(hit)));
@@ -298,9 +281,9 @@ TPlaSystem ParsePlaText(std::string_view text) {
     bool anyOff = false;
     for (size_t r = 0; r < rows.size(); ++r) {
       const char v = outChars[r * static_cast<size_t>(outputs) + static_cast<size_t>(j)];
-      if (v == kOutOn && (sets & kOn)) FillCube(on, rows[r].Value, rows[r].Mask);
-      else if (v == kOutDc && (sets & kDc)) FillCube(dc, rows[r].Value, rows[r].Mask);
-      else if (v == kOutOff && (sets & kOff)) FillCube(off, rows[r].Value, rows[r].Mask), anyOff = true;
+      if (v == kOutOn && (sets & kOn)) SetCubeBits(on, rows[r].Value, rows[r].Mask);
+      else if (v == kOutDc && (sets & kDc)) SetCubeBits(dc, rows[r].Value, rows[r].Mask);
+      else if (v == kOutOff && (sets & kOff)) SetCubeBits(off, rows[r].Value, rows[r].Mask), anyOff = true;
     }
 
     if ((sets & kOn) && (sets & kOff) && anyOff) {
