@@ -240,7 +240,9 @@ TEST(Minimize, EmptyFunctionsAsConstantsLeaveTheOthersAlone) {
     RecordingHost a, b;
     const TOutputOptions options{true, true, false};
     const auto refused = RunCommand(with, mode, options, a, nullptr, {});
-    if (mode == modeSOP) EXPECT_EQ(refused, TRunOutcome::EmptyFunction);
+    if (mode == modeSOP) {
+      EXPECT_EQ(refused, TRunOutcome::EmptyFunction);
+    }
     a = RecordingHost();
     ASSERT_EQ(RunCommand(with, mode, options, a, nullptr, params), TRunOutcome::Completed);
     ASSERT_EQ(RunCommand(without, mode, options, b, nullptr, params), TRunOutcome::Completed);
