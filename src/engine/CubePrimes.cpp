@@ -38,14 +38,6 @@ struct CubeSet {
 };
 using CubeSetPtr = std::shared_ptr<const CubeSet>;
 
-struct Hash128 {
-  uint64_t A, B;
-  bool operator==(const Hash128& o) const { return A == o.A && B == o.B; }
-};
-struct Hash128Hasher {
-  size_t operator()(const Hash128& h) const { return static_cast<size_t>(h.A ^ (h.B * 0x9e3779b97f4a7c15ULL)); }
-};
-
 class CubeSolver {
  public:
   // budget: seconds allowed before giving up (0: no limit).

@@ -28,14 +28,6 @@ struct PrimeSet {
 };
 using PrimeSetPtr = std::shared_ptr<const PrimeSet>;
 
-struct Hash128 {
-  uint64_t A, B;
-  bool operator==(const Hash128& o) const { return A == o.A && B == o.B; }
-};
-struct Hash128Hasher {
-  size_t operator()(const Hash128& h) const { return static_cast<size_t>(h.A ^ (h.B * 0x9e3779b97f4a7c15ULL)); }
-};
-
 // A solved table: its full content, compared on every hit, and its primes.
 // Two tables whose hashes agree are rare but possible; without the compare
 // one would silently get the other's primes.

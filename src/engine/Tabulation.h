@@ -25,6 +25,15 @@ inline uint64_t Mix64(uint64_t k) {
   return k;
 }
 
+// A 128-bit key of the prime finders' memos, and its hasher.
+struct Hash128 {
+  uint64_t A, B;
+  bool operator==(const Hash128& o) const { return A == o.A && B == o.B; }
+};
+struct Hash128Hasher {
+  size_t operator()(const Hash128& h) const { return static_cast<size_t>(h.A ^ (h.B * 0x9e3779b97f4a7c15ULL)); }
+};
+
 // Keeps a running estimate of the run's working memory and stops the run when
 // it passes the limit.
 class MemoryMeter {
