@@ -149,6 +149,7 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
     if (params.Cost != TCostCriterion::Pla) {
       stats->LowerBound = 0;
       stats->Proven = false;
+      stats->LiteralsProven = false;
     }
     stats->SecondsSelect = SecondsSince(start);
   }
@@ -227,6 +228,7 @@ std::string TRunStats::Text() const {
   line("literals", number(Literals));
   line("lower bound", number(LowerBound));
   line("proven", Proven ? "yes" : "no");
+  line("literals proven", LiteralsProven ? "yes" : "no");
   line("core", number(CoreRows) + " x " + number(CoreColumns));
   line("search nodes", number(SearchNodes));
   line("seconds convert", seconds(SecondsConvert));

@@ -31,6 +31,7 @@
 #include <coin/CoinPackedMatrix.hpp>
 #include <coin/OsiClpSolverInterface.hpp>
 
+#include "engine/CoverPart.h"
 #include "engine/Selection.h"
 #include "model/Errors.h"
 
@@ -247,14 +248,6 @@ class CoverCore {
   }
 };
 
-// One independent part of the reduced chart, renumbered: rows 0..n-1 stand
-// for Row[i], columns for the part's columns.
-struct CoverPart {
-  std::vector<uint32_t> Row;               // chart row of each part row
-  std::vector<std::vector<int>> ColRows;   // part rows of each part column
-  std::vector<int> Literals;
-};
-
 std::vector<CoverPart> SplitParts(CoverCore& core) {
   const size_t rows = core.RowAlive.size();
   std::vector<uint32_t> parent(rows);
@@ -392,6 +385,13 @@ struct SearchControl {
   bool CountingProducts = true;
 };
 
+void ShowProgress(const SearchControl& control, int64_t found, int64_t needed) {
+  if (!control.Host) return;
+  control.Host->SetStatus("Searching for the fewest products... " +
+                          std::to_string(control.SettledProducts + found) + " found, at least " +
+                          std::to_string(control.SettledBound + needed) + " needed");
+}
+
 class SearchEvents : public CbcEventHandler {
  public:
   explicit SearchEvents(SearchControl* control) : FControl(control) {}
@@ -412,12 +412,10 @@ class SearchEvents : public CbcEventHandler {
       FControl->NextStatus = now + std::chrono::milliseconds(250);
       const double best = model_->getObjValue();
       const double bound = model_->getBestPossibleObjValue();
-      std::string text = "Searching for the fewest products...";
       if (best < 1e20 && bound > -1e20)
-        text += " " + std::to_string(FControl->SettledProducts + std::llround(best)) + " found, at least " +
-                std::to_string(FControl->SettledBound + static_cast<int64_t>(std::ceil(bound - 1e-6))) +
-                " needed";
-      FControl->Host->SetStatus(text);
+        ShowProgress(*FControl, std::llround(best), static_cast<int64_t>(std::ceil(bound - 1e-6)));
+      else
+        FControl->Host->SetStatus("Searching for the fewest products...");
     }
     return noAction;
   }
@@ -433,6 +431,11 @@ struct PartResult {
   bool LiteralsProven = false;  // and the fewest literals with that many rows
   int64_t Nodes = 0;
 };
+
+// Parts whose two bit-set tables fit in this many words go to the
+// combinatorial search first, with this much work (about 64 cells a unit).
+constexpr size_t kBranchWords = size_t{1} << 22;
+constexpr int64_t kBranchWork = int64_t{1} << 28;
 
 double Remaining(const SearchControl& control) {
   if (control.Deadline == Clock::time_point::max()) return 1e9;
@@ -532,6 +535,37 @@ bool SolveProgram(const CoverPart& part, const std::vector<double>& cost, int ma
   return finished;
 }
 
+// With the fewest rows proven (fewest is such a cover), the fewest literals
+// among covers of that many rows: the linear program's search, within its
+// node budget.
+void LiteralSearch(const CoverPart& part, const std::vector<uint8_t>& fewest, SearchControl& control,
+                   PartResult& result) {
+  const size_t n = part.Row.size();
+  const auto rows = static_cast<int64_t>(std::count(fewest.begin(), fewest.end(), uint8_t{1}));
+  auto literals = [&](const std::vector<uint8_t>& x) {
+    int64_t sum = 0;
+    for (size_t r = 0; r < n; ++r)
+      if (x[r]) sum += part.Literals[r];
+    return sum;
+  };
+  result.Chosen = fewest;
+  result.Proven = true;
+  result.LowerBound = rows;
+  // Rows of one literal count leave nothing to choose between covers.
+  result.LiteralsProven =
+      std::all_of(part.Literals.begin(), part.Literals.end(), [&](int l) { return l == part.Literals[0]; });
+  if (result.LiteralsProven) return;
+  std::vector<double> lits(n);
+  for (size_t r = 0; r < n; ++r) lits[r] = part.Literals[r];
+  std::vector<uint8_t> cheapest;
+  double bound = 0;
+  control.CountingProducts = false;
+  result.LiteralsProven =
+      SolveProgram(part, lits, static_cast<int>(rows), fewest, control, cheapest, bound, result.Nodes);
+  if (std::count(cheapest.begin(), cheapest.end(), uint8_t{1}) == rows && literals(cheapest) < literals(fewest))
+    result.Chosen = cheapest;
+}
+
 PartResult SolvePart(const CoverPart& part, SearchControl& control) {
   PartResult result;
   const size_t n = part.Row.size();
@@ -563,6 +597,41 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
     return result;
   }
 
+  // A part small enough for bit sets goes to the combinatorial search
+  // first, which settles rows and literals at once; one it leaves
+  // unfinished goes on from its best cover in the linear program's search.
+  const size_t m = part.ColRows.size();
+  if (control.Params->CombinatorialSearch && n * ((m + 63) / 64) + m * ((n + 63) / 64) <= kBranchWords) {
+    BranchParams branch;
+    branch.WorkBudget = kBranchWork;
+    branch.Deadline = control.Deadline;
+    branch.StopRequested = [&] { return control.Params->StopRequested(); };
+    branch.Progress = [&](int64_t found, int64_t needed) { ShowProgress(control, found, needed); };
+    BranchStats figures;
+    std::vector<uint8_t> best = BranchAndBound(part, start, branch, figures);
+    result.Nodes += figures.Nodes;
+    result.Chosen = best;
+    if (figures.Stopped) {
+      control.Stopped = true;
+      return result;
+    }
+    if (figures.Finished) {
+      result.LowerBound = count(best);
+      result.Proven = result.LiteralsProven = true;
+      return result;
+    }
+    if (figures.ProductsFinished) {
+      LiteralSearch(part, best, control, result);
+      return result;
+    }
+    if (figures.TimedOut) {
+      control.TimedOut = true;
+      result.LowerBound = std::max(DisjointColumns(part), figures.LowerBound);
+      return result;
+    }
+    start = std::move(best);
+  }
+
   // First the fewest rows.
   std::vector<double> unit(n, 1.0);
   std::vector<uint8_t> fewest;
@@ -574,19 +643,7 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
   result.LowerBound = proven ? count(fewest)
                              : std::max(DisjointColumns(part), static_cast<int64_t>(std::ceil(bound - 1e-6)));
   if (control.Stopped || !proven) return result;
-  // Rows of one literal count leave nothing to choose between covers.
-  result.LiteralsProven =
-      std::all_of(part.Literals.begin(), part.Literals.end(), [&](int l) { return l == part.Literals[0]; });
-  if (result.LiteralsProven) return result;
-
-  // Then, with that many rows, the fewest literals.
-  std::vector<double> lits(n);
-  for (size_t r = 0; r < n; ++r) lits[r] = part.Literals[r];
-  std::vector<uint8_t> cheapest;
-  control.CountingProducts = false;
-  result.LiteralsProven =
-      SolveProgram(part, lits, static_cast<int>(count(fewest)), fewest, control, cheapest, bound, result.Nodes);
-  if (count(cheapest) == count(fewest) && literals(cheapest) < literals(fewest)) result.Chosen = cheapest;
+  LiteralSearch(part, fewest, control, result);
   return result;
 }
 
@@ -650,6 +707,7 @@ std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int func
   if (stats) {
     stats->LowerBound = std::min<int64_t>(lowerBound, static_cast<int64_t>(result.size()));
     stats->Proven = proven;
+    stats->LiteralsProven = proven && literalsProven;
     stats->SearchNodes = nodes;
   }
   return result;

@@ -51,6 +51,10 @@ struct TRunParams {
   // Time the minimum cover search may take; at the limit it ends with the
   // best cover found. 0: no limit.
   double TimeLimitSeconds = 60;
+  // The minimum cover search first tries its own branch and bound on parts
+  // of the chart small enough for it; off, every part goes to the linear
+  // program's search (for tests and measurements).
+  bool CombinatorialSearch = true;
   // Check the prime implicant list in depth (VerifyPrimes) before the chart
   // is made; a build configured with TAVRO_VERIFY does so in every run.
 #ifdef TAVRO_VERIFY
@@ -81,6 +85,7 @@ struct TRunStats {
   // bound is 0 and Proven false.
   int64_t LowerBound = 0;             // products any cover needs at least
   bool Proven = false;                // the result is a proven minimum
+  bool LiteralsProven = false;        // and has the fewest literals of such covers
   int64_t CoreRows = 0, CoreColumns = 0;  // what is left after the reductions
   int64_t SearchNodes = 0;
   double SecondsConvert = 0, SecondsCombine = 0, SecondsChart = 0, SecondsSelect = 0,

@@ -90,6 +90,7 @@ TEST(MinimumCover, EqualsExhaustiveSearchOnSmallSystems) {
       TRunParams params;
       params.Cost = TCostCriterion::Pla;
       params.TimeLimitSeconds = 0;
+      params.CombinatorialSearch = n % 2 == 0;  // half through each search
       TRunStats stats;
       const auto minimum = MinimizeFunctions(work, bits, nullptr, &stats, params);
       VerifyCover(work, minimum.Result);
@@ -108,3 +109,40 @@ TEST(MinimumCover, EqualsExhaustiveSearchOnSmallSystems) {
 }
 
 }  // namespace
+
+// Charts too large for the exhaustive search: the branch and bound and the
+// linear program's search must agree wherever both prove their answer.
+TEST(MinimumCover, BothSearchesAgreeOnLargerSystems) {
+  std::mt19937 rng(8122026);
+  RandomSystemOptions options;
+  options.MinBits = 8;
+  options.MaxBits = 8;
+  options.MaxFunctions = 3;
+  int compared = 0;
+  for (int n = 0; n < 40; ++n) {
+    int bits = 0;
+    const auto functions = InKind(RandomSystem(rng, options, &bits), false, bits);
+    bool empty = false;
+    for (const auto& f : functions) empty = empty || f.Count() == 0;
+    if (empty) continue;
+    Cost cost[2];
+    TRunStats stats[2];
+    for (int way : {0, 1}) {
+      TRunParams params;
+      params.Cost = TCostCriterion::Pla;
+      params.TimeLimitSeconds = 0;
+      params.CombinatorialSearch = way == 0;
+      const auto result = MinimizeFunctions(functions, bits, nullptr, &stats[way], params);
+      VerifyCover(functions, result.Result);
+      cost[way] = CostOf(result.Result);
+      ASSERT_TRUE(stats[way].Proven);
+    }
+    ASSERT_EQ(cost[0].Products, cost[1].Products) << "system " << n;
+    ASSERT_EQ(stats[0].LowerBound, stats[1].LowerBound);
+    if (stats[0].LiteralsProven && stats[1].LiteralsProven) {
+      ASSERT_EQ(cost[0].Literals, cost[1].Literals) << "system " << n;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 20);
+}

@@ -1,0 +1,50 @@
+#pragma once
+// One independent part of the reduced prime implicant chart, and the
+// combinatorial search that covers it exactly.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace tavro::detail {
+
+// Rows 0..n-1 stand for the chart rows Row[i]; columns for the part's
+// columns, each with its rows in ascending order.
+struct CoverPart {
+  std::vector<uint32_t> Row;              // chart row of each part row
+  std::vector<std::vector<int>> ColRows;  // part rows of each part column
+  std::vector<int> Literals;
+};
+
+struct BranchParams {
+  // Work the search for the fewest rows may spend before it gives up
+  // (about one unit per 64 cells it reads), so that whether it finishes
+  // does not depend on the machine's speed; the literals get a sixteenth more.
+  int64_t WorkBudget = 0;
+  std::chrono::steady_clock::time_point Deadline = std::chrono::steady_clock::time_point::max();
+  // Asked now and then; true ends the search.
+  std::function<bool()> StopRequested;
+  // Called now and then with the best cover's rows and the rows proven needed.
+  std::function<void(int64_t found, int64_t needed)> Progress;
+};
+
+struct BranchStats {
+  int64_t Nodes = 0;
+  int64_t Work = 0;
+  int64_t LowerBound = 0;  // rows any cover of the part needs
+  bool ProductsFinished = false;  // the cover has the fewest rows
+  bool Finished = false;          // and the fewest literals among those
+  bool TimedOut = false;
+  bool Stopped = false;
+};
+
+// The smallest cover of the part by (rows, literals), searched from the
+// cover start (which must cover the part). Branches on the column with
+// fewest rows; bounds by columns that share no row; reduces every node by
+// essential rows and dominated rows and columns. Returns the best cover
+// found: start itself when nothing better turned up.
+std::vector<uint8_t> BranchAndBound(const CoverPart& part, const std::vector<uint8_t>& start,
+                                    const BranchParams& params, BranchStats& stats);
+
+}  // namespace tavro::detail
