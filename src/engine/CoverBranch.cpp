@@ -262,7 +262,7 @@ class Brancher {
       if (bound.Cost >= BestCost) break;
       // The Lagrangian bound, and the rows it rules out: those whose reduced
       // cost alone lifts it to the best cover's cost.
-      if (Lagrange(rows, cols, u, root ? 150 : 25)) {
+      if (Lagrange(rows, cols, u, root ? 100 : 20)) {
         live = Reduce(rows, cols);
         continue;
       }
@@ -372,9 +372,20 @@ class Brancher {
       double value = chosen;
       for (uint32_t c : alive) value += u[c];
       negative.clear();
+      const double* weights = u.data();
       for (size_t k = 0; k < live.size(); ++k) {
-        double rc = cost(live[k]);
-        for (uint32_t j = start[k]; j < start[k + 1]; ++j) rc -= u[cells[j]];
+        // Four sums side by side: one sum would wait on each addition.
+        double a0 = 0, a1 = 0, a2 = 0, a3 = 0;
+        uint32_t j = start[k];
+        const uint32_t end = start[k + 1];
+        for (; j + 4 <= end; j += 4) {
+          a0 += weights[cells[j]];
+          a1 += weights[cells[j + 1]];
+          a2 += weights[cells[j + 2]];
+          a3 += weights[cells[j + 3]];
+        }
+        for (; j < end; ++j) a0 += weights[cells[j]];
+        const double rc = cost(live[k]) - ((a0 + a1) + (a2 + a3));
         reduced[k] = rc;
         if (rc < 0) negative.push_back(rc);
       }
@@ -397,7 +408,8 @@ class Brancher {
         step /= 2;
         stale = 0;
       }
-      if (best >= target - 0.5 || step < 1e-3) break;
+      // Enough to end the node, or too little progress to go on.
+      if (std::ceil(best - 1e-6 * std::max(1.0, std::abs(best))) >= target || step < 1e-2) break;
       for (uint32_t c : alive) hits[c] = 0;
       for (size_t k = 0; k < live.size(); ++k)
         if (reduced[k] < 0 && (cut == 0 || reduced[k] <= cut))
@@ -464,7 +476,7 @@ class Brancher {
   // the rows of the independent columns: with it, then without it.
   void Branch(std::vector<Word>& rows, std::vector<Word>& cols, const std::vector<double>& u, const Bound& bound) {
     size_t pick = N;
-    double best = -1;
+    double best = -1e300;
     ForEach(bound.Used, [&](size_t r) {
       double score = 0;
       if (Literals)

@@ -122,8 +122,11 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
   const bool pairsSuit =
       inputBits <= 16 || ((static_cast<uint64_t>(functions.size()) * 4 << inputBits) <= (uint64_t{64} << 20) &&
                           pairs <= 16 * static_cast<int64_t>(parts.Primes.Count()));
-  const bool classes = params.ChartForm == TChartForm::Classes ||
-                       (params.ChartForm == TChartForm::Automatic && !pairsSuit);
+  // The minimum cover search merges equal columns first thing, so it takes
+  // them merged.
+  const bool classes =
+      params.ChartForm == TChartForm::Classes ||
+      (params.ChartForm == TChartForm::Automatic && (!pairsSuit || params.Cost == TCostCriterion::Pla));
   Chart chart(functions, parts.Primes, meter, classes);
   if (host) host->SetStatus("Creating prime implicant matrix...");
   if (stats) {
