@@ -42,29 +42,11 @@ TTermVector TFunctionSystem::ComplementTerms(const TTermVector& f) const {
   return tavro::ComplementTerms(f, InputBits);
 }
 
-uint64_t TermsDigest(const std::vector<TTermVector>& functions) {
-  auto mix = [](uint64_t k) {
-    k ^= k >> 33;
-    k *= 0xff51afd7ed558ccdULL;
-    k ^= k >> 33;
-    k *= 0xc4ceb9fe1a85ec53ULL;
-    return k ^ (k >> 33);
-  };
-  uint64_t h = mix(functions.size() + 0x7a5b);
-  for (const auto& f : functions) {
-    h = mix(h ^ (static_cast<uint64_t>(f.Count()) << 1 | (f.Maxterms ? 1u : 0u)));
-    // Four lanes, so the multiplications overlap.
-    uint64_t lane[4] = {h, h + 1, h + 2, h + 3};
-    const auto& terms = f.Terms();
-    const auto& flags = f.DontCares();
-    for (size_t i = 0; i < terms.size(); ++i) {
-      uint64_t& l = lane[i & 3];
-      l = (l ^ static_cast<uint32_t>(terms[i])) * 0x9e3779b97f4a7c15ULL;
-      l ^= l >> 29;
-    }
-    h = mix(lane[0] ^ mix(lane[1] ^ mix(lane[2] ^ mix(lane[3] ^ std::hash<std::vector<bool>>{}(flags)))));
-  }
-  return h;
+std::vector<uint64_t> TermsIdentity(const std::vector<TTermVector>& functions) {
+  std::vector<uint64_t> identity;
+  identity.reserve(functions.size());
+  for (const auto& f : functions) identity.push_back(f.Stamp() << 1 | (f.Maxterms ? 1u : 0u));
+  return identity;
 }
 
 TTermVector ComplementTerms(const TTermVector& f, int inputBits) {

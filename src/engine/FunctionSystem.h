@@ -35,10 +35,10 @@ class TFunctionSystem {
   int ResultMode = modeSOP;
   std::shared_ptr<const TCover> ResultCubes;  // null before the first run
   // Cubes that describe the functions as loaded (a PLA file's rows), with
-  // the TermsDigest of the functions they describe; a run uses them only
-  // while the functions still have that digest. Null when there are none.
+  // the TermsIdentity of the functions they describe; a run uses them only
+  // while the functions still have that identity. Null when there are none.
   std::shared_ptr<const TCover> SourceCubes;
-  uint64_t SourceDigest = 0;
+  std::vector<uint64_t> SourceIdentity;
 
   int FunctionCount() const { return static_cast<int>(Functions.size()); }
   TTermVector& Current() { return Functions.at(static_cast<size_t>(CurrentFunction)); }
@@ -65,7 +65,8 @@ class TFunctionSystem {
 
 TTermVector ComplementTerms(const TTermVector& f, int inputBits);
 
-// A 64-bit digest of the functions' kinds, terms and don't-care flags.
-uint64_t TermsDigest(const std::vector<TTermVector>& functions);
+// Names the functions' kinds, terms and don't-care flags as they are now
+// (their stamps): equal identities mean equal functions.
+std::vector<uint64_t> TermsIdentity(const std::vector<TTermVector>& functions);
 
 }  // namespace tavro

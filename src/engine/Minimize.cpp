@@ -374,7 +374,7 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
       system.SourceCubes->FunctionCount == system.FunctionCount() &&
       (params.PrimeMethod == TPrimeMethod::Cubes ||
        (params.PrimeMethod == TPrimeMethod::Automatic && width >= kCubesFromInputs)) &&
-      TermsDigest(system.Functions) == system.SourceDigest)
+      TermsIdentity(system.Functions) == system.SourceIdentity)
     source = system.SourceCubes.get();
   TCover narrowSource;
   if (source && narrowed) {

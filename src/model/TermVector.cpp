@@ -1,6 +1,7 @@
 #include "model/TermVector.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "model/Errors.h"
 
@@ -9,6 +10,7 @@ namespace tavro {
 void TTermVector::Add(int32_t Term, bool DontCare) {
   if (Term < 0) return;
   if (FTerms.empty() || Term > FTerms.back()) {
+    FStamp = 0;
     FTerms.push_back(Term);
     FDontCares.push_back(DontCare);
     return;
@@ -16,6 +18,7 @@ void TTermVector::Add(int32_t Term, bool DontCare) {
   auto pos = std::lower_bound(FTerms.begin(), FTerms.end(), Term);
   if (*pos == Term) return;
   const auto index = pos - FTerms.begin();
+  FStamp = 0;
   FTerms.insert(pos, Term);
   FDontCares.insert(FDontCares.begin() + index, DontCare);
 }
@@ -26,6 +29,7 @@ void TTermVector::Append(int32_t Term, bool DontCare) {
     Add(Term, DontCare);
     return;
   }
+  FStamp = 0;
   FTerms.push_back(Term);
   FDontCares.push_back(DontCare);
 }
@@ -58,12 +62,27 @@ void TTermVector::AddAll(const std::vector<std::pair<int32_t, bool>>& items) {
       while (j < sorted.size() && sorted[j].first == t) ++j;
     }
   }
+  FStamp = 0;
   FTerms = std::move(terms);
   FDontCares = std::move(flags);
 }
 
+void TTermVector::AssignAscending(std::vector<int32_t> terms, std::vector<bool> dontCares) {
+  if (terms.size() != dontCares.size()) throw InternalError("terms and flags of different lengths");
+  FStamp = 0;
+  FTerms = std::move(terms);
+  FDontCares = std::move(dontCares);
+}
+
+uint64_t TTermVector::Stamp() const {
+  static std::atomic<uint64_t> taken{0};
+  if (FStamp == 0) FStamp = taken.fetch_add(1, std::memory_order_relaxed) + 1;
+  return FStamp;
+}
+
 void TTermVector::Delete(int32_t Index) {
   if (Index < 0 || Index >= Count()) throw RangeError();
+  FStamp = 0;
   FTerms.erase(FTerms.begin() + Index);
   FDontCares.erase(FDontCares.begin() + Index);
 }
@@ -79,6 +98,7 @@ bool TTermVector::GetDontCare(int32_t Index) const {
 }
 
 void TTermVector::Clear() {
+  FStamp = 0;
   FTerms.clear();
   FTerms.shrink_to_fit();
   FDontCares.clear();

@@ -37,6 +37,15 @@ class TTermVector {
   // Adds the items in the given order with Add's rules (the first occurrence
   // of a term keeps its flag), in O(n log n) for any order.
   void AddAll(const std::vector<std::pair<int32_t, bool>>& items);
+  // Replaces the contents with terms already strictly ascending and their
+  // flags (of the same length), as a builder that made both lists has them.
+  void AssignAscending(std::vector<int32_t> terms, std::vector<bool> dontCares);
+
+  // A number that names the present terms and flags (not the kind): it is
+  // taken on first use, any change of the terms drops it, and a copy made
+  // after it was taken keeps it. Two vectors with the same stamp hold the
+  // same terms (equal vectors may still have different stamps).
+  uint64_t Stamp() const;
 
   const std::vector<int32_t>& Terms() const { return FTerms; }
   const std::vector<bool>& DontCares() const { return FDontCares; }
@@ -51,6 +60,7 @@ class TTermVector {
  private:
   std::vector<bool> FDontCares;
   std::vector<int32_t> FTerms;
+  mutable uint64_t FStamp = 0;  // 0: none taken since the last change
 };
 
 }  // namespace tavro

@@ -218,6 +218,16 @@ TEST(PlaRead, WideFilesRunThroughTheirCubesWithTheSameText) {
   loaded.Functions[0].Add(added, false);
   plain.Functions = loaded.Functions;
   EXPECT_EQ(run(loaded, viaCubes), run(plain, viaRows));
+  EXPECT_NE(TermsIdentity(loaded.Functions), loaded.SourceIdentity);
+  // A copy is the same functions; a changed kind or a deleted term is not.
+  const auto identity = TermsIdentity(plain.Functions);
+  auto copy = plain.Functions;
+  EXPECT_EQ(TermsIdentity(copy), identity);
+  copy[1].Maxterms = !copy[1].Maxterms;
+  EXPECT_NE(TermsIdentity(copy), TermsIdentity(plain.Functions));
+  copy = plain.Functions;
+  copy[2].Delete(0);
+  EXPECT_NE(TermsIdentity(copy), TermsIdentity(plain.Functions));
 }
 
 TEST(PlaRead, MalformedTextsNameTheLineAndTheFault) {
