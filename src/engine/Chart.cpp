@@ -57,6 +57,13 @@ class ColumnClasses {
   // that the most of those primes fix.
   void Split(size_t c0, size_t c1, uint32_t free, size_t p0, size_t p1) {
     if (c0 == c1) return;
+    // Every term of the cube is a care term: its classes follow from the
+    // primes alone.
+    const int freeCount = std::popcount(free);
+    if (freeCount >= kFullCubeInputs && c1 - c0 == size_t{1} << freeCount) {
+      SplitFull(FCare[c0] & ~free, free, p0, p1);
+      return;
+    }
     const size_t q0 = FScratch.size();
     size_t pushed = 0;
     int fixedCount[32] = {};
@@ -154,6 +161,54 @@ class ColumnClasses {
           FScratch.push_back(FScratch[i]);
       Split(cm, c1, free & ~bit, l0, FScratch.size());
       }
+    }
+    FScratch.resize(q0);
+    for (size_t k = 0; k < pushed; ++k) {
+      const uint32_t p = FFull.back();
+      FFull.pop_back();
+      FHash.A -= FWordA[p];
+      FHash.B -= FWordB[p];
+    }
+  }
+
+  // The cube (value, free) holds only care terms; FScratch[p0, p1) are the
+  // primes that meet it. As Split, without the terms: a part that no prime
+  // covers only in part is one class, its smallest term the cube's value.
+  static constexpr int kFullCubeInputs = 4;
+  void SplitFull(uint32_t value, uint32_t free, size_t p0, size_t p1) {
+    const size_t q0 = FScratch.size();
+    size_t pushed = 0;
+    int fixedCount[32] = {};
+    for (size_t i = p0; i < p1; ++i) {
+      const uint32_t p = FScratch[i];
+      const uint32_t fixed = free & ~FPrimes.Mask(p);
+      if (fixed == 0) {
+        FFull.push_back(p);
+        FHash.A += FWordA[p];
+        FHash.B += FWordB[p];
+        ++pushed;
+      } else {
+        FScratch.push_back(p);
+        for (uint32_t b = fixed; b; b &= b - 1) ++fixedCount[std::countr_zero(b)];
+      }
+    }
+    const size_t q1 = FScratch.size();
+    if (q0 == q1) {
+      AddToClass(FHash, int64_t{1} << std::popcount(free), value);
+    } else {
+      int best = 0;
+      for (int b = 1; b < 32; ++b)
+        if (fixedCount[b] > fixedCount[best]) best = b;
+      const uint32_t bit = uint32_t{1} << best;
+      const size_t l0 = FScratch.size();
+      for (size_t i = q0; i < q1; ++i)
+        if ((FPrimes.Value(FScratch[i]) & bit) == 0) FScratch.push_back(FScratch[i]);
+      SplitFull(value, free & ~bit, l0, FScratch.size());
+      FScratch.resize(l0);
+      for (size_t i = q0; i < q1; ++i)
+        if (((FPrimes.Value(FScratch[i]) | FPrimes.Mask(FScratch[i])) & bit) != 0)
+          FScratch.push_back(FScratch[i]);
+      SplitFull(value | bit, free & ~bit, l0, FScratch.size());
     }
     FScratch.resize(q0);
     for (size_t k = 0; k < pushed; ++k) {
