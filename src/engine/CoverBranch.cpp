@@ -285,8 +285,15 @@ class Brancher {
           continue;
         }
       }
-      Branch(rows, cols, u, bound);
-      break;
+      if (!Branch(rows, cols, u, bound)) break;
+      // The node again with the branch row barred: a node of its own, taken
+      // here rather than one call deeper, so the depth stays the rows taken.
+      root = false;
+      ++FStats.Nodes;
+      if ((FStats.Nodes & 31) == 0) Poll();
+      if (FStats.Work > Budget) Abort = true;
+      if (Abort) break;
+      live = Reduce(rows, cols);
     }
     Chosen.resize(mark);
     ChosenCost = markCost;
@@ -473,8 +480,11 @@ class Brancher {
   }
 
   // Two children on the row that best covers columns with few rows, among
-  // the rows of the independent columns: with it, then without it.
-  void Branch(std::vector<Word>& rows, std::vector<Word>& cols, const std::vector<double>& u, const Bound& bound) {
+  // the rows of the independent columns: with it, searched here, then
+  // without it: true when that one is still worth a search (the row is then
+  // barred from rows).
+  bool Branch(std::vector<Word>& rows, std::vector<Word>& cols, const std::vector<double>& u,
+              const Bound& bound) {
     size_t pick = N;
     double best = -1e300;
     ForEach(bound.Used, [&](size_t r) {
@@ -496,9 +506,9 @@ class Brancher {
       Chosen.pop_back();
       ChosenCost -= Cost(pick);
     }
-    if (Abort || bound.Cost >= BestCost || BestCost <= Floor) return;
+    if (Abort || bound.Cost >= BestCost || BestCost <= Floor) return false;
     Drop(rows, pick);
-    Search(std::move(rows), std::move(cols), u, false);
+    return true;
   }
 };
 

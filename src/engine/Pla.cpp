@@ -326,16 +326,16 @@ TPlaSystem ParsePlaText(std::string_view text) {
       throw PlaError("The PLA lists more than " + std::to_string(kMaxPlaTerms) +
                      " terms in all (its outputs from " + OutputLabel(j, pla.OutputNames) + " on are too many)");
 
-    std::vector<int32_t> terms(static_cast<size_t>(listed));
+    std::vector<int32_t> terms;
+    terms.reserve(static_cast<size_t>(listed));
     std::vector<bool> flags(static_cast<size_t>(listed), false);
-    size_t k = 0;
     for (size_t w = 0; w < words; ++w) {
       uint64_t all = careOn[w] | dc[w];
       while (all) {
         const int b = std::countr_zero(all);
         all &= all - 1;
-        if ((dc[w] >> b) & 1u) flags[k] = true;
-        terms[k++] = static_cast<int32_t>(w * 64 + static_cast<size_t>(b));
+        if ((dc[w] >> b) & 1u) flags[terms.size()] = true;
+        terms.push_back(static_cast<int32_t>(w * 64 + static_cast<size_t>(b)));
       }
     }
     pla.Functions[static_cast<size_t>(j)].AssignAscending(std::move(terms), std::move(flags));
