@@ -434,7 +434,7 @@ struct PartResult {
 
 // Parts whose two bit-set tables fit in this many words go to the
 // combinatorial search first, with this much work (about 64 cells a unit).
-constexpr size_t kBranchWords = size_t{1} << 17;
+constexpr size_t kBranchWords = size_t{1} << 22;
 constexpr int64_t kBranchWork = int64_t{1} << 28;
 
 double Remaining(const SearchControl& control) {
