@@ -65,7 +65,7 @@ class Brancher {
       std::vector<Word> rows(RW, ~Word{0}), cols(CW, ~Word{0});
       if (N % 64) rows.back() = (Word{1} << (N % 64)) - 1;
       if (M % 64) cols.back() = (Word{1} << (M % 64)) - 1;
-      Search(std::move(rows), std::move(cols), std::vector<double>(M, 0.0), true);
+      Search(std::move(rows), std::move(cols), std::vector<double>(2 * M, 0.0), true);
       if (!Abort && !literals) {
         FStats.ProductsFinished = true;
         Budget = FStats.Work + FParams.WorkBudget / 16;
@@ -262,11 +262,22 @@ class Brancher {
       if (bound.Cost >= BestCost) break;
       // The Lagrangian bound, and the rows it rules out: those whose reduced
       // cost alone lifts it to the best cover's cost.
-      if (Lagrange(rows, cols, u, root ? 100 : 20)) {
+      // Counting literals, first the rows: a node that needs more rows than
+      // the best cover has holds nothing better.
+      if (Literals) {
+        const int verdict = Lagrange(rows, cols, u.data() + M, root ? 100 : 20, false);
+        if (verdict < 0) break;
+        if (verdict > 0) {
+          live = Reduce(rows, cols);
+          continue;
+        }
+      }
+      const int verdict = Lagrange(rows, cols, u.data(), root ? 100 : 20, Literals);
+      if (verdict < 0) break;
+      if (verdict > 0) {
         live = Reduce(rows, cols);
         continue;
       }
-      if (LastBound >= BestCost) break;
       if (root) {
         Floor = std::max(Floor, LastBound);
         if (!Literals) RootBound = std::max(RootBound, LastBound / kRowCost);
@@ -344,12 +355,15 @@ class Brancher {
     std::sort(Best.begin(), Best.end());
   }
 
-  // Subgradient steps on multipliers u of the columns (started from the
-  // parent's): the bound is the sum of u plus each row's reduced cost
-  // c - u(its columns) where that is negative. Leaves the best bound,
-  // rounded up, in LastBound; drops the rows whose positive reduced cost
-  // would lift it to the best cover's cost, and says whether it dropped any.
-  bool Lagrange(std::vector<Word>& rows, const std::vector<Word>& cols, std::vector<double>& u, int steps) {
+  // Subgradient steps on multipliers u[0, M) of the columns (started from
+  // the parent's): the bound is the sum of u plus each row's reduced cost
+  // c - u(its columns) where that is negative. Costs are literals or rows
+  // (literals: with the rows of the best cover; rows in the literal pass:
+  // no more rows than the best cover). Returns -1 when the bound ends the
+  // node, else drops the rows whose positive reduced cost would, and
+  // returns 1 when it dropped any. Leaves the bound, rounded up, in
+  // LastBound, and the reduced costs in Reduced, when it counts as the pass.
+  int Lagrange(std::vector<Word>& rows, const std::vector<Word>& cols, double* u, int steps, bool literals) {
     std::vector<uint32_t> live, alive;
     ForEach(rows, [&](size_t r) { live.push_back(static_cast<uint32_t>(r)); });
     ForEach(cols, [&](size_t c) { alive.push_back(static_cast<uint32_t>(c)); });
@@ -365,13 +379,16 @@ class Brancher {
     // the rows left to take are at most that many less those taken, and
     // the costs are the literals alone.
     const int64_t rowsLeft = BestCost / kRowCost - static_cast<int64_t>(Chosen.size());
-    const int64_t base = Literals ? ChosenCost + rowsLeft * kRowCost : ChosenCost;
-    // The sums run in rows or in literals, whole numbers either way.
-    const int64_t unit = Literals ? 1 : kRowCost;
-    const double chosen = 0, target = static_cast<double>((BestCost - base) / unit);
-    auto cost = [&](uint32_t r) { return Literals ? static_cast<double>(Lit[r]) : 1.0; };
+    const int64_t base = literals ? ChosenCost + rowsLeft * kRowCost : ChosenCost;
+    // The sums run in rows or in literals, whole numbers either way. A
+    // cover better than target is sought.
+    const int64_t unit = literals ? 1 : kRowCost;
+    const double chosen = 0,
+                 target = Literals && !literals ? static_cast<double>(rowsLeft + 1)
+                                                : static_cast<double>((BestCost - base) / unit);
+    auto cost = [&](uint32_t r) { return literals ? static_cast<double>(Lit[r]) : 1.0; };
     std::vector<double> negative;
-    std::vector<double> reduced(live.size()), bestU = u, bestReduced;
+    std::vector<double> reduced(live.size()), bestU(u, u + M), bestReduced;
     std::vector<int> hits(M, 0);
     double best = -1e300, step = 2.0;
     int stale = 0;
@@ -379,7 +396,7 @@ class Brancher {
       double value = chosen;
       for (uint32_t c : alive) value += u[c];
       negative.clear();
-      const double* weights = u.data();
+      const double* weights = u;
       for (size_t k = 0; k < live.size(); ++k) {
         // Four sums side by side: one sum would wait on each addition.
         double a0 = 0, a1 = 0, a2 = 0, a3 = 0;
@@ -399,7 +416,7 @@ class Brancher {
       // Rows taken: those of negative reduced cost, at most rowsLeft of
       // them when counting literals (the most negative).
       double cut = 0;
-      if (Literals && static_cast<int64_t>(negative.size()) > rowsLeft) {
+      if (literals && static_cast<int64_t>(negative.size()) > rowsLeft) {
         const auto nth = negative.begin() + std::max<int64_t>(rowsLeft, 0);
         std::nth_element(negative.begin(), nth, negative.end());
         cut = rowsLeft > 0 ? *std::max_element(negative.begin(), nth) : -1e300;
@@ -408,7 +425,7 @@ class Brancher {
       for (double rc : negative) value += rc;
       if (value > best + 1e-9) {
         best = value;
-        bestU = u;
+        bestU.assign(u, u + M);
         bestReduced = reduced;
         stale = 0;
       } else if (++stale >= 5) {
@@ -427,20 +444,22 @@ class Brancher {
       const double t = step * (target - value) / norm;
       for (uint32_t c : alive) u[c] = std::max(0.0, u[c] + t * (1 - hits[c]));
     }
-    u = bestU;
+    std::copy(bestU.begin(), bestU.end(), u);
     // Costs are whole numbers, so a bound of 12.01 means 13. The margin
     // keeps rounding errors of the sums from passing for a real gap.
     const double slack = 1e-6 * std::max(1.0, std::abs(best));
-    LastBound = base + static_cast<int64_t>(std::ceil(best - slack)) * unit;
-    for (size_t k = 0; k < live.size(); ++k) Reduced[live[k]] = bestReduced[k];
-    if (LastBound >= BestCost) return false;
+    if (literals == Literals) {
+      LastBound = base + static_cast<int64_t>(std::ceil(best - slack)) * unit;
+      for (size_t k = 0; k < live.size(); ++k) Reduced[live[k]] = bestReduced[k];
+    }
+    if (std::ceil(best - slack) >= target) return -1;
     bool dropped = false;
     for (size_t k = 0; k < live.size(); ++k)
       if (bestReduced[k] > 0 && best + bestReduced[k] > target - 1 + slack) {
         Drop(rows, live[k]);
         dropped = true;
       }
-    return dropped;
+    return dropped ? 1 : 0;
   }
 
   struct Bound {
