@@ -52,21 +52,12 @@ class ColumnClasses {
     bool operator==(const Key& o) const { return A == o.A && B == o.B; }
   };
 
-  // Care terms FCare[c0, c1) lie in the cube whose free inputs are `free`;
-  // FScratch[p0, p1) are the primes that meet the cube. Splits on the input
-  // that the most of those primes fix.
-  void Split(size_t c0, size_t c1, uint32_t free, size_t p0, size_t p1) {
-    if (c0 == c1) return;
-    // Every term of the cube is a care term: its classes follow from the
-    // primes alone.
-    const int freeCount = std::popcount(free);
-    if (freeCount >= kFullCubeInputs && c1 - c0 == size_t{1} << freeCount) {
-      SplitFull(FCare[c0] & ~free, free, p0, p1);
-      return;
-    }
-    const size_t q0 = FScratch.size();
+  // Of the primes FScratch[p0, p1), which meet the cube with free inputs
+  // `free`: those that cover it all join FFull (and the set's key), those
+  // that cover it in part go on FScratch, counted per input they fix.
+  // Returns how many joined FFull.
+  size_t Sort(uint32_t free, size_t p0, size_t p1, int* fixedCount) {
     size_t pushed = 0;
-    int fixedCount[32] = {};
     for (size_t i = p0; i < p1; ++i) {
       const uint32_t p = FScratch[i];
       const uint32_t fixed = free & ~FPrimes.Mask(p);
@@ -80,6 +71,33 @@ class ColumnClasses {
         for (uint32_t b = fixed; b; b &= b - 1) ++fixedCount[std::countr_zero(b)];
       }
     }
+    return pushed;
+  }
+  // Takes the last `pushed` primes off FFull again.
+  void Unsort(size_t pushed) {
+    for (size_t k = 0; k < pushed; ++k) {
+      const uint32_t p = FFull.back();
+      FFull.pop_back();
+      FHash.A -= FWordA[p];
+      FHash.B -= FWordB[p];
+    }
+  }
+
+  // Care terms FCare[c0, c1) lie in the cube whose free inputs are `free`;
+  // FScratch[p0, p1) are the primes that meet the cube. Splits on the input
+  // that the most of those primes fix.
+  void Split(size_t c0, size_t c1, uint32_t free, size_t p0, size_t p1) {
+    if (c0 == c1) return;
+    // Every term of the cube is a care term: its classes follow from the
+    // primes alone.
+    const int freeCount = std::popcount(free);
+    if (freeCount >= kFullCubeInputs && c1 - c0 == size_t{1} << freeCount) {
+      SplitFull(FCare[c0] & ~free, free, p0, p1);
+      return;
+    }
+    const size_t q0 = FScratch.size();
+    int fixedCount[32] = {};
+    const size_t pushed = Sort(free, p0, p1, fixedCount);
     const size_t q1 = FScratch.size();
     if (q0 == q1) {
       Leaf(FHash, c0, c1);
@@ -163,12 +181,7 @@ class ColumnClasses {
       }
     }
     FScratch.resize(q0);
-    for (size_t k = 0; k < pushed; ++k) {
-      const uint32_t p = FFull.back();
-      FFull.pop_back();
-      FHash.A -= FWordA[p];
-      FHash.B -= FWordB[p];
-    }
+    Unsort(pushed);
   }
 
   // The cube (value, free) holds only care terms; FScratch[p0, p1) are the
@@ -177,21 +190,8 @@ class ColumnClasses {
   static constexpr int kFullCubeInputs = 4;
   void SplitFull(uint32_t value, uint32_t free, size_t p0, size_t p1) {
     const size_t q0 = FScratch.size();
-    size_t pushed = 0;
     int fixedCount[32] = {};
-    for (size_t i = p0; i < p1; ++i) {
-      const uint32_t p = FScratch[i];
-      const uint32_t fixed = free & ~FPrimes.Mask(p);
-      if (fixed == 0) {
-        FFull.push_back(p);
-        FHash.A += FWordA[p];
-        FHash.B += FWordB[p];
-        ++pushed;
-      } else {
-        FScratch.push_back(p);
-        for (uint32_t b = fixed; b; b &= b - 1) ++fixedCount[std::countr_zero(b)];
-      }
-    }
+    const size_t pushed = Sort(free, p0, p1, fixedCount);
     const size_t q1 = FScratch.size();
     if (q0 == q1) {
       AddToClass(FHash, int64_t{1} << std::popcount(free), value);
@@ -211,12 +211,7 @@ class ColumnClasses {
       SplitFull(value | bit, free & ~bit, l0, FScratch.size());
     }
     FScratch.resize(q0);
-    for (size_t k = 0; k < pushed; ++k) {
-      const uint32_t p = FFull.back();
-      FFull.pop_back();
-      FHash.A -= FWordA[p];
-      FHash.B -= FWordB[p];
-    }
+    Unsort(pushed);
   }
 
   static constexpr size_t kFewPartial = 12;
