@@ -261,9 +261,9 @@ class Brancher {
       first = false;
       if (bound.Cost >= BestCost) break;
       // The Lagrangian bound, and the rows it rules out: those whose reduced
-      // cost alone lifts it to the best cover's cost.
-      // Counting literals, first the rows: a node that needs more rows than
-      // the best cover has holds nothing better.
+      // cost alone lifts it to the best cover's cost. Counting literals, a
+      // bound on the rows alone comes first: a node that needs more rows
+      // than the best cover has holds nothing better.
       if (Literals) {
         const int verdict = Lagrange(rows, cols, u.data() + M, root ? 100 : 20, false);
         if (verdict < 0) break;
