@@ -411,13 +411,7 @@ void TabulateSplit(const std::vector<const TTermVector*>& functions, int width, 
   }
   // The pairing would make levels up to the largest prime and then one
   // empty level; say so in the same words.
-  for (int k = 1; k <= deepest + 1; ++k)
-    if (host) host->SetStatus("Generating " + std::to_string(k) + " Cubes...");
-  SortPrimeList(primes);
-  if (stats) {
-    stats->ZeroCubes = zeroCubes;
-    stats->Primes = static_cast<int64_t>(primes.Count());
-  }
+  FinishPrimeList(primes, deepest, zeroCubes, host, stats);
 }
 
 }  // namespace tavro::detail

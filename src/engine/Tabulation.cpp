@@ -287,4 +287,14 @@ TCover TabulateListed(const std::vector<const TTermVector*>& functions, int widt
 }
 
 
+void FinishPrimeList(TCover& primes, int deepest, int64_t zeroCubes, IEngineHost* host, TRunStats* stats) {
+  for (int k = 1; k <= deepest + 1; ++k)
+    if (host) host->SetStatus("Generating " + std::to_string(k) + " Cubes...");
+  SortPrimeList(primes);
+  if (stats) {
+    stats->ZeroCubes = zeroCubes;
+    stats->Primes = static_cast<int64_t>(primes.Count());
+  }
+}
+
 }  // namespace tavro::detail

@@ -92,4 +92,9 @@ uint64_t DenseBytes(int width, int tagWords);
 // makes them.
 void SortPrimeList(TCover& primes);
 
+// The end of a prime finder that makes no levels: the statuses the pairing
+// would show for levels 1 to deepest + 1 (deepest: the most free inputs of
+// any prime), the list sorted, and the prime and zero-cube figures.
+void FinishPrimeList(TCover& primes, int deepest, int64_t zeroCubes, IEngineHost* host, TRunStats* stats);
+
 }  // namespace tavro::detail
