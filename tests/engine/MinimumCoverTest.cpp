@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <functional>
 
@@ -72,6 +73,22 @@ Cost ExhaustiveMinimum(const std::vector<TTermVector>& functions, const TCover& 
   return best;
 }
 
+// The minimum cover with no time limit, through the branch and bound first
+// or straight through the linear program's search; checked as a cover.
+TCover MinimumOf(const std::vector<TTermVector>& functions, int bits, bool combinatorial, TRunStats& stats) {
+  TRunParams params;
+  params.Cost = TCostCriterion::Pla;
+  params.TimeLimitSeconds = 0;
+  params.CombinatorialSearch = combinatorial;
+  auto result = MinimizeFunctions(functions, bits, nullptr, &stats, params).Result;
+  VerifyCover(functions, result);
+  return result;
+}
+
+bool AnyEmpty(const std::vector<TTermVector>& functions) {
+  return std::any_of(functions.begin(), functions.end(), [](const TTermVector& f) { return f.Count() == 0; });
+}
+
 TEST(MinimumCover, EqualsExhaustiveSearchOnSmallSystems) {
   std::mt19937 rng(20261208);
   RandomSystemOptions options;
@@ -84,31 +101,22 @@ TEST(MinimumCover, EqualsExhaustiveSearchOnSmallSystems) {
     const auto functions = RandomSystem(rng, options, &bits);
     for (int mode : {modeSOP, modePOS}) {
       const auto work = InKind(functions, mode == modePOS, bits);
-      bool empty = false;
-      for (const auto& f : work) empty = empty || f.Count() == 0;
-      if (empty) continue;
-      TRunParams params;
-      params.Cost = TCostCriterion::Pla;
-      params.TimeLimitSeconds = 0;
-      params.CombinatorialSearch = n % 2 == 0;  // half through each search
+      if (AnyEmpty(work)) continue;
       TRunStats stats;
-      const auto minimum = MinimizeFunctions(work, bits, nullptr, &stats, params);
-      VerifyCover(work, minimum.Result);
+      const TCover minimum = MinimumOf(work, bits, n % 2 == 0, stats);  // half through each search
       const auto described = MinimizeFunctions(work, bits, nullptr, nullptr, {});
       const Cost expected = ExhaustiveMinimum(work, ReferenceMinimize(work, bits).Primes);
-      ASSERT_EQ(CostOf(minimum.Result), expected) << "system " << n << " mode " << mode;
+      ASSERT_EQ(CostOf(minimum), expected) << "system " << n << " mode " << mode;
       ASSERT_TRUE(stats.Proven);
       ASSERT_EQ(stats.LowerBound, expected.Products);
-      ASSERT_LE(CostOf(minimum.Result), CostOf(described.Result));
-      better += CostOf(minimum.Result) < CostOf(described.Result);
+      ASSERT_LE(CostOf(minimum), CostOf(described.Result));
+      better += CostOf(minimum) < CostOf(described.Result);
       ++compared;
     }
   }
   EXPECT_GT(compared, 600);
   EXPECT_GT(better, 0);  // the systems are varied enough to beat the greedy cover
 }
-
-}  // namespace
 
 // Charts too large for the exhaustive search: the branch and bound and the
 // linear program's search must agree wherever both prove their answer.
@@ -122,19 +130,11 @@ TEST(MinimumCover, BothSearchesAgreeOnLargerSystems) {
   for (int n = 0; n < 40; ++n) {
     int bits = 0;
     const auto functions = InKind(RandomSystem(rng, options, &bits), false, bits);
-    bool empty = false;
-    for (const auto& f : functions) empty = empty || f.Count() == 0;
-    if (empty) continue;
+    if (AnyEmpty(functions)) continue;
     Cost cost[2];
     TRunStats stats[2];
     for (int way : {0, 1}) {
-      TRunParams params;
-      params.Cost = TCostCriterion::Pla;
-      params.TimeLimitSeconds = 0;
-      params.CombinatorialSearch = way == 0;
-      const auto result = MinimizeFunctions(functions, bits, nullptr, &stats[way], params);
-      VerifyCover(functions, result.Result);
-      cost[way] = CostOf(result.Result);
+      cost[way] = CostOf(MinimumOf(functions, bits, way == 0, stats[way]));
       ASSERT_TRUE(stats[way].Proven);
     }
     ASSERT_EQ(cost[0].Products, cost[1].Products) << "system " << n;
@@ -146,3 +146,5 @@ TEST(MinimumCover, BothSearchesAgreeOnLargerSystems) {
   }
   EXPECT_GT(compared, 20);
 }
+
+}  // namespace
