@@ -25,6 +25,7 @@ namespace {
 using Word = uint64_t;
 using Clock = std::chrono::steady_clock;
 constexpr int64_t kRowCost = int64_t{1} << 32;
+constexpr int64_t kLiteralWork = int64_t{1} << 18;
 
 class Brancher {
  public:
@@ -68,7 +69,9 @@ class Brancher {
       Search(std::move(rows), std::move(cols), std::vector<double>(2 * M, 0.0), true);
       if (!Abort && !literals) {
         FStats.ProductsFinished = true;
-        Budget = FStats.Work + FParams.WorkBudget / 16;
+        // The literals come second: their pass may spend as much work as
+        // the rows took, and a little more, within a sixteenth of the budget.
+        Budget = FStats.Work + std::min(FParams.WorkBudget / 16, FStats.Work + kLiteralWork);
       }
       if (Abort) break;
       RootBound = BestCost / kRowCost;
