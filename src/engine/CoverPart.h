@@ -20,8 +20,8 @@ struct CoverPart {
 struct BranchParams {
   // Work the search for the fewest rows may spend before it gives up
   // (about one unit per 64 cells it reads), so that whether it finishes
-  // does not depend on the machine's speed. The literals then get as much
-  // again as the rows took and a little more, at most a sixteenth of this.
+  // does not depend on the machine's speed. The literals then get a quarter
+  // of what the rows took and a little more, at most a sixteenth of this.
   int64_t WorkBudget = 0;
   std::chrono::steady_clock::time_point Deadline = std::chrono::steady_clock::time_point::max();
   // Asked now and then; true ends the search.

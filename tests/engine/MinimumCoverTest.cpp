@@ -127,7 +127,7 @@ TEST(MinimumCover, BothSearchesAgreeOnLargerSystems) {
   options.MaxBits = 8;
   options.MaxFunctions = 3;
   int compared = 0;
-  for (int n = 0; n < 40; ++n) {
+  for (int n = 0; n < 60; ++n) {
     int bits = 0;
     const auto functions = InKind(RandomSystem(rng, options, &bits), false, bits);
     if (AnyEmpty(functions)) continue;
