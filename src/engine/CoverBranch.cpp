@@ -378,7 +378,7 @@ class Brancher {
       ForEach(RowSet(r), cols, [&](size_t c) { cells.push_back(static_cast<uint32_t>(c)); });
       start.push_back(static_cast<uint32_t>(cells.size()));
     }
-    FStats.Work += static_cast<int64_t>(live.size() * CW + cells.size() * static_cast<size_t>(steps) / 8);
+    FStats.Work += static_cast<int64_t>(live.size() * CW);
     // Counting rows, the costs are kRowCost each. Counting literals, every
     // better cover has as many rows as the best (the fewest possible), so
     // the rows left to take are at most that many less those taken, and
@@ -448,6 +448,13 @@ class Brancher {
       if (norm == 0) break;
       const double t = step * (target - value) / norm;
       for (uint32_t c : alive) u[c] = std::max(0.0, u[c] + t * (1 - hits[c]));
+      // The budget holds within a node too: a root's steps can cost more
+      // than a small part's whole search.
+      FStats.Work += static_cast<int64_t>(cells.size() / 8 + 1);
+      if (FStats.Work > Budget) {
+        Abort = true;
+        return -1;
+      }
     }
     std::copy(bestU.begin(), bestU.end(), u);
     // Costs are whole numbers, so a bound of 12.01 means 13. The margin
