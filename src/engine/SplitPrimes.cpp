@@ -370,25 +370,12 @@ void TabulateSplit(const std::vector<const TTermVector*>& functions, int width, 
   const int tw = (fcount + 63) / 64;
   if (host) host->SetStatus("Generating zero cubes...");
   // The listed rows with their tags, ascending.
-  std::vector<std::pair<uint32_t, uint32_t>> listed;  // (term, function)
   size_t total = 0;
   for (const auto* f : functions) total += f->Terms().size();
   meter.Set(total * 8);
-  listed.reserve(total);
-  for (size_t f = 0; f < functions.size(); ++f)
-    for (int32_t t : functions[f]->Terms()) listed.emplace_back(static_cast<uint32_t>(t), static_cast<uint32_t>(f));
-  std::sort(listed.begin(), listed.end());
   std::vector<uint32_t> rows;
   std::vector<uint64_t> tags;
-  for (size_t i = 0; i < listed.size();) {
-    const uint32_t term = listed[i].first;
-    rows.push_back(term);
-    tags.resize(tags.size() + static_cast<size_t>(tw), 0);
-    uint64_t* t = tags.data() + tags.size() - static_cast<size_t>(tw);
-    for (; i < listed.size() && listed[i].first == term; ++i)
-      t[listed[i].second >> 6] |= uint64_t{1} << (listed[i].second & 63);
-  }
-  std::vector<std::pair<uint32_t, uint32_t>>().swap(listed);
+  ListedRows(functions, width, tw, rows, tags);
   const auto zeroCubes = static_cast<int64_t>(rows.size());
   // A full enough system is turned into a table of every row.
   const uint64_t tableBytes = (uint64_t{8} << width) * static_cast<uint64_t>(tw);

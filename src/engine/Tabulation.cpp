@@ -178,6 +178,43 @@ bool SameTags(const uint64_t* a, const uint64_t* b, int words) {
 
 // Zero cubes, combining passes and the gathering of prime implicants, pair
 // by pair in list order.
+
+void ListedRows(const std::vector<const TTermVector*>& functions, int width, int tagWords,
+                std::vector<uint32_t>& rows, std::vector<uint64_t>& tags) {
+  const auto words = static_cast<size_t>(tagWords);
+  size_t total = 0;
+  for (const auto* f : functions) total += f->Terms().size();
+  rows.clear();
+  tags.clear();
+  // Dense enough: a table of every row's tags, read in order.
+  if (width < 32 && (size_t{1} << width) * words <= total) {
+    std::vector<uint64_t> table((size_t{1} << width) * words, 0);
+    for (size_t f = 0; f < functions.size(); ++f)
+      for (int32_t t : functions[f]->Terms())
+        table[static_cast<size_t>(t) * words + (f >> 6)] |= uint64_t{1} << (f & 63);
+    for (size_t t = 0; t < (size_t{1} << width); ++t) {
+      const uint64_t* row = table.data() + t * words;
+      if (std::all_of(row, row + words, [](uint64_t w) { return w == 0; })) continue;
+      rows.push_back(static_cast<uint32_t>(t));
+      tags.insert(tags.end(), row, row + words);
+    }
+    return;
+  }
+  std::vector<std::pair<uint32_t, uint32_t>> listed;  // (term, function)
+  listed.reserve(total);
+  for (size_t f = 0; f < functions.size(); ++f)
+    for (int32_t t : functions[f]->Terms()) listed.emplace_back(static_cast<uint32_t>(t), static_cast<uint32_t>(f));
+  std::sort(listed.begin(), listed.end());
+  for (size_t i = 0; i < listed.size();) {
+    const uint32_t term = listed[i].first;
+    rows.push_back(term);
+    tags.resize(tags.size() + words, 0);
+    uint64_t* t = tags.data() + tags.size() - words;
+    for (; i < listed.size() && listed[i].first == term; ++i)
+      t[listed[i].second >> 6] |= uint64_t{1} << (listed[i].second & 63);
+  }
+}
+
 TCover TabulateListed(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
                 TRunStats* stats, MemoryMeter& meter) {
   const int fcount = static_cast<int>(functions.size());
@@ -189,23 +226,14 @@ TCover TabulateListed(const std::vector<const TTermVector*>& functions, int widt
   if (host) host->SetStatus("Generating zero cubes...");
   LevelBuilder builder(width, tagWords);
   {
-    std::vector<std::pair<uint32_t, uint32_t>> listed;  // (term, function)
     size_t total = 0;
     for (const auto* f : functions) total += f->Terms().size();
     meter.Set(total * 8 * 3);
-    listed.reserve(total);
-    for (int f = 0; f < fcount; ++f)
-      for (int32_t t : functions[static_cast<size_t>(f)]->Terms())
-        listed.emplace_back(static_cast<uint32_t>(t), static_cast<uint32_t>(f));
-    std::sort(listed.begin(), listed.end());
-    std::vector<uint64_t> tags(static_cast<size_t>(tagWords));
-    for (size_t i = 0; i < listed.size();) {
-      const uint32_t term = listed[i].first;
-      std::fill(tags.begin(), tags.end(), 0);
-      for (; i < listed.size() && listed[i].first == term; ++i)
-        tags[listed[i].second >> 6] |= uint64_t{1} << (listed[i].second & 63);
-      builder.Append(std::popcount(term), term, 0, tags.data());
-    }
+    std::vector<uint32_t> rows;
+    std::vector<uint64_t> tags;
+    ListedRows(functions, width, tagWords, rows, tags);
+    for (size_t i = 0; i < rows.size(); ++i)
+      builder.Append(std::popcount(rows[i]), rows[i], 0, tags.data() + i * static_cast<size_t>(tagWords));
   }
   Level current = builder.Finish();
   if (stats) {

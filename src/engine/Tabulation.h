@@ -52,6 +52,12 @@ class MemoryMeter {
   uint64_t FLimit;
 };
 
+// Every term that some function lists, ascending, in rows, with the
+// functions that list it in tags (tagWords words a row). Takes no more
+// memory than a (term, function) pair per listed term.
+void ListedRows(const std::vector<const TTermVector*>& functions, int width, int tagWords,
+                std::vector<uint32_t>& rows, std::vector<uint64_t>& tags);
+
 // Pairs cubes level by level; every width.
 TCover TabulateListed(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
                       TRunStats* stats, MemoryMeter& meter);
