@@ -155,9 +155,18 @@ class Splitter {
 
     // Empty and constant tables, and tables of one row, end the recursion.
     uint64_t any = 0, differ = 0;
-    for (size_t i = 0; i < words; ++i) {
-      any |= table[i];
-      differ |= table[i] ^ table[i % static_cast<size_t>(FWords)];
+    const auto tw = static_cast<size_t>(FWords);
+    if (tw == 1) {
+      for (size_t i = 0; i < words; ++i) {
+        any |= table[i];
+        differ |= table[i] ^ table[0];
+      }
+    } else {
+      for (size_t i = 0; i < words; i += tw)
+        for (size_t k = 0; k < tw; ++k) {
+          any |= table[i + k];
+          differ |= table[i + k] ^ table[k];
+        }
     }
     if (any == 0) return Empty();
     const bool constant = differ == 0;
