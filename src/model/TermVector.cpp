@@ -41,8 +41,9 @@ void TTermVector::AddAll(const std::vector<std::pair<int32_t, bool>>& items) {
   sorted.reserve(items.size());
   for (const auto& item : items)
     if (item.first >= 0) sorted.push_back(item);
-  std::stable_sort(sorted.begin(), sorted.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  // Lists read from files are usually ascending already.
+  const auto byTerm = [](const auto& a, const auto& b) { return a.first < b.first; };
+  if (!std::is_sorted(sorted.begin(), sorted.end(), byTerm)) std::stable_sort(sorted.begin(), sorted.end(), byTerm);
   std::vector<int32_t> terms;
   std::vector<bool> flags;
   terms.reserve(FTerms.size() + sorted.size());
