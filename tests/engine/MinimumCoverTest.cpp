@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <functional>
+#include <thread>
 
 #include "engine/Minimize.h"
 #include "support/RandomSystems.h"
@@ -145,6 +147,61 @@ TEST(MinimumCover, BothSearchesAgreeOnLargerSystems) {
     }
   }
   EXPECT_GT(compared, 20);
+}
+
+// A search that the time limit cuts short, anywhere in the linear program's
+// search (its root, its heuristics, its tree), still returns a cover that the
+// run checks, never more products than the described selection, and a lower
+// bound it does not exceed.
+TEST(MinimumCover, SearchCutShortStillCovers) {
+  std::mt19937 rng(9122026);
+  RandomSystemOptions options;
+  options.MinBits = 11;
+  options.MaxBits = 11;
+  options.MinFunctions = 2;
+  options.MaxFunctions = 4;
+  options.CareChance = 0.5;
+  options.DontCareChance = 0.1;
+  for (double limit : {0.05, 0.2, 0.5, 0.8}) {
+    int bits = 0;
+    const auto functions = InKind(RandomSystem(rng, options, &bits), false, bits);
+    if (AnyEmpty(functions)) continue;
+    TRunParams params;
+    params.Cost = TCostCriterion::Pla;
+    params.TimeLimitSeconds = limit;
+    params.CombinatorialSearch = false;
+    TRunStats stats;
+    const TCover cover = MinimizeFunctions(functions, bits, nullptr, &stats, params).Result;
+    VerifyCover(functions, cover);
+    const TCover greedy = MinimizeFunctions(functions, bits, nullptr, nullptr, TRunParams{}).Result;
+    EXPECT_LE(cover.Count(), greedy.Count()) << "limit " << limit;
+    EXPECT_LE(stats.LowerBound, static_cast<int64_t>(cover.Count())) << "limit " << limit;
+  }
+}
+
+// Stop asked for while the linear program's search runs (this system's
+// first relaxation alone takes minutes) ends the run with nothing returned.
+TEST(MinimumCover, StopReachesTheLinearProgramsSearch) {
+  std::mt19937 rng(9122026);
+  RandomSystemOptions options;
+  options.MinBits = options.MaxBits = 12;
+  options.MinFunctions = options.MaxFunctions = 4;
+  options.CareChance = 0.5;
+  options.DontCareChance = 0.1;
+  int bits = 0;
+  const auto functions = InKind(RandomSystem(rng, options, &bits), false, bits);
+  std::atomic<bool> stop{false};
+  TRunParams params;
+  params.Cost = TCostCriterion::Pla;
+  params.TimeLimitSeconds = 0;
+  params.CombinatorialSearch = false;
+  params.Stop = &stop;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    stop = true;
+  });
+  EXPECT_THROW(MinimizeFunctions(functions, bits, nullptr, nullptr, params), StoppedError);
+  stopper.join();
 }
 
 }  // namespace
