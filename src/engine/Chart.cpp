@@ -107,6 +107,10 @@ class ColumnClasses {
       const size_t q = q1 - q0;
       // This level's own tables: the recursion does not come back here
       // before they are read.
+      if (FCount.size() < (size_t{1} << q)) {
+        FCount.resize(size_t{1} << q, 0);
+        FFirst.resize(size_t{1} << q, 0);
+      }
       int64_t* count = FCount.data();
       uint32_t* first = FFirst.data();
       uint32_t masks[kFewPartial], values[kFewPartial];
@@ -215,8 +219,9 @@ class ColumnClasses {
   }
 
   static constexpr size_t kFewPartial = 12;
-  std::vector<int64_t> FCount = std::vector<int64_t>(size_t{1} << kFewPartial, 0);
-  std::vector<uint32_t> FFirst = std::vector<uint32_t>(size_t{1} << kFewPartial, 0);
+  // Grown to 2^(primes covering in part) as needed; counts are left at 0.
+  std::vector<int64_t> FCount;
+  std::vector<uint32_t> FFirst;
   std::vector<unsigned> FTouched;
   std::vector<uint32_t> FMove;
 
@@ -310,7 +315,7 @@ class ColumnClasses {
   // Open addressing from a set's key to its class.
   static constexpr uint32_t kNone = ~uint32_t{0};
   void Grow() {
-    const size_t capacity = std::max<size_t>(1024, FKeys.size() * 2);
+    const size_t capacity = std::max<size_t>(64, FKeys.size() * 2);
     std::vector<Key> keys(capacity);
     std::vector<uint32_t> slots(capacity, kNone);
     for (size_t i = 0; i < FKeys.size(); ++i) {

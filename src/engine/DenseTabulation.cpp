@@ -18,14 +18,14 @@ namespace {
 
 struct Binomials {
   uint64_t C[33][33] = {};
-  Binomials() {
+  constexpr Binomials() {
     for (int n = 0; n <= 32; ++n) {
       C[n][0] = 1;
       for (int k = 1; k <= n; ++k) C[n][k] = C[n - 1][k - 1] + (k <= n - 1 ? C[n - 1][k] : 0);
     }
   }
 };
-const Binomials kBinomials;
+constexpr Binomials kBinomials;
 
 // Position of a mask among the masks with as many bits, in ascending order.
 uint64_t MaskRank(uint32_t mask) {
