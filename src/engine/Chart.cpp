@@ -1,5 +1,7 @@
 #include "engine/Chart.h"
 
+#include "engine/CubeSets.h"
+
 
 namespace tavro::detail {
 
@@ -35,6 +37,19 @@ class ColumnClasses {
       if (FPrimes.Tag(r, f)) FScratch.push_back(static_cast<uint32_t>(r));
     const uint32_t all = FPrimes.Width >= 32 ? ~uint32_t{0} : (uint32_t{1} << FPrimes.Width) - 1;
     Split(0, care.size(), all, 0, FScratch.size());
+  }
+
+  // Adds the classes of function f's care terms given as cubes: the terms of
+  // the cubes `listed` less those of the cubes `dontCares`.
+  void AddFunctionCubes(const std::vector<TCubeRef>& listed, const std::vector<TCubeRef>& dontCares, int f) {
+    FFunction = f;
+    FScratch.clear();
+    for (size_t r = 0; r < FPrimes.Count(); ++r)
+      if (FPrimes.Tag(r, f)) FScratch.push_back(static_cast<uint32_t>(r));
+    FOn.assign(listed.begin(), listed.end());
+    FDc.assign(dontCares.begin(), dontCares.end());
+    const uint32_t all = FPrimes.Width >= 32 ? ~uint32_t{0} : (uint32_t{1} << FPrimes.Width) - 1;
+    SplitCubes(0, all, 0, FOn.size(), 0, FDc.size(), 0, FScratch.size());
   }
 
   // Class c: its rows Rows[Start[c] .. Start[c + 1]) ascending, its weight,
@@ -217,6 +232,59 @@ class ColumnClasses {
     FScratch.resize(q0);
     Unsort(pushed);
   }
+
+  // As Split, for the cube (value, free) whose care terms are those of the
+  // cubes FOn[o0, o1) less those of FDc[d0, d1) (the cubes that meet it).
+  // Where no prime covers the part only in part, it is split on the inputs
+  // the cubes fix until each piece is all care terms or none.
+  void SplitCubes(uint32_t value, uint32_t free, size_t o0, size_t o1, size_t d0, size_t d1, size_t p0,
+                  size_t p1) {
+    if (o0 == o1) return;
+    for (size_t d = d0; d < d1; ++d)
+      if ((free & ~FDc[d].Mask) == 0) return;
+    bool allListed = false;
+    for (size_t o = o0; o < o1 && !allListed; ++o) allListed = (free & ~FOn[o].Mask) == 0;
+    if (allListed && d0 == d1) {
+      SplitFull(value, free, p0, p1);
+      return;
+    }
+    const size_t q0 = FScratch.size();
+    int fixedCount[32] = {};
+    const size_t pushed = Sort(free, p0, p1, fixedCount);
+    const size_t q1 = FScratch.size();
+    if (q0 == q1) {
+      for (size_t o = allListed ? o1 : o0; o < o1; ++o)
+        for (uint32_t b = free & ~FOn[o].Mask; b; b &= b - 1) ++fixedCount[std::countr_zero(b)];
+      for (size_t d = d0; d < d1; ++d)
+        for (uint32_t b = free & ~FDc[d].Mask; b; b &= b - 1) ++fixedCount[std::countr_zero(b)];
+    }
+    int best = 0;
+    for (int b = 1; b < 32; ++b)
+      if (fixedCount[b] > fixedCount[best]) best = b;
+    const uint32_t bit = uint32_t{1} << best;
+    for (const uint32_t half : {uint32_t{0}, bit}) {
+      const size_t on0 = FOn.size(), dc0 = FDc.size(), l0 = FScratch.size();
+      for (size_t o = o0; o < o1; ++o) {
+        const TCubeRef c = FOn[o];
+        if ((c.Mask & bit) || (c.Value & bit) == half) FOn.push_back(c);
+      }
+      for (size_t d = d0; d < d1; ++d) {
+        const TCubeRef c = FDc[d];
+        if ((c.Mask & bit) || (c.Value & bit) == half) FDc.push_back(c);
+      }
+      for (size_t i = q0; i < q1; ++i) {
+        const uint32_t p = FScratch[i];
+        if ((FPrimes.Mask(p) & bit) || (FPrimes.Value(p) & bit) == half) FScratch.push_back(p);
+      }
+      SplitCubes(value | half, free & ~bit, on0, FOn.size(), dc0, FDc.size(), l0, FScratch.size());
+      FOn.resize(on0);
+      FDc.resize(dc0);
+      FScratch.resize(l0);
+    }
+    FScratch.resize(q0);
+    Unsort(pushed);
+  }
+  std::vector<TCubeRef> FOn, FDc;
 
   static constexpr size_t kFewPartial = 12;
   // Grown to 2^(primes covering in part) as needed; counts are left at 0.
@@ -427,22 +495,33 @@ void Chart::BuildPairs(const std::vector<const TTermVector*>& functions, const T
 }
 
 void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const TCover& primes,
-                         MemoryMeter& meter) {
-  const size_t fcount = functions.size();
+                         MemoryMeter& meter, const TCubeSystem* cubes) {
+  const size_t fcount = cubes ? static_cast<size_t>(primes.FunctionCount) : functions.size();
   Rows = static_cast<int32_t>(primes.Count());
   uint64_t termBytes = 0;
-  for (const auto* f : functions) termBytes = std::max<uint64_t>(termBytes, static_cast<uint64_t>(f->Count()) * 4);
+  if (!cubes)
+    for (const auto* f : functions) termBytes = std::max<uint64_t>(termBytes, static_cast<uint64_t>(f->Count()) * 4);
   ColumnClasses classes(primes, meter, termBytes + static_cast<uint64_t>(Rows) * 64);
-  std::vector<uint32_t> care;
-  for (const auto* f : functions)
-    classes.TotalPairs += f->Count() - std::count(f->DontCares().begin(), f->DontCares().end(), true);
+  std::vector<uint64_t> careCounts(fcount);
   for (size_t f = 0; f < fcount; ++f) {
+    const auto* t = cubes ? nullptr : functions[f];
+    careCounts[f] = cubes ? CareCount(*cubes, static_cast<int>(f), primes.Width)
+                          : static_cast<uint64_t>(t->Count() - std::count(t->DontCares().begin(), t->DontCares().end(), true));
+    classes.TotalPairs += static_cast<int64_t>(careCounts[f]);
+  }
+  std::vector<uint32_t> care;
+  for (size_t f = 0; f < fcount; ++f) {
+    Pairs += static_cast<int64_t>(careCounts[f]);
+    if (cubes) {
+      classes.AddFunctionCubes(TaggedCubes(cubes->Cubes, static_cast<int>(f)),
+                               TaggedCubes(cubes->DontCares, static_cast<int>(f)), static_cast<int>(f));
+      continue;
+    }
     const auto& terms = functions[f]->Terms();
     const auto& flags = functions[f]->DontCares();
     care.clear();
     for (size_t i = 0; i < terms.size(); ++i)
       if (!flags[i]) care.push_back(static_cast<uint32_t>(terms[i]));
-    Pairs += static_cast<int64_t>(care.size());
     classes.AddFunction(care, static_cast<int>(f));
   }
   std::vector<uint32_t>().swap(care);
@@ -481,8 +560,8 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
 }
 
 Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
-             bool classes) {
-  if (classes) BuildClasses(functions, primes, meter);
+             bool classes, const TCubeSystem* cubes) {
+  if (classes || cubes) BuildClasses(functions, primes, meter, cubes);
   else BuildPairs(functions, primes, meter);
   ColEnd.assign(ColStart.begin() + 1, ColStart.end());
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/Cover.h"
+#include "engine/CubeSets.h"
 #include "engine/Tabulation.h"
 #include "model/TermVector.h"
 
@@ -34,8 +35,10 @@ class Chart {
   // classes: merge the columns that the same rows cover, found without
   // tables of every row; otherwise one column per pair, found through a table
   // from row to column where it fits (quicker on narrow systems).
+  // cubes: the functions as cubes (then always merged; functions is not
+  // read).
   Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
-        bool classes);
+        bool classes, const TCubeSystem* cubes = nullptr);
 
   void KillColumn(uint32_t c) {
     ColAlive[c] = 0;
@@ -154,7 +157,8 @@ class Chart {
 
  private:
   void BuildPairs(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter);
-  void BuildClasses(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter);
+  void BuildClasses(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
+                    const TCubeSystem* cubes);
 };
 
 }  // namespace tavro::detail

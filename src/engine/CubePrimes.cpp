@@ -19,6 +19,7 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "engine/CubeSets.h"
 #include "engine/Tabulation.h"
 
 namespace tavro::detail {
@@ -351,7 +352,11 @@ void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, 
   }
   // The number of listed rows, for the figures.
   int64_t zeroCubes = 0;
-  if (stats) {
+  if (stats && source) {
+    std::vector<TCubeRef> rows;
+    for (size_t i = 0; i < source->Count(); ++i) rows.push_back({source->Value(i), source->Mask(i)});
+    zeroCubes = static_cast<int64_t>(CoveredCount(0, width >= 32 ? ~uint32_t{0} : (uint32_t{1} << width) - 1, rows));
+  } else if (stats) {
     std::vector<uint64_t> seen((size_t{1} << width) / 64 + 1, 0);
     for (const auto* f : functions)
       for (int32_t t : f->Terms()) seen[static_cast<size_t>(t) >> 6] |= uint64_t{1} << (t & 63);

@@ -3,6 +3,7 @@
 #include <bit>
 #include <functional>
 
+#include "engine/CubeSets.h"
 #include "model/Errors.h"
 
 namespace tavro {
@@ -14,6 +15,8 @@ void TFunctionSystem::ResetSystem() {
   CurrentFileName.clear();
   MinInputBits = 0;
   SourceCubes.reset();
+  SourceDontCares.reset();
+  TermsInSource = false;
   Modified = false;
   ResultReady = false;
   ResultMode = modeSOP;
@@ -30,6 +33,13 @@ int TFunctionSystem::ComputeInputBits() const {
   int bits = MinInputBits;
   for (const auto& f : Functions) bits = std::max(bits, FunctionInputBits(f));
   return bits;
+}
+
+void TFunctionSystem::ListSourceTerms() {
+  if (!TermsInSource) return;
+  Functions = ListCubeTerms({SourceCubes.get(), SourceDontCares.get()}, FunctionCount(), MinInputBits);
+  SourceIdentity = TermsIdentity(Functions);
+  TermsInSource = false;
 }
 
 int64_t TFunctionSystem::TotalTerms() const {

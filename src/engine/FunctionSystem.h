@@ -38,7 +38,14 @@ class TFunctionSystem {
   // the TermsIdentity of the functions they describe; a run uses them only
   // while the functions still have that identity. Null when there are none.
   std::shared_ptr<const TCover> SourceCubes;
+  // The don't cares among them: cubes whose tags give exactly each
+  // function's don't cares (null when there are none).
+  std::shared_ptr<const TCover> SourceDontCares;
   std::vector<uint64_t> SourceIdentity;
+  // The functions' terms are not listed (each function is empty): the
+  // source cubes give them. Only a system loaded for one run is kept so;
+  // ListSourceTerms lists them.
+  bool TermsInSource = false;
 
   int FunctionCount() const { return static_cast<int>(Functions.size()); }
   TTermVector& Current() { return Functions.at(static_cast<size_t>(CurrentFunction)); }
@@ -55,6 +62,9 @@ class TFunctionSystem {
   // MinInputBits.
   int ComputeInputBits() const;
   void UpdateInputBits() { InputBits = ComputeInputBits(); }
+  // Lists the functions' terms from the source cubes where they are kept
+  // there.
+  void ListSourceTerms();
   // Total number of terms of all functions.
   int64_t TotalTerms() const;
 

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "engine/Chart.h"
+#include "engine/CubeSets.h"
 #include "engine/Format.h"
 #include "engine/Selection.h"
 #include "engine/Tabulation.h"
@@ -65,17 +66,30 @@ constexpr size_t kCubesMaxSource = 1u << 16;
 // Seconds of cube work before the tables take over.
 constexpr double kCubesBudget = 3.0;
 
-RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IEngineHost* host,
+// listTerms, where given: the functions' terms are not listed (cubes gives
+// them); it lists them and returns the functions then, if a stage needs them.
+using ListTerms = std::function<const std::vector<const TTermVector*>&()>;
+
+RunParts Run(const std::vector<const TTermVector*>& givenFunctions, int inputBits, IEngineHost* host,
              TRunStats* stats, const TRunParams& params,
-             const std::function<void(const TCover&)>& onPrimes, const TCover* source = nullptr) {
-  for (const auto* f : functions)
-    if (f->Count() == 0) throw InternalError("a function without terms reached the tabulation");
+             const std::function<void(const TCover&)>& onPrimes, const TCubeSystem* cubes = nullptr,
+             const ListTerms& listTerms = {}) {
+  bool termsListed = !listTerms;
+  std::vector<const TTermVector*> functions = givenFunctions;
+  // Listed terms per function, from the cubes where the terms are not listed.
+  std::vector<int64_t> listed;
+  for (size_t f = 0; f < functions.size(); ++f)
+    listed.push_back(termsListed ? functions[f]->Count()
+                                 : static_cast<int64_t>(ListedCount(*cubes, static_cast<int>(f), inputBits)));
+  for (const int64_t n : listed)
+    if (n == 0) throw InternalError("a function without terms reached the tabulation");
   if (inputBits < 1 || inputBits > MaxInputBits)
     throw InternalError("the run was given " + std::to_string(inputBits) + " input bits");
   MemoryMeter meter(params.MaxMemoryBytes);
   const TStopScope stopScope(params.Stop);
   RunParts parts;
   auto start = Clock::now();
+  const TCover* source = cubes ? cubes->Cubes : nullptr;
   switch (params.PrimeMethod) {
     case TPrimeMethod::Pairing:
       parts.Primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
@@ -96,6 +110,11 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
                                 kCubesBudget);
           break;
         } catch (const detail::CubeBudgetSpent&) {
+          // The tables need the terms listed.
+          if (!termsListed) {
+            functions = listTerms();
+            termsListed = true;
+          }
         }
       }
       // Splitting a full system works on a table of every row; where that
@@ -118,7 +137,7 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
   // where that table is large, or where there are many pairs to each prime
   // (so that many share their rows).
   int64_t pairs = 0;
-  for (const auto* f : functions) pairs += f->Count();
+  for (const int64_t n : listed) pairs += n;
   const bool pairsSuit =
       inputBits <= 16 || ((static_cast<uint64_t>(functions.size()) * 4 << inputBits) <= (uint64_t{64} << 20) &&
                           pairs <= 16 * static_cast<int64_t>(parts.Primes.Count()));
@@ -127,7 +146,12 @@ RunParts Run(const std::vector<const TTermVector*>& functions, int inputBits, IE
   const bool classes =
       params.ChartForm == TChartForm::Classes ||
       (params.ChartForm == TChartForm::Automatic && (!pairsSuit || params.Cost == TCostCriterion::Pla));
-  Chart chart(functions, parts.Primes, meter, classes);
+  // A system given as cubes is charted from them where it is wide (or the
+  // cube prime finder was asked for), without reading its terms.
+  const bool fromCubes =
+      classes && cubes && (inputBits >= kCubesFromInputs || params.PrimeMethod == TPrimeMethod::Cubes);
+  if (!termsListed && !fromCubes) throw InternalError("a system without listed terms reached the chart");
+  Chart chart(functions, parts.Primes, meter, classes, fromCubes ? cubes : nullptr);
   if (host) host->SetStatus("Creating prime implicant matrix...");
   if (stats) {
     stats->ChartRows = chart.Rows;
@@ -254,8 +278,9 @@ uint64_t DefaultMemoryLimit() {
 
 TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits,
                                   IEngineHost* host, TRunStats* stats, const TRunParams& params,
-                                  const TCover* source) {
-  auto parts = Run(Pointers(functions), inputBits, host, stats, params, nullptr, source);
+                                  const TCover* source, const TCover* sourceDontCares) {
+  const TCubeSystem cubes{source, sourceDontCares};
+  auto parts = Run(Pointers(functions), inputBits, host, stats, params, nullptr, source ? &cubes : nullptr);
   return {std::move(parts.Primes), std::move(parts.Result)};
 }
 
@@ -315,6 +340,18 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
     return TRunOutcome::TooWide;
   }
 
+  // A system that keeps its terms in its cubes runs from them where this run
+  // can; otherwise its terms are listed first.
+  if (system.TermsInSource) {
+    const bool cubesSuffice =
+        mode == modeSOP && !params.Verify && params.ChartForm != TChartForm::Pairs && system.SourceCubes &&
+        (params.PrimeMethod == TPrimeMethod::Cubes ||
+         (params.PrimeMethod == TPrimeMethod::Automatic && width >= kCubesFromInputs &&
+          system.SourceCubes->Count() <= kCubesMaxSource));
+    if (!cubesSuffice) system.ListSourceTerms();
+  }
+  const bool termsListed = !system.TermsInSource;
+
   // Work on the functions in the run's kind; the stored functions are never
   // touched, so converting back restores them exactly. A converted function
   // lists nearly every row, so its size is known before it is made.
@@ -343,14 +380,21 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
     stats->SecondsConvert = SecondsSince(start);
     stats->Inputs = width;
     stats->Outputs = system.FunctionCount();
+  }
+  std::vector<int64_t> listed;
+  for (size_t f = 0; f < work.size(); ++f)
+    listed.push_back(termsListed ? work[f]->Count()
+                                 : static_cast<int64_t>(ListedCount({system.SourceCubes.get(), nullptr},
+                                                                    static_cast<int>(f), width)));
+  if (stats) {
     stats->Terms = 0;
-    for (const auto* f : work) stats->Terms += f->Count();
+    for (const int64_t n : listed) stats->Terms += n;
   }
 
   // The functions that take part in the run; the others are constants.
   std::vector<size_t> kept;
   for (size_t f = 0; f < work.size(); ++f) {
-    if (work[f]->Count() > 0) {
+    if (listed[f] > 0) {
       kept.push_back(f);
     } else if (!params.ConstantEmptyFunctions) {
       host.SetStatus("Function " + std::to_string(f) + " contains no terms!");
@@ -369,17 +413,23 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
   };
 
   // The loaded file's cubes, while they still describe the functions.
-  const TCover* source = nullptr;
+  const TCubeSystem* cubes = nullptr;
+  TCubeSystem fileCubes{system.SourceCubes.get(), system.SourceDontCares.get()};
   if (system.SourceCubes && converted.empty() && system.SourceCubes->Width == width &&
       system.SourceCubes->FunctionCount == system.FunctionCount() &&
       (params.PrimeMethod == TPrimeMethod::Cubes ||
        (params.PrimeMethod == TPrimeMethod::Automatic && width >= kCubesFromInputs)) &&
       TermsIdentity(system.Functions) == system.SourceIdentity)
-    source = system.SourceCubes.get();
-  TCover narrowSource;
-  if (source && narrowed) {
-    narrowSource = RemapTags(*source, kept, static_cast<int>(kept.size()), false);
-    source = &narrowSource;
+    cubes = &fileCubes;
+  TCover narrowSource, narrowDontCares;
+  TCubeSystem narrowCubes;
+  if (cubes && narrowed) {
+    narrowSource = RemapTags(*cubes->Cubes, kept, static_cast<int>(kept.size()), false);
+    narrowCubes.Cubes = &narrowSource;
+    if (cubes->DontCares) {
+      narrowDontCares = RemapTags(*cubes->DontCares, kept, static_cast<int>(kept.size()), false);
+      narrowCubes.DontCares = &narrowDontCares;
+    }
   }
 
   RunParts parts;
@@ -393,7 +443,20 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
       parts.Primes = parts.Result = TCover(width, functionCount);
       showPrimes(parts.Primes);
     } else {
-      parts = Run(keptWork, width, &host, stats, params, showPrimes, source);
+      // Where the cubes alone do not take the run through, the terms are
+      // listed then and the pointers to them made again.
+      ListTerms listTerms;
+      if (!termsListed)
+        listTerms = [&]() -> const std::vector<const TTermVector*>& {
+          system.ListSourceTerms();
+          work.clear();
+          for (const auto& f : system.Functions) work.push_back(&f);
+          keptWork.clear();
+          for (size_t f : kept) keptWork.push_back(work[f]);
+          return keptWork;
+        };
+      parts = Run(keptWork, width, &host, stats, params, showPrimes, narrowed && cubes ? &narrowCubes : cubes,
+                  listTerms);
       if (narrowed) {
         parts.Primes = RemapTags(parts.Primes, kept, functionCount, true);
         parts.Result = RemapTags(parts.Result, kept, functionCount, true);
@@ -408,7 +471,8 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
     return TRunOutcome::Stopped;
   }
 
-  VerifyCover(work, parts.Result);
+  if (cubes) VerifyCoverCubes(*cubes, functionCount, parts.Result);
+  else VerifyCover(work, parts.Result);
 
   const auto outputStart = Clock::now();
   if (options.OptimizedFunctions)

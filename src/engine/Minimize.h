@@ -41,10 +41,12 @@ struct TMinimizeResult {
 // (may be null). Throws ResourceError past the memory limit and StoppedError
 // when asked to stop.
 // source: cubes whose tags give exactly each function's terms, for the cube
-// prime finder (optional).
+// prime finder and the chart (optional); sourceDontCares: cubes whose tags
+// give exactly each function's don't cares (optional, none when null).
 TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits,
                                   IEngineHost* host, TRunStats* stats = nullptr,
-                                  const TRunParams& params = {}, const TCover* source = nullptr);
+                                  const TRunParams& params = {}, const TCover* source = nullptr,
+                                  const TCover* sourceDontCares = nullptr);
 
 // The SOP (mode modeSOP) or POS (modePOS) command on the store: converts the
 // functions to the run's kind, runs, appends the requested sections to the

@@ -1,5 +1,7 @@
 #include "engine/Pla.h"
 
+#include "engine/CubeSets.h"
+
 #include <algorithm>
 #include <bit>
 #include <cctype>
@@ -95,9 +97,14 @@ std::string OutputLabel(int j, const std::vector<std::string>& names) {
   return s;
 }
 
+[[noreturn]] void TooManyTerms(int output, const std::vector<std::string>& names) {
+  throw PlaError("The PLA lists more than " + std::to_string(kMaxPlaTerms) + " terms in all (its outputs from " +
+                 OutputLabel(output, names) + " on are too many)");
+}
+
 }  // namespace
 
-TPlaSystem ParsePlaText(std::string_view text) {
+TPlaSystem ParsePlaText(std::string_view text, bool listTerms) {
   TPlaSystem pla;
   int inputs = -1, outputs = -1;
   unsigned sets = kOn | kDc;
@@ -251,19 +258,42 @@ TPlaSystem ParsePlaText(std::string_view text) {
   pla.Inputs = inputs;
   if (!(sets & kOff)) {
     pla.Cubes = TCover(inputs, outputs);
+    pla.DontCareCubes = TCover(inputs, outputs);
     std::vector<uint64_t> tags(static_cast<size_t>(pla.Cubes.TagWords));
+    std::vector<uint64_t> dcTags(static_cast<size_t>(pla.Cubes.TagWords));
     for (size_t r = 0; r < rows.size(); ++r) {
       std::fill(tags.begin(), tags.end(), 0);
-      bool any = false;
+      std::fill(dcTags.begin(), dcTags.end(), 0);
+      bool any = false, anyDc = false;
       for (int j = 0; j < outputs; ++j) {
         const char v = outChars[r * static_cast<size_t>(outputs) + static_cast<size_t>(j)];
+        const uint64_t bit = uint64_t{1} << (j & 63);
         if ((v == kOutOn && (sets & kOn)) || (v == kOutDc && (sets & kDc))) {
-          tags[static_cast<size_t>(j) >> 6] |= uint64_t{1} << (j & 63);
+          tags[static_cast<size_t>(j) >> 6] |= bit;
           any = true;
+        }
+        if (v == kOutDc && (sets & kDc)) {
+          dcTags[static_cast<size_t>(j) >> 6] |= bit;
+          anyDc = true;
         }
       }
       if (any) pla.Cubes.Add(rows[r].Value, rows[r].Mask, tags.data());
+      if (anyDc) pla.DontCareCubes.Add(rows[r].Value, rows[r].Mask, dcTags.data());
     }
+  }
+
+  // A wide system described by its rows alone is run from them; its terms
+  // are counted, not listed.
+  if (!listTerms && !(sets & kOff) && inputs >= 17) {
+    const TCubeSystem cubes{&pla.Cubes, &pla.DontCareCubes};
+    uint64_t totalTerms = 0;
+    for (int j = 0; j < outputs; ++j) {
+      totalTerms += ListedCount(cubes, j, inputs);
+      if (totalTerms > kMaxPlaTerms) TooManyTerms(j, pla.OutputNames);
+    }
+    pla.Functions.resize(static_cast<size_t>(outputs));
+    pla.TermsListed = false;
+    return pla;
   }
 
   // One output at a time: three bitmaps over all 2^inputs terms.
@@ -322,9 +352,7 @@ TPlaSystem ParsePlaText(std::string_view text) {
     uint64_t listed = 0;
     for (size_t w = 0; w < words; ++w) listed += static_cast<uint64_t>(std::popcount(careOn[w] | dc[w]));
     totalTerms += listed;
-    if (totalTerms > kMaxPlaTerms)
-      throw PlaError("The PLA lists more than " + std::to_string(kMaxPlaTerms) +
-                     " terms in all (its outputs from " + OutputLabel(j, pla.OutputNames) + " on are too many)");
+    if (totalTerms > kMaxPlaTerms) TooManyTerms(j, pla.OutputNames);
 
     std::vector<int32_t> terms;
     terms.reserve(static_cast<size_t>(listed));
@@ -348,14 +376,18 @@ bool IsPlaPath(const std::string& path) {
   return Lower(std::string_view(path).substr(path.size() - 4)) == ".pla";
 }
 
-void LoadPlaFile(TFunctionSystem& system, const std::string& path) {
-  TPlaSystem pla = ParsePlaText(ReadFileBytes(path));
+void LoadPlaFile(TFunctionSystem& system, const std::string& path, bool listTerms) {
+  TPlaSystem pla = ParsePlaText(ReadFileBytes(path), listTerms);
+  system.TermsInSource = !pla.TermsListed;
   system.Functions = std::move(pla.Functions);
   system.MinInputBits = pla.Inputs;
   system.SourceCubes.reset();
+  system.SourceDontCares.reset();
   if (pla.Cubes.Width > 0) {
     system.SourceIdentity = TermsIdentity(system.Functions);
     system.SourceCubes = std::make_shared<const TCover>(std::move(pla.Cubes));
+    if (!pla.DontCareCubes.Empty())
+      system.SourceDontCares = std::make_shared<const TCover>(std::move(pla.DontCareCubes));
   }
   system.CurrentFileName.clear();
   system.Modified = true;

@@ -58,11 +58,17 @@ struct TPlaSystem {
   // care): together exactly the terms of Functions. Empty (width 0) for the
   // types with an off-set, whose listed terms are what the rows leave out.
   TCover Cubes;
+  // The rows tagged with the outputs for which they are don't cares: together
+  // exactly the don't cares of Functions. Width 0 where Cubes is.
+  TCover DontCareCubes;
+  bool TermsListed = true;  // false: Functions are empty, the cubes give them
 };
 
 // Parses PLA text. Throws PlaError for a malformed text or one with more than
-// MaxInputBits inputs.
-TPlaSystem ParsePlaText(std::string_view text);
+// MaxInputBits inputs. listTerms false: where the rows give the functions
+// (no off-set) and the system is wide enough to be run from them (17 inputs
+// or more), the functions are left empty and TermsListed false.
+TPlaSystem ParsePlaText(std::string_view text, bool listTerms = true);
 
 // True when the path's extension is ".pla", in any case.
 bool IsPlaPath(const std::string& path);
@@ -71,8 +77,9 @@ bool IsPlaPath(const std::string& path);
 // keeping the file's cubes beside them for the prime finder. The
 // system then counts as new and unsaved: CurrentFileName empty, Modified set,
 // ResultReady cleared. On any error nothing changes and the error is thrown.
-// The caller refreshes its view (InputBits).
-void LoadPlaFile(TFunctionSystem& system, const std::string& path);
+// The caller refreshes its view (InputBits). listTerms: as ParsePlaText's
+// (the system then keeps its terms in its cubes: TermsInSource).
+void LoadPlaFile(TFunctionSystem& system, const std::string& path, bool listTerms = true);
 
 // The PLA text of a result cover; inputBits and functionCount give the
 // widths, mode the mode of the run that made the cover. Lines end in "\n".

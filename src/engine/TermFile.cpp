@@ -73,14 +73,16 @@ void LoadTermFile(TFunctionSystem& system, const std::string& path) {
   system.Functions = std::move(functions);
   system.MinInputBits = 0;
   system.SourceCubes.reset();
+  system.SourceDontCares.reset();
+  system.TermsInSource = false;
   system.ResultReady = false;
   system.CurrentFileName = path;
   system.Modified = false;
 }
 
-void LoadSystemFile(TFunctionSystem& system, const std::string& path) {
+void LoadSystemFile(TFunctionSystem& system, const std::string& path, bool listPlaTerms) {
   if (IsPlaPath(path)) {
-    LoadPlaFile(system, path);
+    LoadPlaFile(system, path, listPlaTerms);
     return;
   }
   LoadTermFile(system, path);

@@ -38,8 +38,8 @@ void LoadTermFile(TFunctionSystem& system, const std::string& path);
 // Loads any system file the program reads: a PLA file when the extension is
 // ".pla" in any case (LoadPlaFile: the system then counts as new and
 // unsaved), otherwise a term file (LoadTermFile). On any error nothing changes
-// and the error is thrown.
-void LoadSystemFile(TFunctionSystem& system, const std::string& path);
+// and the error is thrown. listPlaTerms: as LoadPlaFile's listTerms.
+void LoadSystemFile(TFunctionSystem& system, const std::string& path, bool listPlaTerms = true);
 
 // The path SaveTermFile writes for a given name.
 std::string TermFilePath(const std::string& path);

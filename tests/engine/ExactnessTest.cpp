@@ -163,20 +163,24 @@ TEST(Exactness, StructuredSystemsGiveTheSamePrimesEveryWay) {
     const int count = 1 + static_cast<int>(rng() % 4);
     const uint32_t rows = uint32_t{1} << bits;
     std::vector<TTermVector> functions(static_cast<size_t>(count));
-    TCover source(bits, count);
+    TCover source(bits, count), dontCares(bits, count);
     for (auto& f : functions) {
       uint64_t tag[1] = {uint64_t{1} << (&f - functions.data())};
-      std::vector<std::pair<int32_t, bool>> items;
+      // A term in a don't-care cube is a don't care even where a care cube
+      // lists it too (the first item of a term wins).
+      std::vector<std::pair<int32_t, bool>> items, careItems;
       for (int c = 0; c < 3 + static_cast<int>(rng() % 5); ++c) {
         const uint32_t mask = static_cast<uint32_t>(rng()) & static_cast<uint32_t>(rng()) & (rows - 1);
         const uint32_t value = static_cast<uint32_t>(rng()) & ~mask & (rows - 1);
         const bool dontCare = rng() % 4 == 0;
         source.Add(value, mask, tag);
+        if (dontCare) dontCares.Add(value, mask, tag);
         for (uint32_t sub = 0;; sub = (sub - mask) & mask) {
-          items.emplace_back(static_cast<int32_t>(value | sub), dontCare);
+          (dontCare ? items : careItems).emplace_back(static_cast<int32_t>(value | sub), dontCare);
           if (((sub - mask) & mask) == 0) break;
         }
       }
+      items.insert(items.end(), careItems.begin(), careItems.end());
       f.AddAll(items);
     }
     functions[0].Add(static_cast<int32_t>(rows - 1), false);
@@ -189,7 +193,7 @@ TEST(Exactness, StructuredSystemsGiveTheSamePrimesEveryWay) {
     cubes.ChartForm = TChartForm::Classes;
     const auto x = MinimizeFunctions(functions, bits, nullptr, nullptr, pairing);
     const auto z = MinimizeFunctions(functions, bits, nullptr, nullptr, split);
-    const auto w = MinimizeFunctions(functions, bits, nullptr, nullptr, cubes, &source);
+    const auto w = MinimizeFunctions(functions, bits, nullptr, nullptr, cubes, &source, &dontCares);
     ASSERT_EQ(Describe(x.Primes), Describe(z.Primes)) << Dump(functions);
     ASSERT_EQ(Describe(x.Result), Describe(z.Result)) << Dump(functions);
     ASSERT_EQ(Describe(x.Primes), Describe(w.Primes)) << Dump(functions);

@@ -212,6 +212,48 @@ TEST(PlaRead, WideFilesRunThroughTheirCubesWithTheSameText) {
   plain.MinInputBits = 18;
   TRunStats viaCubes, viaRows;
   EXPECT_EQ(run(loaded, viaCubes), run(plain, viaRows));
+  // Loaded without its terms listed, the system runs from its rows alone
+  // (chart and check included) to the same text and figures, and lists the
+  // same terms when asked.
+  for (int round = 0; round < 8; ++round) {
+    std::string more = ".i 17\n.o 4\n";
+    for (int r = 0; r < 4 + round * 6; ++r) {
+      for (int p = 0; p < 17; ++p) more += "0011------"[rng() % 10];
+      more += ' ';
+      for (int j = 0; j < 4; ++j) more += "1-00"[rng() % 4];
+      more += '\n';
+    }
+    const auto morePath = dir.Write("more.pla", more + std::string(17, '1') + " 1111\n");
+    TFunctionSystem rows, terms;
+    LoadPlaFile(rows, morePath, false);
+    LoadPlaFile(terms, morePath);
+    ASSERT_TRUE(rows.TermsInSource);
+    TRunStats a, b;
+    ASSERT_EQ(run(rows, a), run(terms, b)) << more;
+    EXPECT_TRUE(rows.TermsInSource);
+    EXPECT_EQ(a.Terms, b.Terms);
+    EXPECT_EQ(a.ZeroCubes, b.ZeroCubes);
+    EXPECT_EQ(a.ChartColumns, b.ChartColumns);
+    EXPECT_EQ(a.ChartCells, b.ChartCells);
+    rows.ListSourceTerms();
+    EXPECT_FALSE(rows.TermsInSource);
+    EXPECT_EQ(rows.Functions, terms.Functions);
+  }
+  // A POS run needs the terms: it lists them first.
+  {
+    const auto halfPath = dir.Write("half.pla", ".i 17\n.o 1\n0" + std::string(16, '-') + " 1\n-1" +
+                                                    std::string(15, '-') + " 1\n");
+    TFunctionSystem rows, terms;
+    LoadPlaFile(rows, halfPath, false);
+    LoadPlaFile(terms, halfPath);
+    rows.UpdateInputBits();
+    terms.UpdateInputBits();
+    testing::RecordingHost host, other;
+    ASSERT_EQ(RunCommand(rows, modePOS, {}, host), TRunOutcome::Completed);
+    ASSERT_EQ(RunCommand(terms, modePOS, {}, other), TRunOutcome::Completed);
+    EXPECT_FALSE(rows.TermsInSource);
+    EXPECT_EQ(host.Output, other.Output);
+  }
   // After an edit the cubes no longer describe the functions.
   int32_t added = 1;
   while (loaded.Functions[0].Contains(added)) added += 7;

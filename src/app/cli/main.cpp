@@ -271,7 +271,9 @@ int main(int argc, char** argv) {
 
   tavro::TFunctionSystem system;
   try {
-    if (expressions.empty()) tavro::LoadSystemFile(system, file);
+    // A wide PLA is run from its rows; its terms are listed only if the run
+    // needs them.
+    if (expressions.empty()) tavro::LoadSystemFile(system, file, false);
     else tavro::LoadExpressions(system, expressions, expressionInputs);
   } catch (const tavro::TavroError& e) {
     if (expressions.empty()) std::fprintf(stderr, "tavro-cli: %s: %s\n", file.c_str(), e.what());
