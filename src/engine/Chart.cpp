@@ -370,10 +370,10 @@ class ColumnClasses {
     First.push_back(first);
     if ((Weight.size() & 4095) == 0) {
       // The classes' rows are stored twice (by column and by row). Once a
-      // tenth of the pairs is done, what is left is taken to bring classes
-      // at the same rate, so a chart far too large is refused early.
+      // twentieth of the pairs is done, what is left is taken to bring
+      // classes at the same rate, so a chart far too large is refused early.
       uint64_t classes = Rows.size() * 8 + Weight.size() * 72 + FKeys.size() * 20;
-      if (Done * 10 >= TotalPairs)
+      if (Done * 20 >= TotalPairs)
         classes = static_cast<uint64_t>(static_cast<double>(classes) * static_cast<double>(TotalPairs) /
                                         static_cast<double>(Done));
       FMeter.Set(FBaseBytes + classes);
@@ -550,6 +550,8 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
   RowStart.assign(static_cast<size_t>(Rows) + 1, 0);
   for (uint32_t r : ColRows) ++RowStart[r + 1];
   for (size_t r = 0; r < static_cast<size_t>(Rows); ++r) RowStart[r + 1] += RowStart[r];
+  // The classes' own row store has the same size: it is reused.
+  RowCols = std::move(classes.Rows);
   RowCols.resize(ColRows.size());
   {
     std::vector<size_t> fill(RowStart.begin(), RowStart.end() - 1);
@@ -575,12 +577,19 @@ Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& pri
   Row.assign(static_cast<size_t>(Rows), RowState{});
   RowAlive.assign(static_cast<size_t>(Rows), 1);
   ColAlive.assign(static_cast<size_t>(Columns), 1);
-  for (uint32_t r = 0; r < static_cast<uint32_t>(Rows); ++r) {
-    for (size_t k = RowStart[r]; k < RowStart[r + 1]; ++k) {
-      Row[r].Count += ColWeight[RowCols[k]];
-      Row[r].Hash += ColWord[RowCols[k]];
-      Row[r].Signature |= Signature(RowCols[k]);
+  // Column by column: the few rows stay in cache, the many columns are read
+  // once each.
+  for (uint32_t c = 0; c < static_cast<uint32_t>(Columns); ++c) {
+    const int64_t weight = ColWeight[c];
+    const uint64_t word = ColWord[c], signature = Signature(c);
+    for (size_t k = ColStart[c]; k < ColStart[c + 1]; ++k) {
+      RowState& row = Row[ColRows[k]];
+      row.Count += weight;
+      row.Hash += word;
+      row.Signature |= signature;
     }
+  }
+  for (uint32_t r = 0; r < static_cast<uint32_t>(Rows); ++r) {
     DirtyRows.push_back(r);
     Row[r].Size = static_cast<uint8_t>(std::popcount(primes.Mask(r)));
     if (Row[r].Count > 0) {

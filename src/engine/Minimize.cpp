@@ -63,8 +63,9 @@ bool SplitSuits(const std::vector<const TTermVector*>& functions, int inputBits,
 constexpr int kCubesFromInputs = 17;
 // Covers larger than this are left to the row methods.
 constexpr size_t kCubesMaxSource = 1u << 16;
-// Seconds of cube work before the tables take over.
-constexpr double kCubesBudget = 3.0;
+// Seconds of cube work before the tables take over: 1.5 up to 19 inputs,
+// doubling with each input past that, as the tables do.
+double CubesBudget(int inputBits) { return 1.5 * static_cast<double>(1 << std::max(0, inputBits - 19)); }
 
 // listTerms, where given: the functions' terms are not listed (cubes gives
 // them); it lists them and returns the functions then, if a stage needs them.
@@ -107,7 +108,7 @@ RunParts Run(const std::vector<const TTermVector*>& givenFunctions, int inputBit
         // quicker on tables; the cubes get a budget of work before that.
         try {
           detail::TabulateCubes(functions, inputBits, source, host, stats, meter, parts.Primes, params.Stop,
-                                kCubesBudget);
+                                CubesBudget(inputBits));
           break;
         } catch (const detail::CubeBudgetSpent&) {
           // The tables need the terms listed.
@@ -268,12 +269,16 @@ std::string TRunStats::Text() const {
 }
 
 uint64_t DefaultMemoryLimit() {
+  // A run past a few GiB is one whose chart no machine holds comfortably
+  // (hours of work and swapping); it is refused unless asked for.
+  constexpr uint64_t kMost = uint64_t{4} << 30;
 #if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGESIZE);
-  if (pages > 0 && pageSize > 0) return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / 2;
+  if (pages > 0 && pageSize > 0)
+    return std::min(kMost, static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / 2);
 #endif
-  return uint64_t{4} << 30;
+  return kMost;
 }
 
 TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits,
