@@ -205,6 +205,15 @@ class CubeSolver {
   // The largest of the pairwise intersections (with the tags of both).
   CubeSetPtr Intersections(const CubeSet& a, const CubeSet& b) {
     const size_t tw = FWords;
+    // With a budget, a step that alone would outrun it at the rate so far
+    // spends it at once (covers whose primes overlap in great numbers).
+    if (FBudget > 0) {
+      const double elapsed =
+          std::max(1e-3, std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count());
+      const double rate = std::max(1e7, static_cast<double>(FSpent) / elapsed);
+      if (elapsed + static_cast<double>(a.Size()) * static_cast<double>(b.Size()) / rate > FBudget)
+        throw CubeBudgetSpent();
+    }
     CubeSet s;
     std::vector<uint64_t> t(tw);
     // Equal intersections are joined at once (their tags together), which
