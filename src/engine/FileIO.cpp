@@ -48,10 +48,13 @@ std::string ReadFile(const std::string& path, const std::string* textKind) {
   if (S_ISDIR(st.st_mode)) throw FileError(ReadError(EISDIR));
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  const auto tooLarge = [] {
-    return FileError("File too large (more than " + std::to_string(MaxFileBytes >> 20) + " MiB)");
+  // What is not a regular file (a pipe, a device) gives no size beforehand:
+  // it is read only up to a smaller limit.
+  const uint64_t limit = regular ? MaxFileBytes : MaxStreamBytes;
+  const auto tooLarge = [limit] {
+    return FileError("File too large (more than " + std::to_string(limit >> 20) + " MiB)");
   };
-  if (regular && static_cast<uint64_t>(st.st_size) > MaxFileBytes) throw tooLarge();
+  if (regular && static_cast<uint64_t>(st.st_size) > limit) throw tooLarge();
   std::string data;
   if (regular && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
   char buffer[1 << 16];
@@ -67,7 +70,7 @@ std::string ReadFile(const std::string& path, const std::string* textKind) {
     if (end) used = static_cast<size_t>(static_cast<const char*>(end) - buffer);
     if (textKind && std::memchr(buffer, 0, used))
       throw FileError(BaseName(path) + " is not a " + *textKind + " (it holds binary data)");
-    if (data.size() + used > MaxFileBytes) throw tooLarge();
+    if (data.size() + used > limit) throw tooLarge();
     data.append(buffer, used);
     if (end) break;
   }

@@ -7,11 +7,15 @@
 namespace tavro {
 
 // Largest file a reader loads; a longer one (or an endless device such as
-// /dev/zero) is refused instead of filling the memory. Parsing a term file
-// of the densest kind ("1,1,1,...") takes about 11 bytes per byte of file,
-// so this bounds a load to about 3 GB; a full 24-bit function written out
-// ("16777215d, " for every row) is about 180 MB.
-constexpr uint64_t MaxFileBytes = uint64_t{256} << 20;
+// /dev/zero) is refused instead of filling the memory. The largest system a
+// run takes (2^28 terms, as a PLA may list) is about 3 GB as a term file; a
+// full 24-bit function written out ("16777215d, " for every row) is about
+// 180 MB. The term file reader folds repeated terms as it goes, so a load
+// holds the file and about its distinct terms.
+constexpr uint64_t MaxFileBytes = uint64_t{4} << 30;
+// The same for a stream (a pipe or a device), whose size is not known
+// before it is read.
+constexpr uint64_t MaxStreamBytes = uint64_t{256} << 20;
 
 // Reads the whole file; throws FileError ("File not found", "File access
 // denied", "File too large ...", ...) when it cannot. A pipe or FIFO without

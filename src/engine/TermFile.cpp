@@ -1,5 +1,8 @@
 #include "engine/TermFile.h"
 
+#include <algorithm>
+#include <charconv>
+
 #include "engine/FileIO.h"
 #include "engine/Pla.h"
 #include "engine/TermText.h"
@@ -8,6 +11,9 @@ namespace tavro {
 
 std::string TermFileText(const std::vector<TTermVector>& functions) {
   std::string text;
+  size_t count = 0;
+  for (const auto& f : functions) count += static_cast<size_t>(f.Count());
+  text.reserve(count * 11 + functions.size() * 3);
   for (size_t f = 0; f < functions.size(); ++f) {
     const auto& fn = functions[f];
     if (f > 0) text += " |";
@@ -19,10 +25,16 @@ std::string TermFileText(const std::vector<TTermVector>& functions) {
     text += fn.Maxterms ? '+' : '-';
     const auto& terms = fn.Terms();
     const auto& flags = fn.DontCares();
+    char item[16];
     for (size_t i = 0; i < terms.size(); ++i) {
-      if (i > 0) text += ", ";
-      text += std::to_string(terms[i]);
-      if (flags[i]) text += 'd';
+      char* end = item;
+      if (i > 0) {
+        *end++ = ',';
+        *end++ = ' ';
+      }
+      end = std::to_chars(end, item + sizeof item, terms[i]).ptr;
+      if (flags[i]) *end++ = 'd';
+      text.append(item, static_cast<size_t>(end - item));
     }
   }
   return text;
@@ -30,7 +42,18 @@ std::string TermFileText(const std::vector<TTermVector>& functions) {
 
 std::vector<TTermVector> ParseTermFileText(std::string_view text) {
   std::vector<TTermVector> functions(1);
-  std::vector<std::vector<std::pair<int32_t, bool>>> items(1);
+  std::vector<std::pair<int32_t, bool>> items;
+  // A long run of repeated terms is folded as it comes (the first of each
+  // term kept), so that what is held stays near the distinct terms.
+  constexpr size_t kFoldAt = size_t{1} << 25;
+  size_t foldAt = kFoldAt;
+  auto fold = [&] {
+    const auto byTerm = [](const auto& a, const auto& b) { return a.first < b.first; };
+    std::stable_sort(items.begin(), items.end(), byTerm);
+    items.erase(std::unique(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+                items.end());
+    foldAt = items.size() + kFoldAt;
+  };
   TermCollector number;
   for (const char c : text) {
     if (c == kEndOfText) break;
@@ -39,21 +62,24 @@ std::vector<TTermVector> ParseTermFileText(std::string_view text) {
     } else if (c == 'd' || c == 'D') {
       number.MarkDontCare();
     } else if (c == ',') {
-      number.End(items.back());
+      number.End(items);
+      if (items.size() >= foldAt) fold();
     } else if (c == '|') {
-      number.End(items.back());
+      number.End(items);
       if (functions.size() >= MaxFunctions)
         throw TavroError("Too many functions (at most " + std::to_string(MaxFunctions) + ").");
+      functions.back().AddAll(items);
+      items.clear();
+      foldAt = kFoldAt;
       functions.emplace_back();
-      items.emplace_back();
     } else if (c == '+') {
       functions.back().Maxterms = true;
     } else if (c == '-') {
       functions.back().Maxterms = false;
     }
   }
-  number.End(items.back());
-  for (size_t f = 0; f < functions.size(); ++f) functions[f].AddAll(items[f]);
+  number.End(items);
+  functions.back().AddAll(items);
   return functions;
 }
 

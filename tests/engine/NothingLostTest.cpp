@@ -134,7 +134,7 @@ TEST_F(NothingLostTest, LoadingAMalformedFileKeepsTheSystem) {
   const std::string huge = other / "huge.trm";
   check::WriteFile(huge, "");
   std::filesystem::resize_file(huge, MaxFileBytes + 1);
-  ExpectNothingLost([&] { LoadTermFile(System, huge); }, "File too large (more than 256 MiB)");
+  ExpectNothingLost([&] { LoadTermFile(System, huge); }, "File too large (more than 4096 MiB)");
 }
 
 TEST_F(NothingLostTest, LoadingAWellFormedFileReplacesTheSystem) {
