@@ -17,6 +17,7 @@ void TFunctionSystem::ResetSystem() {
   SourceCubes.reset();
   SourceDontCares.reset();
   TermsInSource = false;
+  EmptyIsConstant = false;
   Modified = false;
   ResultReady = false;
   ResultMode = modeSOP;

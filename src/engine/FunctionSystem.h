@@ -46,6 +46,9 @@ class TFunctionSystem {
   // source cubes give them. Only a system loaded for one run is kept so;
   // ListSourceTerms lists them.
   bool TermsInSource = false;
+  // A function without terms is the constant 0 (1 in a POS run) instead of
+  // stopping the run, as a loaded PLA's output that no row sets is.
+  bool EmptyIsConstant = false;
 
   int FunctionCount() const { return static_cast<int>(Functions.size()); }
   TTermVector& Current() { return Functions.at(static_cast<size_t>(CurrentFunction)); }

@@ -401,7 +401,7 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
   for (size_t f = 0; f < work.size(); ++f) {
     if (listed[f] > 0) {
       kept.push_back(f);
-    } else if (!params.ConstantEmptyFunctions) {
+    } else if (!params.ConstantEmptyFunctions && !system.EmptyIsConstant) {
       host.SetStatus("Function " + std::to_string(f) + " contains no terms!");
       host.Beep();
       return TRunOutcome::EmptyFunction;

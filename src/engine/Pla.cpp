@@ -379,6 +379,7 @@ bool IsPlaPath(const std::string& path) {
 void LoadPlaFile(TFunctionSystem& system, const std::string& path, bool listTerms) {
   TPlaSystem pla = ParsePlaText(ReadFileBytes(path), listTerms);
   system.TermsInSource = !pla.TermsListed;
+  system.EmptyIsConstant = true;
   system.Functions = std::move(pla.Functions);
   system.MinInputBits = pla.Inputs;
   system.SourceCubes.reset();

@@ -76,7 +76,8 @@ bool IsPlaPath(const std::string& path);
 // Replaces the system's functions by the outputs of the PLA file at path,
 // keeping the file's cubes beside them for the prime finder. The
 // system then counts as new and unsaved: CurrentFileName empty, Modified set,
-// ResultReady cleared. On any error nothing changes and the error is thrown.
+// ResultReady cleared; an output that no row sets is a constant
+// (EmptyIsConstant). On any error nothing changes and the error is thrown.
 // The caller refreshes its view (InputBits). listTerms: as ParsePlaText's
 // (the system then keeps its terms in its cubes: TermsInSource).
 void LoadPlaFile(TFunctionSystem& system, const std::string& path, bool listTerms = true);

@@ -101,6 +101,7 @@ void LoadTermFile(TFunctionSystem& system, const std::string& path) {
   system.SourceCubes.reset();
   system.SourceDontCares.reset();
   system.TermsInSource = false;
+  system.EmptyIsConstant = false;
   system.ResultReady = false;
   system.CurrentFileName = path;
   system.Modified = false;

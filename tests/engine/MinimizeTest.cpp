@@ -246,6 +246,12 @@ TEST(Minimize, EmptyFunctionsAsConstantsLeaveTheOthersAlone) {
     a = RecordingHost();
     ASSERT_EQ(RunCommand(with, mode, options, a, nullptr, params), TRunOutcome::Completed);
     ASSERT_EQ(RunCommand(without, mode, options, b, nullptr, params), TRunOutcome::Completed);
+    // A loaded PLA's system says so itself, for the window's runs too.
+    auto loaded = System({f0, TTermVector(), f2});
+    loaded.EmptyIsConstant = true;
+    RecordingHost c;
+    ASSERT_EQ(RunCommand(loaded, mode, options, c, nullptr, {}), TRunOutcome::Completed);
+    EXPECT_EQ(c.Output, a.Output);
     // f1 of the wider run is f1 = (nothing) in SOP; the others match after renaming.
     std::string expected = b.Output, actual = a.Output;
     if (mode == modeSOP) {

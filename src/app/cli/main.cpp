@@ -285,8 +285,6 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   system.UpdateInputBits();
-  // A PLA output that no row sets is the constant 0, not a mistake.
-  if (expressions.empty() && tavro::IsPlaPath(file)) params.ConstantEmptyFunctions = true;
 
   CliHost host(showStatus);
   tavro::TRunStats stats;
