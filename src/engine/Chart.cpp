@@ -349,22 +349,26 @@ class ColumnClasses {
     Done += weight;
     const uint64_t first = (static_cast<uint64_t>(FFunction) << 32) | firstTerm;
     Cells += weight * static_cast<int64_t>(FFull.size());
-    if ((Weight.size() + 1) * 2 > FKeys.size()) Grow();
-    size_t slot = static_cast<size_t>(h.A) & (FKeys.size() - 1);
-    while (FSlots[slot] != kNone) {
-      if (FKeys[slot] == h) {
-        const uint32_t c = FSlots[slot];
-        Weight[c] += weight;
-        First[c] = std::min(First[c], first);
-        return;
-      }
-      slot = (slot + 1) & (FKeys.size() - 1);
-    }
-    FKeys[slot] = h;
-    FSlots[slot] = static_cast<uint32_t>(Weight.size());
+    if ((Weight.size() + 1) * 2 > FTable.size()) Grow();
+    const size_t mask = FTable.size() - 1;
+    size_t slot = static_cast<size_t>(h.A) & mask;
+    __builtin_prefetch(&FTable[slot]);
+    // Nearly every set is new: its rows are stored while the slot loads, and
+    // taken back if the set is known.
     const size_t at = Rows.size();
     Rows.insert(Rows.end(), FFull.begin(), FFull.end());
     std::sort(Rows.begin() + static_cast<std::ptrdiff_t>(at), Rows.end());
+    while (FTable[slot].Class != kNone) {
+      if (FTable[slot].Set == h) {
+        const uint32_t c = FTable[slot].Class;
+        Weight[c] += weight;
+        First[c] = std::min(First[c], first);
+        Rows.resize(at);
+        return;
+      }
+      slot = (slot + 1) & mask;
+    }
+    FTable[slot] = {h, static_cast<uint32_t>(Weight.size())};
     Start.push_back(Rows.size());
     Weight.push_back(weight);
     First.push_back(first);
@@ -372,7 +376,7 @@ class ColumnClasses {
       // The classes' rows are stored twice (by column and by row). Once a
       // twentieth of the pairs is done, what is left is taken to bring
       // classes at the same rate, so a chart far too large is refused early.
-      uint64_t classes = Rows.size() * 8 + Weight.size() * 72 + FKeys.size() * 20;
+      uint64_t classes = Rows.size() * 8 + Weight.size() * 72 + FTable.size() * sizeof(Entry);
       if (Done * 20 >= TotalPairs)
         classes = static_cast<uint64_t>(static_cast<double>(classes) * static_cast<double>(TotalPairs) /
                                         static_cast<double>(Done));
@@ -382,19 +386,20 @@ class ColumnClasses {
 
   // Open addressing from a set's key to its class.
   static constexpr uint32_t kNone = ~uint32_t{0};
+  struct Entry {
+    Key Set{0, 0};
+    uint32_t Class = kNone;
+  };
   void Grow() {
-    const size_t capacity = std::max<size_t>(64, FKeys.size() * 2);
-    std::vector<Key> keys(capacity);
-    std::vector<uint32_t> slots(capacity, kNone);
-    for (size_t i = 0; i < FKeys.size(); ++i) {
-      if (FSlots[i] == kNone) continue;
-      size_t slot = static_cast<size_t>(FKeys[i].A) & (capacity - 1);
-      while (slots[slot] != kNone) slot = (slot + 1) & (capacity - 1);
-      keys[slot] = FKeys[i];
-      slots[slot] = FSlots[i];
+    const size_t capacity = std::max<size_t>(64, FTable.size() * 2);
+    std::vector<Entry> table(capacity);
+    for (const Entry& e : FTable) {
+      if (e.Class == kNone) continue;
+      size_t slot = static_cast<size_t>(e.Set.A) & (capacity - 1);
+      while (table[slot].Class != kNone) slot = (slot + 1) & (capacity - 1);
+      table[slot] = e;
     }
-    FKeys.swap(keys);
-    FSlots.swap(slots);
+    FTable.swap(table);
   }
 
   const TCover& FPrimes;
@@ -405,8 +410,7 @@ class ColumnClasses {
   std::vector<uint64_t> FWordA, FWordB;
   std::vector<uint32_t> FScratch, FFull;
   Key FHash{0, 0};
-  std::vector<Key> FKeys;
-  std::vector<uint32_t> FSlots;
+  std::vector<Entry> FTable;
 };
 
 }  // namespace
