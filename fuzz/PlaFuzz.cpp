@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "FuzzRoundTrip.h"
+#include "engine/CubeSets.h"
 #include "engine/Pla.h"
 
 namespace {
@@ -60,6 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       data, size,
       [](std::string_view text) {
         auto pla = tavro::ParsePlaText(text);
+        // The rows kept for a run from cubes describe the same functions.
+        if (pla.Cubes.Width > 0 &&
+            tavro::ListCubeTerms({&pla.Cubes, &pla.DontCareCubes}, pla.Cubes.FunctionCount, pla.Inputs) !=
+                pla.Functions)
+          __builtin_trap();
         Parsed p{pla.Inputs, std::move(pla.Functions)};
         // Too large to write back: only its shape takes part.
         if (Terms(p) > kMaxWrittenTerms)

@@ -2,6 +2,7 @@
 // types, the error messages, loading through LoadSystemFile, large cubes, and
 // written results read back.
 
+#include "engine/CubeSets.h"
 #include "engine/Pla.h"
 
 #include <gtest/gtest.h>
@@ -182,6 +183,8 @@ TEST(PlaRead, CubesDescribeTheFunctionsExactly) {
       const auto& terms = pla.Functions[static_cast<size_t>(j)].Terms();
       ASSERT_EQ(std::vector<int32_t>(fromCubes.begin(), fromCubes.end()), terms) << text << " output " << j;
     }
+    // With the don't-care rows, the cubes give the flags too.
+    ASSERT_EQ(ListCubeTerms({&pla.Cubes, &pla.DontCareCubes}, outputs, inputs), pla.Functions) << text;
   }
 }
 
