@@ -533,10 +533,13 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
   Columns = static_cast<int32_t>(classes.Weight.size());
   // Classes in the order of their first pair.
   {
-    std::vector<uint32_t> order(classes.Weight.size());
-    for (uint32_t c = 0; c < order.size(); ++c) order[c] = c;
-    std::sort(order.begin(), order.end(),
-              [&](uint32_t a, uint32_t b) { return classes.First[a] < classes.First[b]; });
+    // Sorted with their first pairs beside them (first pairs are distinct).
+    std::vector<std::pair<uint64_t, uint32_t>> byFirst(classes.Weight.size());
+    for (uint32_t c = 0; c < byFirst.size(); ++c) byFirst[c] = {classes.First[c], c};
+    std::sort(byFirst.begin(), byFirst.end());
+    std::vector<uint32_t> order(byFirst.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = byFirst[k].second;
+    std::vector<std::pair<uint64_t, uint32_t>>().swap(byFirst);
     ColRows.reserve(classes.Rows.size());
     ColStart.reserve(order.size() + 1);
     ColWeight.reserve(order.size());
