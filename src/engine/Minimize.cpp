@@ -68,20 +68,22 @@ constexpr size_t kCubesMaxSource = 1u << 16;
 double CubesBudget(int inputBits) { return 1.5 * static_cast<double>(1 << std::max(0, inputBits - 19)); }
 
 // listTerms, where given: the functions' terms are not listed (cubes gives
-// them); it lists them and returns the functions then, if a stage needs them.
+// them, and counts how many each function lists); it lists them and returns
+// the functions then, if a stage needs them.
 using ListTerms = std::function<const std::vector<const TTermVector*>&()>;
 
 RunParts Run(const std::vector<const TTermVector*>& givenFunctions, int inputBits, IEngineHost* host,
              TRunStats* stats, const TRunParams& params,
              const std::function<void(const TCover&)>& onPrimes, const TCubeSystem* cubes = nullptr,
-             const ListTerms& listTerms = {}) {
+             const ListTerms& listTerms = {}, const std::vector<int64_t>& counts = {}) {
   bool termsListed = !listTerms;
   std::vector<const TTermVector*> functions = givenFunctions;
-  // Listed terms per function, from the cubes where the terms are not listed.
-  std::vector<int64_t> listed;
-  for (size_t f = 0; f < functions.size(); ++f)
-    listed.push_back(termsListed ? functions[f]->Count()
-                                 : static_cast<int64_t>(ListedCount(*cubes, static_cast<int>(f), inputBits)));
+  // Listed terms per function.
+  std::vector<int64_t> listed = counts;
+  if (termsListed) {
+    listed.clear();
+    for (const auto* f : functions) listed.push_back(f->Count());
+  }
   for (const int64_t n : listed)
     if (n == 0) throw InternalError("a function without terms reached the tabulation");
   if (inputBits < 1 || inputBits > MaxInputBits)
@@ -460,8 +462,10 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
           for (size_t f : kept) keptWork.push_back(work[f]);
           return keptWork;
         };
+      std::vector<int64_t> keptListed;
+      for (size_t f : kept) keptListed.push_back(listed[f]);
       parts = Run(keptWork, width, &host, stats, params, showPrimes, narrowed && cubes ? &narrowCubes : cubes,
-                  listTerms);
+                  listTerms, keptListed);
       if (narrowed) {
         parts.Primes = RemapTags(parts.Primes, kept, functionCount, true);
         parts.Result = RemapTags(parts.Result, kept, functionCount, true);
