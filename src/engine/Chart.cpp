@@ -7,6 +7,14 @@ namespace tavro::detail {
 
 namespace {
 
+// The input that the most cubes fix (the lowest of equals).
+int MostFixed(const int* fixedCount) {
+  int best = 0;
+  for (int b = 1; b < 32; ++b)
+    if (fixedCount[b] > fixedCount[best]) best = b;
+  return best;
+}
+
 // Finds the column classes of one function at a time: splits the function's
 // care terms on one input at a time, top input first (so every part is a
 // range of terms), carrying the primes that cover part of the range. A prime
@@ -181,9 +189,7 @@ class ColumnClasses {
       if (c1 - c0 >= kWideSplitTerms) {
         SplitWide(c0, c1, free, q0, q1, fixedCount);
       } else {
-      int best = 0;
-      for (int b = 1; b < 32; ++b)
-        if (fixedCount[b] > fixedCount[best]) best = b;
+      const int best = MostFixed(fixedCount);
       const uint32_t bit = uint32_t{1} << best;
       uint32_t* care = FCare;
       const size_t cm = static_cast<size_t>(
@@ -215,9 +221,7 @@ class ColumnClasses {
     if (q0 == q1) {
       AddToClass(FHash, int64_t{1} << std::popcount(free), value);
     } else {
-      int best = 0;
-      for (int b = 1; b < 32; ++b)
-        if (fixedCount[b] > fixedCount[best]) best = b;
+      const int best = MostFixed(fixedCount);
       const uint32_t bit = uint32_t{1} << best;
       const size_t l0 = FScratch.size();
       for (size_t i = q0; i < q1; ++i)
@@ -258,9 +262,7 @@ class ColumnClasses {
       for (size_t d = d0; d < d1; ++d)
         for (uint32_t b = free & ~FDc[d].Mask; b; b &= b - 1) ++fixedCount[std::countr_zero(b)];
     }
-    int best = 0;
-    for (int b = 1; b < 32; ++b)
-      if (fixedCount[b] > fixedCount[best]) best = b;
+    const int best = MostFixed(fixedCount);
     const uint32_t bit = uint32_t{1} << best;
     for (const uint32_t half : {uint32_t{0}, bit}) {
       const size_t on0 = FOn.size(), dc0 = FDc.size(), l0 = FScratch.size();
