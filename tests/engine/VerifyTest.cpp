@@ -8,6 +8,7 @@
 #include <functional>
 #include <random>
 
+#include "engine/CubeSets.h"
 #include "engine/Format.h"
 #include "engine/Minimize.h"
 #include "engine/Tabulation.h"
@@ -101,3 +102,54 @@ TEST(VerifyPrimesTest, CatchesEveryKindOfWrongPrimeList) {
 }
 
 }  // namespace
+
+// The cover check of a system given as cubes fails exactly where the check of
+// its listed terms does, with the same message, on random systems and random
+// covers (most of them wrong).
+TEST(VerifyCoverTest, FromCubesAgreesWithTheTermCheck) {
+  std::mt19937 rng(5);
+  auto randomCubes = [&](TCover& cover, int width, int count, int functions) {
+    for (int k = 0; k < count; ++k) {
+      const uint32_t all = (uint32_t{1} << width) - 1;
+      const uint32_t mask = static_cast<uint32_t>(rng()) & static_cast<uint32_t>(rng()) & all;
+      const uint64_t tags[1] = {1 + rng() % ((uint64_t{1} << functions) - 1)};
+      cover.Add(static_cast<uint32_t>(rng()) & ~mask & all, mask, tags);
+    }
+  };
+  int failures = 0;
+  for (int round = 0; round < 400; ++round) {
+    const int width = 3 + static_cast<int>(rng() % 6), functions = 1 + static_cast<int>(rng() % 3);
+    TCover listed(width, functions), dontCares(width, functions), cover(width, functions);
+    randomCubes(listed, width, 1 + static_cast<int>(rng() % 6), functions);
+    // Don't cares are some of the listed cubes, with some of their tags.
+    for (size_t k = 0; k < listed.Count(); ++k)
+      if (rng() % 3 == 0) {
+        const uint64_t tags[1] = {listed.Tags(k)[0] & rng()};
+        if (tags[0]) dontCares.Add(listed.Value(k), listed.Mask(k), tags);
+      }
+    // Half the covers are the listed cubes themselves, less one now and then.
+    if (round % 2) randomCubes(cover, width, 1 + static_cast<int>(rng() % 6), functions);
+    else
+      for (size_t k = 0; k < listed.Count(); ++k)
+        if (rng() % 8) cover.Add(listed.Value(k), listed.Mask(k), listed.Tags(k));
+    const TCubeSystem system{&listed, &dontCares};
+    const auto terms = ListCubeTerms(system, functions, width);
+    std::string expected, actual;
+    try {
+      VerifyCover(terms, cover);
+    } catch (const InternalError& e) {
+      expected = e.what();
+    }
+    try {
+      VerifyCoverCubes(system, functions, cover);
+    } catch (const InternalError& e) {
+      actual = e.what();
+    }
+    ASSERT_EQ(actual, expected) << "round " << round;
+    failures += !expected.empty();
+    for (int f = 0; f < functions; ++f)
+      EXPECT_EQ(ListedCount(system, f, width), static_cast<uint64_t>(terms[static_cast<size_t>(f)].Count()));
+  }
+  EXPECT_GT(failures, 100);
+  EXPECT_LT(failures, 380);
+}
