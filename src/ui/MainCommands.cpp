@@ -3,6 +3,7 @@
 #include <future>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -32,6 +33,16 @@
 namespace tavro {
 
 namespace {
+
+// The wait cursor while a file is read or written: a system of tens of
+// millions of terms takes a second or so.
+class TWaitCursor {
+ public:
+  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
 
 const QString kTermFilter = QStringLiteral("Min/Max Term files (*.trm *.TRM)");
 const QString kOpenFilter =
@@ -281,7 +292,10 @@ std::optional<QString> TfrmMain::ExecuteSaveDialog(
 }
 
 void TfrmMain::LoadFile(const QString& path) {
-  FDocument.Load(path);
+  {
+    const TWaitCursor wait;
+    FDocument.Load(path);
+  }
   RefreshWindow();
 }
 
@@ -315,7 +329,10 @@ void TfrmMain::mnuOpenClick() {
 bool TfrmMain::SaveAsSteps() {
   const std::optional<QString> name = ExecuteSaveDialog(kTermFilter, QStringLiteral("trm"), TermFileWritten);
   if (!name) return false;
-  FDocument.SaveAs(*name);  // a file that cannot be written changes nothing
+  {
+    const TWaitCursor wait;
+    FDocument.SaveAs(*name);  // a file that cannot be written changes nothing
+  }
   RefreshWindow();          // the caption shows the new name
   return true;
 }
@@ -324,6 +341,7 @@ void TfrmMain::mnuSaveClick() { SaveAsSteps(); }
 
 void TfrmMain::mntSaveClick() {
   if (!FDocument.FileName().isEmpty()) {
+    const TWaitCursor wait;
     FDocument.Save();
     return;
   }
