@@ -107,7 +107,9 @@ uint64_t ListedCount(const TCubeSystem& system, int f, int width) {
 }
 
 uint64_t CareCount(const TCubeSystem& system, int f, int width) {
-  return ListedCount(system, f, width) - CoveredCount(0, AllInputs(width), TaggedCubes(system.DontCares, f));
+  const uint64_t listed = system.Listed ? static_cast<uint64_t>((*system.Listed)[static_cast<size_t>(f)])
+                                        : ListedCount(system, f, width);
+  return listed - CoveredCount(0, AllInputs(width), TaggedCubes(system.DontCares, f));
 }
 
 std::vector<TTermVector> ListCubeTerms(const TCubeSystem& system, int functionCount, int width) {

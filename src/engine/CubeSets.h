@@ -17,6 +17,8 @@ namespace tavro {
 struct TCubeSystem {
   const TCover* Cubes = nullptr;
   const TCover* DontCares = nullptr;
+  // How many terms each function lists, where already counted (else null).
+  const std::vector<int64_t>* Listed = nullptr;
 };
 
 // A cube as (value, free inputs).

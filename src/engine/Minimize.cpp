@@ -154,7 +154,12 @@ RunParts Run(const std::vector<const TTermVector*>& givenFunctions, int inputBit
   const bool fromCubes =
       classes && cubes && (inputBits >= kCubesFromInputs || params.PrimeMethod == TPrimeMethod::Cubes);
   if (!termsListed && !fromCubes) throw InternalError("a system without listed terms reached the chart");
-  Chart chart(functions, parts.Primes, meter, classes, fromCubes ? cubes : nullptr);
+  TCubeSystem counted;
+  if (fromCubes) {
+    counted = *cubes;
+    counted.Listed = &listed;
+  }
+  Chart chart(functions, parts.Primes, meter, classes, fromCubes ? &counted : nullptr);
   if (host) host->SetStatus("Creating prime implicant matrix...");
   if (stats) {
     stats->ChartRows = chart.Rows;

@@ -286,8 +286,13 @@ TPlaSystem ParsePlaText(std::string_view text, bool listTerms) {
   // are counted, not listed.
   if (!listTerms && !(sets & kOff) && inputs >= 17) {
     const TCubeSystem cubes{&pla.Cubes, &pla.DontCareCubes};
+    // The rows' sizes bound the terms; only past the limit are they counted.
+    uint64_t bound = 0;
+    for (size_t k = 0; k < pla.Cubes.Count(); ++k)
+      for (int w = 0; w < pla.Cubes.TagWords; ++w)
+        bound += pla.Cubes.Size(k) * static_cast<uint64_t>(std::popcount(pla.Cubes.Tags(k)[w]));
     uint64_t totalTerms = 0;
-    for (int j = 0; j < outputs; ++j) {
+    for (int j = 0; j < outputs && bound > kMaxPlaTerms; ++j) {
       totalTerms += ListedCount(cubes, j, inputs);
       if (totalTerms > kMaxPlaTerms) TooManyTerms(j, pla.OutputNames);
     }
