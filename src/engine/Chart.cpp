@@ -220,6 +220,20 @@ class ColumnClasses {
     const size_t q1 = FScratch.size();
     if (q0 == q1) {
       AddToClass(FHash, int64_t{1} << std::popcount(free), value);
+    } else if (q1 - q0 == 1) {
+      // One prime covers the cube in part: its terms here are one class,
+      // the others another, without splitting input by input.
+      const uint32_t p = FScratch[q0];
+      const uint32_t fixed = free & ~FPrimes.Mask(p), inside = FPrimes.Value(p) & fixed;
+      const int64_t all = int64_t{1} << std::popcount(free);
+      const int64_t in = int64_t{1} << std::popcount(free & ~fixed);
+      // The cube's smallest term lies outside the prime unless the prime
+      // fixes those inputs to 0; then the smallest outside sets the lowest.
+      AddToClass(FHash, all - in, inside != 0 ? value : value | (fixed & (~fixed + 1)));
+      FFull.push_back(p);
+      const Key h{FHash.A + FWordA[p], FHash.B + FWordB[p]};
+      AddToClass(h, in, value | inside);
+      FFull.pop_back();
     } else {
       const int best = MostFixed(fixedCount);
       const uint32_t bit = uint32_t{1} << best;
