@@ -21,6 +21,10 @@ struct TCubeSystem {
   const std::vector<int64_t>* Listed = nullptr;
 };
 
+// Where a system is given as cubes, a run from this width on works from
+// them instead of tables of rows; below it the row methods are quick anyway.
+constexpr int kCubesFromInputs = 17;
+
 // A cube as (value, free inputs).
 struct TCubeRef {
   uint32_t Value;

@@ -58,9 +58,6 @@ bool SplitSuits(const std::vector<const TTermVector*>& functions, int inputBits,
   return !table || rows * tagWords * 16 <= limit / 4;
 }
 
-// Where a system is given as cubes, the cubes are split instead of tables of
-// rows; below this width the row methods are quick anyway.
-constexpr int kCubesFromInputs = 17;
 // Covers larger than this are left to the row methods.
 constexpr size_t kCubesMaxSource = 1u << 16;
 // Seconds of cube work before the tables take over: 1.5 up to 19 inputs,

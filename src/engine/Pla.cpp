@@ -284,7 +284,7 @@ TPlaSystem ParsePlaText(std::string_view text, bool listTerms) {
 
   // A wide system described by its rows alone is run from them; its terms
   // are counted, not listed.
-  if (!listTerms && !(sets & kOff) && inputs >= 17) {
+  if (!listTerms && !(sets & kOff) && inputs >= kCubesFromInputs) {
     const TCubeSystem cubes{&pla.Cubes, &pla.DontCareCubes};
     // The rows' sizes bound the terms; only past the limit are they counted.
     uint64_t bound = 0;
