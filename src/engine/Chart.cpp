@@ -360,39 +360,24 @@ class ColumnClasses {
     AddToClass(h, static_cast<int64_t>(c1 - c0), *std::min_element(FCare + c0, FCare + c1));
   }
 
-  // weight care terms, the smallest firstTerm, whose rows are FFull.
+  // weight care terms, the smallest firstTerm, whose rows are FFull. Every
+  // set is stored; sets met before are folded into their class by Merge.
   void AddToClass(const Key& h, int64_t weight, uint32_t firstTerm) {
     Done += weight;
-    const uint64_t first = (static_cast<uint64_t>(FFunction) << 32) | firstTerm;
     Cells += weight * static_cast<int64_t>(FFull.size());
-    if ((Weight.size() + 1) * 2 > FTable.size()) Grow();
-    const size_t mask = FTable.size() - 1;
-    size_t slot = static_cast<size_t>(h.A) & mask;
-    __builtin_prefetch(&FTable[slot]);
-    // Nearly every set is new: its rows are stored while the slot loads, and
-    // taken back if the set is known.
     const size_t at = Rows.size();
     Rows.insert(Rows.end(), FFull.begin(), FFull.end());
     std::sort(Rows.begin() + static_cast<std::ptrdiff_t>(at), Rows.end());
-    while (FTable[slot].Class != kNone) {
-      if (FTable[slot].Set == h) {
-        const uint32_t c = FTable[slot].Class;
-        Weight[c] += weight;
-        First[c] = std::min(First[c], first);
-        Rows.resize(at);
-        return;
-      }
-      slot = (slot + 1) & mask;
-    }
-    FTable[slot] = {h, static_cast<uint32_t>(Weight.size())};
     Start.push_back(Rows.size());
     Weight.push_back(weight);
-    First.push_back(first);
+    First.push_back((static_cast<uint64_t>(FFunction) << 32) | firstTerm);
+    FKeys.push_back(h);
     if ((Weight.size() & 4095) == 0) {
       // The classes' rows are stored twice (by column and by row). Once a
       // twentieth of the pairs is done, what is left is taken to bring
       // classes at the same rate, so a chart far too large is refused early.
-      uint64_t classes = Rows.size() * 8 + Weight.size() * 72 + FTable.size() * sizeof(Entry);
+      const uint64_t table = std::max<uint64_t>(64, std::bit_ceil(uint64_t{2} * Weight.size())) * sizeof(Entry);
+      uint64_t classes = Rows.size() * 8 + Weight.size() * 72 + table;
       if (Done * 20 >= TotalPairs)
         classes = static_cast<uint64_t>(static_cast<double>(classes) * static_cast<double>(TotalPairs) /
                                         static_cast<double>(Done));
@@ -400,23 +385,41 @@ class ColumnClasses {
     }
   }
 
+ public:
+  // Folds each set stored more than once into its first class: adds its
+  // weight there, keeps the smaller first pair, and sets its own weight to
+  // 0. Nearly every set is new, so the lookups are made in one pass, each
+  // slot fetched well before it is read.
+  void Merge() {
+    const size_t n = Weight.size();
+    const size_t capacity = std::max<size_t>(64, std::bit_ceil(2 * n));
+    const size_t mask = capacity - 1;
+    std::vector<Entry> table(capacity);
+    constexpr size_t kAhead = 16;
+    for (size_t i = 0; i < n; ++i) {
+      if (i + kAhead < n) __builtin_prefetch(&table[static_cast<size_t>(FKeys[i + kAhead].A) & mask]);
+      const Key& h = FKeys[i];
+      size_t slot = static_cast<size_t>(h.A) & mask;
+      while (table[slot].Class != kNone && !(table[slot].Set == h)) slot = (slot + 1) & mask;
+      if (table[slot].Class == kNone) {
+        table[slot] = {h, static_cast<uint32_t>(i)};
+        continue;
+      }
+      const uint32_t c = table[slot].Class;
+      Weight[c] += Weight[i];
+      First[c] = std::min(First[c], First[i]);
+      Weight[i] = 0;
+    }
+    std::vector<Key>().swap(FKeys);
+  }
+
+ private:
   // Open addressing from a set's key to its class.
   static constexpr uint32_t kNone = ~uint32_t{0};
   struct Entry {
     Key Set{0, 0};
     uint32_t Class = kNone;
   };
-  void Grow() {
-    const size_t capacity = std::max<size_t>(64, FTable.size() * 2);
-    std::vector<Entry> table(capacity);
-    for (const Entry& e : FTable) {
-      if (e.Class == kNone) continue;
-      size_t slot = static_cast<size_t>(e.Set.A) & (capacity - 1);
-      while (table[slot].Class != kNone) slot = (slot + 1) & (capacity - 1);
-      table[slot] = e;
-    }
-    FTable.swap(table);
-  }
 
   const TCover& FPrimes;
   MemoryMeter& FMeter;
@@ -426,7 +429,7 @@ class ColumnClasses {
   std::vector<uint64_t> FWordA, FWordB;
   std::vector<uint32_t> FScratch, FFull;
   Key FHash{0, 0};
-  std::vector<Entry> FTable;
+  std::vector<Key> FKeys;  // of each stored set
 };
 
 }  // namespace
@@ -545,13 +548,16 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
     classes.AddFunction(care, static_cast<int>(f));
   }
   std::vector<uint32_t>().swap(care);
+  classes.Merge();
   Cells = classes.Cells;
-  Columns = static_cast<int32_t>(classes.Weight.size());
   // Classes in the order of their first pair.
   {
     // Sorted with their first pairs beside them (first pairs are distinct).
-    std::vector<std::pair<uint64_t, uint32_t>> byFirst(classes.Weight.size());
-    for (uint32_t c = 0; c < byFirst.size(); ++c) byFirst[c] = {classes.First[c], c};
+    std::vector<std::pair<uint64_t, uint32_t>> byFirst;
+    byFirst.reserve(classes.Weight.size());
+    for (uint32_t c = 0; c < classes.Weight.size(); ++c)
+      if (classes.Weight[c] > 0) byFirst.emplace_back(classes.First[c], c);
+    Columns = static_cast<int32_t>(byFirst.size());
     std::sort(byFirst.begin(), byFirst.end());
     std::vector<uint32_t> order(byFirst.size());
     for (size_t k = 0; k < order.size(); ++k) order[k] = byFirst[k].second;
@@ -560,7 +566,10 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
     ColStart.reserve(order.size() + 1);
     ColWeight.reserve(order.size());
     ColStart.push_back(0);
-    for (const uint32_t c : order) {
+    for (size_t k = 0; k < order.size(); ++k) {
+      // The classes are read out of order: their rows are fetched ahead.
+      if (k + 16 < order.size()) __builtin_prefetch(classes.Rows.data() + classes.Start[order[k + 16]]);
+      const uint32_t c = order[k];
       ColRows.insert(ColRows.end(), classes.Rows.begin() + static_cast<std::ptrdiff_t>(classes.Start[c]),
                      classes.Rows.begin() + static_cast<std::ptrdiff_t>(classes.Start[c + 1]));
       ColStart.push_back(ColRows.size());
