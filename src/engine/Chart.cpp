@@ -7,6 +7,9 @@ namespace tavro::detail {
 
 namespace {
 
+// Systems of this many care terms or more reserve their chart's row store.
+constexpr int64_t kReservedPairs = int64_t{1} << 20;
+
 // The input that the most cubes fix (the lowest of equals).
 int MostFixed(const int* fixedCount) {
   int best = 0;
@@ -33,6 +36,17 @@ class ColumnClasses {
       FWordB[r] = Mix64((r + 1) * 0xc2b2ae3d27d4eb4fULL + 0x165667b19e3779f9ULL);
     }
     Start.push_back(0);
+  }
+
+  // The meter stops the run before the row store passes an eighth of its
+  // limit, so that much is reserved: its pages are touched only as it fills,
+  // and it is never copied to grow. Where the address space is short, it
+  // grows as usual.
+  void ReserveRows() {
+    try {
+      Rows.reserve(FMeter.Limit() / 8);
+    } catch (const std::bad_alloc&) {
+    }
   }
 
   // Adds the classes of the care terms of function f (reorders care).
@@ -532,6 +546,7 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
                           : static_cast<uint64_t>(t->Count() - std::count(t->DontCares().begin(), t->DontCares().end(), true));
     classes.TotalPairs += static_cast<int64_t>(careCounts[f]);
   }
+  if (classes.TotalPairs >= kReservedPairs) classes.ReserveRows();
   std::vector<uint32_t> care;
   for (size_t f = 0; f < fcount; ++f) {
     Pairs += static_cast<int64_t>(careCounts[f]);
