@@ -1,14 +1,23 @@
 #include "engine/Chart.h"
 
 #include "engine/CubeSets.h"
+#include "engine/Threads.h"
+
+#include <atomic>
+#include <exception>
+#include <mutex>
 
 
 namespace tavro::detail {
 
 namespace {
 
-// Systems of this many care terms or more reserve their chart's row store.
+// Systems of this many care terms or more reserve their chart's row stores.
 constexpr int64_t kReservedPairs = int64_t{1} << 20;
+// The chart's classes are found on several threads from this many care
+// terms on, by at most this many threads.
+constexpr int64_t kThreadedPairs = int64_t{1} << 17;
+constexpr unsigned kMaxThreads = 4;
 
 // The input that the most cubes fix (the lowest of equals).
 int MostFixed(const int* fixedCount) {
@@ -16,6 +25,24 @@ int MostFixed(const int* fixedCount) {
   for (int b = 1; b < 32; ++b)
     if (fixedCount[b] > fixedCount[best]) best = b;
   return best;
+}
+
+// A set of rows, told apart from other sets by two independent sums of
+// per-row random words.
+struct SetKey {
+  uint64_t A, B;
+  bool operator==(const SetKey& o) const { return A == o.A && B == o.B; }
+};
+
+// The classes' working memory for `sets` sets of `rows` rows in all: their
+// rows are stored twice (by column and by row), and looked up by key once.
+// Once a twentieth of `pairs` is `done`, what is left is taken to bring
+// classes at the same rate, so a chart far too large is refused early.
+uint64_t ClassBytes(uint64_t rows, uint64_t sets, int64_t done, int64_t pairs) {
+  const uint64_t table = std::max<uint64_t>(64, std::bit_ceil(uint64_t{2} * sets)) * 24;
+  const uint64_t bytes = rows * 8 + sets * 72 + table;
+  if (done <= 0 || done * 20 < pairs) return bytes;
+  return static_cast<uint64_t>(static_cast<double>(bytes) * static_cast<double>(pairs) / static_cast<double>(done));
 }
 
 // Finds the column classes of one function at a time: splits the function's
@@ -26,15 +53,10 @@ int MostFixed(const int* fixedCount) {
 // independent sums of per-row random words.
 class ColumnClasses {
  public:
-  ColumnClasses(const TCover& primes, MemoryMeter& meter, uint64_t baseBytes)
-      : FPrimes(primes), FMeter(meter), FBaseBytes(baseBytes) {
-    const size_t rows = primes.Count();
-    FWordA.resize(rows);
-    FWordB.resize(rows);
-    for (size_t r = 0; r < rows; ++r) {
-      FWordA[r] = Mix64((r + 1) * 0x9e3779b97f4a7c15ULL);
-      FWordB[r] = Mix64((r + 1) * 0xc2b2ae3d27d4eb4fULL + 0x165667b19e3779f9ULL);
-    }
+  // wordA, wordB: each row's random words.
+  ColumnClasses(const TCover& primes, const std::vector<uint64_t>& wordA, const std::vector<uint64_t>& wordB,
+                MemoryMeter& meter, uint64_t baseBytes)
+      : FPrimes(primes), FMeter(meter), FBaseBytes(baseBytes), FWordA(wordA), FWordB(wordB) {
     Start.push_back(0);
   }
 
@@ -49,11 +71,11 @@ class ColumnClasses {
     }
   }
 
-  // Adds the classes of the care terms of function f (reorders care).
+  // Stores the sets of the care terms of function f (reorders care).
   void AddFunction(std::vector<uint32_t>& care, int f) {
     if (care.empty()) return;
     FCare = care.data();
-    FFunction = f;
+    Begin(f, static_cast<int64_t>(care.size()));
     FScratch.clear();
     for (size_t r = 0; r < FPrimes.Count(); ++r)
       if (FPrimes.Tag(r, f)) FScratch.push_back(static_cast<uint32_t>(r));
@@ -61,10 +83,11 @@ class ColumnClasses {
     Split(0, care.size(), all, 0, FScratch.size());
   }
 
-  // Adds the classes of function f's care terms given as cubes: the terms of
-  // the cubes `listed` less those of the cubes `dontCares`.
-  void AddFunctionCubes(const std::vector<TCubeRef>& listed, const std::vector<TCubeRef>& dontCares, int f) {
-    FFunction = f;
+  // As AddFunction, for function f's `pairs` care terms given as cubes: the
+  // terms of the cubes `listed` less those of the cubes `dontCares`.
+  void AddFunctionCubes(const std::vector<TCubeRef>& listed, const std::vector<TCubeRef>& dontCares, int f,
+                        int64_t pairs) {
+    Begin(f, pairs);
     FScratch.clear();
     for (size_t r = 0; r < FPrimes.Count(); ++r)
       if (FPrimes.Tag(r, f)) FScratch.push_back(static_cast<uint32_t>(r));
@@ -74,20 +97,27 @@ class ColumnClasses {
     SplitCubes(0, all, 0, FOn.size(), 0, FDc.size(), 0, FScratch.size());
   }
 
-  // Class c: its rows Rows[Start[c] .. Start[c + 1]) ascending, its weight,
-  // and its first pair (function, smallest term).
+  // The sets found, in the order found: set i has the rows
+  // Rows[Start[i] .. Start[i + 1]) ascending, stands for Weight[i] care
+  // terms, the smallest of them First[i] (with the function above it), and
+  // has the key Keys[i]. A set found again is stored again.
   std::vector<uint32_t> Rows;
   std::vector<size_t> Start;
   std::vector<int64_t> Weight;
   std::vector<uint64_t> First;
-  int64_t Cells = 0;
-  int64_t TotalPairs = 1, Done = 0;
+  std::vector<SetKey> Keys;
+  int64_t Cells = 0;  // cells of the sets stored
 
  private:
-  struct Key {
-    uint64_t A, B;
-    bool operator==(const Key& o) const { return A == o.A && B == o.B; }
-  };
+  using Key = SetKey;
+
+  void Begin(int f, int64_t pairs) {
+    FFunction = f;
+    FPairs = pairs;
+    FDone = 0;
+    FSets0 = Weight.size();
+    FRows0 = Rows.size();
+  }
 
   // Of the primes FScratch[p0, p1), which meet the cube with free inputs
   // `free`: those that cover it all join FFull (and the set's key), those
@@ -374,10 +404,9 @@ class ColumnClasses {
     AddToClass(h, static_cast<int64_t>(c1 - c0), *std::min_element(FCare + c0, FCare + c1));
   }
 
-  // weight care terms, the smallest firstTerm, whose rows are FFull. Every
-  // set is stored; sets met before are folded into their class by Merge.
+  // weight care terms, the smallest firstTerm, whose rows are FFull.
   void AddToClass(const Key& h, int64_t weight, uint32_t firstTerm) {
-    Done += weight;
+    FDone += weight;
     Cells += weight * static_cast<int64_t>(FFull.size());
     const size_t at = Rows.size();
     Rows.insert(Rows.end(), FFull.begin(), FFull.end());
@@ -385,65 +414,27 @@ class ColumnClasses {
     Start.push_back(Rows.size());
     Weight.push_back(weight);
     First.push_back((static_cast<uint64_t>(FFunction) << 32) | firstTerm);
-    FKeys.push_back(h);
+    Keys.push_back(h);
     if ((Weight.size() & 4095) == 0) {
-      // The classes' rows are stored twice (by column and by row). Once a
-      // twentieth of the pairs is done, what is left is taken to bring
-      // classes at the same rate, so a chart far too large is refused early.
-      const uint64_t table = std::max<uint64_t>(64, std::bit_ceil(uint64_t{2} * Weight.size())) * sizeof(Entry);
-      uint64_t classes = Rows.size() * 8 + Weight.size() * 72 + table;
-      if (Done * 20 >= TotalPairs)
-        classes = static_cast<uint64_t>(static_cast<double>(classes) * static_cast<double>(TotalPairs) /
-                                        static_cast<double>(Done));
-      FMeter.Set(FBaseBytes + classes);
+      CheckStop();
+      // The function's own classes, at the rate of its own pairs.
+      FMeter.Set(FBaseBytes + ClassBytes(Rows.size() - FRows0, Weight.size() - FSets0, FDone, FPairs));
     }
   }
-
- public:
-  // Folds each set stored more than once into its first class: adds its
-  // weight there, keeps the smaller first pair, and sets its own weight to
-  // 0. Nearly every set is new, so the lookups are made in one pass, each
-  // slot fetched well before it is read.
-  void Merge() {
-    const size_t n = Weight.size();
-    const size_t capacity = std::max<size_t>(64, std::bit_ceil(2 * n));
-    const size_t mask = capacity - 1;
-    std::vector<Entry> table(capacity);
-    constexpr size_t kAhead = 16;
-    for (size_t i = 0; i < n; ++i) {
-      if (i + kAhead < n) __builtin_prefetch(&table[static_cast<size_t>(FKeys[i + kAhead].A) & mask]);
-      const Key& h = FKeys[i];
-      size_t slot = static_cast<size_t>(h.A) & mask;
-      while (table[slot].Class != kNone && !(table[slot].Set == h)) slot = (slot + 1) & mask;
-      if (table[slot].Class == kNone) {
-        table[slot] = {h, static_cast<uint32_t>(i)};
-        continue;
-      }
-      const uint32_t c = table[slot].Class;
-      Weight[c] += Weight[i];
-      First[c] = std::min(First[c], First[i]);
-      Weight[i] = 0;
-    }
-    std::vector<Key>().swap(FKeys);
-  }
-
- private:
-  // Open addressing from a set's key to its class.
-  static constexpr uint32_t kNone = ~uint32_t{0};
-  struct Entry {
-    Key Set{0, 0};
-    uint32_t Class = kNone;
-  };
 
   const TCover& FPrimes;
   MemoryMeter& FMeter;
   uint64_t FBaseBytes;
+  const std::vector<uint64_t>& FWordA;
+  const std::vector<uint64_t>& FWordB;
   uint32_t* FCare = nullptr;
+  // The function being split: its care terms, those done, where its sets
+  // start.
   int FFunction = 0;
-  std::vector<uint64_t> FWordA, FWordB;
+  int64_t FPairs = 1, FDone = 0;
+  size_t FSets0 = 0, FRows0 = 0;
   std::vector<uint32_t> FScratch, FFull;
   Key FHash{0, 0};
-  std::vector<Key> FKeys;  // of each stored set
 };
 
 }  // namespace
@@ -538,67 +529,182 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
   uint64_t termBytes = 0;
   if (!cubes)
     for (const auto* f : functions) termBytes = std::max<uint64_t>(termBytes, static_cast<uint64_t>(f->Count()) * 4);
-  ColumnClasses classes(primes, meter, termBytes + static_cast<uint64_t>(Rows) * 64);
-  std::vector<uint64_t> careCounts(fcount);
+  const uint64_t baseBytes = termBytes + static_cast<uint64_t>(Rows) * 64;
+  std::vector<uint64_t> wordA(static_cast<size_t>(Rows)), wordB(static_cast<size_t>(Rows));
+  for (size_t r = 0; r < wordA.size(); ++r) {
+    wordA[r] = Mix64((r + 1) * 0x9e3779b97f4a7c15ULL);
+    wordB[r] = Mix64((r + 1) * 0xc2b2ae3d27d4eb4fULL + 0x165667b19e3779f9ULL);
+  }
+  std::vector<int64_t> careCounts(fcount);
   for (size_t f = 0; f < fcount; ++f) {
     const auto* t = cubes ? nullptr : functions[f];
-    careCounts[f] = cubes ? CareCount(*cubes, static_cast<int>(f), primes.Width)
-                          : static_cast<uint64_t>(t->Count() - std::count(t->DontCares().begin(), t->DontCares().end(), true));
-    classes.TotalPairs += static_cast<int64_t>(careCounts[f]);
+    careCounts[f] = cubes ? static_cast<int64_t>(CareCount(*cubes, static_cast<int>(f), primes.Width))
+                          : t->Count() - std::count(t->DontCares().begin(), t->DontCares().end(), true);
+    Pairs += careCounts[f];
   }
-  if (classes.TotalPairs >= kReservedPairs) classes.ReserveRows();
-  std::vector<uint32_t> care;
-  for (size_t f = 0; f < fcount; ++f) {
-    Pairs += static_cast<int64_t>(careCounts[f]);
-    if (cubes) {
-      classes.AddFunctionCubes(TaggedCubes(cubes->Cubes, static_cast<int>(f)),
-                               TaggedCubes(cubes->DontCares, static_cast<int>(f)), static_cast<int>(f));
-      continue;
+
+  // The functions are shared out among the threads as they come free. Each
+  // thread stores the sets it finds; the sets are then read function by
+  // function, so the classes do not depend on who found them. The memory is
+  // checked within a function on its own classes, and after each function on
+  // all functions up to it: a refusal is that of the first function, in
+  // order, that fails, whatever the threads' timing.
+  const unsigned threads =
+      Pairs < kThreadedPairs ? 1 : std::min(UsefulThreads(kMaxThreads), static_cast<unsigned>(fcount));
+  std::vector<ColumnClasses> stores;
+  stores.reserve(threads);
+  for (unsigned k = 0; k < threads; ++k) {
+    stores.emplace_back(primes, wordA, wordB, meter, baseBytes);
+    if (Pairs >= kReservedPairs) stores.back().ReserveRows();
+  }
+  struct Part {
+    unsigned Store = 0;
+    size_t Sets0 = 0, Sets1 = 0;  // its sets in that store
+    int64_t Rows = 0, Done = 0;
+    std::exception_ptr Error;
+    bool Finished = false;
+  };
+  std::vector<Part> parts(fcount);
+  std::atomic<size_t> next{0}, failed{fcount};
+  std::mutex mutex;
+  size_t prefix = 0;
+  uint64_t prefixRows = 0, prefixSets = 0;
+  int64_t prefixDone = 0;
+  const auto fail = [&](size_t f, std::exception_ptr e) {
+    parts[f].Error = std::move(e);
+    size_t first = failed.load();
+    while (f < first && !failed.compare_exchange_weak(first, f)) {}
+  };
+  RunOnThreads(threads, [&](unsigned k) {
+    ColumnClasses& classes = stores[k];
+    std::vector<uint32_t> care;
+    for (size_t f = next++; f < fcount && f < failed.load(); f = next++) {
+      Part& part = parts[f];
+      part.Store = k;
+      part.Sets0 = classes.Weight.size();
+      const size_t rows0 = classes.Rows.size();
+      try {
+        if (cubes) {
+          classes.AddFunctionCubes(TaggedCubes(cubes->Cubes, static_cast<int>(f)),
+                                   TaggedCubes(cubes->DontCares, static_cast<int>(f)), static_cast<int>(f),
+                                   careCounts[f]);
+        } else {
+          const auto& terms = functions[f]->Terms();
+          const auto& flags = functions[f]->DontCares();
+          care.clear();
+          for (size_t i = 0; i < terms.size(); ++i)
+            if (!flags[i]) care.push_back(static_cast<uint32_t>(terms[i]));
+          classes.AddFunction(care, static_cast<int>(f));
+        }
+      } catch (...) {
+        fail(f, std::current_exception());
+        continue;
+      }
+      part.Sets1 = classes.Weight.size();
+      part.Rows = static_cast<int64_t>(classes.Rows.size() - rows0);
+      part.Done = careCounts[f];
+      const std::lock_guard lock(mutex);
+      part.Finished = true;
+      for (; prefix < fcount && parts[prefix].Finished && prefix < failed.load(); ++prefix) {
+        prefixRows += static_cast<uint64_t>(parts[prefix].Rows);
+        prefixSets += parts[prefix].Sets1 - parts[prefix].Sets0;
+        prefixDone += parts[prefix].Done;
+        try {
+          meter.Set(baseBytes + ClassBytes(prefixRows, prefixSets, prefixDone, Pairs));
+        } catch (...) {
+          fail(prefix, std::current_exception());
+        }
+      }
     }
-    const auto& terms = functions[f]->Terms();
-    const auto& flags = functions[f]->DontCares();
-    care.clear();
-    for (size_t i = 0; i < terms.size(); ++i)
-      if (!flags[i]) care.push_back(static_cast<uint32_t>(terms[i]));
-    classes.AddFunction(care, static_cast<int>(f));
+  });
+  if (failed.load() < fcount) std::rethrow_exception(parts[failed.load()].Error);
+
+  // A set found again is folded into its first class (its weight added
+  // there, the smaller first pair kept). Nearly every set is new, so the
+  // lookups are made in one pass, each slot fetched well before it is read.
+  std::vector<const uint32_t*> setBegin, setEnd;
+  std::vector<int64_t> setWeight;
+  std::vector<uint64_t> setFirst;
+  {
+    size_t sets = 0;
+    for (const ColumnClasses& store : stores) {
+      sets += store.Weight.size();
+      Cells += store.Cells;
+    }
+    setBegin.reserve(sets);
+    setEnd.reserve(sets);
+    setWeight.reserve(sets);
+    setFirst.reserve(sets);
+    struct Entry {
+      SetKey Set{0, 0};
+      uint32_t Class = ~uint32_t{0};
+    };
+    const size_t mask = std::max<size_t>(64, std::bit_ceil(2 * sets)) - 1;
+    std::vector<Entry> table(mask + 1);
+    constexpr size_t kAhead = 16;
+    for (const Part& part : parts) {
+      const ColumnClasses& store = stores[part.Store];
+      for (size_t i = part.Sets0; i < part.Sets1; ++i) {
+        if (i + kAhead < part.Sets1)
+          __builtin_prefetch(&table[static_cast<size_t>(store.Keys[i + kAhead].A) & mask]);
+        const SetKey& h = store.Keys[i];
+        size_t slot = static_cast<size_t>(h.A) & mask;
+        while (table[slot].Class != ~uint32_t{0} && !(table[slot].Set == h)) slot = (slot + 1) & mask;
+        const uint32_t c = table[slot].Class;
+        setBegin.push_back(store.Rows.data() + store.Start[i]);
+        setEnd.push_back(store.Rows.data() + store.Start[i + 1]);
+        setFirst.push_back(store.First[i]);
+        if (c == ~uint32_t{0}) {
+          table[slot] = {h, static_cast<uint32_t>(setWeight.size())};
+          setWeight.push_back(store.Weight[i]);
+        } else {
+          setWeight[c] += store.Weight[i];
+          setFirst[c] = std::min(setFirst[c], store.First[i]);
+          setWeight.push_back(0);
+        }
+      }
+    }
   }
-  std::vector<uint32_t>().swap(care);
-  classes.Merge();
-  Cells = classes.Cells;
+
   // Classes in the order of their first pair.
   {
     // Sorted with their first pairs beside them (first pairs are distinct).
     std::vector<std::pair<uint64_t, uint32_t>> byFirst;
-    byFirst.reserve(classes.Weight.size());
-    for (uint32_t c = 0; c < classes.Weight.size(); ++c)
-      if (classes.Weight[c] > 0) byFirst.emplace_back(classes.First[c], c);
+    byFirst.reserve(setWeight.size());
+    for (uint32_t c = 0; c < setWeight.size(); ++c)
+      if (setWeight[c] > 0) byFirst.emplace_back(setFirst[c], c);
     Columns = static_cast<int32_t>(byFirst.size());
     std::sort(byFirst.begin(), byFirst.end());
-    std::vector<uint32_t> order(byFirst.size());
-    for (size_t k = 0; k < order.size(); ++k) order[k] = byFirst[k].second;
-    std::vector<std::pair<uint64_t, uint32_t>>().swap(byFirst);
-    ColRows.reserve(classes.Rows.size());
-    ColStart.reserve(order.size() + 1);
-    ColWeight.reserve(order.size());
+    size_t cells = 0;
+    for (const auto& [first, c] : byFirst) cells += static_cast<size_t>(setEnd[c] - setBegin[c]);
+    ColRows.reserve(cells);
+    ColStart.reserve(byFirst.size() + 1);
+    ColWeight.reserve(byFirst.size());
     ColStart.push_back(0);
-    for (size_t k = 0; k < order.size(); ++k) {
+    for (size_t k = 0; k < byFirst.size(); ++k) {
       // The classes are read out of order: their rows are fetched ahead.
-      if (k + 16 < order.size()) __builtin_prefetch(classes.Rows.data() + classes.Start[order[k + 16]]);
-      const uint32_t c = order[k];
-      ColRows.insert(ColRows.end(), classes.Rows.begin() + static_cast<std::ptrdiff_t>(classes.Start[c]),
-                     classes.Rows.begin() + static_cast<std::ptrdiff_t>(classes.Start[c + 1]));
+      if (k + 16 < byFirst.size()) __builtin_prefetch(setBegin[byFirst[k + 16].second]);
+      const uint32_t c = byFirst[k].second;
+      ColRows.insert(ColRows.end(), setBegin[c], setEnd[c]);
       ColStart.push_back(ColRows.size());
-      ColWeight.push_back(classes.Weight[c]);
+      ColWeight.push_back(setWeight[c]);
     }
   }
+  // The largest store's rows are reused for the row lists, which are as
+  // long as the column lists.
+  {
+    size_t largest = 0;
+    for (size_t k = 1; k < stores.size(); ++k)
+      if (stores[k].Rows.size() > stores[largest].Rows.size()) largest = k;
+    RowCols = std::move(stores[largest].Rows);
+  }
+  stores.clear();
   meter.Set(ColRows.size() * 12 + static_cast<uint64_t>(Rows) * 40 + static_cast<uint64_t>(Columns) * 40);
 
   // Row lists, columns ascending.
   RowStart.assign(static_cast<size_t>(Rows) + 1, 0);
   for (uint32_t r : ColRows) ++RowStart[r + 1];
   for (size_t r = 0; r < static_cast<size_t>(Rows); ++r) RowStart[r + 1] += RowStart[r];
-  // The classes' own row store has the same size: it is reused.
-  RowCols = std::move(classes.Rows);
   RowCols.resize(ColRows.size());
   {
     std::vector<size_t> fill(RowStart.begin(), RowStart.end() - 1);
