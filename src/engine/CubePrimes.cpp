@@ -16,11 +16,13 @@
 #include <bit>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <numeric>
 #include <unordered_map>
 
 #include "engine/CubeSets.h"
 #include "engine/Tabulation.h"
+#include "engine/Threads.h"
 
 namespace tavro::detail {
 
@@ -46,8 +48,9 @@ class CubeSolver {
       : FWords(static_cast<size_t>(tagWords)), FMeter(meter), FStop(stop), FBudget(budget),
         FStart(std::chrono::steady_clock::now()) {}
 
-  // The primes of the cover F, whose cubes use only the inputs in R.
-  CubeSetPtr Solve(CubeSet F, uint32_t R) {
+  // The primes of the cover F, whose cubes use only the inputs in R; depth:
+  // of this call in the recursion.
+  CubeSetPtr Solve(CubeSet F, uint32_t R, int depth = 0) {
     if (FStop && FStop->load(std::memory_order_relaxed)) throw StoppedError();
     const size_t tw = FWords;
     Spend(16 * (F.Size() + 1));
@@ -61,7 +64,10 @@ class CubeSolver {
       h.A = Mix64(h.A ^ ((static_cast<uint64_t>(F.M[i]) << 32) | F.V[i]));
       for (size_t k = 0; k < tw; ++k) h.B = Mix64(h.B ^ F.T[i * tw + k]) + h.A;
     }
-    if (auto found = FMemo.find(h); found != FMemo.end()) return found->second;
+    {
+      const std::lock_guard lock(FMemoLock);
+      if (auto found = FMemo.find(h); found != FMemo.end()) return found->second;
+    }
 
     // The input that the most cubes fix, preferring inputs fixed both ways.
     int zeros[32] = {}, ones[32] = {};
@@ -97,21 +103,21 @@ class CubeSolver {
     F = CubeSet();
     const uint32_t rest = R & ~bit;
     CubeSetPtr p0, p1, p2;
-    if (ones[best] == 0) {
-      // F1 holds only the cubes free in x, so F1 <= F0 and F2 = F1.
-      p0 = Solve(std::move(f0), rest);
-      p1 = p2 = Solve(std::move(f1), rest);
-    } else if (zeros[best] == 0) {
-      p1 = Solve(std::move(f1), rest);
-      p0 = p2 = Solve(std::move(f0), rest);
-    } else {
-      p0 = Solve(std::move(f0), rest);
-      p1 = Solve(std::move(f1), rest);
-      p2 = Intersections(*p0, *p1);
-    }
+    // The halves are solved side by side near the top, where they are large
+    // (sharing what they have solved).
+    const unsigned threads = depth < kSplitDepth && n >= kSplitCubes ? FThreads : 1;
+    RunOnThreads(std::min(threads, 2u), [&](unsigned k) {
+      if (threads == 1 || k == 0) p0 = Solve(std::move(f0), rest, depth + 1);
+      if (threads == 1 || k == 1) p1 = Solve(std::move(f1), rest, depth + 1);
+    });
+    // Where x is fixed one way only, F2 is the other half (F1 holds only the
+    // cubes free in x, so F1 <= F0 and F2 = F1, or the other way round).
+    if (ones[best] == 0) p2 = p1;
+    else if (zeros[best] == 0) p2 = p0;
+    else p2 = Intersections(*p0, *p1);
     auto result = Combine(*p0, *p1, *p2, bit);
-    FBytes += result->Size() * (8 + 8 * tw) + 96;
-    Weigh(FBytes);
+    Weigh(FBytes += result->Size() * (8 + 8 * tw) + 96);
+    const std::lock_guard lock(FMemoLock);
     FMemo.emplace(h, result);
     return result;
   }
@@ -125,9 +131,10 @@ class CubeSolver {
   }
 
   void Spend(uint64_t work) {
-    FSpent += work;
-    if (FBudget > 0 && FSpent >= FNextCheck) {
-      FNextCheck = FSpent + (uint64_t{1} << 18);
+    const uint64_t spent = FSpent.fetch_add(work, std::memory_order_relaxed) + work;
+    uint64_t next = FNextCheck.load(std::memory_order_relaxed);
+    if (FBudget > 0 && spent >= next &&
+        FNextCheck.compare_exchange_strong(next, spent + (uint64_t{1} << 18), std::memory_order_relaxed)) {
       if (std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count() > FBudget)
         throw CubeBudgetSpent();
     }
@@ -204,17 +211,37 @@ class CubeSolver {
 
   // The largest of the pairwise intersections (with the tags of both).
   CubeSetPtr Intersections(const CubeSet& a, const CubeSet& b) {
-    const size_t tw = FWords;
     // With a budget, a step that alone would outrun it at the rate so far
     // spends it at once (covers whose primes overlap in great numbers).
     if (FBudget > 0) {
       const double elapsed =
           std::max(1e-3, std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count());
-      const double rate = std::max(1e7, static_cast<double>(FSpent) / elapsed);
+      const double rate = std::max(1e7, static_cast<double>(FSpent.load()) / elapsed);
       if (elapsed + static_cast<double>(a.Size()) * static_cast<double>(b.Size()) / rate > FBudget)
         throw CubeBudgetSpent();
     }
-    CubeSet s;
+    // Large steps are shared out among threads by rows of a; what they find
+    // is put in order as a whole, the same whoever found it.
+    const unsigned threads =
+        static_cast<double>(a.Size()) * static_cast<double>(b.Size()) >= kThreadedPairs ? FThreads : 1;
+    std::vector<CubeSet> parts(threads);
+    RunOnThreads(threads, [&](unsigned k) {
+      IntersectRows(a, b, a.Size() * k / threads, a.Size() * (k + 1) / threads, parts[k]);
+    });
+    CubeSet s = std::move(parts[0]);
+    for (size_t k = 1; k < parts.size(); ++k) {
+      s.V.insert(s.V.end(), parts[k].V.begin(), parts[k].V.end());
+      s.M.insert(s.M.end(), parts[k].M.begin(), parts[k].M.end());
+      s.T.insert(s.T.end(), parts[k].T.begin(), parts[k].T.end());
+    }
+    std::vector<CubeSet>().swap(parts);
+    Canonical(s, true);
+    return std::make_shared<CubeSet>(std::move(s));
+  }
+
+  // The intersections of a's cubes [i0, i1) with b's, equal ones joined.
+  void IntersectRows(const CubeSet& a, const CubeSet& b, size_t i0, size_t i1, CubeSet& s) {
+    const size_t tw = FWords;
     std::vector<uint64_t> t(tw);
     // Equal intersections are joined at once (their tags together), which
     // keeps the set to sort small.
@@ -249,7 +276,7 @@ class CubeSolver {
       Push(s, v, m, t.data());
       Spend(8);
     };
-    for (size_t i = 0; i < a.Size(); ++i) {
+    for (size_t i = i0; i < i1; ++i) {
       const uint32_t va = a.V[i], ma = a.M[i];
       const uint64_t* ta = &a.T[i * tw];
       Spend(b.Size());
@@ -261,8 +288,6 @@ class CubeSolver {
       }
       Weigh(FBytes + s.Size() * (8 + 8 * tw) * 2);
     }
-    Canonical(s, true);
-    return std::make_shared<CubeSet>(std::move(s));
   }
 
   // The primes of F from those of F0, F1 and F2 (see the top of the file).
@@ -293,14 +318,21 @@ class CubeSolver {
   }
 
   static constexpr size_t kContainLimit = 256;
+  // Halves are solved on two threads down to this depth, for covers of at
+  // least this many cubes; intersections on several from this many pairs.
+  static constexpr int kSplitDepth = 1;
+  static constexpr size_t kSplitCubes = 32;
+  static constexpr double kThreadedPairs = 1 << 21;
 
   size_t FWords;
   MemoryMeter& FMeter;
   const std::atomic<bool>* FStop;
   double FBudget;
   std::chrono::steady_clock::time_point FStart;
-  uint64_t FSpent = 0, FNextCheck = 0;
-  uint64_t FBytes = 0;
+  unsigned FThreads = UsefulThreads(4);
+  std::atomic<uint64_t> FSpent{0}, FNextCheck{0};
+  std::atomic<uint64_t> FBytes{0};
+  std::mutex FMemoLock;
   std::unordered_map<Hash128, CubeSetPtr, Hash128Hasher> FMemo;
 };
 
