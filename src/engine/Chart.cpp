@@ -35,7 +35,8 @@ struct SetKey {
 };
 
 // The classes' working memory for `sets` sets of `rows` rows in all: their
-// rows are stored twice (by column and by row), and looked up by key once.
+// rows are stored twice (by column and by row), and their keys looked up
+// once.
 // Once a twentieth of `pairs` is `done`, what is left is taken to bring
 // classes at the same rate, so a chart far too large is refused early.
 uint64_t ClassBytes(uint64_t rows, uint64_t sets, int64_t done, int64_t pairs) {
@@ -635,12 +636,13 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
     setEnd.reserve(sets);
     setWeight.reserve(sets);
     setFirst.reserve(sets);
-    struct Entry {
-      SetKey Set{0, 0};
-      uint32_t Class = ~uint32_t{0};
-    };
+    // Open addressing from a key to the first set that has it; the keys are
+    // read from a flat copy, so that the table is a word a slot.
+    std::vector<SetKey> keys;
+    keys.reserve(sets);
+    constexpr uint32_t kNone = ~uint32_t{0};
     const size_t mask = std::max<size_t>(64, std::bit_ceil(2 * sets)) - 1;
-    std::vector<Entry> table(mask + 1);
+    std::vector<uint32_t> table(mask + 1, kNone);
     constexpr size_t kAhead = 16;
     for (const Part& part : parts) {
       const ColumnClasses& store = stores[part.Store];
@@ -649,13 +651,14 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
           __builtin_prefetch(&table[static_cast<size_t>(store.Keys[i + kAhead].A) & mask]);
         const SetKey& h = store.Keys[i];
         size_t slot = static_cast<size_t>(h.A) & mask;
-        while (table[slot].Class != ~uint32_t{0} && !(table[slot].Set == h)) slot = (slot + 1) & mask;
-        const uint32_t c = table[slot].Class;
+        while (table[slot] != kNone && !(keys[table[slot]] == h)) slot = (slot + 1) & mask;
+        const uint32_t c = table[slot];
         setBegin.push_back(store.Rows.data() + store.Start[i]);
         setEnd.push_back(store.Rows.data() + store.Start[i + 1]);
         setFirst.push_back(store.First[i]);
-        if (c == ~uint32_t{0}) {
-          table[slot] = {h, static_cast<uint32_t>(setWeight.size())};
+        keys.push_back(h);
+        if (c == kNone) {
+          table[slot] = static_cast<uint32_t>(setWeight.size());
           setWeight.push_back(store.Weight[i]);
         } else {
           setWeight[c] += store.Weight[i];
