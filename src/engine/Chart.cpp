@@ -18,6 +18,10 @@ constexpr int64_t kReservedPairs = int64_t{1} << 20;
 // terms on, by at most this many threads.
 constexpr int64_t kThreadedPairs = int64_t{1} << 17;
 constexpr unsigned kMaxThreads = 4;
+// Classes are sorted, and row lists made, on several threads from this many
+// columns and cells on.
+constexpr size_t kThreadedColumns = size_t{1} << 16;
+constexpr size_t kThreadedCells = size_t{1} << 22;
 
 // The input that the most cubes fix (the lowest of equals).
 int MostFixed(const int* fixedCount) {
@@ -677,7 +681,19 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
     for (uint32_t c = 0; c < setWeight.size(); ++c)
       if (setWeight[c] > 0) byFirst.emplace_back(setFirst[c], c);
     Columns = static_cast<int32_t>(byFirst.size());
-    std::sort(byFirst.begin(), byFirst.end());
+    // Survivors come function by function (a set found again keeps the
+    // function it was first found in), so each function's classes are
+    // sorted on their own, on all threads.
+    std::vector<size_t> groups{0};
+    for (size_t k = 1; k < byFirst.size(); ++k)
+      if ((byFirst[k].first >> 32) != (byFirst[k - 1].first >> 32)) groups.push_back(k);
+    groups.push_back(byFirst.size());
+    std::atomic<size_t> nextGroup{0};
+    RunOnThreads(byFirst.size() >= kThreadedColumns ? threads : 1, [&](unsigned) {
+      for (size_t g = nextGroup++; g + 1 < groups.size(); g = nextGroup++)
+        std::sort(byFirst.begin() + static_cast<std::ptrdiff_t>(groups[g]),
+                  byFirst.begin() + static_cast<std::ptrdiff_t>(groups[g + 1]));
+    });
     size_t cells = 0;
     for (const auto& [first, c] : byFirst) cells += static_cast<size_t>(setEnd[c] - setBegin[c]);
     ColRows.reserve(cells);
@@ -704,16 +720,34 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
   stores.clear();
   meter.Set(ColRows.size() * 12 + static_cast<uint64_t>(Rows) * 40 + static_cast<uint64_t>(Columns) * 40);
 
-  // Row lists, columns ascending.
+  // Row lists, columns ascending. The columns are cut into runs of about
+  // equal cells, one a thread: each counts its cells per row, and then puts
+  // its columns after those of the runs before it.
+  const unsigned runs = ColRows.size() >= kThreadedCells ? threads : 1;
+  std::vector<uint32_t> cut(runs + 1, static_cast<uint32_t>(Columns));
+  for (unsigned k = 0; k < runs; ++k)
+    cut[k] = static_cast<uint32_t>(
+        std::lower_bound(ColStart.begin(), ColStart.end() - 1, ColRows.size() * k / runs) - ColStart.begin());
+  std::vector<std::vector<size_t>> fill(runs, std::vector<size_t>(static_cast<size_t>(Rows), 0));
+  RunOnThreads(runs, [&](unsigned k) {
+    for (size_t i = ColStart[cut[k]]; i < ColStart[cut[k + 1]]; ++i) ++fill[k][ColRows[i]];
+  });
   RowStart.assign(static_cast<size_t>(Rows) + 1, 0);
-  for (uint32_t r : ColRows) ++RowStart[r + 1];
-  for (size_t r = 0; r < static_cast<size_t>(Rows); ++r) RowStart[r + 1] += RowStart[r];
-  RowCols.resize(ColRows.size());
-  {
-    std::vector<size_t> fill(RowStart.begin(), RowStart.end() - 1);
-    for (uint32_t c = 0; c < static_cast<uint32_t>(Columns); ++c)
-      for (size_t k = ColStart[c]; k < ColStart[c + 1]; ++k) RowCols[fill[ColRows[k]]++] = c;
+  for (size_t r = 0; r < static_cast<size_t>(Rows); ++r) {
+    size_t at = RowStart[r];
+    for (unsigned k = 0; k < runs; ++k) {
+      const size_t n = fill[k][r];
+      fill[k][r] = at;
+      at += n;
+    }
+    RowStart[r + 1] = at;
   }
+  RowCols.resize(ColRows.size());
+  RunOnThreads(runs, [&](unsigned k) {
+    std::vector<size_t>& at = fill[k];
+    for (uint32_t c = cut[k]; c < cut[k + 1]; ++c)
+      for (size_t i = ColStart[c]; i < ColStart[c + 1]; ++i) RowCols[at[ColRows[i]]++] = c;
+  });
   RowEnd.assign(RowStart.begin() + 1, RowStart.end());
 }
 
