@@ -16,12 +16,12 @@ namespace {
 constexpr int64_t kReservedPairs = int64_t{1} << 20;
 // The chart's classes are found on several threads from this many care
 // terms on, by at most this many threads.
-constexpr int64_t kThreadedPairs = int64_t{1} << 17;
+constexpr double kThreadedPairs = 1 << 17;
 constexpr unsigned kMaxThreads = 4;
 // Classes are sorted, and row lists made, on several threads from this many
 // columns and cells on.
-constexpr size_t kThreadedColumns = size_t{1} << 16;
-constexpr size_t kThreadedCells = size_t{1} << 22;
+constexpr double kThreadedColumns = 1 << 16;
+constexpr double kThreadedCells = 1 << 22;
 
 // The input that the most cubes fix (the lowest of equals).
 int MostFixed(const int* fixedCount) {
@@ -554,8 +554,9 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
   // checked within a function on its own classes, and after each function on
   // all functions up to it: a refusal is that of the first function, in
   // order, that fails, whatever the threads' timing.
+  const unsigned most = UsefulThreads(kMaxThreads);
   const unsigned threads =
-      Pairs < kThreadedPairs ? 1 : std::min(UsefulThreads(kMaxThreads), static_cast<unsigned>(fcount));
+      ShareOut(static_cast<double>(Pairs), kThreadedPairs) ? std::min(most, static_cast<unsigned>(fcount)) : 1;
   std::vector<ColumnClasses> stores;
   stores.reserve(threads);
   for (unsigned k = 0; k < threads; ++k) {
@@ -689,7 +690,7 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
       if ((byFirst[k].first >> 32) != (byFirst[k - 1].first >> 32)) groups.push_back(k);
     groups.push_back(byFirst.size());
     std::atomic<size_t> nextGroup{0};
-    RunOnThreads(byFirst.size() >= kThreadedColumns ? threads : 1, [&](unsigned) {
+    RunOnThreads(ShareOut(static_cast<double>(byFirst.size()), kThreadedColumns) ? most : 1, [&](unsigned) {
       for (size_t g = nextGroup++; g + 1 < groups.size(); g = nextGroup++)
         std::sort(byFirst.begin() + static_cast<std::ptrdiff_t>(groups[g]),
                   byFirst.begin() + static_cast<std::ptrdiff_t>(groups[g + 1]));
@@ -723,7 +724,7 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
   // Row lists, columns ascending. The columns are cut into runs of about
   // equal cells, one a thread: each counts its cells per row, and then puts
   // its columns after those of the runs before it.
-  const unsigned runs = ColRows.size() >= kThreadedCells ? threads : 1;
+  const unsigned runs = ShareOut(static_cast<double>(ColRows.size()), kThreadedCells) ? most : 1;
   std::vector<uint32_t> cut(runs + 1, static_cast<uint32_t>(Columns));
   for (unsigned k = 0; k < runs; ++k)
     cut[k] = static_cast<uint32_t>(

@@ -105,7 +105,8 @@ class CubeSolver {
     CubeSetPtr p0, p1, p2;
     // The halves are solved side by side near the top, where they are large
     // (sharing what they have solved).
-    const unsigned threads = depth < kSplitDepth && n >= kSplitCubes ? FThreads : 1;
+    const unsigned threads =
+        depth < kSplitDepth && ShareOut(static_cast<double>(n), kSplitCubes) ? FThreads : 1;
     RunOnThreads(std::min(threads, 2u), [&](unsigned k) {
       if (threads == 1 || k == 0) p0 = Solve(std::move(f0), rest, depth + 1);
       if (threads == 1 || k == 1) p1 = Solve(std::move(f1), rest, depth + 1);
@@ -223,7 +224,7 @@ class CubeSolver {
     // Large steps are shared out among threads by rows of a; what they find
     // is put in order as a whole, the same whoever found it.
     const unsigned threads =
-        static_cast<double>(a.Size()) * static_cast<double>(b.Size()) >= kThreadedPairs ? FThreads : 1;
+        ShareOut(static_cast<double>(a.Size()) * static_cast<double>(b.Size()), kThreadedPairs) ? FThreads : 1;
     std::vector<CubeSet> parts(threads);
     RunOnThreads(threads, [&](unsigned k) {
       IntersectRows(a, b, a.Size() * k / threads, a.Size() * (k + 1) / threads, parts[k]);
@@ -321,7 +322,7 @@ class CubeSolver {
   // Halves are solved on two threads down to this depth, for covers of at
   // least this many cubes; intersections on several from this many pairs.
   static constexpr int kSplitDepth = 1;
-  static constexpr size_t kSplitCubes = 32;
+  static constexpr double kSplitCubes = 32;
   static constexpr double kThreadedPairs = 1 << 21;
 
   size_t FWords;

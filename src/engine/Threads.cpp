@@ -1,6 +1,7 @@
 #include "engine/Threads.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <stdexcept>
 #include <thread>
@@ -13,7 +14,16 @@
 
 namespace tavro::detail {
 
+namespace {
+std::atomic<unsigned> ForcedThreads{0};
+}  // namespace
+
+bool ShareOut(double size, double threshold) { return size >= threshold || ForcedThreads.load() != 0; }
+
+void SetThreadsForTesting(unsigned threads) { ForcedThreads = threads; }
+
 unsigned UsefulThreads(unsigned most) {
+  if (const unsigned forced = ForcedThreads.load()) return forced;
   unsigned n = std::thread::hardware_concurrency();
   cpu_set_t set;
   if (sched_getaffinity(0, sizeof set, &set) == 0) n = static_cast<unsigned>(CPU_COUNT(&set));

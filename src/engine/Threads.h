@@ -9,6 +9,14 @@ namespace tavro::detail {
 // this process may run on, at most `most`.
 unsigned UsefulThreads(unsigned most);
 
+// Whether work of this size is shared out among threads: from `threshold`
+// on, or always while a test forces threads.
+bool ShareOut(double size, double threshold);
+
+// Test hook: while not 0, every piece of work that can be shared out is,
+// among this many threads.
+void SetThreadsForTesting(unsigned threads);
+
 // Calls work(k) for k = 0 .. threads - 1, each on a thread of its own (k = 0
 // on the caller's), and returns when all have returned; then rethrows what
 // the caller's call threw, else what the lowest helper's threw. The run's

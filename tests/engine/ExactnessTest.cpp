@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "engine/Format.h"
+#include "engine/Chart.h"
 #include "engine/Minimize.h"
+#include "engine/Threads.h"
 #include "support/RandomSystems.h"
 #include "support/RecordingHost.h"
 #include "support/ReferenceEngine.h"
@@ -87,6 +91,43 @@ TEST(Exactness, MediumSystemsMatchTheReferenceRun) {
   o.MaxBits = 7;
   o.MaxFunctions = 4;
   CompareWithReference(rng, o, 80);
+}
+
+TEST(Exactness, WorkSharedOutAmongThreadsIsTheWorkOfOne) {
+  // Every step that large systems share out among threads (the cube
+  // finder's halves and intersections, the chart's classes, their order and
+  // the row lists) is shared out here at any size, among more threads than
+  // some systems have functions; primes and chart must equal one thread's.
+  std::mt19937 rng(11);
+  RandomSystemOptions o;
+  o.MinBits = 6;
+  o.MaxBits = 11;
+  o.MinFunctions = 2;
+  o.MaxFunctions = 6;
+  o.MixKinds = false;
+  for (int n = 0; n < 60; ++n) {
+    int bits = 0;
+    const auto functions = RandomSystem(rng, o, &bits);
+    std::vector<const TTermVector*> work;
+    for (const auto& f : functions) work.push_back(&f);
+    detail::MemoryMeter meter(0);
+    TCover primes[2];
+    std::unique_ptr<detail::Chart> charts[2];
+    for (int k = 0; k < 2; ++k) {
+      detail::SetThreadsForTesting(k == 0 ? 0 : 3);
+      detail::TabulateCubes(work, bits, nullptr, nullptr, nullptr, meter, primes[k], nullptr);
+      charts[k] = std::make_unique<detail::Chart>(work, primes[k], meter, true);
+    }
+    detail::SetThreadsForTesting(0);
+    ASSERT_EQ(Describe(primes[0]), Describe(primes[1])) << Dump(functions);
+    const detail::Chart &one = *charts[0], &many = *charts[1];
+    ASSERT_EQ(one.ColStart, many.ColStart) << Dump(functions);
+    ASSERT_EQ(one.ColRows, many.ColRows) << Dump(functions);
+    ASSERT_EQ(one.ColWeight, many.ColWeight) << Dump(functions);
+    ASSERT_EQ(one.RowStart, many.RowStart) << Dump(functions);
+    ASSERT_EQ(one.RowCols, many.RowCols) << Dump(functions);
+    ASSERT_EQ(one.Cells, many.Cells);
+  }
 }
 
 TEST(Exactness, SingleFunctionsWithManyDontCaresMatchTheReferenceRun) {
