@@ -89,8 +89,12 @@ std::string TermFilePath(const std::string& path) {
   return path + ".trm";
 }
 
+void WriteTermFile(const std::vector<TTermVector>& functions, const std::string& path) {
+  WriteFileAtomic(TermFilePath(path), TermFileText(functions));
+}
+
 void SaveTermFile(TFunctionSystem& system, const std::string& path) {
-  WriteFileAtomic(TermFilePath(path), TermFileText(system.Functions));
+  WriteTermFile(system.Functions, path);
   system.Modified = false;
 }
 

@@ -28,6 +28,8 @@ std::vector<TTermVector> ParseTermFileText(std::string_view text);
 // Writes the system to Path (".trm" appended unless Path ends in ".trm");
 // clears Modified on success. Throws FileError("Cannot create file ...").
 void SaveTermFile(TFunctionSystem& system, const std::string& path);
+// As SaveTermFile, for the functions alone (no flag to clear).
+void WriteTermFile(const std::vector<TTermVector>& functions, const std::string& path);
 
 // Replaces the system by the content of the file at Path: functions, file
 // name, Modified and ResultReady cleared. On any error nothing changes and

@@ -114,15 +114,35 @@ void TDocument::InitializeNew() {
   Touch(true);
 }
 
-void TDocument::Load(const QString& path) {
-  LoadSystemFile(FSystem, FileNameBytes(path));
+namespace {
+
+void Run(const TDocument::TRunner& run, const std::function<void()>& work) {
+  if (run) run(work);
+  else work();
+}
+
+}  // namespace
+
+void TDocument::Load(const QString& path, const TRunner& run) {
+  // The file is read into a system like this one but for its functions,
+  // which takes their place once it is all read.
+  TFunctionSystem loaded;
+  {
+    std::vector<TTermVector> functions = std::move(FSystem.Functions);
+    loaded = FSystem;
+    FSystem.Functions = std::move(functions);
+  }
+  const std::string name = FileNameBytes(path);
+  Run(run, [&] { LoadSystemFile(loaded, name); });
+  FSystem = std::move(loaded);
   if (FSystem.CurrentFunction >= FSystem.FunctionCount()) FSystem.CurrentFunction = 0;
   Touch(true);
 }
 
-void TDocument::SaveAs(const QString& path) {
+void TDocument::SaveAs(const QString& path, const TRunner& run) {
   const std::string name = FileNameBytes(path);
-  SaveTermFile(FSystem, name);  // throws before anything changes
+  Run(run, [&] { WriteTermFile(FSystem.Functions, name); });  // throws before anything changes
+  FSystem.Modified = false;
   FSystem.CurrentFileName = name;
   emit Changed();
 }

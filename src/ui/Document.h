@@ -7,6 +7,7 @@
 // (TfrmMain::RefreshWindow), as the term entry dialog does; a view that only
 // shows the system listens to Changed.
 
+#include <functional>
 #include <memory>
 
 #include <QObject>
@@ -62,11 +63,16 @@ class TDocument : public QObject {
   // The whole system.
   void Reset();                        // one empty minterm function, no name, flags cleared
   void InitializeNew();                // as Reset, but unsaved (a new window's system)
-  void Load(const QString& path);      // on an error nothing changes; throws
+  // How the file work of Load and SaveAs is carried out: the runner calls
+  // the work it is given (on another thread, say) and returns once it is
+  // done, rethrowing what it threw. The work reads the document's functions
+  // and changes nothing of the document meanwhile.
+  using TRunner = std::function<void(const std::function<void()>&)>;
+  void Load(const QString& path, const TRunner& run = {});  // on an error nothing changes; throws
   // Writes the term file; only when it was written do the name and the
   // flag change. Throws the file error otherwise.
-  void SaveAs(const QString& path);
-  void Save() { SaveAs(FileName()); }
+  void SaveAs(const QString& path, const TRunner& run = {});
+  void Save(const TRunner& run = {}) { SaveAs(FileName(), run); }
   void SetModified(bool modified);
   // Derives the input bits again, for a store written from outside.
   void DeriveInputBits() { FSystem.UpdateInputBits(); }

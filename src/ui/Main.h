@@ -255,6 +255,10 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   // Save As: true when the file was written.
   bool SaveAsSteps();
   void LoadFile(const QString& path);
+  // Carries out a file's reading or writing on a thread of its own while
+  // the window goes on painting (see TDocument::TRunner); the user's input
+  // waits meanwhile, and a note saying `text` shows once it takes a moment.
+  void RunFileWork(const QString& text, const std::function<void()>& work);
   // The save dialog, opened in the document's folder on a name that fits the
   // command (extension without dot); asks before an existing file is
   // replaced (written is the path the command will write for the name).

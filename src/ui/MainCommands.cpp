@@ -1,15 +1,19 @@
 #include <algorithm>
 #include <chrono>
+#include <exception>
 #include <future>
+#include <thread>
 
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QCheckBox>
@@ -291,11 +295,34 @@ std::optional<QString> TfrmMain::ExecuteSaveDialog(
   return name;
 }
 
+void TfrmMain::RunFileWork(const QString& text, const std::function<void()>& work) {
+  const TWaitCursor wait;
+  QProgressDialog note(text, QString(), 0, 0, this);
+  note.setWindowModality(Qt::WindowModal);
+  note.setCancelButton(nullptr);
+  note.setMinimumDuration(400);
+  QEventLoop loop;
+  std::exception_ptr error;
+  std::thread worker([&] {
+    try {
+      work();
+    } catch (...) {
+      error = std::current_exception();
+    }
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  // The user's input waits until the work is done: the document must not
+  // change under it.
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  worker.join();
+  if (error) std::rethrow_exception(error);
+}
+
 void TfrmMain::LoadFile(const QString& path) {
-  {
-    const TWaitCursor wait;
-    FDocument.Load(path);
-  }
+  const QString name = QFileInfo(path).fileName();
+  FDocument.Load(path, [&](const std::function<void()>& work) {
+    RunFileWork(QStringLiteral("Reading %1...").arg(name), work);
+  });
   RefreshWindow();
 }
 
@@ -329,10 +356,9 @@ void TfrmMain::mnuOpenClick() {
 bool TfrmMain::SaveAsSteps() {
   const std::optional<QString> name = ExecuteSaveDialog(kTermFilter, QStringLiteral("trm"), TermFileWritten);
   if (!name) return false;
-  {
-    const TWaitCursor wait;
-    FDocument.SaveAs(*name);  // a file that cannot be written changes nothing
-  }
+  FDocument.SaveAs(*name, [&](const std::function<void()>& work) {  // a file that cannot be written changes nothing
+    RunFileWork(QStringLiteral("Writing %1...").arg(QFileInfo(*name).fileName()), work);
+  });
   RefreshWindow();          // the caption shows the new name
   return true;
 }
@@ -341,8 +367,9 @@ void TfrmMain::mnuSaveClick() { SaveAsSteps(); }
 
 void TfrmMain::mntSaveClick() {
   if (!FDocument.FileName().isEmpty()) {
-    const TWaitCursor wait;
-    FDocument.Save();
+    FDocument.Save([&](const std::function<void()>& work) {
+      RunFileWork(QStringLiteral("Writing %1...").arg(QFileInfo(FDocument.FileName()).fileName()), work);
+    });
     return;
   }
   SaveAsSteps();
