@@ -404,7 +404,8 @@ def main():
                    help="--time-limit passed to tavro-cli (default 60)")
     p.add_argument("--espresso", metavar="PATH",
                    help="time this Espresso side by side on BENCH_DIR/pla/NAME.pla (-Dexact "
-                        "with --cost pla, -Dqm otherwise) instead of taking REFERENCE.md's time")
+                        "with --cost pla, -Dqm otherwise; with --wide on the wide file itself, "
+                        "-Dprimes) instead of taking REFERENCE.md's time")
     p.add_argument("--markdown", metavar="PATH", help="also write the table as Markdown to PATH")
     p.add_argument("--cli", help="the tavro-cli to run (default ROOT/build/release/bin/tavro-cli)")
     p.add_argument("--root", default=os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
@@ -489,9 +490,9 @@ def main():
             extra = f" ({run.detail})" if run.detail else ""
             print(f" {shown}{extra}", file=sys.stderr, flush=True)
             ref = reference.get(name)
-            pla = os.path.join(bench_dir, "pla", name + ".pla")
+            pla = path if args.wide else os.path.join(bench_dir, "pla", name + ".pla")
             if args.espresso and os.path.isfile(pla):
-                flags = ["-Dexact"] if args.cost == "pla" else ["-Dqm"]
+                flags = ["-Dprimes"] if args.wide else ["-Dexact"] if args.cost == "pla" else ["-Dqm"]
                 seconds, over = time_espresso(args.espresso, flags, pla, args.timeout, args.runs)
                 text = human_seconds(seconds) if seconds is not None else f"> {args.timeout:g} s"
                 ref = (seconds, over, text) + (tuple(ref[3:]) if ref else (None, None, ""))
