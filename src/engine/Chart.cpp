@@ -106,7 +106,7 @@ class ColumnClasses {
   // Rows[Start[i] .. Start[i + 1]) ascending, stands for Weight[i] care
   // terms, the smallest of them First[i] (with the function above it), and
   // has the key Keys[i]. A set found again is stored again.
-  std::vector<uint32_t> Rows;
+  TCells Rows;
   std::vector<size_t> Start;
   std::vector<int64_t> Weight;
   std::vector<uint64_t> First;
@@ -459,7 +459,7 @@ void Chart::BuildPairs(const std::vector<const TTermVector*>& functions, const T
   Columns = static_cast<int32_t>(offset[fcount]);
 
   RowStart.assign(static_cast<size_t>(Rows) + 1, 0);
-  std::vector<uint32_t> cols;
+  TCells cols;
   // Where it fits, a table from row to column per function makes each
   // covered term one lookup.
   const int width = primes.Width;
@@ -695,20 +695,27 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
         std::sort(byFirst.begin() + static_cast<std::ptrdiff_t>(groups[g]),
                   byFirst.begin() + static_cast<std::ptrdiff_t>(groups[g + 1]));
     });
-    size_t cells = 0;
-    for (const auto& [first, c] : byFirst) cells += static_cast<size_t>(setEnd[c] - setBegin[c]);
-    ColRows.reserve(cells);
-    ColStart.reserve(byFirst.size() + 1);
-    ColWeight.reserve(byFirst.size());
-    ColStart.push_back(0);
+    // Each column's place first; then the rows are copied by runs of
+    // columns, one a thread.
+    ColStart.resize(byFirst.size() + 1);
+    ColWeight.resize(byFirst.size());
+    ColStart[0] = 0;
     for (size_t k = 0; k < byFirst.size(); ++k) {
-      // The classes are read out of order: their rows are fetched ahead.
-      if (k + 16 < byFirst.size()) __builtin_prefetch(setBegin[byFirst[k + 16].second]);
       const uint32_t c = byFirst[k].second;
-      ColRows.insert(ColRows.end(), setBegin[c], setEnd[c]);
-      ColStart.push_back(ColRows.size());
-      ColWeight.push_back(setWeight[c]);
+      ColStart[k + 1] = ColStart[k] + static_cast<size_t>(setEnd[c] - setBegin[c]);
+      ColWeight[k] = setWeight[c];
     }
+    ColRows.resize(ColStart.back());
+    const unsigned runs = ShareOut(static_cast<double>(ColRows.size()), kThreadedCells) ? most : 1;
+    RunOnThreads(runs, [&](unsigned t) {
+      const size_t k0 = byFirst.size() * t / runs, k1 = byFirst.size() * (t + 1) / runs;
+      for (size_t k = k0; k < k1; ++k) {
+        // The classes are read out of order: their rows are fetched ahead.
+        if (k + 16 < k1) __builtin_prefetch(setBegin[byFirst[k + 16].second]);
+        const uint32_t c = byFirst[k].second;
+        std::copy(setBegin[c], setEnd[c], ColRows.begin() + static_cast<std::ptrdiff_t>(ColStart[k]));
+      }
+    });
   }
   // The largest store's rows are reused for the row lists, which are as
   // long as the column lists.

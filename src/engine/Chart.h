@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -13,6 +15,31 @@
 #include "model/TermVector.h"
 
 namespace tavro::detail {
+
+// An allocator whose elements are left uninitialized where none is given, so
+// that a large array can be sized first and filled by several threads (its
+// pages are then touched by the threads that fill them, not zeroed first).
+template <class T>
+struct TUninitAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = TUninitAllocator<U>;
+  };
+  TUninitAllocator() = default;
+  template <class U>
+  TUninitAllocator(const TUninitAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+// The chart's cell lists.
+using TCells = std::vector<uint32_t, TUninitAllocator<uint32_t>>;
 
 // The prime implicant chart in sparse form: rows are the primes in list
 // order, columns the (function, care term) pairs. Columns that the same rows
@@ -134,7 +161,7 @@ class Chart {
   int64_t AliveColumns = 0;
   int64_t Pairs = 0, Cells = 0;  // (function, care term) columns and their cells, unmerged
   std::vector<size_t> RowStart, RowEnd, ColStart, ColEnd;
-  std::vector<uint32_t> RowCols, ColRows;
+  TCells RowCols, ColRows;
   // What the selection reads of a row, kept together.
   struct RowState {
     uint64_t Hash = 0;       // sum of the alive columns' words

@@ -52,8 +52,8 @@ class CoverCore {
   CoverCore(const Chart& chart, const TCover& primes) {
     const auto rows = static_cast<size_t>(chart.Rows), cols = static_cast<size_t>(chart.Columns);
     // The chart's lists hold every cell until its selection runs.
-    RowCells = chart.RowCols;
-    ColCells = chart.ColRows;
+    RowCells.assign(chart.RowCols.begin(), chart.RowCols.end());
+    ColCells.assign(chart.ColRows.begin(), chart.ColRows.end());
     RowStart.assign(chart.RowStart.begin(), chart.RowStart.end() - 1);
     ColStart.assign(chart.ColStart.begin(), chart.ColStart.end() - 1);
     RowEnd.assign(chart.RowStart.begin() + 1, chart.RowStart.end());
