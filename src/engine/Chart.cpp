@@ -269,20 +269,8 @@ class ColumnClasses {
     const size_t q1 = FScratch.size();
     if (q0 == q1) {
       AddToClass(FHash, int64_t{1} << std::popcount(free), value);
-    } else if (q1 - q0 == 1) {
-      // One prime covers the cube in part: its terms here are one class,
-      // the others another, without splitting input by input.
-      const uint32_t p = FScratch[q0];
-      const uint32_t fixed = free & ~FPrimes.Mask(p), inside = FPrimes.Value(p) & fixed;
-      const int64_t all = int64_t{1} << std::popcount(free);
-      const int64_t in = int64_t{1} << std::popcount(free & ~fixed);
-      // The cube's smallest term lies outside the prime unless the prime
-      // fixes those inputs to 0; then the smallest outside sets the lowest.
-      AddToClass(FHash, all - in, inside != 0 ? value : value | (fixed & (~fixed + 1)));
-      FFull.push_back(p);
-      const Key h{FHash.A + FWordA[p], FHash.B + FWordB[p]};
-      AddToClass(h, in, value | inside);
-      FFull.pop_back();
+    } else if (q1 - q0 <= kDirectPartial) {
+      SplitDirect(value, free, q0, q1);
     } else {
       const int best = MostFixed(fixedCount);
       const uint32_t bit = uint32_t{1} << best;
@@ -298,6 +286,93 @@ class ColumnClasses {
     }
     FScratch.resize(q0);
     Unsort(pushed);
+  }
+
+  // The cube (value, free) holds only care terms, and the few primes
+  // FScratch[q0, q1) cover it in part: each set S of them cuts out one part,
+  // the terms in just the primes of S. Its size comes from the sizes of the
+  // primes' intersections with the cube (by inclusion and exclusion), its
+  // smallest term from SmallestOutside.
+  static constexpr size_t kDirectPartial = 4;
+  void SplitDirect(uint32_t value, uint32_t free, size_t q0, size_t q1) {
+    const unsigned q = static_cast<unsigned>(q1 - q0), subsets = 1u << q;
+    uint32_t fixed[kDirectPartial], val[kDirectPartial];
+    for (unsigned i = 0; i < q; ++i) {
+      const uint32_t p = FScratch[q0 + i];
+      fixed[i] = free & ~FPrimes.Mask(p);
+      val[i] = FPrimes.Value(p) & fixed[i];
+    }
+    // The cube's intersection with the primes of each set T: the inputs they
+    // fix, their values, its size (0 where they disagree).
+    uint32_t tfixed[1u << kDirectPartial], tval[1u << kDirectPartial];
+    int64_t part[1u << kDirectPartial];
+    for (unsigned t = 0; t < subsets; ++t) {
+      uint32_t fx = 0, vl = 0;
+      bool meet = true;
+      for (unsigned i = 0; i < q; ++i)
+        if (t >> i & 1u) {
+          meet = meet && ((vl ^ val[i]) & fx & fixed[i]) == 0;
+          fx |= fixed[i];
+          vl |= val[i];
+        }
+      tfixed[t] = fx;
+      tval[t] = vl;
+      part[t] = meet ? int64_t{1} << std::popcount(free & ~fx) : 0;
+    }
+    // In the primes of S and no other: over the sets holding S, by sign.
+    for (unsigned i = 0; i < q; ++i)
+      for (unsigned t = 0; t < subsets; ++t)
+        if (!(t >> i & 1u)) part[t] -= part[t | 1u << i];
+    for (unsigned t = 0; t < subsets; ++t) {
+      if (part[t] == 0) continue;
+      // The other primes, within the cube of T's intersection.
+      uint32_t ofixed[kDirectPartial], oval[kDirectPartial];
+      unsigned others = 0;
+      for (unsigned j = 0; j < q; ++j) {
+        if ((t >> j & 1u) || ((val[j] ^ tval[t]) & fixed[j] & tfixed[t]) != 0) continue;
+        ofixed[others] = fixed[j] & ~tfixed[t];
+        oval[others++] = val[j] & ~tfixed[t];
+      }
+      const int64_t first = SmallestOutside(value | tval[t], others, ofixed, oval);
+      if (first < 0) throw InternalError("a part of a cube has terms but no smallest term");
+      Key h = FHash;
+      const size_t before = FFull.size();
+      for (unsigned i = 0; i < q; ++i)
+        if (t >> i & 1u) {
+          const uint32_t p = FScratch[q0 + i];
+          FFull.push_back(p);
+          h.A += FWordA[p];
+          h.B += FWordB[p];
+        }
+      AddToClass(h, part[t], static_cast<uint32_t>(first));
+      FFull.resize(before);
+    }
+  }
+
+  // The smallest term of a cube whose fixed inputs are `value` (its free
+  // inputs those the cubes (fixed[i], val[i]) fix, and more) that lies in
+  // none of those n cubes, or -1. Free inputs that no cube fixes are 0 in
+  // it; the others are decided from the highest down, 0 first.
+  static int64_t SmallestOutside(uint32_t value, unsigned n, const uint32_t* fixed, const uint32_t* val) {
+    uint32_t bits = 0;
+    for (unsigned i = 0; i < n; ++i) {
+      if (fixed[i] == 0) return -1;  // the cube lies in it
+      bits |= fixed[i];
+    }
+    if (n == 0) return value;
+    const uint32_t bit = std::bit_floor(bits);
+    for (const uint32_t half : {uint32_t{0}, bit}) {
+      uint32_t sfixed[kDirectPartial], sval[kDirectPartial];
+      unsigned m = 0;
+      for (unsigned i = 0; i < n; ++i) {
+        if ((fixed[i] & bit) && (val[i] & bit) != half) continue;  // not in this half
+        sfixed[m] = fixed[i] & ~bit;
+        sval[m++] = val[i] & ~bit;
+      }
+      const int64_t t = SmallestOutside(value | half, m, sfixed, sval);
+      if (t >= 0) return t;
+    }
+    return -1;
   }
 
   // As Split, for the cube (value, free) whose care terms are those of the
