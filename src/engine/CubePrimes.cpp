@@ -20,6 +20,10 @@
 #include <numeric>
 #include <unordered_map>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "engine/CubeSets.h"
 #include "engine/Tabulation.h"
 #include "engine/Threads.h"
@@ -33,6 +37,31 @@ namespace {
 const char* CubeBudgetSpent::what() const noexcept { return "the cube finder's budget is spent"; }
 
 namespace {
+
+// Bit j set where cube j of (values, masks)[0, n), n <= 64, meets the cube
+// (value, mask) and holds the inputs `within` free: where
+// ((value ^ values[j]) | within) & ~(mask | masks[j]) is 0. With within = 0
+// and mask the cube's mask, the cubes that meet it; with mask = 0 and within
+// the cube's mask, the cubes that hold it.
+uint64_t MeetMask(uint32_t value, uint32_t mask, uint32_t within, const uint32_t* values, const uint32_t* masks,
+                  size_t n) {
+  uint64_t bits = 0;
+  size_t j = 0;
+#ifdef __SSE2__
+  const __m128i v = _mm_set1_epi32(static_cast<int>(value)), m = _mm_set1_epi32(static_cast<int>(mask)),
+                w = _mm_set1_epi32(static_cast<int>(within)), zero = _mm_setzero_si128();
+  for (; j + 4 <= n; j += 4) {
+    const __m128i differ = _mm_or_si128(
+        _mm_xor_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + j))), w);
+    const __m128i free = _mm_or_si128(m, _mm_loadu_si128(reinterpret_cast<const __m128i*>(masks + j)));
+    const __m128i hit = _mm_cmpeq_epi32(_mm_andnot_si128(free, differ), zero);
+    bits |= static_cast<uint64_t>(_mm_movemask_ps(_mm_castsi128_ps(hit))) << j;
+  }
+#endif
+  for (; j < n; ++j)
+    bits |= static_cast<uint64_t>((((value ^ values[j]) | within) & ~(mask | masks[j])) == 0) << j;
+  return bits;
+}
 
 struct CubeSet {
   std::vector<uint32_t> V, M;  // value (0 where free), mask of free inputs
@@ -202,9 +231,10 @@ class CubeSolver {
       const uint32_t v = out.V[i], m = out.M[i];
       const uint64_t* t = &out.T[i * tw];
       bool inside = false;
-      for (size_t k = 0; k < kept.Size() && !inside; ++k)
-        inside = (m & ~kept.M[k]) == 0 && ((v ^ kept.V[k]) & ~kept.M[k]) == 0 &&
-                 TagsWithin(t, &kept.T[k * tw]);
+      for (size_t k0 = 0; k0 < kept.Size() && !inside; k0 += 64)
+        for (uint64_t holds = MeetMask(v, 0, m, &kept.V[k0], &kept.M[k0], std::min<size_t>(64, kept.Size() - k0));
+             holds && !inside; holds &= holds - 1)
+          inside = TagsWithin(t, &kept.T[(k0 + static_cast<size_t>(std::countr_zero(holds))) * tw]);
       if (!inside) Push(kept, v, m, t);
     }
     s = std::move(kept);
@@ -281,11 +311,14 @@ class CubeSolver {
       const uint32_t va = a.V[i], ma = a.M[i];
       const uint64_t* ta = &a.T[i * tw];
       Spend(b.Size());
-      for (size_t j = 0; j < b.Size(); ++j) {
-        if (((va ^ b.V[j]) & ~ma & ~b.M[j]) != 0) continue;
-        uint64_t any = 0;
-        for (size_t k = 0; k < tw; ++k) any |= t[k] = ta[k] & b.T[j * tw + k];
-        if (any) add(va | b.V[j], ma & b.M[j]);
+      for (size_t j0 = 0; j0 < b.Size(); j0 += 64) {
+        for (uint64_t meet = MeetMask(va, ma, 0, &b.V[j0], &b.M[j0], std::min<size_t>(64, b.Size() - j0)); meet;
+             meet &= meet - 1) {
+          const size_t j = j0 + static_cast<size_t>(std::countr_zero(meet));
+          uint64_t any = 0;
+          for (size_t k = 0; k < tw; ++k) any |= t[k] = ta[k] & b.T[j * tw + k];
+          if (any) add(va | b.V[j], ma & b.M[j]);
+        }
       }
       Weigh(FBytes + s.Size() * (8 + 8 * tw) * 2);
     }
