@@ -18,8 +18,9 @@ constexpr int64_t kReservedPairs = int64_t{1} << 20;
 // terms on, by at most this many threads.
 constexpr double kThreadedPairs = 1 << 17;
 constexpr unsigned kMaxThreads = 4;
-// Classes are sorted, and row lists made, on several threads from this many
-// columns and cells on.
+// Sets are merged, classes sorted and row lists made on several threads from
+// this many sets, columns and cells on.
+constexpr double kThreadedSets = 1 << 16;
 constexpr double kThreadedColumns = 1 << 16;
 constexpr double kThreadedCells = 1 << 22;
 
@@ -700,54 +701,60 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
   });
   if (failed.load() < fcount) std::rethrow_exception(parts[failed.load()].Error);
 
-  // A set found again is folded into its first class (its weight added
-  // there, the smaller first pair kept). Nearly every set is new, so the
-  // lookups are made in one pass, each slot fetched well before it is read.
-  std::vector<const uint32_t*> setBegin, setEnd;
-  std::vector<int64_t> setWeight;
-  std::vector<uint64_t> setFirst;
+  // The sets, numbered in function order.
+  size_t sets = 0;
+  std::vector<size_t> base(fcount + 1, 0);
+  for (size_t f = 0; f < fcount; ++f) base[f + 1] = base[f] + (parts[f].Sets1 - parts[f].Sets0);
+  sets = base[fcount];
+  for (const ColumnClasses& store : stores) Cells += store.Cells;
+  std::vector<const uint32_t*, TUninitAllocator<const uint32_t*>> setBegin(sets), setEnd(sets);
+  std::vector<int64_t, TUninitAllocator<int64_t>> setWeight(sets);
+  std::vector<uint64_t, TUninitAllocator<uint64_t>> setFirst(sets);
+  std::vector<SetKey, TUninitAllocator<SetKey>> keys(sets);
+  const unsigned merging = ShareOut(static_cast<double>(sets), kThreadedSets) ? most : 1;
   {
-    size_t sets = 0;
-    for (const ColumnClasses& store : stores) {
-      sets += store.Weight.size();
-      Cells += store.Cells;
-    }
-    setBegin.reserve(sets);
-    setEnd.reserve(sets);
-    setWeight.reserve(sets);
-    setFirst.reserve(sets);
-    // Open addressing from a key to the first set that has it; the keys are
-    // read from a flat copy, so that the table is a word a slot.
-    std::vector<SetKey> keys;
-    keys.reserve(sets);
-    constexpr uint32_t kNone = ~uint32_t{0};
-    const size_t mask = std::max<size_t>(64, std::bit_ceil(2 * sets)) - 1;
-    std::vector<uint32_t> table(mask + 1, kNone);
-    constexpr size_t kAhead = 16;
-    for (const Part& part : parts) {
-      const ColumnClasses& store = stores[part.Store];
-      for (size_t i = part.Sets0; i < part.Sets1; ++i) {
-        if (i + kAhead < part.Sets1)
-          __builtin_prefetch(&table[static_cast<size_t>(store.Keys[i + kAhead].A) & mask]);
-        const SetKey& h = store.Keys[i];
-        size_t slot = static_cast<size_t>(h.A) & mask;
-        while (table[slot] != kNone && !(keys[table[slot]] == h)) slot = (slot + 1) & mask;
-        const uint32_t c = table[slot];
-        setBegin.push_back(store.Rows.data() + store.Start[i]);
-        setEnd.push_back(store.Rows.data() + store.Start[i + 1]);
-        setFirst.push_back(store.First[i]);
-        keys.push_back(h);
-        if (c == kNone) {
-          table[slot] = static_cast<uint32_t>(setWeight.size());
-          setWeight.push_back(store.Weight[i]);
-        } else {
-          setWeight[c] += store.Weight[i];
-          setFirst[c] = std::min(setFirst[c], store.First[i]);
-          setWeight.push_back(0);
+    std::atomic<size_t> nextPart{0};
+    RunOnThreads(merging, [&](unsigned) {
+      for (size_t f = nextPart++; f < fcount; f = nextPart++) {
+        const ColumnClasses& store = stores[parts[f].Store];
+        for (size_t i = parts[f].Sets0, g = base[f]; i < parts[f].Sets1; ++i, ++g) {
+          setBegin[g] = store.Rows.data() + store.Start[i];
+          setEnd[g] = store.Rows.data() + store.Start[i + 1];
+          setWeight[g] = store.Weight[i];
+          setFirst[g] = store.First[i];
+          keys[g] = store.Keys[i];
         }
       }
-    }
+    });
   }
+  // A set found again is folded into its first class (its weight added
+  // there, the smaller first pair kept). The keys are shared out among the
+  // threads by their top bits, each with a table of its own, so a key's sets
+  // are met in order by one thread. Nearly every set is new: each slot is
+  // fetched well before it is read.
+  RunOnThreads(merging, [&](unsigned t) {
+    constexpr uint32_t kNone = ~uint32_t{0};
+    const auto owner = [&](size_t g) { return static_cast<unsigned>((keys[g].A >> 40) % merging); };
+    const size_t mask = std::max<size_t>(64, std::bit_ceil(2 * sets / merging + 1)) - 1;
+    std::vector<uint32_t> table(mask + 1, kNone);
+    constexpr size_t kAhead = 16;
+    for (size_t g = 0; g < sets; ++g) {
+      if (g + kAhead < sets && owner(g + kAhead) == t)
+        __builtin_prefetch(&table[static_cast<size_t>(keys[g + kAhead].A) & mask]);
+      if (owner(g) != t) continue;
+      const SetKey& h = keys[g];
+      size_t slot = static_cast<size_t>(h.A) & mask;
+      while (table[slot] != kNone && !(keys[table[slot]] == h)) slot = (slot + 1) & mask;
+      const uint32_t c = table[slot];
+      if (c == kNone) {
+        table[slot] = static_cast<uint32_t>(g);
+        continue;
+      }
+      setWeight[c] += setWeight[g];
+      setFirst[c] = std::min(setFirst[c], setFirst[g]);
+      setWeight[g] = 0;
+    }
+  });
 
   // Classes in the order of their first pair.
   {
