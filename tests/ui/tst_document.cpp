@@ -1,7 +1,9 @@
 // The document behind the window, and runs on the worker thread: stopping,
 // the results they leave, large output, and where the pane shows them.
 
+#include <exception>
 #include <random>
+#include <thread>
 
 #include <QApplication>
 #include <QFile>
@@ -172,6 +174,33 @@ void TestDocument::saveAndLoad() {
   QCOMPARE(TermLines(other.Function(0)), TermLines(f));
   QCOMPARE(other.InputBits(), 4);
   QVERIFY(!other.Modified());
+
+  // The file work on a thread of its own, as the window runs it: the same
+  // results, and a failed load changes nothing.
+  const TDocument::TRunner elsewhere = [](const std::function<void()>& work) {
+    std::exception_ptr error;
+    std::thread([&] {
+      try {
+        work();
+      } catch (...) {
+        error = std::current_exception();
+      }
+    }).join();
+    if (error) std::rethrow_exception(error);
+  };
+  TDocument third;
+  third.SetTerms(0, f);
+  QVERIFY_THROWS_EXCEPTION(std::exception, third.Load(dir.filePath("none.trm"), elsewhere));
+  QCOMPARE(third.FunctionCount(), 1);
+  QCOMPARE(TermLines(third.Function(0)), TermLines(f));
+  third.Load(good + ".trm", elsewhere);
+  QCOMPARE(third.FunctionCount(), 2);
+  QCOMPARE(third.FileName(), good + ".trm");
+  third.SaveAs(dir.filePath("copy"), elsewhere);
+  QVERIFY(!third.Modified());
+  QFile a(good + ".trm"), b(dir.filePath("copy.trm"));
+  QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+  QCOMPARE(b.readAll(), a.readAll());
 }
 
 // A stopped run leaves the system, the pane and the result as they were, and
