@@ -41,8 +41,7 @@ struct SetKey {
 
 // The classes' working memory for `sets` sets of `rows` rows in all: their
 // rows are stored twice (by column and by row), and their keys looked up
-// once.
-// Once a twentieth of `pairs` is `done`, what is left is taken to bring
+// once. Once a twentieth of `pairs` is `done`, what is left is taken to bring
 // classes at the same rate, so a chart far too large is refused early.
 uint64_t ClassBytes(uint64_t rows, uint64_t sets, int64_t done, int64_t pairs) {
   const uint64_t table = std::max<uint64_t>(64, std::bit_ceil(uint64_t{2} * sets)) * 24;
@@ -59,10 +58,11 @@ uint64_t ClassBytes(uint64_t rows, uint64_t sets, int64_t done, int64_t pairs) {
 // independent sums of per-row random words.
 class ColumnClasses {
  public:
-  // wordA, wordB: each row's random words.
+  // wordA, wordB: each row's random words; totalPairs: the system's care
+  // terms.
   ColumnClasses(const TCover& primes, const std::vector<uint64_t>& wordA, const std::vector<uint64_t>& wordB,
-                MemoryMeter& meter, uint64_t baseBytes)
-      : FPrimes(primes), FMeter(meter), FBaseBytes(baseBytes), FWordA(wordA), FWordB(wordB) {
+                MemoryMeter& meter, uint64_t baseBytes, int64_t totalPairs)
+      : FPrimes(primes), FMeter(meter), FBaseBytes(baseBytes), FTotalPairs(totalPairs), FWordA(wordA), FWordB(wordB) {
     Start.push_back(0);
   }
 
@@ -498,14 +498,18 @@ class ColumnClasses {
     Keys.push_back(h);
     if ((Weight.size() & 4095) == 0) {
       CheckStop();
-      // The function's own classes, at the rate of its own pairs.
-      FMeter.Set(FBaseBytes + ClassBytes(Rows.size() - FRows0, Weight.size() - FSets0, FDone, FPairs));
+      // The function's own classes, at the rate of its own pairs, and once
+      // it alone has done a twentieth of the system's pairs, at that rate
+      // for all of them.
+      const uint64_t rows = Rows.size() - FRows0, sets = Weight.size() - FSets0;
+      FMeter.Set(FBaseBytes + std::max(ClassBytes(rows, sets, FDone, FPairs), ClassBytes(rows, sets, FDone, FTotalPairs)));
     }
   }
 
   const TCover& FPrimes;
   MemoryMeter& FMeter;
   uint64_t FBaseBytes;
+  int64_t FTotalPairs;
   const std::vector<uint64_t>& FWordA;
   const std::vector<uint64_t>& FWordB;
   uint32_t* FCare = nullptr;
@@ -636,7 +640,7 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
   std::vector<ColumnClasses> stores;
   stores.reserve(threads);
   for (unsigned k = 0; k < threads; ++k) {
-    stores.emplace_back(primes, wordA, wordB, meter, baseBytes);
+    stores.emplace_back(primes, wordA, wordB, meter, baseBytes, Pairs);
     if (Pairs >= kReservedPairs) stores.back().ReserveRows();
   }
   struct Part {
@@ -702,10 +706,9 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
   if (failed.load() < fcount) std::rethrow_exception(parts[failed.load()].Error);
 
   // The sets, numbered in function order.
-  size_t sets = 0;
   std::vector<size_t> base(fcount + 1, 0);
   for (size_t f = 0; f < fcount; ++f) base[f + 1] = base[f] + (parts[f].Sets1 - parts[f].Sets0);
-  sets = base[fcount];
+  const size_t sets = base[fcount];
   for (const ColumnClasses& store : stores) Cells += store.Cells;
   std::vector<const uint32_t*, TUninitAllocator<const uint32_t*>> setBegin(sets), setEnd(sets);
   std::vector<int64_t, TUninitAllocator<int64_t>> setWeight(sets);
