@@ -16,7 +16,6 @@
 #include <bit>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <numeric>
 #include <unordered_map>
 
@@ -77,9 +76,8 @@ class CubeSolver {
       : FWords(static_cast<size_t>(tagWords)), FMeter(meter), FStop(stop), FBudget(budget),
         FStart(std::chrono::steady_clock::now()) {}
 
-  // The primes of the cover F, whose cubes use only the inputs in R; depth:
-  // of this call in the recursion.
-  CubeSetPtr Solve(CubeSet F, uint32_t R, int depth = 0) {
+  // The primes of the cover F, whose cubes use only the inputs in R.
+  CubeSetPtr Solve(CubeSet F, uint32_t R) {
     if (FStop && FStop->load(std::memory_order_relaxed)) throw StoppedError();
     const size_t tw = FWords;
     Spend(16 * (F.Size() + 1));
@@ -93,10 +91,7 @@ class CubeSolver {
       h.A = Mix64(h.A ^ ((static_cast<uint64_t>(F.M[i]) << 32) | F.V[i]));
       for (size_t k = 0; k < tw; ++k) h.B = Mix64(h.B ^ F.T[i * tw + k]) + h.A;
     }
-    {
-      const std::lock_guard lock(FMemoLock);
-      if (auto found = FMemo.find(h); found != FMemo.end()) return found->second;
-    }
+    if (auto found = FMemo.find(h); found != FMemo.end()) return found->second;
 
     // The input that the most cubes fix, preferring inputs fixed both ways.
     int zeros[32] = {}, ones[32] = {};
@@ -132,22 +127,20 @@ class CubeSolver {
     F = CubeSet();
     const uint32_t rest = R & ~bit;
     CubeSetPtr p0, p1, p2;
-    // The halves are solved side by side near the top, where they are large
-    // (sharing what they have solved).
-    const unsigned threads =
-        depth < kSplitDepth && ShareOut(static_cast<double>(n), kSplitCubes) ? FThreads : 1;
-    RunOnThreads(std::min(threads, 2u), [&](unsigned k) {
-      if (threads == 1 || k == 0) p0 = Solve(std::move(f0), rest, depth + 1);
-      if (threads == 1 || k == 1) p1 = Solve(std::move(f1), rest, depth + 1);
-    });
-    // Where x is fixed one way only, F2 is the other half (F1 holds only the
-    // cubes free in x, so F1 <= F0 and F2 = F1, or the other way round).
-    if (ones[best] == 0) p2 = p1;
-    else if (zeros[best] == 0) p2 = p0;
-    else p2 = Intersections(*p0, *p1);
+    if (ones[best] == 0) {
+      // F1 holds only the cubes free in x, so F1 <= F0 and F2 = F1.
+      p0 = Solve(std::move(f0), rest);
+      p1 = p2 = Solve(std::move(f1), rest);
+    } else if (zeros[best] == 0) {
+      p1 = Solve(std::move(f1), rest);
+      p0 = p2 = Solve(std::move(f0), rest);
+    } else {
+      p0 = Solve(std::move(f0), rest);
+      p1 = Solve(std::move(f1), rest);
+      p2 = Intersections(*p0, *p1);
+    }
     auto result = Combine(*p0, *p1, *p2, bit);
     Weigh(FBytes += result->Size() * (8 + 8 * tw) + 96);
-    const std::lock_guard lock(FMemoLock);
     FMemo.emplace(h, result);
     return result;
   }
@@ -247,7 +240,9 @@ class CubeSolver {
     if (FBudget > 0) {
       const double elapsed =
           std::max(1e-3, std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count());
-      const double rate = std::max(1e7, static_cast<double>(FSpent.load()) / elapsed);
+      // The rate of one thread: a large step's containment sort does not
+      // share out.
+      const double rate = std::max(1e7, static_cast<double>(FSpent.load()) / elapsed / FThreads);
       if (elapsed + static_cast<double>(a.Size()) * static_cast<double>(b.Size()) / rate > FBudget)
         throw CubeBudgetSpent();
     }
@@ -352,10 +347,9 @@ class CubeSolver {
   }
 
   static constexpr size_t kContainLimit = 256;
-  // Halves are solved on two threads down to this depth, for covers of at
-  // least this many cubes; intersections on several from this many pairs.
-  static constexpr int kSplitDepth = 1;
-  static constexpr double kSplitCubes = 32;
+  // Intersection steps of this many pairs are shared out among threads.
+  // (Solving the two halves of a cover side by side does not pay: they share
+  // many parts, which both would solve.)
   static constexpr double kThreadedPairs = 1 << 21;
 
   size_t FWords;
@@ -366,7 +360,6 @@ class CubeSolver {
   unsigned FThreads = UsefulThreads(4);
   std::atomic<uint64_t> FSpent{0}, FNextCheck{0};
   std::atomic<uint64_t> FBytes{0};
-  std::mutex FMemoLock;
   std::unordered_map<Hash128, CubeSetPtr, Hash128Hasher> FMemo;
 };
 
