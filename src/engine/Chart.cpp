@@ -861,17 +861,31 @@ Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& pri
   RowAlive.assign(static_cast<size_t>(Rows), 1);
   ColAlive.assign(static_cast<size_t>(Columns), 1);
   // Column by column: the few rows stay in cache, the many columns are read
-  // once each.
-  for (uint32_t c = 0; c < static_cast<uint32_t>(Columns); ++c) {
-    const int64_t weight = ColWeight[c];
-    const uint64_t word = ColWord[c], signature = Signature(c);
-    for (size_t k = ColStart[c]; k < ColStart[c + 1]; ++k) {
-      RowState& row = Row[ColRows[k]];
-      row.Count += weight;
-      row.Hash += word;
-      row.Signature |= signature;
+  // once each. Large charts do this by runs of columns, one a thread, each
+  // into rows of its own, added up after (sums and unions, in any order).
+  const unsigned runs = ShareOut(static_cast<double>(ColRows.size()), kThreadedCells) ? UsefulThreads(kMaxThreads) : 1;
+  std::vector<std::vector<RowState>> partial(runs - 1, std::vector<RowState>(static_cast<size_t>(Rows)));
+  RunOnThreads(runs, [&](unsigned t) {
+    std::vector<RowState>& rows = t == 0 ? Row : partial[t - 1];
+    const auto c0 = static_cast<uint32_t>(static_cast<uint64_t>(Columns) * t / runs);
+    const auto c1 = static_cast<uint32_t>(static_cast<uint64_t>(Columns) * (t + 1) / runs);
+    for (uint32_t c = c0; c < c1; ++c) {
+      const int64_t weight = ColWeight[c];
+      const uint64_t word = ColWord[c], signature = Signature(c);
+      for (size_t k = ColStart[c]; k < ColStart[c + 1]; ++k) {
+        RowState& row = rows[ColRows[k]];
+        row.Count += weight;
+        row.Hash += word;
+        row.Signature |= signature;
+      }
     }
-  }
+  });
+  for (const auto& rows : partial)
+    for (size_t r = 0; r < rows.size(); ++r) {
+      Row[r].Count += rows[r].Count;
+      Row[r].Hash += rows[r].Hash;
+      Row[r].Signature |= rows[r].Signature;
+    }
   for (uint32_t r = 0; r < static_cast<uint32_t>(Rows); ++r) {
     DirtyRows.push_back(r);
     Row[r].Size = static_cast<uint8_t>(std::popcount(primes.Mask(r)));

@@ -128,6 +128,10 @@ TEST(Exactness, WorkSharedOutAmongThreadsIsTheWorkOfOne) {
     ASSERT_EQ(one.RowStart, many.RowStart) << Dump(functions);
     ASSERT_EQ(one.RowCols, many.RowCols) << Dump(functions);
     ASSERT_EQ(one.Cells, many.Cells);
+    for (int32_t r = 0; r < one.Rows; ++r) {
+      const auto &a = one.Row[static_cast<size_t>(r)], &b = many.Row[static_cast<size_t>(r)];
+      ASSERT_TRUE(a.Count == b.Count && a.Hash == b.Hash && a.Signature == b.Signature) << "row " << r;
+    }
   }
 }
 
