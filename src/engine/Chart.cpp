@@ -32,6 +32,30 @@ int MostFixed(const int* fixedCount) {
   return best;
 }
 
+// Sorts n first pairs of one function (with their classes) by their terms,
+// which are below 2^width: large runs digit by digit.
+void SortByTerm(std::pair<uint64_t, uint32_t>* a, size_t n, int width,
+                std::vector<std::pair<uint64_t, uint32_t>>& scratch) {
+  constexpr int kDigit = 11;
+  if (n < 1024) {
+    std::sort(a, a + n);
+    return;
+  }
+  scratch.resize(n);
+  std::pair<uint64_t, uint32_t>*from = a, *to = scratch.data();
+  for (int shift = 0; shift < width; shift += kDigit) {
+    size_t count[(1u << kDigit) + 1] = {};
+    const auto digit = [&](const std::pair<uint64_t, uint32_t>& x) {
+      return static_cast<size_t>((x.first >> shift) & ((1u << kDigit) - 1));
+    };
+    for (size_t i = 0; i < n; ++i) ++count[digit(from[i]) + 1];
+    for (size_t d = 0; d < (1u << kDigit); ++d) count[d + 1] += count[d];
+    for (size_t i = 0; i < n; ++i) to[count[digit(from[i])]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != a) std::copy(from, from + n, a);
+}
+
 // A set of rows, told apart from other sets by two independent sums of
 // per-row random words.
 struct SetKey {
@@ -776,9 +800,9 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
     groups.push_back(byFirst.size());
     std::atomic<size_t> nextGroup{0};
     RunOnThreads(ShareOut(static_cast<double>(byFirst.size()), kThreadedColumns) ? most : 1, [&](unsigned) {
+      std::vector<std::pair<uint64_t, uint32_t>> scratch;
       for (size_t g = nextGroup++; g + 1 < groups.size(); g = nextGroup++)
-        std::sort(byFirst.begin() + static_cast<std::ptrdiff_t>(groups[g]),
-                  byFirst.begin() + static_cast<std::ptrdiff_t>(groups[g + 1]));
+        SortByTerm(byFirst.data() + groups[g], groups[g + 1] - groups[g], primes.Width, scratch);
     });
     // Each column's place first; then the rows are copied by runs of
     // columns, one a thread.

@@ -139,15 +139,17 @@ TEST(Exactness, MergedChartColumnsAreThePairColumnsGroupedByRows) {
   // The merged chart finds its classes by splitting cubes (parts cut out by
   // a few primes at once where the cube is all care terms); they must be
   // the pair chart's columns grouped by their rows, in the order of their
-  // first pairs, weighed by their pairs.
+  // first pairs (functions of thousands of classes among them), weighed by
+  // their pairs.
   std::mt19937 rng(12);
   RandomSystemOptions o;
-  o.MinBits = 6;
-  o.MaxBits = 10;
   o.MinFunctions = 1;
   o.MaxFunctions = 4;
   o.MixKinds = false;
+  size_t most = 0;
   for (int n = 0; n < 150; ++n) {
+    o.MinBits = n % 25 == 0 ? 12 : 6;
+    o.MaxBits = n % 25 == 0 ? 12 : 10;
     o.CareChance = std::uniform_real_distribution<double>(0.5, 0.95)(rng);
     o.DontCareChance = std::uniform_real_distribution<double>(0.0, 0.1)(rng);
     int bits = 0;
@@ -172,6 +174,7 @@ TEST(Exactness, MergedChartColumnsAreThePairColumnsGroupedByRows) {
       ++weights[at->second];
     }
     ASSERT_EQ(merged.Columns, static_cast<int32_t>(groups.size())) << Dump(functions);
+    most = std::max(most, groups.size());
     for (int32_t c = 0; c < merged.Columns; ++c) {
       const std::vector<uint32_t> rows(merged.ColRows.begin() + static_cast<std::ptrdiff_t>(merged.ColStart[c]),
                                        merged.ColRows.begin() + static_cast<std::ptrdiff_t>(merged.ColEnd[c]));
@@ -179,6 +182,7 @@ TEST(Exactness, MergedChartColumnsAreThePairColumnsGroupedByRows) {
       ASSERT_EQ(merged.ColWeight[static_cast<size_t>(c)], weights[static_cast<size_t>(c)]) << Dump(functions);
     }
   }
+  EXPECT_GT(most, 2000u);
 }
 
 TEST(Exactness, SingleFunctionsWithManyDontCaresMatchTheReferenceRun) {
