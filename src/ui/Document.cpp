@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "engine/TermFile.h"
+#include "model/Errors.h"
 
 namespace tavro {
 
@@ -85,6 +86,9 @@ void TDocument::SetKind(int f, bool maxterms, bool relabel) {
     if (function.Maxterms == maxterms) return;
     function = FSystem.ComplementTerms(function);
   }
+  // The term file stores the kind, so a changed kind is unsaved work; the
+  // last result still holds (it is about the same function either way).
+  FSystem.Modified = true;
   Touch(true);
 }
 
@@ -124,6 +128,11 @@ void Run(const TDocument::TRunner& run, const std::function<void()>& work) {
 }  // namespace
 
 void TDocument::Load(const QString& path, const TRunner& run) {
+  // Only a regular file has an end the window can wait for: a pipe whose
+  // writer stays open, or a device, would never finish reading.
+  const QFileInfo info(path);
+  if (info.exists() && !info.isFile() && !info.isDir())
+    throw FileError(FileNameBytes(info.fileName()) + " is not a regular file");
   // The file is read into a system like this one but for its functions,
   // which takes their place once it is all read.
   TFunctionSystem loaded;

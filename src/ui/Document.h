@@ -54,7 +54,8 @@ class TDocument : public QObject {
   int AddFunction();                         // returns the new function's number
   void RemoveFunction(int f);                // refused for the only function
   // The kind: relabel keeps the numbers and changes their meaning; otherwise
-  // the terms become the same function's other kind. Neither changes a flag.
+  // the terms become the same function's other kind. Either sets Modified
+  // (the term file keeps the kind) and leaves ResultReady as it is.
   void SetKind(int f, bool maxterms, bool relabel);
   // Flags alone, as the editor's commands set them before they act.
   void MarkModified();
@@ -68,7 +69,10 @@ class TDocument : public QObject {
   // done, rethrowing what it threw. The work reads the document's functions
   // and changes nothing of the document meanwhile.
   using TRunner = std::function<void(const std::function<void()>&)>;
-  void Load(const QString& path, const TRunner& run = {});  // on an error nothing changes; throws
+  // Reads a term or PLA file; on an error (also a path that is not a
+  // regular file, and a load stopped through the runner's stop flag)
+  // nothing changes and the error is thrown.
+  void Load(const QString& path, const TRunner& run = {});
   // Writes the term file; only when it was written do the name and the
   // flag change. Throws the file error otherwise.
   void SaveAs(const QString& path, const TRunner& run = {});

@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,6 +18,8 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
 
 #include "ui/AboutBox.h"
 #include "ui/Fonts.h"
@@ -52,6 +57,7 @@ TfrmMain::TfrmMain(IDialogs& dialogs, const QString& fileArgument, QWidget* pare
     if (!FRunning) FStatusText->clear();
   });
 
+  setAcceptDrops(true);
   EnsurePrintMargins(FPrinter);
   FormCreate(fileArgument);
   lstTerms->setFocus();
@@ -159,26 +165,51 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     // Closing ends the run as Stop does; nothing of it is kept.
     AbandonRun();
   }
-  if (FDocument.Modified()) {
-    switch (FDialogs.AskYesNoCancel(this, QStringLiteral("Save Open File"),
-                                    QStringLiteral("The current file is not saved. Save it now?"))) {
-      case IDialogs::TAnswer::Yes: {
-        bool saved = false;
-        Guard([&] { saved = SaveAsSteps(); });
-        if (!saved) {
-          event->ignore();
-          return;
-        }
-        break;
-      }
-      case IDialogs::TAnswer::No:
-        break;
-      case IDialogs::TAnswer::Cancel:
-        event->ignore();
-        return;
-    }
+  if (!MayReplaceSystem()) {
+    event->ignore();
+    return;
   }
   event->accept();
+}
+
+bool TfrmMain::MayReplaceSystem() {
+  if (!FDocument.Modified()) return true;
+  switch (FDialogs.AskYesNoCancel(this, QStringLiteral("Save Open File"),
+                                  QStringLiteral("The current file is not saved. Save it now?"))) {
+    case IDialogs::TAnswer::Yes: {
+      bool saved = false;
+      Guard([&] { saved = SaveAsSteps(); });
+      return saved;
+    }
+    case IDialogs::TAnswer::No:
+      return true;
+    case IDialogs::TAnswer::Cancel:
+      break;
+  }
+  return false;
+}
+
+namespace {
+
+// The one local file a drag carries, or nothing.
+QString DraggedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls() || data->urls().size() != 1) return QString();
+  const QUrl url = data->urls().front();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (!FRunning && !DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  const QString path = DraggedFile(event->mimeData());
+  if (FRunning || path.isEmpty()) return;
+  event->acceptProposedAction();
+  // The drag's source waits for the drop to end: the question comes after.
+  QTimer::singleShot(0, this, [this, path] { Guard([&] { OpenFile(path); }); });
 }
 
 // ---------------------------------------------------------------------------

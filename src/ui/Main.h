@@ -29,6 +29,8 @@
 
 class QAction;
 class QCheckBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -64,6 +66,9 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   // A stopped run that has not ended after this long is left to end on its
   // own; the window is free at once (the run worked on a copy).
   static constexpr int kStopGraceMs = 300;
+  // File work that takes longer than this shows a note (with Cancel for a
+  // read).
+  static constexpr int kFileNoteDelayMs = 400;
 
   // Creates the window with one empty function and, when fileArgument names
   // an existing file, loads it.
@@ -237,6 +242,9 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   bool eventFilter(QObject* watched, QEvent* event) override;
   // Asks about unsaved changes as New does; a running run is stopped first.
   void closeEvent(QCloseEvent* event) override;
+  // A term or PLA file dropped onto the window is opened as Open does.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void CreateControls();
@@ -254,11 +262,19 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   void OfferLargeOutput(const TRunResult& result);
   // Save As: true when the file was written.
   bool SaveAsSteps();
+  // Before the system is replaced: asks "Save Open File" when it has unsaved
+  // changes, and saves on Yes. True when the system may go (nothing
+  // unsaved, saved, or No).
+  bool MayReplaceSystem();
+  // Opens a file as the system, after MayReplaceSystem.
+  void OpenFile(const QString& path);
   void LoadFile(const QString& path);
   // Carries out a file's reading or writing on a thread of its own while
   // the window goes on painting (see TDocument::TRunner); the user's input
   // waits meanwhile, and a note saying `text` shows once it takes a moment.
-  void RunFileWork(const QString& text, const std::function<void()>& work);
+  // With cancellable, the note has a Cancel button, which sets the work's
+  // stop flag (CheckStop on its thread then throws StoppedError).
+  void RunFileWork(const QString& text, const std::function<void()>& work, bool cancellable = false);
   // The save dialog, opened in the document's folder on a name that fits the
   // command (extension without dot); asks before an existing file is
   // replaced (written is the path the command will write for the name).

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <atomic>
+#include <limits>
 #include <chrono>
 #include <exception>
 #include <future>
@@ -25,6 +27,7 @@
 #include <QTimer>
 
 #include "engine/FileIO.h"
+#include "engine/RunParams.h"
 #include "engine/TermFile.h"
 #include "engine/Vhdl.h"
 #include "model/Errors.h"
@@ -295,35 +298,64 @@ std::optional<QString> TfrmMain::ExecuteSaveDialog(
   return name;
 }
 
-void TfrmMain::RunFileWork(const QString& text, const std::function<void()>& work) {
+void TfrmMain::RunFileWork(const QString& text, const std::function<void()>& work, bool cancellable) {
   const TWaitCursor wait;
-  QProgressDialog note(text, QString(), 0, 0, this);
+  QProgressDialog note(text, cancellable ? QStringLiteral("Cancel") : QString(), 0, 0, this);
   note.setWindowModality(Qt::WindowModal);
-  note.setCancelButton(nullptr);
-  note.setMinimumDuration(400);
+  if (!cancellable) note.setCancelButton(nullptr);
+  note.setAutoClose(false);
+  note.setMinimumDuration(std::numeric_limits<int>::max());  // shown below, when it is time
   QEventLoop loop;
   std::exception_ptr error;
+  std::atomic<bool> stop{false}, finished{false};
+  bool due = false;
+  QTimer::singleShot(kFileNoteDelayMs, &loop, [&] {
+    due = true;
+    loop.quit();
+  });
+  connect(&note, &QProgressDialog::canceled, &loop, [&] {
+    // The note hides itself; it shows again, saying so, until the work ends.
+    stop = true;
+    note.setLabelText(QStringLiteral("Cancelling..."));
+    loop.quit();
+  });
   std::thread worker([&] {
+    const TStopScope scope(&stop);
     try {
       work();
     } catch (...) {
       error = std::current_exception();
     }
+    finished = true;
     QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
   });
   // The user's input waits until the work is done: the document must not
-  // change under it.
-  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  // change under it. Once the note shows, it is modal to the window, so the
+  // input that reaches it can only be its Cancel.
+  while (!finished) {
+    if (due && !note.isVisible()) note.show();
+    loop.exec(note.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+  }
   worker.join();
   if (error) std::rethrow_exception(error);
 }
 
 void TfrmMain::LoadFile(const QString& path) {
   const QString name = QFileInfo(path).fileName();
-  FDocument.Load(path, [&](const std::function<void()>& work) {
-    RunFileWork(QStringLiteral("Reading %1...").arg(name), work);
-  });
+  try {
+    FDocument.Load(path, [&](const std::function<void()>& work) {
+      RunFileWork(QStringLiteral("Reading %1...").arg(name), work, true);
+    });
+  } catch (const StoppedError&) {
+    return;  // cancelled: the system is as it was
+  }
   RefreshWindow();
+}
+
+void TfrmMain::OpenFile(const QString& path) {
+  if (FRunning || !MayReplaceSystem()) return;
+  RememberFolder(path);
+  LoadFile(path);
 }
 
 void TfrmMain::New1Click() {
@@ -346,7 +378,7 @@ void TfrmMain::New1Click() {
 }
 
 void TfrmMain::mnuOpenClick() {
-  if (FRunning) return;
+  if (FRunning || !MayReplaceSystem()) return;
   const std::optional<QString> path = FDialogs.OpenFileName(this, kOpenFilter, StartFolder());
   if (!path) return;
   RememberFolder(*path);

@@ -1,6 +1,8 @@
 // The Generate buttons, the File, Edit, Output and Help commands, and the
 // general error display.
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -374,13 +376,20 @@ void TestCommands::open() {
   QVERIFY(RunAndWait(w, m.btnSOP));
   QVERIFY(w.System().Modified);
 
-  // Open replaces the system without asking.
+  // Unsaved work: Open asks as New does. Cancel keeps everything and shows
+  // no file dialog; No opens the file.
+  w.Dialogs.Answers = {IDialogs::TAnswer::Cancel};
   w.Dialogs.OpenAnswers = {two};
+  m.mnuOpen->trigger();
+  QCOMPARE(w.Dialogs.QuestionCaptions, QStringList{"Save Open File"});
+  QVERIFY(w.Dialogs.OpenFilters.isEmpty());
+  QCOMPARE(ListLines(m.lstTerms), QStringList{"1"});
+  w.Dialogs.Answers = {IDialogs::TAnswer::No};
   m.mnuOpen->trigger();
   QCOMPARE(w.Dialogs.OpenFilters,
            QStringList{"Min/Max Term files (*.trm *.TRM);;Text files (*.txt *.TXT);;"
                        "PLA files (*.pla *.PLA)"});
-  QVERIFY(w.Dialogs.QuestionTexts.isEmpty());
+  QCOMPARE(w.Dialogs.QuestionTexts.size(), 2);
   QCOMPARE(w.System().FunctionCount(), 2);
   QCOMPARE(ListLines(m.lstTerms), Lines("2 3"));
   QCOMPARE(Caption(m), "Tavro - " + two);
@@ -390,14 +399,20 @@ void TestCommands::open() {
   QVERIFY(!m.btnVHDL->isEnabled());
   QVERIFY(!m.OutputText().isEmpty());  // the pane keeps its text
 
-  // Files that cannot be read leave the system as it was.
+  // Files that cannot be read leave the system as it was; a loaded system
+  // is saved, so nothing is asked. A pipe would never end: the window does
+  // not read one.
   const QString missing = dir.filePath("missing.trm");
-  w.Dialogs.OpenAnswers = {missing, big};
+  const QString pipe = dir.filePath("pipe.trm");
+  QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+  w.Dialogs.OpenAnswers = {missing, big, pipe};
   m.mnuOpen->trigger();
   m.mnuOpen->trigger();
-  QCOMPARE(w.Dialogs.Errors,
-           (QStringList{"File not found.", "'99999999999' is not a valid integer value."}));
-  QCOMPARE(w.Dialogs.ErrorCaptions, (QStringList{"Tavro", "Tavro"}));
+  m.mnuOpen->trigger();
+  QCOMPARE(w.Dialogs.Errors, (QStringList{"File not found.", "'99999999999' is not a valid integer value.",
+                                          "pipe.trm is not a regular file."}));
+  QCOMPARE(w.Dialogs.ErrorCaptions, (QStringList{"Tavro", "Tavro", "Tavro"}));
+  QCOMPARE(w.Dialogs.QuestionTexts.size(), 2);
   QCOMPARE(w.System().FunctionCount(), 2);
   QCOMPARE(Caption(m), "Tavro - " + two);
   QCOMPARE(ListLines(m.lstTerms), Lines("2 3"));
@@ -405,6 +420,14 @@ void TestCommands::open() {
   // Cancelled: nothing.
   m.mnuOpen->trigger();
   QCOMPARE(Caption(m), "Tavro - " + two);
+
+  // A kind change is unsaved work too: Exit asks.
+  m.radMaxTerms->click();
+  QVERIFY(w.System().Modified);
+  w.Dialogs.Answers = {IDialogs::TAnswer::Cancel};
+  m.mnuExit->trigger();
+  QVERIFY(m.isVisible());
+  QCOMPARE(w.Dialogs.QuestionTexts.size(), 3);
 }
 
 void TestCommands::startUpWithFileArgument() {

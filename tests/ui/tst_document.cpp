@@ -109,17 +109,19 @@ void TestDocument::editsAgainstAReference() {
           doc.RemoveFunction(f);
           modified = true, ready = false;
           break;
-        case 4: {  // relabel: same numbers, other meaning; no flags
+        case 4: {  // relabel: same numbers, other meaning; unsaved, the result stands
           const bool was = ref[size_t(f)].Maxterms;
           ref[size_t(f)].Maxterms = !was;
           doc.SetKind(f, !was, true);
+          modified = true;
           break;
         }
-        case 5: {  // convert: the same function as the other kind; no flags
+        case 5: {  // convert: the same function as the other kind; as relabelling
           const bool was = ref[size_t(f)].Maxterms;
           ref[size_t(f)] = tavro::ComplementTerms(ref[size_t(f)], Bits(ref));
           ref[size_t(f)].Maxterms = !was;
           doc.SetKind(f, !was, false);
+          modified = true;
           break;
         }
         case 6:
