@@ -266,6 +266,8 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   // changes, and saves on Yes. True when the system may go (nothing
   // unsaved, saved, or No).
   bool MayReplaceSystem();
+  // As MayReplaceSystem, but a blank system goes without a question.
+  bool MayOpenOverSystem();
   // Opens a file as the system, after MayReplaceSystem.
   void OpenFile(const QString& path);
   void LoadFile(const QString& path);

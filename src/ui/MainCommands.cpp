@@ -352,8 +352,15 @@ void TfrmMain::LoadFile(const QString& path) {
   RefreshWindow();
 }
 
+bool TfrmMain::MayOpenOverSystem() {
+  // A window's blank system (one function, no terms) holds nothing to lose,
+  // though it counts as unsaved.
+  if (FDocument.FunctionCount() == 1 && FDocument.TotalTerms() == 0) return true;
+  return MayReplaceSystem();
+}
+
 void TfrmMain::OpenFile(const QString& path) {
-  if (FRunning || !MayReplaceSystem()) return;
+  if (FRunning || !MayOpenOverSystem()) return;
   RememberFolder(path);
   LoadFile(path);
 }
@@ -378,7 +385,7 @@ void TfrmMain::New1Click() {
 }
 
 void TfrmMain::mnuOpenClick() {
-  if (FRunning || !MayReplaceSystem()) return;
+  if (FRunning || !MayOpenOverSystem()) return;
   const std::optional<QString> path = FDialogs.OpenFileName(this, kOpenFilter, StartFolder());
   if (!path) return;
   RememberFolder(*path);

@@ -369,6 +369,13 @@ void TestCommands::open() {
   WriteAll(two, "-2, 3 |+6");
   const QString big = dir.filePath("big.trm");
   WriteAll(big, "1, 2 | 3, 99999999999");
+  {
+    TWindows blank;  // unsaved, but nothing in it to lose: no question
+    blank.Dialogs.OpenAnswers = {two};
+    blank.Main.mnuOpen->trigger();
+    QVERIFY(blank.Dialogs.QuestionTexts.isEmpty());
+    QCOMPARE(blank.System().FunctionCount(), 2);
+  }
 
   TWindows w;
   auto& m = w.Main;
