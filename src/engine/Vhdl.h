@@ -15,10 +15,12 @@ std::string VhdlText(const TCover& cubes, int inputBits, int functionCount, int 
                      const std::string& date);
 
 // The name the VHDL command writes for a chosen name: ".vhd" appended unless
-// it already ends in exactly ".vhd".
+// it already ends in ".vhd" (in any case) or names a folder or a device
+// (NamesFolderOrDevice), which the write refuses or writes to as they are.
 std::string VhdlPath(const std::string& name);
 
-// Writes the text to path; throws FileError("Cannot create file ...").
+// Writes the text to path (WriteFileAtomic); throws FileError("Cannot create
+// file <path>: <reason>").
 void WriteVHDL(const TCover& cubes, const std::string& path, int mode, int inputBits,
                int functionCount, const std::string& date);
 
