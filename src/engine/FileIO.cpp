@@ -232,6 +232,14 @@ bool MayWrite(const std::string& path, int how) {
   return ::faccessat(AT_FDCWD, path.c_str(), how, AT_EACCESS) == 0;
 }
 
+// 0 when a new file can be made in folder, else why not (an errno).
+int NoNewFileIn(const std::string& folder) {
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) return errno;
+  if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+  return MayWrite(folder, W_OK | X_OK) ? 0 : errno;
+}
+
 // Whether a new file could be given old's owner and group.
 bool CanKeepOwner(const struct stat& old) {
   if (::geteuid() == 0) return true;
@@ -275,7 +283,7 @@ TWritePlan PlanWrite(const std::string& given) {
   }
   const std::string folder = FolderOf(plan.Path);
   if (::lstat(plan.Path.c_str(), &plan.Old) != 0) {
-    if (!MayWrite(folder, W_OK | X_OK)) CannotCreate(given, errno);
+    if (const int error = NoNewFileIn(folder)) CannotCreate(given, error);
     return plan;
   }
   if (!S_ISREG(plan.Old.st_mode)) CannotCreate(given, "it is not a regular file");
@@ -283,7 +291,7 @@ TWritePlan PlanWrite(const std::string& given) {
   if (!MayWrite(plan.Path, W_OK)) CannotCreate(given, errno);  // as the shell refuses it
   std::string why;  // why it cannot be replaced
   if (plan.Old.st_nlink > 1) why = "it has other hard links";
-  else if (!MayWrite(folder, W_OK | X_OK)) why = "its folder takes no new file";
+  else if (NoNewFileIn(folder) != 0) why = "its folder takes no new file";
   else if (!CanKeepOwner(plan.Old)) why = "a new file could not keep its owner and group";
   if (why.empty()) return plan;
   plan.Kind = TWriteKind::InPlace;
