@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <functional>
+#include <set>
 
 #include "engine/FileIO.h"
 #include "engine/FunctionSystem.h"
@@ -177,10 +180,16 @@ TEST_F(NothingLostTest, SavingWhereNoFileCanBeCreatedKeepsTheSystem) {
     ExpectNothingLost([&] { SaveTermFile(System, path); }, "Cannot create file");
 }
 
-// A full disk, simulated by a file size limit: the write of the temporary
-// file fails half-way and the file being replaced must keep its content.
+// A full disk, simulated by a file size limit: the write fails half-way and
+// the file must keep its content, whether it is replaced through a temporary
+// file or rewritten in place (a file with another hard link), and whether the
+// new content comes from memory or from a file.
 TEST_F(NothingLostTest, SavingToAFullDiskKeepsTheOldFile) {
   check::WriteFile(WorkFile, "-1");
+  const std::string linked = Dir / "linked.txt", source = Dir / "source.txt";
+  check::WriteFile(linked, "old linked text");
+  std::filesystem::create_hard_link(linked, Dir / "other-name.txt");
+  check::WriteFile(source, std::string(4000, 's'));
   System.Functions[0].AddAll({{100000, false}, {200000, true}});  // longer than 16 bytes
   struct rlimit old {};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -188,9 +197,19 @@ TEST_F(NothingLostTest, SavingToAFullDiskKeepsTheOldFile) {
   small.rlim_cur = 16;
   const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  ExpectNothingLost([&] { SaveTermFile(System, WorkFile); }, "Cannot create file " + WorkFile);
+  ExpectNothingLost([&] { SaveTermFile(System, WorkFile); },
+                    "Cannot create file " + WorkFile + ": File too large");
   ExpectNothingLost([&] { WriteFileAtomic(Dir / "new.vhd", std::string(100, 'x')); },
                     "Cannot create file");
+  for (const std::string& path : {WorkFile, linked}) {
+    ExpectNothingLost([&] { WriteFileAtomic(path, std::string(100, 'x')); },
+                      "Cannot create file " + path + ": File too large");
+    ExpectNothingLost([&] { WriteFileAtomicFrom(path, source); },
+                      "Cannot create file " + path + ": File too large");
+    // A source that fails to read half-way (a folder cannot be read).
+    ExpectNothingLost([&] { WriteFileAtomicFrom(path, Dir.Path()); },
+                      "Cannot read file " + Dir.Path() + ": Is a directory");
+  }
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(check::ReadWholeFile(WorkFile), "-1");
@@ -198,6 +217,8 @@ TEST_F(NothingLostTest, SavingToAFullDiskKeepsTheOldFile) {
   SaveTermFile(System, WorkFile);
   EXPECT_FALSE(System.Modified);
   EXPECT_EQ(ParseTermFileText(check::ReadWholeFile(WorkFile)), System.Functions);
+  WriteFileAtomicFrom(linked, source);
+  EXPECT_EQ(check::ReadWholeFile(Dir / "other-name.txt"), std::string(4000, 's'));
 }
 
 TEST_F(NothingLostTest, ATermEntryWithABadNumberKeepsTheFunction) {
@@ -259,6 +280,157 @@ TEST(FileIOTest, BaseName) {
   EXPECT_EQ(BaseName("/dev/zero"), "zero");
   EXPECT_EQ(BaseName("a/folder/"), "folder");
   EXPECT_EQ(BaseName("/"), "/");
+}
+
+// The two writers: from memory and from a file.
+void WriteBothWays(const std::string& path, const std::string& text, int way) {
+  if (way == 0) return WriteFileAtomic(path, text);
+  check::TempDir sourceDir;
+  check::WriteFile(sourceDir / "source", text);
+  WriteFileAtomicFrom(path, sourceDir / "source");
+}
+
+std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename());
+  return names;
+}
+
+// A file written over is still the user's: its owner, group and mode (another
+// user's where the tests run as root), its other hard links, a name as long as
+// the folder takes; nothing else is left in the folder.
+TEST(FileWriteTest, AWrittenFileKeepsWhatMakesItTheUsersFile) {
+  check::TempDir dir;
+  const bool root = geteuid() == 0;
+  struct Case {
+    std::string name;
+    mode_t mode;
+    uid_t uid;
+    gid_t gid;
+  };
+  std::vector<Case> cases = {{"plain", 0644, geteuid(), getegid()},
+                             {"private", 0600, geteuid(), getegid()},
+                             {"setgid", 02750, geteuid(), getegid()},
+                             {std::string(250, 'n'), 0640, geteuid(), getegid()}};
+  if (root) {
+    cases.push_back({"others", 0640, 65534, 65534});
+    cases.push_back({"read-only", 0444, 1234, 5678});  // root may write it, as in the shell
+  }
+  for (int way = 0; way < 2; ++way) {
+    for (const Case& c : cases) {
+      const std::string path = dir / c.name;
+      check::WriteFile(path, "old");
+      ASSERT_EQ(chown(path.c_str(), c.uid, c.gid), 0);
+      ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
+      WriteBothWays(path, "new " + c.name, way);
+      struct stat st {};
+      ASSERT_EQ(stat(path.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, c.mode) << c.name;
+      EXPECT_EQ(st.st_uid, c.uid) << c.name;
+      EXPECT_EQ(st.st_gid, c.gid) << c.name;
+      EXPECT_EQ(check::ReadWholeFile(path), "new " + c.name);
+    }
+    const std::string linked = dir / "linked", other = dir / "other-name";
+    check::WriteFile(linked, "old");
+    std::filesystem::create_hard_link(linked, other);
+    WriteBothWays(other, "new linked", way);
+    EXPECT_TRUE(std::filesystem::equivalent(linked, other));
+    EXPECT_EQ(check::ReadWholeFile(linked), "new linked");
+    std::filesystem::remove(linked);
+    std::filesystem::remove(other);
+    std::set<std::string> expected;
+    for (const Case& c : cases) expected.insert(c.name);
+    EXPECT_EQ(Names(dir.Path()), expected);
+  }
+}
+
+// Runs check in a child process as an ordinary user (uid 65534 where the
+// tests run as root); returns what it reports, empty when all is well.
+std::string AsOrdinaryUser(const std::function<std::string()>& check) {
+  int fds[2];
+  if (pipe(fds) != 0) return "no pipe";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    std::string report;
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      report = "cannot become uid 65534";
+    else
+      report = check();
+    const ssize_t ignored = write(fds[1], report.data(), report.size());
+    (void)ignored;
+    _exit(0);
+  }
+  close(fds[1]);
+  std::string report;
+  char buffer[4096];
+  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) report.append(buffer, size_t(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) report += "child did not end normally";
+  return report;
+}
+
+// An ordinary user writes what the shell would let them write, and the check
+// made before writing says beforehand exactly what the write then says.
+TEST(FileWriteTest, AnOrdinaryUserWritesOnlyWhatTheShellWould) {
+  check::TempDir dir;
+  const bool root = geteuid() == 0;
+  const uid_t user = root ? 65534 : geteuid();
+  const gid_t group = root ? 65534 : getegid();
+  ASSERT_EQ(chmod(dir.Path().c_str(), 0777), 0);
+  std::filesystem::create_directory(dir / "locked");
+  const auto make = [&](const std::string& name, mode_t mode, uid_t uid, gid_t gid) {
+    check::WriteFile(dir / name, "old " + name);
+    ASSERT_EQ(chown((dir / name).c_str(), uid, gid), 0);
+    ASSERT_EQ(chmod((dir / name).c_str(), mode), 0);
+  };
+  make("read-only", 0444, user, group);
+  make("locked/writable", 0644, user, group);   // in a folder that takes no new file
+  if (root) make("others", 0666, 0, 0);         // a new file could not be root's
+  ASSERT_EQ(chown((dir / "locked").c_str(), user, group), 0);
+  ASSERT_EQ(chmod((dir / "locked").c_str(), 0555), 0);
+  struct Case {
+    std::string name, refusal;  // empty: written
+  };
+  std::vector<Case> cases = {{"read-only", "Permission denied"},
+                             {"locked/writable", ""},
+                             {"locked/new", "Permission denied"},
+                             {"new", ""}};
+  if (root) cases.push_back({"others", ""});
+  const std::string report = AsOrdinaryUser([&] {
+    std::string failures;
+    for (const Case& c : cases) {
+      const std::string path = dir / c.name;
+      const std::string before = check::ReadWholeFile(path);
+      struct stat old {};
+      const bool existed = stat(path.c_str(), &old) == 0;
+      std::string checked = "", written = "";
+      try {
+        CheckWritable(path);
+      } catch (const FileError& e) {
+        checked = e.what();
+      }
+      try {
+        WriteFileAtomic(path, "new " + c.name);
+      } catch (const FileError& e) {
+        written = e.what();
+      }
+      const std::string refusal = c.refusal.empty() ? "" : "Cannot create file " + path + ": " + c.refusal;
+      if (checked != written) failures += c.name + ": checked '" + checked + "', written '" + written + "'\n";
+      if (written != refusal) failures += c.name + ": '" + written + "' instead of '" + refusal + "'\n";
+      const std::string after = check::ReadWholeFile(path);
+      if (after != (refusal.empty() ? "new " + c.name : before)) failures += c.name + " holds '" + after + "'\n";
+      struct stat now {};
+      if (existed && stat(path.c_str(), &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid))
+        failures += c.name + " changed owner\n";
+    }
+    return failures;
+  });
+  chmod((dir / "locked").c_str(), 0755);
+  EXPECT_EQ(report, "");
+  EXPECT_EQ(Names(dir / "locked"), (std::set<std::string>{"writable"}));
 }
 
 double CpuSeconds() {

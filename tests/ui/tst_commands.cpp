@@ -234,13 +234,13 @@ void TestCommands::vhdl() {
   QCOMPARE(m.SaveDialogFileName(), dir.filePath("design"));
   QTest::mouseClick(m.btnVHDL, Qt::LeftButton);
   QCOMPARE(w.Dialogs.SaveInitialNames.last(), dir.filePath("untitled.vhd"));
-  QVERIFY(QFile::exists(dir.filePath("design.VHD.vhd")));
+  QVERIFY(QFile::exists(dir.filePath("design.VHD")));
   QVERIFY(m.btnVHDL->isEnabled());
 
   const QString bad = dir.filePath("no-such-folder/design");
   w.Dialogs.SaveAnswers = {bad};
   QTest::mouseClick(m.btnVHDL, Qt::LeftButton);
-  QCOMPARE(w.Dialogs.Errors, QStringList{"Cannot create file " + bad + ".vhd."});
+  QCOMPARE(w.Dialogs.Errors, QStringList{"Cannot create file " + bad + ".vhd: No such file or directory."});
 }
 
 void TestCommands::saveAndSaveAs() {
@@ -283,7 +283,7 @@ void TestCommands::saveAndSaveAs() {
   w.Dialogs.SaveAnswers = {bad};
   EnterTerms(w, "7");
   m.mnuSave->trigger();
-  QCOMPARE(w.Dialogs.Errors, QStringList{"Cannot create file " + bad + ".trm."});
+  QCOMPARE(w.Dialogs.Errors, QStringList{"Cannot create file " + bad + ".trm: No such file or directory."});
   QCOMPARE(Caption(m), "Tavro - " + dir.filePath("other.TRM"));
   QCOMPARE(QString::fromStdString(w.System().CurrentFileName), dir.filePath("other.TRM"));
   QVERIFY(w.System().Modified);
@@ -454,7 +454,7 @@ void TestCommands::exportToFile() {
   m.mnuExportToFile->trigger();
   QCOMPARE(ReadAll(dir.filePath("empty.txt")), QByteArray());
   m.mnuExportToFile->trigger();
-  QCOMPARE(w.Dialogs.Errors, QStringList{"Cannot create file " + dir.filePath("none/out.txt") + "."});
+  QCOMPARE(w.Dialogs.Errors, QStringList{"Cannot create file " + dir.filePath("none/out.txt") + ": No such file or directory."});
   QCOMPARE(m.SaveDialogFileName(), dir.filePath("none/out.txt"));
 }
 
