@@ -235,6 +235,7 @@ void TestCommands::vhdl() {
   QTest::mouseClick(m.btnVHDL, Qt::LeftButton);
   QCOMPARE(w.Dialogs.SaveInitialNames.last(), dir.filePath("untitled.vhd"));
   QVERIFY(QFile::exists(dir.filePath("design.VHD")));
+  QVERIFY(!QFile::exists(dir.filePath("design.VHD.vhd")));
   QVERIFY(m.btnVHDL->isEnabled());
 
   const QString bad = dir.filePath("no-such-folder/design");
