@@ -283,6 +283,7 @@ TWritePlan PlanWrite(const std::string& given) {
   }
   const std::string folder = FolderOf(plan.Path);
   if (::lstat(plan.Path.c_str(), &plan.Old) != 0) {
+    if (errno != ENOENT) CannotCreate(given, errno);  // a name too long, say
     if (const int error = NoNewFileIn(folder)) CannotCreate(given, error);
     return plan;
   }
