@@ -38,12 +38,49 @@ std::string BaseName(const std::string& path);
 // Any other path comes back as given. Throws FileError for a loop of links.
 std::string ResolveLinks(const std::string& path);
 
-// Writes data to path through a temporary file in the same folder that then
-// replaces the target, so a failed write never leaves a truncated file behind.
-// A symbolic link is written through: the temporary file goes beside the
-// file the link leads to, which it replaces (or creates); the link stays.
-// A device or a pipe (/dev/null, /dev/stdout) is written to directly.
-// Throws FileError("Cannot create file <path>") on any failure.
+// Writes data to path so that a failed write never leaves a truncated file
+// behind, and the file written stays the user's file:
+// - A new file, or a file that may be replaced, is written to a temporary
+//   file in the same folder that then replaces it; it keeps the owner, group
+//   and permissions of the file it replaces (a new file gets the usual ones).
+// - A symbolic link is written through: the file it leads to is replaced (or,
+//   for a dangling link, created) and the link stays a link.
+// - A device or a pipe (/dev/null, /dev/stdout) is written to directly.
+// - A file that the process may write but not replace is rewritten in place:
+//   one with other hard links (so that all its names keep naming it), one in
+//   a folder where no file can be created, one whose owner or group a
+//   replacement could not keep. Its old content is kept in memory (up to
+//   MaxInPlaceBackupBytes; a larger file is refused) and written back if the
+//   write fails half-way.
+// A file the process may not write is refused, as the shell refuses it.
+// Throws FileError("Cannot create file <path>: <reason>") on any failure.
 void WriteFileAtomic(const std::string& path, const std::string& data);
+
+// The same with the content of the file at sourcePath, read a block at a time
+// (never held in memory whole). A source that cannot be read throws
+// FileError("Cannot read file <sourcePath>: <reason>"); the target is then
+// as before.
+void WriteFileAtomicFrom(const std::string& path, const std::string& sourcePath);
+
+// Largest old content a rewrite in place keeps to put back after a failure.
+constexpr uint64_t MaxInPlaceBackupBytes = uint64_t{64} << 20;
+
+// Throws the FileError that a write to path would throw for the path alone
+// (a missing or unwritable folder, a folder named as the file, a file the
+// process may not write), so that a program writing several files can refuse
+// before writing any. What only writing can find out (a full disk) is left.
+void CheckWritable(const std::string& path);
+
+// Whether a write to path goes to a folder or a device rather than a file of
+// its own: the name ends in "/" or names an existing folder, device or pipe.
+// Such a name gets no extension added.
+bool NamesFolderOrDevice(const std::string& path);
+
+// For a SIGINT or SIGTERM handler; async-signal-safe. Removes the temporary
+// file of a write under way and returns true: the handler may end the
+// process. Returns false while the write must not be cut short (creating or
+// renaming its temporary file, rewriting a file in place): the handler then
+// returns, and the write raises the signal again as soon as it may be cut.
+bool DiscardWriteOnSignal(int signal);
 
 }  // namespace tavro

@@ -86,7 +86,8 @@ void LoadPlaFile(TFunctionSystem& system, const std::string& path, bool listTerm
 // widths, mode the mode of the run that made the cover. Lines end in "\n".
 std::string PlaText(const TCover& cubes, int inputBits, int functionCount, int mode);
 
-// Writes PlaText to path as given; throws FileError("Cannot create file ...").
+// Writes PlaText to path as given (WriteFileAtomic);
+// throws FileError("Cannot create file <path>: <reason>").
 void WritePla(const TCover& cubes, const std::string& path, int mode, int inputBits,
               int functionCount);
 

@@ -18,7 +18,8 @@ namespace tavro {
 std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, int mode,
                         const std::string& date);
 
-// Writes the text to path as given; throws FileError("Cannot create file ...").
+// Writes the text to path as given (WriteFileAtomic);
+// throws FileError("Cannot create file <path>: <reason>").
 void WriteVerilog(const TCover& cubes, const std::string& path, int mode, int inputBits,
                   int functionCount, const std::string& date);
 

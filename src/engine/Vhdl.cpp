@@ -1,5 +1,6 @@
 #include "engine/Vhdl.h"
 
+#include <cctype>
 #include <clocale>
 #include <ctime>
 
@@ -67,8 +68,16 @@ std::string VhdlText(const TCover& cubes, int inputBits, int functionCount, int 
   return t;
 }
 
-std::string VhdlPath(const std::string& name) {
-  if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".vhd") == 0) return name;
+std::string VhdlPath(const std::string& name, TExtensionCase extensionCase) {
+  if (name.size() >= 4) {
+    std::string end = name.substr(name.size() - 4);
+    if (extensionCase == TExtensionCase::Any)
+      for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (end == ".vhd") return name;
+  }
+  // A folder is refused by the write, a device written to: neither is
+  // another file beside it.
+  if (NamesFolderOrDevice(name)) return name;
   return name + ".vhd";
 }
 

@@ -14,11 +14,19 @@ namespace tavro {
 std::string VhdlText(const TCover& cubes, int inputBits, int functionCount, int mode,
                      const std::string& date);
 
-// The name the VHDL command writes for a chosen name: ".vhd" appended unless
-// it already ends in exactly ".vhd".
-std::string VhdlPath(const std::string& name);
+// How a name's extension is compared: the window's VHDL command takes only
+// ".vhd" itself ("design.VHD" is written as "design.VHD.vhd"); the
+// command-line tool takes it in any case.
+enum class TExtensionCase { Exact, Any };
 
-// Writes the text to path; throws FileError("Cannot create file ...").
+// The name the VHDL command writes for a chosen name: ".vhd" appended unless
+// it already ends in ".vhd" (compared as extensionCase says) or names a
+// folder or a device (NamesFolderOrDevice), which the write refuses or
+// writes to as they are.
+std::string VhdlPath(const std::string& name, TExtensionCase extensionCase = TExtensionCase::Exact);
+
+// Writes the text to path (WriteFileAtomic); throws FileError("Cannot create
+// file <path>: <reason>").
 void WriteVHDL(const TCover& cubes, const std::string& path, int mode, int inputBits,
                int functionCount, const std::string& date);
 

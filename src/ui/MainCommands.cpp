@@ -1,9 +1,7 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
-#include <chrono>
 #include <exception>
-#include <future>
 #include <thread>
 
 #include <QAction>
@@ -11,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -248,18 +245,15 @@ void TfrmMain::OfferLargeOutput(const TRunResult& result) {
   const std::optional<QString> name = ExecuteSaveDialog(kTextFilter, QStringLiteral("txt"), TextWritten);
   if (!name) return;
   const QString target = TextWritten(*name);
-  QFile::remove(target);  // replacing it was confirmed
-  // Hundreds of megabytes take a while to copy: the window goes on meanwhile
-  // (the run still counts as under way, so nothing can be edited).
-  const QString source = result.SpillFile->fileName();
+  // Written as every file is, through a temporary file that replaces the old
+  // one only once complete. Hundreds of megabytes take a while: the window
+  // goes on painting meanwhile (the run still counts as under way, so nothing
+  // can be edited).
   result.SpillFile->flush();
-  std::future<bool> copied = std::async(std::launch::async, [source, target] { return QFile::copy(source, target); });
-  while (copied.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  if (!copied.get()) throw FileError("Cannot create file " + FileNameBytes(target));
-  // The copy has the temporary file's private permissions; an export has the usual ones.
-  QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ReadGroup | QFileDevice::ReadOther);
+  const std::string source = FileNameBytes(result.SpillFile->fileName());
+  const std::string path = FileNameBytes(target);
+  RunFileWork(QStringLiteral("Writing %1...").arg(QFileInfo(target).fileName()),
+              [&] { WriteFileAtomicFrom(path, source); });
 }
 
 void TfrmMain::btnVHDLClick() {

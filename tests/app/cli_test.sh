@@ -67,7 +67,7 @@ check "help lists options" "0" "$?"
 check "version" "0" "$?"
 "$CLI" -o /nonexistent/dir/out.txt two.trm 2> stderr.txt
 check "unwritable output" "2" "$?"
-check "unwritable output message" "tavro-cli: Cannot create file /nonexistent/dir/out.txt" "$(cat stderr.txt)"
+check "unwritable output message" "tavro-cli: Cannot create file /nonexistent/dir/out.txt: No such file or directory" "$(cat stderr.txt)"
 
 "$CLI" --stats two.trm 2> stats.txt > /dev/null
 for name in inputs outputs "zero cubes" implicants primes chart selected seconds "peak MiB"; do

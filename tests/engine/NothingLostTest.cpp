@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "engine/FileIO.h"
 #include "engine/FunctionSystem.h"
@@ -177,10 +180,16 @@ TEST_F(NothingLostTest, SavingWhereNoFileCanBeCreatedKeepsTheSystem) {
     ExpectNothingLost([&] { SaveTermFile(System, path); }, "Cannot create file");
 }
 
-// A full disk, simulated by a file size limit: the write of the temporary
-// file fails half-way and the file being replaced must keep its content.
+// A full disk, simulated by a file size limit: the write fails half-way and
+// the file must keep its content, whether it is replaced through a temporary
+// file or rewritten in place (a file with another hard link), and whether the
+// new content comes from memory or from a file.
 TEST_F(NothingLostTest, SavingToAFullDiskKeepsTheOldFile) {
   check::WriteFile(WorkFile, "-1");
+  const std::string linked = Dir / "linked.txt", source = Dir / "source.txt";
+  check::WriteFile(linked, "old linked text");
+  std::filesystem::create_hard_link(linked, Dir / "other-name.txt");
+  check::WriteFile(source, std::string(4000, 's'));
   System.Functions[0].AddAll({{100000, false}, {200000, true}});  // longer than 16 bytes
   struct rlimit old {};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -188,9 +197,19 @@ TEST_F(NothingLostTest, SavingToAFullDiskKeepsTheOldFile) {
   small.rlim_cur = 16;
   const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  ExpectNothingLost([&] { SaveTermFile(System, WorkFile); }, "Cannot create file " + WorkFile);
+  ExpectNothingLost([&] { SaveTermFile(System, WorkFile); },
+                    "Cannot create file " + WorkFile + ": File too large");
   ExpectNothingLost([&] { WriteFileAtomic(Dir / "new.vhd", std::string(100, 'x')); },
                     "Cannot create file");
+  for (const std::string& path : {WorkFile, linked}) {
+    ExpectNothingLost([&] { WriteFileAtomic(path, std::string(100, 'x')); },
+                      "Cannot create file " + path + ": File too large");
+    ExpectNothingLost([&] { WriteFileAtomicFrom(path, source); },
+                      "Cannot create file " + path + ": File too large");
+    // A source that fails to read half-way (a folder cannot be read).
+    ExpectNothingLost([&] { WriteFileAtomicFrom(path, Dir.Path()); },
+                      "Cannot read file " + Dir.Path() + ": Is a directory");
+  }
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(check::ReadWholeFile(WorkFile), "-1");
@@ -198,6 +217,8 @@ TEST_F(NothingLostTest, SavingToAFullDiskKeepsTheOldFile) {
   SaveTermFile(System, WorkFile);
   EXPECT_FALSE(System.Modified);
   EXPECT_EQ(ParseTermFileText(check::ReadWholeFile(WorkFile)), System.Functions);
+  WriteFileAtomicFrom(linked, source);
+  EXPECT_EQ(check::ReadWholeFile(Dir / "other-name.txt"), std::string(4000, 's'));
 }
 
 TEST_F(NothingLostTest, ATermEntryWithABadNumberKeepsTheFunction) {
@@ -259,6 +280,96 @@ TEST(FileIOTest, BaseName) {
   EXPECT_EQ(BaseName("/dev/zero"), "zero");
   EXPECT_EQ(BaseName("a/folder/"), "folder");
   EXPECT_EQ(BaseName("/"), "/");
+}
+
+size_t FileCount(const std::string& folder) {
+  const std::filesystem::directory_iterator files(folder);
+  return static_cast<size_t>(std::distance(begin(files), end(files)));
+}
+
+// A file written over stays the user's: its owner, group and mode (another
+// user's where the tests run as root), a name as long as the folder takes;
+// no temporary file is left.
+TEST(FileWriteTest, AWrittenFileKeepsWhatMakesItTheUsersFile) {
+  check::TempDir dir;
+  struct Case {
+    std::string name;
+    mode_t mode;
+    uid_t uid;
+    gid_t gid;
+  };
+  std::vector<Case> cases = {{"private", 0600, geteuid(), getegid()},
+                             {"setgid", 02750, geteuid(), getegid()},
+                             {std::string(250, 'n'), 0644, geteuid(), getegid()}};
+  if (geteuid() == 0) cases.insert(cases.end(), {{"others", 0640, 65534, 65534}, {"read-only", 0444, 1234, 5678}});
+  for (const Case& c : cases) {
+    const std::string path = dir / c.name;
+    check::WriteFile(path, "old");
+    ASSERT_EQ(chown(path.c_str(), c.uid, c.gid) | chmod(path.c_str(), c.mode), 0);
+    WriteFileAtomic(path, "new " + c.name);
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(std::tuple(st.st_mode & 07777, st.st_uid, st.st_gid), std::tuple(c.mode, c.uid, c.gid)) << c.name;
+    EXPECT_EQ(check::ReadWholeFile(path), "new " + c.name);
+  }
+  EXPECT_EQ(FileCount(dir.Path()), cases.size());
+}
+
+// An ordinary user (uid 65534 where the tests run as root, in a child
+// process) writes what the shell would let them write, and the check made
+// before writing says exactly what the write then says.
+TEST(FileWriteTest, AnOrdinaryUserWritesOnlyWhatTheShellWould) {
+  check::TempDir dir;
+  const bool root = geteuid() == 0;
+  const uid_t user = root ? 65534 : geteuid();
+  const gid_t group = root ? 65534 : getegid();
+  std::filesystem::create_directory(dir / "locked");
+  const std::pair<std::string, mode_t> files[] = {{"read-only", 0444}, {"locked/writable", 0644}, {"others", 0666}};
+  for (const auto& [name, mode] : files) {
+    check::WriteFile(dir / name, "old");
+    // A new file could not be root's, as "others" is.
+    const bool others = name == "others" && root;
+    ASSERT_EQ(chown((dir / name).c_str(), others ? 0 : user, others ? 0 : group) |
+              chmod((dir / name).c_str(), mode), 0);
+  }
+  ASSERT_EQ(chown((dir / "locked").c_str(), user, group) | chmod((dir / "locked").c_str(), 0555) |
+            chmod(dir.Path().c_str(), 0777), 0);
+  // The expected refusal, or nothing where the file is written.
+  const std::pair<std::string, std::string> cases[] = {{"read-only", "Permission denied"},
+                                                       {"locked/writable", ""},
+                                                       {"locked/new", "Permission denied"},
+                                                       {"others", ""},
+                                                       {"new", ""}};
+  // The child says what went wrong on stderr, and how often in its status.
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int failures = root && (setgroups(0, nullptr) | setgid(group) | setuid(user)) != 0;
+    for (const auto& [name, reason] : cases) {
+      const std::string path = dir / name, old = check::ReadWholeFile(path);
+      std::string checked, written;
+      try {
+        CheckWritable(path);
+      } catch (const FileError& e) {
+        checked = e.what();
+      }
+      try {
+        WriteFileAtomic(path, "new");
+      } catch (const FileError& e) {
+        written = e.what();
+      }
+      const std::string refusal = reason.empty() ? "" : "Cannot create file " + path + ": " + reason;
+      if (checked != written || written != refusal || check::ReadWholeFile(path) != (reason.empty() ? "new" : old))
+        failures += std::fprintf(stderr, "%s: checked '%s', written '%s'\n", name.c_str(), checked.c_str(), written.c_str()) > 0;
+    }
+    _exit(failures);
+  }
+  int status = -1;
+  waitpid(pid, &status, 0);
+  chmod((dir / "locked").c_str(), 0755);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(FileCount(dir / "locked"), 1u);
+  struct stat others {};
+  EXPECT_TRUE(stat((dir / "others").c_str(), &others) == 0 && others.st_uid == (root ? 0 : user));
 }
 
 double CpuSeconds() {

@@ -140,7 +140,7 @@ TEST_F(TermFileOnDisk, FailedSaveReportsAndKeepsTheOldFile) {
     SaveTermFile(s, blocker + "/inside");
     ADD_FAILURE();
   } catch (const FileError& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot create file " + blocker + "/inside.trm");
+    EXPECT_EQ(std::string(e.what()), "Cannot create file " + blocker + "/inside.trm: Not a directory");
   }
   EXPECT_TRUE(s.Modified);
   // Replacing a file goes through a temporary, and leaves nothing else behind.

@@ -83,10 +83,17 @@ TEST(Vhdl, ConstantsAndEmptyResultsStayValid) {
   EXPECT_EQ(none.back(), "end struct;");
 }
 
-TEST(Vhdl, FileNamesGetTheExtensionCaseSensitively) {
+// The extension in any case is kept; a folder or a device gets none (the
+// write refuses the one and writes to the other).
+TEST(Vhdl, FileNamesGetTheExtensionUnlessTheyHaveOne) {
   EXPECT_EQ(VhdlPath("design"), "design.vhd");
   EXPECT_EQ(VhdlPath("design.vhd"), "design.vhd");
-  EXPECT_EQ(VhdlPath("design.VHD"), "design.VHD.vhd");
+  EXPECT_EQ(VhdlPath("design.VHD"), "design.VHD.vhd");  // the window's rule
+  EXPECT_EQ(VhdlPath("design.VHD", TExtensionCase::Any), "design.VHD");
+  EXPECT_EQ(VhdlPath("design.Vhd", TExtensionCase::Any), "design.Vhd");
+  EXPECT_EQ(VhdlPath("design.vhdl"), "design.vhdl.vhd");
   EXPECT_EQ(VhdlPath("a"), "a.vhd");
+  for (const std::string kept : {"/tmp", "/tmp/", "no-such-folder/", ".", "a/..", "/dev/null"})
+    EXPECT_EQ(VhdlPath(kept), kept);
   EXPECT_FALSE(TodayShortDate().empty());
 }

@@ -242,7 +242,7 @@ void TestCommands::vhdl() {
   const QString bad = dir.filePath("no-such-folder/design");
   w.Dialogs.SaveAnswers = {bad};
   QTest::mouseClick(m.btnVHDL, Qt::LeftButton);
-  QCOMPARE(w.Dialogs.Errors, QStringList{"Cannot create file " + bad + ".vhd."});
+  QCOMPARE(w.Dialogs.Errors, QStringList{"Cannot create file " + bad + ".vhd: No such file or directory."});
 }
 
 void TestCommands::saveAndSaveAs() {
@@ -285,7 +285,7 @@ void TestCommands::saveAndSaveAs() {
   w.Dialogs.SaveAnswers = {bad};
   EnterTerms(w, "7");
   m.mnuSave->trigger();
-  QCOMPARE(w.Dialogs.Errors, QStringList{"Cannot create file " + bad + ".trm."});
+  QCOMPARE(w.Dialogs.Errors, QStringList{"Cannot create file " + bad + ".trm: No such file or directory."});
   QCOMPARE(Caption(m), "Tavro - " + dir.filePath("other.TRM"));
   QCOMPARE(QString::fromStdString(w.System().CurrentFileName), dir.filePath("other.TRM"));
   QVERIFY(w.System().Modified);
@@ -484,7 +484,7 @@ void TestCommands::exportToFile() {
   m.mnuExportToFile->trigger();
   QCOMPARE(ReadAll(dir.filePath("empty.txt")), QByteArray());
   m.mnuExportToFile->trigger();
-  QCOMPARE(w.Dialogs.Errors, QStringList{"Cannot create file " + dir.filePath("none/out.txt") + "."});
+  QCOMPARE(w.Dialogs.Errors, QStringList{"Cannot create file " + dir.filePath("none/out.txt") + ": No such file or directory."});
   QCOMPARE(m.SaveDialogFileName(), dir.filePath("none/out.txt"));
 }
 

@@ -1,12 +1,16 @@
 // The document behind the window, and runs on the worker thread: stopping,
 // the results they leave, large output, and where the pane shows them.
 
+#include <sys/stat.h>
+
 #include <exception>
 #include <random>
 #include <thread>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -255,7 +259,8 @@ void TestDocument::stoppedRunChangesNothing() {
 }
 
 // Output past the pane limit is offered for export; the file holds what the
-// pane would have held, and the pane keeps its text.
+// pane would have held, and the pane keeps its text. Saved over a link, the
+// link stays and the file it leads to keeps its permissions.
 void TestDocument::largeOutputIsOfferedForExport() {
   QTemporaryDir dir;
   const auto system = RandomSystem(5, 8, 3, 0.4);
@@ -271,9 +276,21 @@ void TestDocument::largeOutputIsOfferedForExport() {
   m.SetPaneLimit(100);
   w.Dialogs.Answers = {IDialogs::TAnswer::Yes, IDialogs::TAnswer::No};
   w.Dialogs.SaveAnswers = {dir.filePath("big")};
+  {
+    QFile notes(dir.filePath("notes.txt"));
+    QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("the user's notes") > 0);
+  }
+  QVERIFY(chmod(QFile::encodeName(dir.filePath("notes.txt")).constData(), 0600) == 0);
+  QVERIFY(QFile::link(QStringLiteral("notes.txt"), dir.filePath("big.txt")));
   QVERIFY(RunAndWait(w, m.btnSOP));
   QCOMPARE(w.Dialogs.QuestionCaptions, QStringList{"Tavro"});
+  QCOMPARE(w.Dialogs.ReplaceQuestions, QStringList{dir.filePath("big.txt")});
   QCOMPARE(ReadAll(dir.filePath("big.txt")), reference.Main.OutputText().toLatin1());
+  QVERIFY(QFileInfo(dir.filePath("big.txt")).isSymLink());
+  struct stat notes {};
+  QVERIFY(stat(QFile::encodeName(dir.filePath("notes.txt")).constData(), &notes) == 0);
+  QCOMPARE(notes.st_mode & 07777, 0600u);
+  QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System), (QStringList{"big.txt", "notes.txt"}));
   QCOMPARE(m.OutputText(), QString());
   QVERIFY(w.System().ResultReady);
   // Declined: the text is left out, the result stands.

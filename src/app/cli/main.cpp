@@ -2,9 +2,12 @@
 // output pane text that the SOP or POS command of the window would append to
 // an empty pane; optionally writes the result as VHDL, Verilog or PLA.
 
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -52,11 +55,12 @@ const char* const kUsage =
     "  --verify          check the prime implicants in depth (each one prime,\n"
     "                    and up to 10 inputs the whole list and its order)\n"
     "  --vhdl PATH       write the result as VHDL (\".vhd\" is added unless PATH\n"
-    "                    ends in it)\n"
+    "                    ends in it, in any case, or names a device)\n"
     "  --verilog PATH    write the result as a Verilog-2001 module to PATH\n"
     "  --pla PATH        write the result as a PLA file to PATH (.type f; after\n"
     "                    --pos .type r: the rows are the cubes of the zeros)\n"
-    "  --date TEXT       date for the VHDL and Verilog header (default: today)\n"
+    "  --date TEXT       date for the VHDL and Verilog header (default: today;\n"
+    "                    no control characters)\n"
     "  --max-memory MIB  stop a run that would need more working memory\n"
     "                    (default: half of the physical memory, at most\n"
     "                    4096)\n"
@@ -71,11 +75,19 @@ const char* const kUsage =
     "  -h, --help        show this help\n"
     "  --version         show the version\n"
     "\n"
+    "Output files are checked before the run and written only after it: a run\n"
+    "refused, or an output that cannot be written (a missing folder, a folder\n"
+    "named as the file, a file the user may not write), writes no file. Each\n"
+    "file is replaced whole through a temporary file, keeping its owner, group\n"
+    "and permissions and a symbolic link; a file with other hard links, or in a\n"
+    "folder that takes no new file, is rewritten in place.\n"
+    "\n"
     "Exit status: 0 done (also for a system without terms, which prints nothing),\n"
     "1 internal error, 2 usage or file error (also an output path naming the\n"
     "input or another output), 3 run refused (a function without terms, too\n"
     "many input bits, too large for the memory limit, or a system without terms\n"
-    "with --vhdl, --verilog or --pla).\n";
+    "with --vhdl, --verilog or --pla), 130 stopped by SIGINT, 143 by SIGTERM\n"
+    "(no file is left half-written, no temporary file behind).\n";
 
 class CliHost : public tavro::IEngineHost {
  public:
@@ -140,6 +152,24 @@ std::string OverwrittenFile(const std::string& input, const std::vector<OutputPa
     ids.push_back(id);
   }
   return "";
+}
+
+// SIGINT and SIGTERM while a file is written remove its temporary file
+// first; the status is the shell's for the signal. A signal the tool was
+// started with ignored stays ignored.
+extern "C" void OnStopSignal(int signal) {
+  if (tavro::DiscardWriteOnSignal(signal)) _exit(128 + signal);
+}
+
+void CatchStopSignals() {
+  for (const int signal : {SIGINT, SIGTERM}) {
+    struct sigaction old {};
+    if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+  }
 }
 
 double PeakMiB() {
@@ -258,16 +288,28 @@ int main(int argc, char** argv) {
   if (haveVerilog && verilogPath.empty()) return Usage("--verilog needs a file name");
   if (havePla && plaPath.empty()) return Usage("--pla needs a file name");
   if (haveOutput && outputPath.empty()) return Usage("-o needs a file name");
+  // A line break would end the header comment and put the rest into the HDL.
+  if (std::any_of(date.begin(), date.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; }))
+    return Usage("--date must not hold control characters such as a line break");
   // Writing a result over the system it came from, or two results over each
   // other, would lose one of them.
   {
     std::vector<OutputPath> outputs;
     if (haveOutput) outputs.push_back({"-o", outputPath});
-    if (haveVhdl) outputs.push_back({"--vhdl", tavro::VhdlPath(vhdlPath)});
+    if (haveVhdl) outputs.push_back({"--vhdl", tavro::VhdlPath(vhdlPath, tavro::TExtensionCase::Any)});
     if (haveVerilog) outputs.push_back({"--verilog", verilogPath});
     if (havePla) outputs.push_back({"--pla", plaPath});
     const std::string overwritten = OverwrittenFile(file, outputs);
     if (!overwritten.empty()) return Usage(overwritten);
+    // All are checked before any is written: a run refused for one writes none.
+    for (const auto& o : outputs) {
+      try {
+        tavro::CheckWritable(o.Path);
+      } catch (const tavro::FileError& e) {
+        std::fprintf(stderr, "tavro-cli: %s\n", e.what());
+        return kExitUsage;
+      }
+    }
   }
 
   tavro::TFunctionSystem system;
@@ -309,7 +351,7 @@ int main(int argc, char** argv) {
       if (haveVhdl || haveVerilog || havePla) {
         std::fprintf(stderr, "tavro-cli: %s holds no terms, so there is no result to write to %s\n",
                      file.c_str(),
-                     (haveVhdl ? tavro::VhdlPath(vhdlPath) : haveVerilog ? verilogPath : plaPath).c_str());
+                     (haveVhdl ? tavro::VhdlPath(vhdlPath, tavro::TExtensionCase::Any) : haveVerilog ? verilogPath : plaPath).c_str());
         return kExitRefused;
       }
       break;
@@ -327,6 +369,7 @@ int main(int argc, char** argv) {
       break;
   }
 
+  CatchStopSignals();
   try {
     // An empty system prints nothing; -o then holds that nothing too.
     if (haveOutput) {
@@ -339,7 +382,7 @@ int main(int argc, char** argv) {
       }
     }
     if (haveVhdl) {
-      tavro::WriteVHDL(*system.ResultCubes, tavro::VhdlPath(vhdlPath), system.ResultMode,
+      tavro::WriteVHDL(*system.ResultCubes, tavro::VhdlPath(vhdlPath, tavro::TExtensionCase::Any), system.ResultMode,
                        system.InputBits, system.FunctionCount(),
                        haveDate ? date : tavro::TodayShortDate());
     }
