@@ -226,9 +226,10 @@ void TestEditing::kindChange() {
   EnterTerms(w, "1, 2d, 3");
   SetFlags(w);
 
-  // Locked: the same numbers now mean maxterms. Flags stay.
+  // Locked: the same numbers now mean maxterms. Unsaved (the term file
+  // keeps the kind); the result stands.
   QTest::mouseClick(m.radMaxTerms, Qt::LeftButton);
-  QCOMPARE(View(w), "F0: 1 2d 3 | max lock | 3 terms 2 bits | system 3 terms 2 bits | ready vhdl");
+  QCOMPARE(View(w), "F0: 1 2d 3 | max lock | 3 terms 2 bits | system 3 terms 2 bits | modified ready vhdl");
   QVERIFY(w.System().Functions[0].Maxterms);
   QTest::mouseClick(m.radMaxTerms, Qt::LeftButton);  // already on: nothing
   QTest::mouseClick(m.radMinTerms, Qt::LeftButton);
@@ -238,7 +239,7 @@ void TestEditing::kindChange() {
   QTest::mouseClick(m.chkLock, Qt::LeftButton);
   QVERIFY(!w.System().Functions[0].Maxterms);
   QTest::mouseClick(m.radMaxTerms, Qt::LeftButton);
-  QCOMPARE(View(w), "F0: 0 2d | max | 2 terms 2 bits | system 2 terms 2 bits | ready vhdl");
+  QCOMPARE(View(w), "F0: 0 2d | max | 2 terms 2 bits | system 2 terms 2 bits | modified ready vhdl");
   QTest::mouseClick(m.radMinTerms, Qt::LeftButton);
   QCOMPARE(ListLines(m.lstTerms), Lines("1 2d 3"));
 
@@ -288,6 +289,7 @@ void TestEditing::silentRefreshRunsNoHandler() {
   QTest::mouseClick(m.btnAddFunction, Qt::LeftButton);
   QTest::mouseClick(m.btnAddFunction, Qt::LeftButton);
   m.chkLock->setChecked(false);
+  w.Dialogs.Answers.push_back(tavro::IDialogs::TAnswer::No);  // the unsaved edits go
   w.Dialogs.OpenAnswers.push_back(path);
   m.mnuOpen->trigger();
   QCOMPARE(View(w), "F0: 1 2 | max | 2 terms 2 bits | system 2 terms 2 bits | ");
