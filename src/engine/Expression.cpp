@@ -186,8 +186,8 @@ class TParser {
 // The tables in use form a stack: a node's result is pushed, and an operator
 // combines each further operand's table into its first one. An operator
 // takes first the operand that needs the most tables, so a chain as deep as
-// the nesting allows needs one or two tables, and any tree no more than one
-// a doubling of its leaves.
+// the nesting allows needs two tables at most, and no tree more than
+// 1 + log2 of its number of leaves.
 class TEvaluator {
  public:
   TEvaluator(const std::vector<TNode>& nodes, int inputs)
