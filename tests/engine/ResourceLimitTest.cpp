@@ -117,42 +117,27 @@ TEST(ResourceLimitTest, TheConversionRespectsTheLimit) {
   EXPECT_LT(PeakRssKiB() - before, 4 * 64 * 1024) << "KiB beyond the peak before the run";
 }
 
-// The peak resident memory since Reset(), in KiB beyond the resident memory
-// at that moment.
-class TPeakMemory {
- public:
-  // False where the system keeps no such figures.
-  bool Reset() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";  // the peak becomes the present size
-    clear.close();
-    FStart = Field("VmRSS:");
-    return clear && FStart >= 0 && Field("VmHWM:") - FStart < 1024;
-  }
-  long GrowthKiB() const { return Field("VmHWM:") - FStart; }
-
- private:
-  static long Field(const std::string& name) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-      if (line.rfind(name, 0) == 0) return std::stol(line.substr(name.size()));
-    return -1;
-  }
-  long FStart = 0;
-};
+// A "VmRSS:" or "VmHWM:" (peak) figure of this process in KiB, -1 if none.
+long StatusKiB(const std::string& name) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(name, 0) == 0) return std::stol(line.substr(name.size()));
+  return -1;
+}
 
 // The pairing counts a level's two indexes before it makes them, so that a
 // run it refuses never held more than the limit: all 2^20 minterms, whose
 // zero cubes fit in 48 MiB and whose 1-cube level does not.
 TEST(ResourceLimitTest, ThePairingStaysWithinTheLimitUpToItsRefusal) {
   const auto functions = FullFunction(20);
-  TPeakMemory peak;
-  if (!peak.Reset()) GTEST_SKIP() << "no peak memory figures here";
+  std::ofstream("/proc/self/clear_refs") << "5";  // the peak becomes the present size
+  const long start = StatusKiB("VmRSS:");
+  if (start < 0 || StatusKiB("VmHWM:") - start > 1024) GTEST_SKIP() << "no peak memory figures here";
   check::RecordingHost host;
   constexpr uint64_t kLimit = uint64_t{48} << 20;
   EXPECT_GT(ExpectResourceError(functions, 20, kLimit, host), 48u);
   EXPECT_EQ(host.LastStatus(), "Generating 1 Cubes...");
-  EXPECT_LT(peak.GrowthKiB(), static_cast<long>(kLimit / 1024 * 11 / 10));
+  EXPECT_LT(StatusKiB("VmHWM:") - start, static_cast<long>(kLimit / 1024 * 11 / 10));
 }
 
 }  // namespace
