@@ -20,6 +20,11 @@
 //
 // Errors are ExpressionError exceptions whose message says what was expected
 // and at which column (1 = the first character of the text).
+//
+// Parentheses nest at most MaxExpressionNesting deep; a deeper one is refused
+// with ExpressionNestingError. The reader and the evaluation keep their own
+// stacks instead of recursing, so a deep text costs no call stack. A run of
+// NOTs is not nesting: any number of them in a row reads as one NOT or none.
 
 #include <cstdint>
 #include <string>
@@ -33,12 +38,36 @@ namespace tavro {
 
 class TFunctionSystem;
 
+constexpr int MaxExpressionNesting = 4000;
+
 class ExpressionError : public TavroError {
  public:
   ExpressionError(const std::string& expected, int column)
-      : TavroError("expected " + expected + " at column " + std::to_string(column)),
-        Column(column) {}
+      : ExpressionError(TMessage{"expected " + expected + " at column " + std::to_string(column)}, column) {}
   int Column;
+
+ protected:
+  struct TMessage {
+    std::string Text;
+  };
+  ExpressionError(const TMessage& message, int column) : TavroError(message.Text), Column(column) {}
+};
+
+// A parenthesis opened deeper than MaxExpressionNesting; Column is its column.
+class ExpressionNestingError : public ExpressionError {
+ public:
+  explicit ExpressionNestingError(int column)
+      : ExpressionError(TMessage{"nesting deeper than " + std::to_string(MaxExpressionNesting) +
+                                 " at column " + std::to_string(column)},
+                        column) {}
+};
+
+// How an expression is evaluated.
+struct TExpressionParams {
+  // Largest memory the truth tables and the term lists made from them may
+  // take; 0: DefaultMemoryLimit(). Past it the evaluation throws
+  // ResourceError before allocating.
+  uint64_t MaxMemoryBytes = 0;
 };
 
 // What an empty text (nothing after the optional "fN =") means. The
@@ -47,7 +76,8 @@ class ExpressionError : public TavroError {
 // after a product-of-sums run.
 enum class TEmptyExpression { Error, Zero, One };
 
-// A parsed expression: a tree of nodes, the root last.
+// A parsed expression: a tree of nodes, each after its children, the root
+// last. No NOT node has a NOT as its child.
 class TBooleanExpression {
  public:
   enum class TKind : uint8_t { Variable, Constant, Not, And, Xor, Or };
@@ -65,8 +95,9 @@ class TBooleanExpression {
 
   // The truth table over `inputs` inputs (InputsUsed() <= inputs <=
   // MaxInputBits), bit r of the result being the value at row r; at least one
-  // word, bits past 2^inputs clear.
-  std::vector<uint64_t> Evaluate(int inputs) const;
+  // word, bits past 2^inputs clear. Throws TavroError for a width outside
+  // that range and ResourceError past the memory limit.
+  std::vector<uint64_t> Evaluate(int inputs, const TExpressionParams& params = {}) const;
 
  private:
   friend TBooleanExpression ParseBooleanExpression(std::string_view, TEmptyExpression);
@@ -82,18 +113,21 @@ TBooleanExpression ParseBooleanExpression(std::string_view text,
 // (an empty text: none), read over `inputs` inputs, as a term vector of the
 // given kind: minterms lists the rows where the expression is 1, maxterms
 // those where it is 0; rows where the don't-care expression is 1 are don't
-// cares either way. Throws ExpressionError, or TavroError when the
-// expressions use more than `inputs` inputs.
+// cares either way. Throws TavroError when the expressions use more than
+// `inputs` inputs, and ResourceError when the tables and the term list would
+// take more memory than allowed.
 TTermVector FunctionFromExpressions(const TBooleanExpression& function,
                                     const TBooleanExpression* dontCares, int inputs,
-                                    bool maxterms);
+                                    bool maxterms, const TExpressionParams& params = {});
 
 // Replaces the system by one minterm function per expression, over the
 // highest input any of them uses, or over `inputs` when that is not 0 (it
 // must then cover every variable used). The width is kept even where the
-// largest term needs fewer bits. Throws ExpressionError with the number of
-// the expression in front of the message, or TavroError.
+// largest term needs fewer bits. The memory limit covers all the functions
+// made together. Throws TavroError (with the number of the expression in
+// front of a parse error's message) or ResourceError; the system is then
+// unchanged.
 void LoadExpressions(TFunctionSystem& system, const std::vector<std::string>& expressions,
-                     int inputs);
+                     int inputs, const TExpressionParams& params = {});
 
 }  // namespace tavro

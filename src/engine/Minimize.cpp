@@ -368,7 +368,7 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
   {
     uint64_t bytes = 0;
     for (const auto& f : system.Functions)
-      if (f.Maxterms != wantMaxterms) bytes += ((uint64_t{1} << width) * 33 + 7) / 8;
+      if (f.Maxterms != wantMaxterms) bytes += TTermVector::BytesFor(uint64_t{1} << width);
     const uint64_t limit = params.MaxMemoryBytes ? params.MaxMemoryBytes : DefaultMemoryLimit();
     if (bytes > limit) {
       host.SetStatus("System too large to minimize (about " + std::to_string((bytes + (1u << 20) - 1) >> 20) +

@@ -40,6 +40,8 @@ class KeyIndex {
   }
 
   size_t Bytes() const { return FKeys.size() * (sizeof(uint64_t) + sizeof(uint32_t)); }
+  // What a new index for `expected` keys takes before it grows.
+  static size_t BytesFor(size_t expected) { return Capacity(expected) * (sizeof(uint64_t) + sizeof(uint32_t)); }
 
  private:
   static constexpr uint64_t kEmpty = ~uint64_t{0};
@@ -228,7 +230,17 @@ TCover TabulateListed(const std::vector<const TTermVector*>& functions, int widt
   {
     size_t total = 0;
     for (const auto* f : functions) total += f->Terms().size();
-    meter.Set(total * 8 * 3);
+    // At most `total` rows, held three times over at the peak: the rows and
+    // their tags beside the level being built (or beside the pairs or the
+    // row table they are read from), then the built level beside the
+    // finished one.
+    const uint64_t words = static_cast<uint64_t>(tagWords);
+    const uint64_t rowBytes = total * (sizeof(uint32_t) + 8 * words);
+    const uint64_t buildBytes = total * (2 * sizeof(uint32_t) + 8 * words);
+    const uint64_t source = width < 32 && (uint64_t{1} << width) * words <= total
+                                ? (uint64_t{1} << width) * words * 8
+                                : total * 8;
+    meter.Set(std::max({source + rowBytes, rowBytes + buildBytes, buildBytes + buildBytes + total}));
     std::vector<uint32_t> rows;
     std::vector<uint64_t> tags;
     ListedRows(functions, width, tagWords, rows, tags);
@@ -249,6 +261,8 @@ TCover TabulateListed(const std::vector<const TTermVector*>& functions, int widt
 
   for (int k = 1;; ++k) {
     if (host) host->SetStatus("Generating " + std::to_string(k) + " Cubes...");
+    // The level and its two indexes, before they are made.
+    meter.Set(current.Bytes(tagWords) + 2 * KeyIndex::BytesFor(current.Count()));
     KeyIndex index(current.Count());
     for (size_t i = 0; i < current.Count(); ++i)
       index.Insert(Key(current.Values[i], current.Masks[i]), static_cast<uint32_t>(i));

@@ -29,6 +29,8 @@ class TTermVector {
   // Appends a term larger than every stored term (the fast path of builders
   // that produce terms in ascending order). Anything else goes through Add.
   void Append(int32_t Term, bool DontCare);
+  // The memory n terms take: four bytes and a don't-care bit each.
+  static uint64_t BytesFor(uint64_t n) { return (n * 33 + 7) / 8; }
   // Makes room for n terms in all.
   void Reserve(size_t n) {
     FTerms.reserve(n);

@@ -180,6 +180,23 @@ TEST(CliResourceLimitTest, ATinyMemoryLimitRefusesTheRunWithStatus3) {
     ExpectRefused(Cli({"--max-memory", bad, dir / "full16.trm"}), 2, "--max-memory takes a number");
 }
 
+// Expressions that crashed the tool by their depth, or took memory past the
+// limit: each ends with a result or a refusal, as arguments just below the
+// size the system allows for one.
+TEST(CliHostileTest, DeepOrLargeExpressionsEndCleanly) {
+  const std::string deep = std::string(60000, '(') + "A" + std::string(60000, ')');
+  ExpectRefused(Cli({"-e", deep}), 2, "expression 1: nesting deeper than 4000 at column 4001\n");
+  const auto nots = Cli({"-e", std::string(120000, '~') + "A", "-e", std::string(119999, '!') + "B", "-e",
+                         "A" + std::string(120001, '\'')});
+  EXPECT_EQ(nots.ExitCode, 0) << Describe(nots);
+  EXPECT_EQ(nots.Out, "Optimized Function(s):\r\nf0 = (A)\r\nf1 = (~B)\r\nf2 = (~A)\r\n\r\n");
+  // Every row of 24 inputs: 66 MiB of terms, refused as they are listed,
+  // not in the run that would need hundreds more.
+  const auto all = Cli({"-e", "1", "--inputs", "24", "--max-memory", "40"});
+  ExpectRefused(all, 3, "System too large to minimize");
+  EXPECT_LT(check::TooLargeMiB(all.Err.substr(0, all.Err.find('\n'))).value_or(0), 100u) << all.Err;
+}
+
 TEST(CliHostileTest, UncreatableOutputFilesExitWithStatus2) {
   check::TempDir dir;
   check::WriteFile(dir / "f.trm", "-1, 2");

@@ -205,6 +205,124 @@ TEST(ExpressionTest, RandomExpressionsAgreeWithTheirTree) {
   }
 }
 
+// A text inside `depth` parentheses, each with NOTs in front and primes
+// after as `shape` asks: 0 none, 1 prefix NOTs, 2 postfix primes, 3 any.
+// Gives the parity of the NOTs added and the column of the last opening
+// parenthesis.
+std::string Nested(const std::string& inner, int depth, int shape, std::mt19937& rng, bool& odd, int& column) {
+  std::string open, close;
+  odd = false;
+  for (int level = 0; level < depth; ++level) {
+    const int prefix = (shape & 1) ? static_cast<int>(rng() % 3) : 0;
+    const int postfix = (shape & 2) ? static_cast<int>(rng() % 3) : 0;
+    for (int k = 0; k < prefix; ++k) open += rng() % 2 ? "~" : "! ";
+    if (rng() % 8 == 0) open += ' ';
+    open += '(';
+    column = static_cast<int>(open.size());
+    close += ')' + std::string(static_cast<size_t>(postfix), '\'');
+    odd ^= (prefix + postfix) % 2 != 0;
+  }
+  return open + inner + close;
+}
+
+TEST(ExpressionTest, ParenthesesNestToTheLimitAndNoDeeper) {
+  std::mt19937 rng(40);
+  for (int round = 0; round < 12; ++round) {
+    const int shape = round % 4, inputs = 3 + round % 6;
+    const TTree tree = RandomTree(rng, inputs, 0);
+    const std::string inner = Print(tree, rng);
+    int innerDepth = 0;  // the parentheses of the tree's own text
+    for (int depth = 0; const char c : inner) innerDepth = std::max(innerDepth, depth += c == '(' ? 1 : c == ')' ? -1 : 0);
+    bool odd;
+    int column;
+    const std::string text = Nested(inner, MaxExpressionNesting - innerDepth, shape, rng, odd, column);
+    SCOPED_TRACE("shape " + std::to_string(shape) + ": " + text.substr(text.size() - 200));
+    const auto table = ParseBooleanExpression(text).Evaluate(inputs);
+    for (uint32_t row = 0; row < (1u << inputs); ++row)
+      ASSERT_EQ(Bit(table, row), tree.Eval(row, inputs) != odd) << "row " << row;
+
+    const std::string deeper = Nested(inner, MaxExpressionNesting + 1, shape, rng, odd, column);
+    try {
+      ParseBooleanExpression(deeper);
+      ADD_FAILURE() << "nesting past the limit was accepted";
+    } catch (const ExpressionNestingError& e) {
+      EXPECT_EQ(e.Column, column);
+      EXPECT_EQ(std::string(e.what()), "nesting deeper than " + std::to_string(MaxExpressionNesting) +
+                                           " at column " + std::to_string(column));
+    }
+  }
+}
+
+// NOTs in a row, of any number, are one NOT or none, and leave no NOT of a
+// NOT in the tree.
+TEST(ExpressionTest, RunsOfNotsOfAnyLengthGiveTheirParity) {
+  std::mt19937 rng(41);
+  for (int round = 0; round < 40; ++round) {
+    const int inputs = 1 + round % 7;
+    const TTree tree = RandomTree(rng, inputs, 2);
+    const size_t prefix = rng() % (round < 20 ? 9 : 150000), postfix = rng() % (round < 20 ? 9 : 150000);
+    std::string text;
+    for (size_t k = 0; k < prefix; ++k) text += "~!"[rng() % 2];
+    text += "(" + Print(tree, rng) + ")" + std::string(postfix, '\'');
+    const bool odd = (prefix + postfix) % 2 != 0;
+    SCOPED_TRACE(std::to_string(prefix) + " NOTs, " + std::to_string(postfix) + " primes: " +
+                 text.substr(prefix, 100));
+    const auto expression = ParseBooleanExpression(text);
+    const auto& nodes = expression.Nodes();
+    for (const auto& node : nodes)
+      if (node.Kind == TBooleanExpression::TKind::Not)
+        ASSERT_NE(nodes[static_cast<size_t>(node.Children[0])].Kind, TBooleanExpression::TKind::Not);
+    const auto table = expression.Evaluate(inputs);
+    for (uint32_t row = 0; row < (1u << inputs); ++row)
+      ASSERT_EQ(Bit(table, row), tree.Eval(row, inputs) != odd) << "row " << row;
+  }
+}
+
+// A chain of AND, OR and XOR as deep as the nesting allows needs two tables
+// at a time, and any table past the limit is refused before it is made.
+TEST(ExpressionTest, EvaluationStaysWithinTheMemoryLimit) {
+  const char* const operators[] = {"(", "+(", "^("};
+  std::string chain;
+  for (int level = 0; level < 1500; ++level) chain += VariableName(1 + level % 24) + operators[level % 3];
+  chain += "X" + std::string(1500, ')');
+  const auto expression = ParseBooleanExpression(chain);
+  constexpr uint64_t kTable = uint64_t{8} << 18;  // 2^24 rows
+  TExpressionParams params;
+  params.MaxMemoryBytes = 2 * kTable;
+  const auto wide = expression.Evaluate(24, params);
+  // Rows picked at random against a row-by-row reading of the text.
+  auto value = [&](uint32_t row) {  // the chain from the inside out
+    bool v = (row >> 0) & 1u;       // X, the last input
+    for (int level = 1499; level >= 0; --level) {
+      const bool x = (row >> (23 - level % 24)) & 1u;
+      v = level % 3 == 0 ? (x && v) : level % 3 == 1 ? (x || v) : (x != v);
+    }
+    return v;
+  };
+  std::mt19937 rng(42);
+  for (int k = 0; k < 20000; ++k) {
+    const uint32_t row = rng() & ((1u << 24) - 1);
+    ASSERT_EQ(Bit(wide, row), value(row)) << "row " << row;
+  }
+
+  params.MaxMemoryBytes = 2 * kTable - 1;
+  try {
+    expression.Evaluate(24, params);
+    ADD_FAILURE() << "a table past the limit was made";
+  } catch (const ResourceError& e) {
+    EXPECT_EQ(check::TooLargeMiB(e.what()), 4u) << e.what();  // the two tables
+  }
+  // A term list past the limit: "1" lists every row (64 MiB of terms).
+  params.MaxMemoryBytes = 16u << 20;
+  EXPECT_THROW(FunctionFromExpressions(ParseBooleanExpression("1"), nullptr, 24, false, params), ResourceError);
+  TFunctionSystem system;
+  LoadExpressions(system, {"A"}, 2);
+  const auto before = system.Functions;
+  EXPECT_THROW(LoadExpressions(system, {"A", "1"}, 24, params), ResourceError);
+  EXPECT_EQ(system.Functions, before);
+  EXPECT_EQ(system.InputBits, 2);
+}
+
 TEST(ExpressionTest, MalformedTextNamesWhatWasExpectedAndWhere) {
   const std::pair<const char*, const char*> cases[] = {
       {"A +", "expected a variable, a constant, '(' or a NOT at column 4"},

@@ -6,6 +6,8 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <fstream>
+#include <string>
 
 #include "engine/FunctionSystem.h"
 #include "engine/Minimize.h"
@@ -113,6 +115,29 @@ TEST(ResourceLimitTest, TheConversionRespectsTheLimit) {
   const long before = PeakRssKiB();
   EXPECT_EQ(RunCommand(system, modeSOP, {}, host, nullptr, limits), TRunOutcome::TooLarge);
   EXPECT_LT(PeakRssKiB() - before, 4 * 64 * 1024) << "KiB beyond the peak before the run";
+}
+
+// A "VmRSS:" or "VmHWM:" (peak) figure of this process in KiB, -1 if none.
+long StatusKiB(const std::string& name) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(name, 0) == 0) return std::stol(line.substr(name.size()));
+  return -1;
+}
+
+// The pairing counts a level's two indexes before it makes them, so that a
+// run it refuses never held more than the limit: all 2^20 minterms, whose
+// zero cubes fit in 48 MiB and whose 1-cube level does not.
+TEST(ResourceLimitTest, ThePairingStaysWithinTheLimitUpToItsRefusal) {
+  const auto functions = FullFunction(20);
+  std::ofstream("/proc/self/clear_refs") << "5";  // the peak becomes the present size
+  const long start = StatusKiB("VmRSS:");
+  if (start < 0 || StatusKiB("VmHWM:") - start > 1024) GTEST_SKIP() << "no peak memory figures here";
+  check::RecordingHost host;
+  constexpr uint64_t kLimit = uint64_t{48} << 20;
+  EXPECT_GT(ExpectResourceError(functions, 20, kLimit, host), 48u);
+  EXPECT_EQ(host.LastStatus(), "Generating 1 Cubes...");
+  EXPECT_LT(StatusKiB("VmHWM:") - start, static_cast<long>(kLimit / 1024 * 11 / 10));
 }
 
 }  // namespace

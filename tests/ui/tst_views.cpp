@@ -306,6 +306,14 @@ class TestViews : public QObject {
     QCOMPARE(w.Dialogs.Errors, QStringList{"expected ')' at column 7."});
     QVERIFY(w.AddTerms.isVisible());
     QCOMPARE(View(w), before);  // the result is still ready
+    // Too deep a text is refused the same way, its text kept.
+    const QString deep = QString(5000, '(') + "A" + QString(5000, ')');
+    w.AddTerms.edtExpression->setText(deep);
+    QTest::mouseClick(w.AddTerms.Button1, Qt::LeftButton);
+    QCOMPARE(w.Dialogs.Errors.last(), QStringLiteral("nesting deeper than 4000 at column 4001."));
+    QVERIFY(w.AddTerms.isVisible());
+    QCOMPARE(w.AddTerms.edtExpression->text(), deep);
+    QCOMPARE(View(w), before);
   }
 
   // The map window follows the current function and the result.

@@ -316,8 +316,17 @@ int main(int argc, char** argv) {
   try {
     // A wide PLA is run from its rows; its terms are listed only if the run
     // needs them.
-    if (expressions.empty()) tavro::LoadSystemFile(system, file, false);
-    else tavro::LoadExpressions(system, expressions, expressionInputs);
+    if (expressions.empty()) {
+      tavro::LoadSystemFile(system, file, false);
+    } else {
+      tavro::TExpressionParams expressionParams;
+      expressionParams.MaxMemoryBytes = params.MaxMemoryBytes;
+      tavro::LoadExpressions(system, expressions, expressionInputs, expressionParams);
+    }
+  } catch (const tavro::ResourceError& e) {
+    // Refused as a run past the limit is.
+    std::fprintf(stderr, "%s\n", e.what());
+    return kExitRefused;
   } catch (const tavro::TavroError& e) {
     if (expressions.empty()) std::fprintf(stderr, "tavro-cli: %s: %s\n", file.c_str(), e.what());
     else std::fprintf(stderr, "tavro-cli: %s\n", e.what());
