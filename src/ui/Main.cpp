@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
@@ -50,12 +51,17 @@ TfrmMain::TfrmMain(IDialogs& dialogs, const QString& fileArgument, QWidget* pare
     move(desktop.center() - rect().center());
   }
 
-  // The unsaved mark and stale status texts follow the document.
-  connect(&FDocument, &TDocument::Changed, this, [this] { UpdateModifiedMark(); });
+  // The window follows the document: stale status texts and the unsaved
+  // mark at every change, the view at every edit of the functions, change of
+  // the current function or new name. The flags alone wait for the next
+  // refresh (btnVHDL follows ResultReady only then).
   connect(&FDocument, &TDocument::Edited, this, [this] {
     // What the status said was about the system before this edit.
     if (!FRunning) FStatusText->clear();
   });
+  connect(&FDocument, &TDocument::Changed, this, [this] { UpdateModifiedMark(); });
+  for (auto signal : {&TDocument::Edited, &TDocument::CurrentFunctionChanged, &TDocument::Renamed})
+    connect(&FDocument, signal, this, &TfrmMain::FollowDocument);
 
   setAcceptDrops(true);
   EnsurePrintMargins(FPrinter);
@@ -71,9 +77,8 @@ void TfrmMain::AttachForms(TfrmAddTerms* addTerms, TfrmAbout* about) {
 }
 
 void TfrmMain::FormCreate(const QString& fileArgument) {
-  FDocument.InitializeNew();
   Memo1->clear();
-  RefreshWindow();
+  FDocument.InitializeNew();
   if (!fileArgument.isEmpty() && QFileInfo(fileArgument).isFile()) {
     Guard([&] {
       LoadFile(fileArgument);
@@ -85,7 +90,14 @@ void TfrmMain::FormCreate(const QString& fileArgument) {
 // ---------------------------------------------------------------------------
 // The view
 
+void TfrmMain::FollowDocument() {
+  // A refresh makes the scroll bar's function the current one itself.
+  if (FRefreshing || FRefreshHolds > 0) return;
+  RefreshWindow();
+}
+
 void TfrmMain::RefreshWindow() {
+  const QScopedValueRollback<bool> refreshing(FRefreshing, true);
   const int count = FDocument.FunctionCount();
   {
     // Bringing the position into range is no change of the current function.
@@ -232,13 +244,13 @@ void TfrmMain::btnRemoveItemClick() {
   const int row = lstTerms->currentRow();
   if (row < 0) return;
   FDocument.RemoveTerm(FDocument.CurrentFunction(), row);
-  RefreshWindow();
 }
 
 void TfrmMain::btnAddFunctionClick() {
   if (FRunning) return;
+  // The refresh that follows the new function raises the scroll bar's
+  // maximum, so that the position can move to it.
   const int added = FDocument.AddFunction();
-  RefreshWindow();
   // Runs scrFunctionsChange: the new function becomes current, locked.
   scrFunctions->setValue(added);
 }
@@ -247,17 +259,23 @@ void TfrmMain::btnRemoveFunctionClick() {
   if (FRunning) return;
   const int count = FDocument.FunctionCount();
   const int current = FDocument.CurrentFunction();
-  FDocument.RemoveFunction(current);  // a refused removal still clears ResultReady
-  if (count < 2) return;
-  // Lowering the maximum moves a position that stood on the old maximum,
-  // which runs scrFunctionsChange.
-  scrFunctions->setMaximum(scrFunctions->maximum() - 1);
-  if (current != count - 1) RefreshWindow();
+  {
+    // The view waits until the scroll bar has the new range; a refused
+    // removal still clears ResultReady, but shows nothing (btnVHDL keeps its
+    // state until the next refresh).
+    const TRefreshHold hold(*this);
+    FDocument.RemoveFunction(current);
+    if (count < 2) return;
+    // Lowering the maximum moves a position that stood on the old maximum,
+    // which runs scrFunctionsChange.
+    scrFunctions->setMaximum(scrFunctions->maximum() - 1);
+  }
+  RefreshWindow();  // the refresh held above
 }
 
 void TfrmMain::scrFunctionsChange() {
   chkLock->setChecked(true);  // runs chkLockClick when it was unchecked
-  RefreshWindow();
+  FDocument.SetCurrentFunction(scrFunctions->value());
 }
 
 void TfrmMain::radMinTermsClick() { KindChange(false); }
@@ -269,13 +287,14 @@ void TfrmMain::KindChange(bool maxterms) {
   if (FDocument.Current().Count() == 0) return;  // the radio buttons keep the choice
   // Locked: same numbers, other meaning; unlocked: same function, other kind.
   FDocument.SetKind(FDocument.CurrentFunction(), maxterms, chkLock->isChecked());
-  RefreshWindow();
 }
 
 void TfrmMain::chkLockClick() {
   if (!chkLock->isChecked()) return;
   // The function that was current may be gone (its removal moved the scroll bar).
   if (FShownFunction >= FDocument.FunctionCount()) return;
+  // The kind buttons show the kind taken over already: no refresh.
+  const TRefreshHold hold(*this);
   FDocument.SetKind(FDocument.CurrentFunction(), !radMinTerms->isChecked(), true);
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The main window: the function editor, the output pane, the Generate
 // buttons, the status bar and the main menu, and the commands behind them.
-// The window reads the document (TDocument) and calls its edits; a run goes
-// to a worker thread (TRunWorker). Its code is split by reason to change:
+// The window calls the document's edits (TDocument) and its view follows the
+// document's signals; a run goes to a worker thread (TRunWorker). Its code is split by reason to change:
 // Main.cpp (the view and the editor), MainLayout.cpp (controls and the resize
 // rule), MainMenus.cpp (the menu tree), MainCommands.cpp (File, Output and
 // Generate commands, the run).
@@ -83,7 +83,8 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   TFunctionSystem& System() { return FDocument.System(); }
   IDialogs& Dialogs() { return FDialogs; }
 
-  // Rebuilds the view of the store and derives InputBits.
+  // Rebuilds the view of the store and derives InputBits. The window runs it
+  // whenever the document's functions, current function or name change.
   void RefreshWindow();
   // The general error display: an error box captioned "Tavro".
   void ShowError(const QString& message);
@@ -250,6 +251,9 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   void CreateControls();
   void CreateMenu();
   void FormCreate(const QString& fileArgument);
+  // Refreshes after a change of the document, unless a refresh is under way
+  // or held.
+  void FollowDocument();
   void KindChange(bool maxterms);
   void RunGenerate(int mode);
   void RunStatus(const QString& text);
@@ -299,9 +303,24 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   }
 
  private:
+  // While one lives, the document's changes do not refresh the window: the
+  // command refreshes where the editor's rules say, or not at all.
+  class TRefreshHold {
+   public:
+    explicit TRefreshHold(TfrmMain& window) : FWindow(window) { ++FWindow.FRefreshHolds; }
+    ~TRefreshHold() { --FWindow.FRefreshHolds; }
+    TRefreshHold(const TRefreshHold&) = delete;
+    TRefreshHold& operator=(const TRefreshHold&) = delete;
+
+   private:
+    TfrmMain& FWindow;
+  };
+
   IDialogs& FDialogs;
   TDocument FDocument;
   TTermListModel* FTermModel = nullptr;
+  bool FRefreshing = false;
+  int FRefreshHolds = 0;
   // The run under way, and runs that were stopped but have not ended yet:
   // the window no longer waits for them, and drops what they leave.
   std::unique_ptr<TRunWorker> FWorker;

@@ -230,6 +230,8 @@ void TfrmMain::AppendNextChunk() {
 
 void TfrmMain::EndRun() {
   SetRunning(false);
+  // A run changes no function, at most the flags: the command still ends
+  // with a refresh, which brings btnVHDL in line with ResultReady.
   RefreshWindow();
   emit RunFinished();
 }
@@ -264,6 +266,8 @@ void TfrmMain::btnVHDLClick() {
   if (!cubes) return;
   WriteVHDL(*cubes, VhdlPath(FileNameBytes(*name)), FDocument.ResultMode(), FDocument.InputBits(),
             FDocument.FunctionCount(), TodayShortDate());
+  // The document is as it was; the command still ends with a refresh, which
+  // brings btnVHDL in line with ResultReady.
   RefreshWindow();
 }
 
@@ -343,7 +347,6 @@ void TfrmMain::LoadFile(const QString& path) {
   } catch (const StoppedError&) {
     return;  // cancelled: the system is as it was
   }
-  RefreshWindow();
 }
 
 bool TfrmMain::MayOpenOverSystem() {
@@ -373,9 +376,8 @@ void TfrmMain::New1Click() {
         return;
     }
   }
-  FDocument.Reset();
   Memo1->clear();
-  RefreshWindow();
+  FDocument.Reset();  // signals even when nothing changed: the caption is refreshed
 }
 
 void TfrmMain::mnuOpenClick() {
@@ -392,7 +394,6 @@ bool TfrmMain::SaveAsSteps() {
   FDocument.SaveAs(*name, [&](const std::function<void()>& work) {  // a file that cannot be written changes nothing
     RunFileWork(QStringLiteral("Writing %1...").arg(QFileInfo(*name).fileName()), work);
   });
-  RefreshWindow();          // the caption shows the new name
   return true;
 }
 
