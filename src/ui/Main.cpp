@@ -40,6 +40,11 @@ TfrmMain::TfrmMain(IDialogs& dialogs, const QString& fileArgument, QWidget* pare
   CreateMenu();
   CreateControls();
   new TViewWindows(*this);  // owned by the window
+  FRun = new TRunController(*Memo1, this);
+  connect(FRun, &TRunController::Status, this, &TfrmMain::RunStatus);
+  connect(FRun, &TRunController::BeepRequested, this, &TfrmMain::Beep);
+  connect(FRun, &TRunController::Finished, this, &TfrmMain::RunDone);
+  connect(FRun, &TRunController::Ended, this, [this] { Guard([this] { EndRun(); }); });
 
   // Outer sizes become client sizes by the frame allowance; the menu bar is
   // part of the allowance, but in Qt it lives inside the window.
@@ -57,7 +62,7 @@ TfrmMain::TfrmMain(IDialogs& dialogs, const QString& fileArgument, QWidget* pare
   // refresh (btnVHDL follows ResultReady only then).
   connect(&FDocument, &TDocument::Edited, this, [this] {
     // What the status said was about the system before this edit.
-    if (!FRunning) FStatusText->clear();
+    if (!Running()) FStatusText->clear();
   });
   connect(&FDocument, &TDocument::Changed, this, [this] { UpdateModifiedMark(); });
   for (auto signal : {&TDocument::Edited, &TDocument::CurrentFunctionChanged, &TDocument::Renamed})
@@ -69,7 +74,7 @@ TfrmMain::TfrmMain(IDialogs& dialogs, const QString& fileArgument, QWidget* pare
   lstTerms->setFocus();
 }
 
-TfrmMain::~TfrmMain() { StopAllRuns(); }
+TfrmMain::~TfrmMain() { FRun->StopAll(); }
 
 void TfrmMain::AttachForms(TfrmAddTerms* addTerms, TfrmAbout* about) {
   FAddTerms = addTerms;
@@ -120,7 +125,7 @@ void TfrmMain::RefreshWindow() {
     if (current.IsMinterms()) radMinTerms->setChecked(true);
     else radMaxTerms->setChecked(true);
   }
-  btnVHDL->setEnabled(FDocument.ResultReady() && !FRunning);
+  btnVHDL->setEnabled(FDocument.ResultReady() && !Running());
 
   FDocument.DeriveInputBits();
   lblNumberOfInputBits->setText(QString::number(TFunctionSystem::FunctionInputBits(current)));
@@ -173,10 +178,8 @@ void TfrmMain::RunStatus(const QString& status) {
 void TfrmMain::Beep() { FDialogs.Beep(); }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  if (FRunning) {
-    // Closing ends the run as Stop does; nothing of it is kept.
-    AbandonRun();
-  }
+  // Closing ends the run as Stop does; nothing of it is kept.
+  if (Running()) FRun->Abandon();
   if (!MayReplaceSystem()) {
     event->ignore();
     return;
@@ -213,12 +216,12 @@ QString DraggedFile(const QMimeData* data) {
 }  // namespace
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
-  if (!FRunning && !DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!Running() && !DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void TfrmMain::dropEvent(QDropEvent* event) {
   const QString path = DraggedFile(event->mimeData());
-  if (FRunning || path.isEmpty()) return;
+  if (Running() || path.isEmpty()) return;
   event->acceptProposedAction();
   // The drag's source waits for the drop to end: the question comes after.
   QTimer::singleShot(0, this, [this, path] { Guard([&] { OpenFile(path); }); });
@@ -228,18 +231,18 @@ void TfrmMain::dropEvent(QDropEvent* event) {
 // Function editing
 
 void TfrmMain::btnAddTermsClick() {
-  if (FRunning) return;
+  if (Running()) return;
   FDocument.MarkModified();
   if (FAddTerms) FDialogs.ShowModal(*FAddTerms);
 }
 
 void TfrmMain::lstTermsDblClick() {
-  if (FRunning) return;
+  if (Running()) return;
   if (FAddTerms) FDialogs.ShowModal(*FAddTerms);
 }
 
 void TfrmMain::btnRemoveItemClick() {
-  if (FRunning) return;
+  if (Running()) return;
   FDocument.MarkModified();
   const int row = lstTerms->currentRow();
   if (row < 0) return;
@@ -247,7 +250,7 @@ void TfrmMain::btnRemoveItemClick() {
 }
 
 void TfrmMain::btnAddFunctionClick() {
-  if (FRunning) return;
+  if (Running()) return;
   // The refresh that follows the new function raises the scroll bar's
   // maximum, so that the position can move to it.
   const int added = FDocument.AddFunction();
@@ -256,7 +259,7 @@ void TfrmMain::btnAddFunctionClick() {
 }
 
 void TfrmMain::btnRemoveFunctionClick() {
-  if (FRunning) return;
+  if (Running()) return;
   const int count = FDocument.FunctionCount();
   const int current = FDocument.CurrentFunction();
   {
@@ -283,7 +286,7 @@ void TfrmMain::radMinTermsClick() { KindChange(false); }
 void TfrmMain::radMaxTermsClick() { KindChange(true); }
 
 void TfrmMain::KindChange(bool maxterms) {
-  if (FRunning) return;
+  if (Running()) return;
   if (FDocument.Current().Count() == 0) return;  // the radio buttons keep the choice
   // Locked: same numbers, other meaning; unlocked: same function, other kind.
   FDocument.SetKind(FDocument.CurrentFunction(), maxterms, chkLock->isChecked());
