@@ -244,6 +244,16 @@ class TfrmMain : public QMainWindow, public IEngineHost {
 
  private:
   void CreateControls();
+  // The parts of CreateControls, by the group boxes they build.
+  void CreateOutputFunctionsGroup();
+  void CreateTermsGroup();
+  void CreateFunctionGroup();
+  void CreateSystemPropertiesGroup();
+  void CreateFunctionPropertiesGroup();
+  void CreateGenerateGroup();
+  void CreateStatusBar();
+  // Tab order, and the controls' events to their handlers.
+  void ConnectControls();
   void CreateMenu();
   void FormCreate(const QString& fileArgument);
   // Refreshes after a change of the document, unless a refresh is under way
