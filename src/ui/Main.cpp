@@ -278,6 +278,8 @@ void TfrmMain::btnRemoveFunctionClick() {
 
 void TfrmMain::scrFunctionsChange() {
   chkLock->setChecked(true);  // runs chkLockClick when it was unchecked
+  // The view follows; its refresh in turn takes the current function from
+  // the scroll bar, which stays the one that chooses it.
   FDocument.SetCurrentFunction(scrFunctions->value());
 }
 
