@@ -40,6 +40,7 @@ void TDocument::Touch(bool edited) {
 void TDocument::SetCurrentFunction(int f) {
   if (f < 0 || f >= FSystem.FunctionCount() || f == FSystem.CurrentFunction) return;
   FSystem.CurrentFunction = f;
+  emit CurrentFunctionChanged();
   emit Changed();
 }
 
@@ -148,11 +149,21 @@ void TDocument::Load(const QString& path, const TRunner& run) {
   Touch(true);
 }
 
-void TDocument::SaveAs(const QString& path, const TRunner& run) {
+void TDocument::Write(const QString& path, const TRunner& run) {
   const std::string name = FileNameBytes(path);
   Run(run, [&] { WriteTermFile(FSystem.Functions, name); });  // throws before anything changes
   FSystem.Modified = false;
   FSystem.CurrentFileName = name;
+}
+
+void TDocument::SaveAs(const QString& path, const TRunner& run) {
+  Write(path, run);
+  emit Renamed();
+  emit Changed();
+}
+
+void TDocument::Save(const TRunner& run) {
+  Write(FileName(), run);
   emit Changed();
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 // The document behind the window: the function system and the flags that
 // follow its edits (Modified, ResultReady, the derived input bits, the file
-// name). Views read it and call its edits; every edit ends with Changed, and
-// every edit of the functions themselves also with Edited. A view that
-// edits through the document refreshes the main window afterwards
-// (TfrmMain::RefreshWindow), as the term entry dialog does; a view that only
-// shows the system listens to Changed.
+// name). Views read it and call its edits; every edit ends with Changed.
+// What the main window shows follows three more precise signals: Edited (the
+// functions changed), CurrentFunctionChanged and Renamed. The flags alone
+// change nothing the window shows but the unsaved mark until its next
+// refresh, so their edits end with Changed only.
 
 #include <functional>
 #include <memory>
@@ -62,6 +62,7 @@ class TDocument : public QObject {
   void MarkEdited();  // Modified, and the last result no longer applies
 
   // The whole system.
+  // Reset and InitializeNew signal Edited even when nothing changed.
   void Reset();                        // one empty minterm function, no name, flags cleared
   void InitializeNew();                // as Reset, but unsaved (a new window's system)
   // How the file work of Load and SaveAs is carried out: the runner calls
@@ -76,7 +77,8 @@ class TDocument : public QObject {
   // Writes the term file; only when it was written do the name and the
   // flag change. Throws the file error otherwise.
   void SaveAs(const QString& path, const TRunner& run = {});
-  void Save(const TRunner& run = {}) { SaveAs(FileName(), run); }
+  // Writes the term file under its name, as SaveAs does, without renaming.
+  void Save(const TRunner& run = {});
   void SetModified(bool modified);
   // Derives the input bits again, for a store written from outside.
   void DeriveInputBits() { FSystem.UpdateInputBits(); }
@@ -88,9 +90,14 @@ class TDocument : public QObject {
   void Changed();
   // The functions changed (not only the flags or the name).
   void Edited();
+  // SetCurrentFunction made another function the current one.
+  void CurrentFunctionChanged();
+  // SaveAs gave the document a name (which may be the one it had).
+  void Renamed();
 
  private:
   void Touch(bool edited);
+  void Write(const QString& path, const TRunner& run);
 
   TFunctionSystem FSystem;
 };

@@ -199,6 +199,23 @@ void TKarnaughView::Refresh() {
   const uint32_t rows = 1u << inputs;
   for (uint32_t r = 0; r < rows; ++r) FValues.push_back(TermState(function, r));
 
+  AddResultLoops(inputs);
+
+  const int across = FLayout.MapsAcross(), down = FLayout.Maps() / across;
+  const int blockW = kLabelWidth + FLayout.Columns() * kCell;
+  const int blockH = kLabelHeight + FLayout.Rows() * kCell;
+  const QFontMetrics metrics(font());
+  int width = 2 * kMargin + across * blockW + (across - 1) * kGap;
+  for (const QString& line : LegendLines())
+    width = std::max(width, 2 * kMargin + 30 + metrics.horizontalAdvance(line));
+  const int height = 2 * kMargin + kTitleHeight + down * blockH + (down - 1) * kGap + 12 +
+                     static_cast<int>(LegendLines().size()) * kLegendLine;
+  FSize = QSize(std::max(width, kMinWidth), height);
+  updateGeometry();
+  update();
+}
+
+void TKarnaughView::AddResultLoops(int inputs) {
   const TCover* result = FSource.Result();
   const bool pos = FSource.ResultMode() == modePOS;
   if (result && result->Width == inputs && result->FunctionCount == FSource.FunctionCount()) {
@@ -235,19 +252,6 @@ void TKarnaughView::Refresh() {
   } else {
     FResultNote = QStringLiteral("no current result (run SOP or POS to see the loops)");
   }
-
-  const int across = FLayout.MapsAcross(), down = FLayout.Maps() / across;
-  const int blockW = kLabelWidth + FLayout.Columns() * kCell;
-  const int blockH = kLabelHeight + FLayout.Rows() * kCell;
-  const QFontMetrics metrics(font());
-  int width = 2 * kMargin + across * blockW + (across - 1) * kGap;
-  for (const QString& line : LegendLines())
-    width = std::max(width, 2 * kMargin + 30 + metrics.horizontalAdvance(line));
-  const int height = 2 * kMargin + kTitleHeight + down * blockH + (down - 1) * kGap + 12 +
-                     static_cast<int>(LegendLines().size()) * kLegendLine;
-  FSize = QSize(std::max(width, kMinWidth), height);
-  updateGeometry();
-  update();
 }
 
 std::vector<QString> TKarnaughView::LegendLines() const {
@@ -264,17 +268,25 @@ std::vector<QString> TKarnaughView::LegendLines() const {
   return lines;
 }
 
+TKarnaughView::TFonts::TFonts(const QFont& font) : Base(font), Bold(font), Small(font) {
+  Bold.setBold(true);
+  Small.setPointSizeF(std::max(5.0, font.pointSizeF() * 0.7));
+}
+
+QPen TKarnaughView::LoopPen(const TLoop& loop) {
+  QPen pen(loop.Color, loop.Prime ? 1.5 : 2.5);
+  if (loop.Prime) pen.setStyle(Qt::DotLine);
+  else if (!loop.SharedWith.empty()) pen.setStyle(Qt::DashLine);
+  return pen;
+}
+
 void TKarnaughView::Paint(QPainter& painter) const {
   painter.setRenderHint(QPainter::Antialiasing, true);
   painter.fillRect(QRect(QPoint(0, 0), FSize), Qt::white);
-  QFont base = font();
-  QFont bold = base;
-  bold.setBold(true);
-  QFont small = base;
-  small.setPointSizeF(std::max(5.0, base.pointSizeF() * 0.7));
+  const TFonts fonts(font());
 
   painter.setPen(Qt::black);
-  painter.setFont(bold);
+  painter.setFont(fonts.Bold);
   const QRectF titleRect(kMargin, kMargin, FSize.width() - 2 * kMargin, kTitleHeight);
   if (!FMessage.isEmpty()) {
     painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, FMessage);
@@ -282,55 +294,12 @@ void TKarnaughView::Paint(QPainter& painter) const {
   }
   painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
                    QStringLiteral("%1, %2 input(s); %3").arg(FTitle).arg(FLayout.Inputs).arg(FResultNote));
-
-  const int mapFirst = 1, rowFirst = 1 + FLayout.MapBits, columnFirst = rowFirst + FLayout.RowBits;
-  const QString rowNames = Names(rowFirst, FLayout.RowBits);
-  const QString columnNames = Names(columnFirst, FLayout.ColumnBits);
-  for (int map = 0; map < FLayout.Maps(); ++map) {
-    const QRectF grid = GridRect(map);
-    painter.setPen(Qt::black);
-    painter.setFont(bold);
-    if (FLayout.MapBits > 0)
-      painter.drawText(QRectF(grid.left(), grid.top() - kLabelHeight, grid.width(), 20),
-                       Qt::AlignCenter,
-                       QStringLiteral("%1 = %2").arg(Names(mapFirst, FLayout.MapBits),
-                                                     Bits(static_cast<uint32_t>(map), FLayout.MapBits)));
-    painter.setFont(base);
-    painter.drawText(QRectF(grid.left() - kLabelWidth, grid.top() - 20, kLabelWidth, 20),
-                     Qt::AlignCenter, rowNames + QLatin1Char('\\') + columnNames);
-    for (int c = 0; c < FLayout.Columns(); ++c)
-      painter.drawText(QRectF(grid.left() + c * kCell, grid.top() - 20, kCell, 20), Qt::AlignCenter,
-                       Bits(Gray(static_cast<uint32_t>(c)), FLayout.ColumnBits));
-    for (int r = 0; r < FLayout.Rows(); ++r)
-      painter.drawText(QRectF(grid.left() - kLabelWidth, grid.top() + r * kCell, kLabelWidth - 6, kCell),
-                       Qt::AlignRight | Qt::AlignVCenter,
-                       FLayout.RowBits ? Bits(Gray(static_cast<uint32_t>(r)), FLayout.RowBits) : QString());
-  }
-
-  // Cells: the value in the function's kind stands out, the other is grey.
-  const TTermState listed = FMaxterms ? TTermState::Zero : TTermState::One;
-  for (uint32_t term = 0; term < FValues.size(); ++term) {
-    const QRectF cell = CellRect(term);
-    painter.setPen(QColor(160, 160, 160));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(cell);
-    painter.setFont(small);
-    painter.drawText(cell.adjusted(3, 1, -2, -2), Qt::AlignLeft | Qt::AlignTop, QString::number(term));
-    const TTermState v = FValues[term];
-    painter.setFont(v == TTermState::Zero || v == TTermState::One ? bold : base);
-    painter.setPen(v == listed ? Qt::black : v == TTermState::DontCare ? QColor(30, 90, 200)
-                                                                          : QColor(175, 175, 175));
-    painter.drawText(cell, Qt::AlignCenter,
-                     v == TTermState::One ? QStringLiteral("1")
-                     : v == TTermState::Zero ? QStringLiteral("0") : QStringLiteral("d"));
-  }
+  PaintMapLabels(painter, fonts);
+  PaintCells(painter, fonts);
 
   // Loops, clipped to their map.
   for (const TLoop& loop : FLoops) {
-    QPen pen(loop.Color, loop.Prime ? 1.5 : 2.5);
-    if (loop.Prime) pen.setStyle(Qt::DotLine);
-    else if (!loop.SharedWith.empty()) pen.setStyle(Qt::DashLine);
-    painter.setPen(pen);
+    painter.setPen(LoopPen(loop));
     painter.setBrush(Qt::NoBrush);
     for (const TPiece& piece : loop.Pieces) {
       painter.save();
@@ -341,20 +310,62 @@ void TKarnaughView::Paint(QPainter& painter) const {
   }
 
   // Legend.
-  painter.setFont(base);
+  painter.setFont(fonts.Base);
   const auto lines = LegendLines();
   const int across = FLayout.MapsAcross(), down = FLayout.Maps() / across;
   double y = kMargin + kTitleHeight + down * (kLabelHeight + FLayout.Rows() * kCell) + (down - 1) * kGap + 12;
   for (size_t i = 0; i < lines.size(); ++i, y += kLegendLine) {
-    const TLoop& loop = FLoops[i];
-    QPen pen(loop.Color, loop.Prime ? 1.5 : 2.5);
-    if (loop.Prime) pen.setStyle(Qt::DotLine);
-    else if (!loop.SharedWith.empty()) pen.setStyle(Qt::DashLine);
-    painter.setPen(pen);
+    painter.setPen(LoopPen(FLoops[i]));
     painter.drawRoundedRect(QRectF(kMargin, y + 3, 22, kLegendLine - 6), 5, 5);
     painter.setPen(Qt::black);
     painter.drawText(QRectF(kMargin + 30, y, FSize.width() - kMargin - 30, kLegendLine),
                      Qt::AlignLeft | Qt::AlignVCenter, lines[i]);
+  }
+}
+
+void TKarnaughView::PaintMapLabels(QPainter& painter, const TFonts& fonts) const {
+  const int mapFirst = 1, rowFirst = 1 + FLayout.MapBits, columnFirst = rowFirst + FLayout.RowBits;
+  const QString rowNames = Names(rowFirst, FLayout.RowBits);
+  const QString columnNames = Names(columnFirst, FLayout.ColumnBits);
+  for (int map = 0; map < FLayout.Maps(); ++map) {
+    const QRectF grid = GridRect(map);
+    painter.setPen(Qt::black);
+    painter.setFont(fonts.Bold);
+    if (FLayout.MapBits > 0)
+      painter.drawText(QRectF(grid.left(), grid.top() - kLabelHeight, grid.width(), 20),
+                       Qt::AlignCenter,
+                       QStringLiteral("%1 = %2").arg(Names(mapFirst, FLayout.MapBits),
+                                                     Bits(static_cast<uint32_t>(map), FLayout.MapBits)));
+    painter.setFont(fonts.Base);
+    painter.drawText(QRectF(grid.left() - kLabelWidth, grid.top() - 20, kLabelWidth, 20),
+                     Qt::AlignCenter, rowNames + QLatin1Char('\\') + columnNames);
+    for (int c = 0; c < FLayout.Columns(); ++c)
+      painter.drawText(QRectF(grid.left() + c * kCell, grid.top() - 20, kCell, 20), Qt::AlignCenter,
+                       Bits(Gray(static_cast<uint32_t>(c)), FLayout.ColumnBits));
+    for (int r = 0; r < FLayout.Rows(); ++r)
+      painter.drawText(QRectF(grid.left() - kLabelWidth, grid.top() + r * kCell, kLabelWidth - 6, kCell),
+                       Qt::AlignRight | Qt::AlignVCenter,
+                       FLayout.RowBits ? Bits(Gray(static_cast<uint32_t>(r)), FLayout.RowBits) : QString());
+  }
+}
+
+void TKarnaughView::PaintCells(QPainter& painter, const TFonts& fonts) const {
+  // The value in the function's kind stands out, the other is grey.
+  const TTermState listed = FMaxterms ? TTermState::Zero : TTermState::One;
+  for (uint32_t term = 0; term < FValues.size(); ++term) {
+    const QRectF cell = CellRect(term);
+    painter.setPen(QColor(160, 160, 160));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(cell);
+    painter.setFont(fonts.Small);
+    painter.drawText(cell.adjusted(3, 1, -2, -2), Qt::AlignLeft | Qt::AlignTop, QString::number(term));
+    const TTermState v = FValues[term];
+    painter.setFont(v == TTermState::Zero || v == TTermState::One ? fonts.Bold : fonts.Base);
+    painter.setPen(v == listed ? Qt::black : v == TTermState::DontCare ? QColor(30, 90, 200)
+                                                                          : QColor(175, 175, 175));
+    painter.drawText(cell, Qt::AlignCenter,
+                     v == TTermState::One ? QStringLiteral("1")
+                     : v == TTermState::Zero ? QStringLiteral("0") : QStringLiteral("d"));
   }
 }
 

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include <QColor>
+#include <QFont>
+#include <QPen>
 #include <QRectF>
 #include <QString>
 #include <QWidget>
@@ -90,9 +92,21 @@ class TKarnaughView : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // The view's font, and its bold and small forms.
+  struct TFonts {
+    explicit TFonts(const QFont& font);
+    QFont Base, Bold, Small;
+  };
+
   QRectF GridRect(int map) const;
   void AddLoop(uint32_t value, uint32_t mask, bool prime, bool pos, int index);
+  // The loops of the current result for the current function, and its primes
+  // when they are wanted.
+  void AddResultLoops(int inputs);
   std::vector<QString> LegendLines() const;
+  static QPen LoopPen(const TLoop& loop);
+  void PaintMapLabels(QPainter& painter, const TFonts& fonts) const;
+  void PaintCells(QPainter& painter, const TFonts& fonts) const;
 
   IFunctionView& FSource;
   TKarnaughLayout FLayout;

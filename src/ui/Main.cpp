@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
@@ -39,6 +40,11 @@ TfrmMain::TfrmMain(IDialogs& dialogs, const QString& fileArgument, QWidget* pare
   CreateMenu();
   CreateControls();
   new TViewWindows(*this);  // owned by the window
+  FRun = new TRunController(*Memo1, this);
+  connect(FRun, &TRunController::Status, this, &TfrmMain::RunStatus);
+  connect(FRun, &TRunController::BeepRequested, this, &TfrmMain::Beep);
+  connect(FRun, &TRunController::Finished, this, &TfrmMain::RunDone);
+  connect(FRun, &TRunController::Ended, this, [this] { Guard([this] { EndRun(); }); });
 
   // Outer sizes become client sizes by the frame allowance; the menu bar is
   // part of the allowance, but in Qt it lives inside the window.
@@ -50,12 +56,17 @@ TfrmMain::TfrmMain(IDialogs& dialogs, const QString& fileArgument, QWidget* pare
     move(desktop.center() - rect().center());
   }
 
-  // The unsaved mark and stale status texts follow the document.
-  connect(&FDocument, &TDocument::Changed, this, [this] { UpdateModifiedMark(); });
+  // The window follows the document: stale status texts and the unsaved
+  // mark at every change, the view at every edit of the functions, change of
+  // the current function or new name. The flags alone wait for the next
+  // refresh (btnVHDL follows ResultReady only then).
   connect(&FDocument, &TDocument::Edited, this, [this] {
     // What the status said was about the system before this edit.
-    if (!FRunning) FStatusText->clear();
+    if (!Running()) FStatusText->clear();
   });
+  connect(&FDocument, &TDocument::Changed, this, [this] { UpdateModifiedMark(); });
+  for (auto signal : {&TDocument::Edited, &TDocument::CurrentFunctionChanged, &TDocument::Renamed})
+    connect(&FDocument, signal, this, &TfrmMain::FollowDocument);
 
   setAcceptDrops(true);
   EnsurePrintMargins(FPrinter);
@@ -63,7 +74,7 @@ TfrmMain::TfrmMain(IDialogs& dialogs, const QString& fileArgument, QWidget* pare
   lstTerms->setFocus();
 }
 
-TfrmMain::~TfrmMain() { StopAllRuns(); }
+TfrmMain::~TfrmMain() { FRun->StopAll(); }
 
 void TfrmMain::AttachForms(TfrmAddTerms* addTerms, TfrmAbout* about) {
   FAddTerms = addTerms;
@@ -71,9 +82,8 @@ void TfrmMain::AttachForms(TfrmAddTerms* addTerms, TfrmAbout* about) {
 }
 
 void TfrmMain::FormCreate(const QString& fileArgument) {
-  FDocument.InitializeNew();
   Memo1->clear();
-  RefreshWindow();
+  FDocument.InitializeNew();
   if (!fileArgument.isEmpty() && QFileInfo(fileArgument).isFile()) {
     Guard([&] {
       LoadFile(fileArgument);
@@ -85,7 +95,14 @@ void TfrmMain::FormCreate(const QString& fileArgument) {
 // ---------------------------------------------------------------------------
 // The view
 
+void TfrmMain::FollowDocument() {
+  // A refresh makes the scroll bar's function the current one itself.
+  if (FRefreshing || FRefreshHolds > 0) return;
+  RefreshWindow();
+}
+
 void TfrmMain::RefreshWindow() {
+  const QScopedValueRollback<bool> refreshing(FRefreshing, true);
   const int count = FDocument.FunctionCount();
   {
     // Bringing the position into range is no change of the current function.
@@ -108,7 +125,7 @@ void TfrmMain::RefreshWindow() {
     if (current.IsMinterms()) radMinTerms->setChecked(true);
     else radMaxTerms->setChecked(true);
   }
-  btnVHDL->setEnabled(FDocument.ResultReady() && !FRunning);
+  btnVHDL->setEnabled(FDocument.ResultReady() && !Running());
 
   FDocument.DeriveInputBits();
   lblNumberOfInputBits->setText(QString::number(TFunctionSystem::FunctionInputBits(current)));
@@ -161,10 +178,8 @@ void TfrmMain::RunStatus(const QString& status) {
 void TfrmMain::Beep() { FDialogs.Beep(); }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  if (FRunning) {
-    // Closing ends the run as Stop does; nothing of it is kept.
-    AbandonRun();
-  }
+  // Closing ends the run as Stop does; nothing of it is kept.
+  if (Running()) FRun->Abandon();
   if (!MayReplaceSystem()) {
     event->ignore();
     return;
@@ -201,12 +216,12 @@ QString DraggedFile(const QMimeData* data) {
 }  // namespace
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
-  if (!FRunning && !DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!Running() && !DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void TfrmMain::dropEvent(QDropEvent* event) {
   const QString path = DraggedFile(event->mimeData());
-  if (FRunning || path.isEmpty()) return;
+  if (Running() || path.isEmpty()) return;
   event->acceptProposedAction();
   // The drag's source waits for the drop to end: the question comes after.
   QTimer::singleShot(0, this, [this, path] { Guard([&] { OpenFile(path); }); });
@@ -216,48 +231,56 @@ void TfrmMain::dropEvent(QDropEvent* event) {
 // Function editing
 
 void TfrmMain::btnAddTermsClick() {
-  if (FRunning) return;
+  if (Running()) return;
   FDocument.MarkModified();
   if (FAddTerms) FDialogs.ShowModal(*FAddTerms);
 }
 
 void TfrmMain::lstTermsDblClick() {
-  if (FRunning) return;
+  if (Running()) return;
   if (FAddTerms) FDialogs.ShowModal(*FAddTerms);
 }
 
 void TfrmMain::btnRemoveItemClick() {
-  if (FRunning) return;
+  if (Running()) return;
   FDocument.MarkModified();
   const int row = lstTerms->currentRow();
   if (row < 0) return;
   FDocument.RemoveTerm(FDocument.CurrentFunction(), row);
-  RefreshWindow();
 }
 
 void TfrmMain::btnAddFunctionClick() {
-  if (FRunning) return;
+  if (Running()) return;
+  // The refresh that follows the new function raises the scroll bar's
+  // maximum, so that the position can move to it.
   const int added = FDocument.AddFunction();
-  RefreshWindow();
   // Runs scrFunctionsChange: the new function becomes current, locked.
   scrFunctions->setValue(added);
 }
 
 void TfrmMain::btnRemoveFunctionClick() {
-  if (FRunning) return;
+  if (Running()) return;
   const int count = FDocument.FunctionCount();
   const int current = FDocument.CurrentFunction();
-  FDocument.RemoveFunction(current);  // a refused removal still clears ResultReady
-  if (count < 2) return;
-  // Lowering the maximum moves a position that stood on the old maximum,
-  // which runs scrFunctionsChange.
-  scrFunctions->setMaximum(scrFunctions->maximum() - 1);
-  if (current != count - 1) RefreshWindow();
+  {
+    // The view waits until the scroll bar has the new range; a refused
+    // removal still clears ResultReady, but shows nothing (btnVHDL keeps its
+    // state until the next refresh).
+    const TRefreshHold hold(*this);
+    FDocument.RemoveFunction(current);
+    if (count < 2) return;
+    // Lowering the maximum moves a position that stood on the old maximum,
+    // which runs scrFunctionsChange.
+    scrFunctions->setMaximum(scrFunctions->maximum() - 1);
+  }
+  RefreshWindow();  // the refresh held above
 }
 
 void TfrmMain::scrFunctionsChange() {
   chkLock->setChecked(true);  // runs chkLockClick when it was unchecked
-  RefreshWindow();
+  // The view follows; its refresh in turn takes the current function from
+  // the scroll bar, which stays the one that chooses it.
+  FDocument.SetCurrentFunction(scrFunctions->value());
 }
 
 void TfrmMain::radMinTermsClick() { KindChange(false); }
@@ -265,17 +288,18 @@ void TfrmMain::radMinTermsClick() { KindChange(false); }
 void TfrmMain::radMaxTermsClick() { KindChange(true); }
 
 void TfrmMain::KindChange(bool maxterms) {
-  if (FRunning) return;
+  if (Running()) return;
   if (FDocument.Current().Count() == 0) return;  // the radio buttons keep the choice
   // Locked: same numbers, other meaning; unlocked: same function, other kind.
   FDocument.SetKind(FDocument.CurrentFunction(), maxterms, chkLock->isChecked());
-  RefreshWindow();
 }
 
 void TfrmMain::chkLockClick() {
   if (!chkLock->isChecked()) return;
   // The function that was current may be gone (its removal moved the scroll bar).
   if (FShownFunction >= FDocument.FunctionCount()) return;
+  // The kind buttons show the kind taken over already: no refresh.
+  const TRefreshHold hold(*this);
   FDocument.SetKind(FDocument.CurrentFunction(), !radMinTerms->isChecked(), true);
 }
 

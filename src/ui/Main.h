@@ -1,11 +1,11 @@
 #pragma once
 // The main window: the function editor, the output pane, the Generate
 // buttons, the status bar and the main menu, and the commands behind them.
-// The window reads the document (TDocument) and calls its edits; a run goes
-// to a worker thread (TRunWorker). Its code is split by reason to change:
-// Main.cpp (the view and the editor), MainLayout.cpp (controls and the resize
-// rule), MainMenus.cpp (the menu tree), MainCommands.cpp (File, Output and
-// Generate commands, the run).
+// The window calls the document's edits (TDocument) and its view follows the
+// document's signals; runs are TRunController's. Its code is split by reason
+// to change: Main.cpp (the view and the editor), MainLayout.cpp (controls and
+// the resize rule), MainMenus.cpp (the menu tree), MainCommands.cpp (File,
+// Output and Generate commands).
 
 #include <exception>
 #include <functional>
@@ -24,7 +24,7 @@
 #include "engine/Minimize.h"
 #include "ui/Dialogs.h"
 #include "ui/Document.h"
-#include "ui/RunWorker.h"
+#include "ui/RunController.h"
 #include "ui/TermList.h"
 
 class QAction;
@@ -61,11 +61,6 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   // How long a run under "PLA Cost" may search for a smaller cover before it
   // settles for the best one found.
   static constexpr double kPlaTimeLimitSeconds = 30;
-  // Output text appended to the pane per turn of the event loop.
-  static constexpr int kAppendChunkChars = 64 * 1024;
-  // A stopped run that has not ended after this long is left to end on its
-  // own; the window is free at once (the run worked on a copy).
-  static constexpr int kStopGraceMs = 300;
   // File work that takes longer than this shows a note (with Cancel for a
   // read).
   static constexpr int kFileNoteDelayMs = 400;
@@ -83,7 +78,8 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   TFunctionSystem& System() { return FDocument.System(); }
   IDialogs& Dialogs() { return FDialogs; }
 
-  // Rebuilds the view of the store and derives InputBits.
+  // Rebuilds the view of the store and derives InputBits. The window runs it
+  // whenever the document's functions, current function or name change.
   void RefreshWindow();
   // The general error display: an error box captioned "Tavro".
   void ShowError(const QString& message);
@@ -99,11 +95,11 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   // The run parameters of the Algorithm menu's choices.
   TRunParams RunParams() const;
   // A run is on its way (working, or its output still being appended).
-  bool Running() const { return FRunning; }
+  bool Running() const { return FRun->IsRunning(); }
   // Whether any run's thread is still working, a stopped one included.
-  bool RunsPending() const { return FWorker != nullptr || !FAbandoned.empty(); }
+  bool RunsPending() const { return FRun->RunsPending(); }
   // Output beyond this size is offered for export instead of the pane.
-  void SetPaneLimit(qint64 bytes) { FPaneLimit = bytes; }
+  void SetPaneLimit(qint64 bytes) { FRun->SetPaneLimit(bytes); }
 
   // Lays the controls out for a client area of CW x CH in a window whose
   // outer size is W x H.
@@ -248,17 +244,30 @@ class TfrmMain : public QMainWindow, public IEngineHost {
 
  private:
   void CreateControls();
+  // The parts of CreateControls, by the group boxes they build.
+  void CreateOutputFunctionsGroup();
+  void CreateTermsGroup();
+  void CreateFunctionGroup();
+  void CreateSystemPropertiesGroup();
+  void CreateFunctionPropertiesGroup();
+  void CreateGenerateGroup();
+  void CreateStatusBar();
+  // Tab order, and the controls' events to their handlers.
+  void ConnectControls();
   void CreateMenu();
   void FormCreate(const QString& fileArgument);
+  // Refreshes after a change of the document, unless a refresh is under way
+  // or held.
+  void FollowDocument();
   void KindChange(bool maxterms);
   void RunGenerate(int mode);
   void RunStatus(const QString& text);
-  void RunDone();
-  void AppendNextChunk();
+  // What an ended run left: a completed run's result is recorded (and large
+  // output offered for export); an error waits until the run is over.
+  void RunDone(const TRunResult& result);
   void EndRun();
-  void AbandonRun();
-  void StopAllRuns();
-  void SetRunning(bool running);
+  // Enables what may be used while a run is on its way, and the rest not.
+  void ShowRunning(bool running);
   void OfferLargeOutput(const TRunResult& result);
   // Save As: true when the file was written.
   bool SaveAsSteps();
@@ -299,19 +308,28 @@ class TfrmMain : public QMainWindow, public IEngineHost {
   }
 
  private:
+  // While one lives, the document's changes do not refresh the window: the
+  // command refreshes where the editor's rules say, or not at all.
+  class TRefreshHold {
+   public:
+    explicit TRefreshHold(TfrmMain& window) : FWindow(window) { ++FWindow.FRefreshHolds; }
+    ~TRefreshHold() { --FWindow.FRefreshHolds; }
+    TRefreshHold(const TRefreshHold&) = delete;
+    TRefreshHold& operator=(const TRefreshHold&) = delete;
+
+   private:
+    TfrmMain& FWindow;
+  };
+
   IDialogs& FDialogs;
   TDocument FDocument;
   TTermListModel* FTermModel = nullptr;
-  // The run under way, and runs that were stopped but have not ended yet:
-  // the window no longer waits for them, and drops what they leave.
-  std::unique_ptr<TRunWorker> FWorker;
-  std::vector<std::unique_ptr<TRunWorker>> FAbandoned;
-  bool FRunning = false;
-  uint64_t FRunSerial = 0;  // counts runs: a late timer knows whether its run is still on
-  qint64 FPaneLimit = TRunWorker::kPaneLimitBytes;
-  QString FPendingOutput;
-  qsizetype FPendingPos = 0;
-  int FRunFirstBlock = 0;
+  TRunController* FRun = nullptr;
+  // An error that ended the run (or the export of its output), shown once
+  // the run is over.
+  QString FRunError;
+  bool FRefreshing = false;
+  int FRefreshHolds = 0;
   // The function the last refresh showed; an edit may have removed it since.
   int FShownFunction = 0;
   QShortcut* FStopShortcut = nullptr;

@@ -3,6 +3,7 @@
 #include <limits>
 #include <exception>
 #include <thread>
+#include <utility>
 
 #include <QAction>
 #include <QApplication>
@@ -19,8 +20,6 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTemporaryFile>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QTimer>
 
 #include "engine/FileIO.h"
@@ -89,66 +88,16 @@ TRunParams TfrmMain::RunParams() const {
 }
 
 void TfrmMain::RunGenerate(int mode) {
-  if (FRunning) return;
+  if (Running()) return;
   if (FDocument.InputBits() == 0) return;  // all functions empty: nothing at all
-  SetRunning(true);
-  ++FRunSerial;
-  FWorker = std::make_unique<TRunWorker>();
-  TRunWorker* worker = FWorker.get();
-  // Signals of a run the window has given up are dropped (they may already
-  // be queued when it does).
-  connect(worker, &TRunWorker::Status, this, [this, worker](const QString& text) {
-    if (worker == FWorker.get()) RunStatus(text);
-  });
-  connect(worker, &TRunWorker::BeepRequested, this, [this, worker] {
-    if (worker == FWorker.get()) Beep();
-  });
-  connect(worker, &TRunWorker::Finished, this, [this, worker] {
-    if (worker == FWorker.get()) {
-      Guard([this] { RunDone(); });
-      return;
-    }
-    // An abandoned run has ended: let it go.
-    for (auto it = FAbandoned.begin(); it != FAbandoned.end(); ++it)
-      if (it->get() == worker) {
-        it->release()->deleteLater();  // its thread has ended
-        FAbandoned.erase(it);
-        break;
-      }
-  });
-  worker->Start(FDocument.System(), mode, OutputOptions(), RunParams(), FPaneLimit);
+  FRunError.clear();
+  ShowRunning(true);
+  FRun->Start(FDocument.System(), mode, OutputOptions(), RunParams());
 }
 
-void TfrmMain::btnStopClick() {
-  if (!FRunning || !FWorker || FWorker->StopRequested()) return;
-  FWorker->Stop();
-  // Most stages end within milliseconds; should this one not, the window
-  // does not wait for it.
-  // A new worker may be allocated where this one was, so the run is known
-  // by its number.
-  const uint64_t serial = FRunSerial;
-  QTimer::singleShot(kStopGraceMs, this, [this, serial] {
-    if (FRunning && serial == FRunSerial) AbandonRun();
-  });
-}
+void TfrmMain::btnStopClick() { FRun->Stop(); }
 
-void TfrmMain::AbandonRun() {
-  if (!FWorker) return;
-  FWorker->Stop();
-  FAbandoned.push_back(std::move(FWorker));
-  RunStatus(QStringLiteral("Stopped."));
-  EndRun();
-}
-
-void TfrmMain::StopAllRuns() {
-  if (FWorker) FWorker->Stop();
-  for (auto& worker : FAbandoned) worker->Stop();
-  FWorker.reset();  // each waits for its thread
-  FAbandoned.clear();
-}
-
-void TfrmMain::SetRunning(bool running) {
-  FRunning = running;
+void TfrmMain::ShowRunning(bool running) {
   // Nothing that would change the system while a run works on it.
   for (QWidget* control : std::initializer_list<QWidget*>{
            Button1, btnRemoveItem, btnAddFunction, btnRemoveFunction, radMinTerms, radMaxTerms,
@@ -162,76 +111,30 @@ void TfrmMain::SetRunning(bool running) {
   prgRun->setVisible(running);
 }
 
-void TfrmMain::RunDone() {
-  TRunResult result = FWorker->TakeResult();
-  FWorker.release()->deleteLater();
+void TfrmMain::RunDone(const TRunResult& result) {
   if (!result.Error.isEmpty()) {
-    EndRun();
-    ShowError(result.Error);
+    FRunError = result.Error;
     return;
   }
-  if (result.Outcome != TRunOutcome::Completed) {
-    EndRun();  // stopped, or refused with a status: nothing changed
-    return;
-  }
+  if (result.Outcome != TRunOutcome::Completed) return;  // stopped, or refused with a status: nothing changed
   FDocument.ApplyResult(result.Mode, result.Cubes);
   btnStop->setEnabled(false);  // the result stands; only its text is still coming
   FStopShortcut->setEnabled(false);
-  if (result.SpillFile) {
-    try {
-      OfferLargeOutput(result);
-    } catch (...) {
-      EndRun();
-      throw;
-    }
-    EndRun();
-    return;
+  if (!result.SpillFile) return;
+  try {
+    OfferLargeOutput(result);
+  } catch (const std::exception& e) {
+    FRunError = QString::fromUtf8(e.what());
   }
-  FPendingOutput = std::move(result.Output);
-  FPendingPos = 0;
-  // The new block starts on the pane's last line (empty after a line end).
-  FRunFirstBlock = Memo1->document()->blockCount() - 1;
-  AppendNextChunk();
-}
-
-void TfrmMain::AppendNextChunk() {
-  // Whole lines, as many as make a piece: a line is laid out once.
-  qsizetype end = FPendingPos;
-  while (end < FPendingOutput.size() && end - FPendingPos < kAppendChunkChars) {
-    const qsizetype lineEnd = FPendingOutput.indexOf(QLatin1Char('\n'), end);
-    end = lineEnd < 0 ? FPendingOutput.size() : lineEnd + 1;
-  }
-  if (end > FPendingPos) {
-    QTextCursor cursor(Memo1->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(FPendingOutput.mid(FPendingPos, end - FPendingPos));
-    FPendingPos = end;
-  }
-  if (FPendingPos < FPendingOutput.size()) {
-    // Let the window paint and take input between the pieces.
-    QTimer::singleShot(0, this, [this] { AppendNextChunk(); });
-    return;
-  }
-  const bool appended = !FPendingOutput.isEmpty();
-  FPendingOutput.clear();
-  FPendingPos = 0;
-  if (appended) {
-    // The first line of the new block at the top: from the end, moving the
-    // caret up to it scrolls just far enough.
-    QScrollBar* bar = Memo1->verticalScrollBar();
-    bar->setValue(bar->maximum());
-    QTextBlock first = Memo1->document()->findBlockByNumber(FRunFirstBlock);
-    if (!first.isValid()) first = Memo1->document()->firstBlock();
-    Memo1->setTextCursor(QTextCursor(first));
-    Memo1->ensureCursorVisible();
-  }
-  EndRun();
 }
 
 void TfrmMain::EndRun() {
-  SetRunning(false);
+  ShowRunning(false);
+  // A run changes no function, at most the flags: the command still ends
+  // with a refresh, which brings btnVHDL in line with ResultReady.
   RefreshWindow();
   emit RunFinished();
+  if (!FRunError.isEmpty()) ShowError(std::exchange(FRunError, QString()));
 }
 
 void TfrmMain::OfferLargeOutput(const TRunResult& result) {
@@ -257,13 +160,15 @@ void TfrmMain::OfferLargeOutput(const TRunResult& result) {
 }
 
 void TfrmMain::btnVHDLClick() {
-  if (FRunning) return;
+  if (Running()) return;
   const std::optional<QString> name = ExecuteSaveDialog(kVhdlFilter, QStringLiteral("vhd"), VhdlWritten);
   if (!name) return;
   const std::shared_ptr<const TCover> cubes = FDocument.ResultCubes();
   if (!cubes) return;
   WriteVHDL(*cubes, VhdlPath(FileNameBytes(*name)), FDocument.ResultMode(), FDocument.InputBits(),
             FDocument.FunctionCount(), TodayShortDate());
+  // The document is as it was; the command still ends with a refresh, which
+  // brings btnVHDL in line with ResultReady.
   RefreshWindow();
 }
 
@@ -343,7 +248,6 @@ void TfrmMain::LoadFile(const QString& path) {
   } catch (const StoppedError&) {
     return;  // cancelled: the system is as it was
   }
-  RefreshWindow();
 }
 
 bool TfrmMain::MayOpenOverSystem() {
@@ -354,13 +258,13 @@ bool TfrmMain::MayOpenOverSystem() {
 }
 
 void TfrmMain::OpenFile(const QString& path) {
-  if (FRunning || !MayOpenOverSystem()) return;
+  if (Running() || !MayOpenOverSystem()) return;
   RememberFolder(path);
   LoadFile(path);
 }
 
 void TfrmMain::New1Click() {
-  if (FRunning) return;
+  if (Running()) return;
   if (FDocument.Modified()) {
     switch (FDialogs.AskYesNoCancel(this, QStringLiteral("Save Open File"),
                                     QStringLiteral("The current file is not saved. Save it now?"))) {
@@ -373,13 +277,12 @@ void TfrmMain::New1Click() {
         return;
     }
   }
-  FDocument.Reset();
   Memo1->clear();
-  RefreshWindow();
+  FDocument.Reset();  // signals even when nothing changed: the caption is refreshed
 }
 
 void TfrmMain::mnuOpenClick() {
-  if (FRunning || !MayOpenOverSystem()) return;
+  if (Running() || !MayOpenOverSystem()) return;
   const std::optional<QString> path = FDialogs.OpenFileName(this, kOpenFilter, StartFolder());
   if (!path) return;
   RememberFolder(*path);
@@ -392,7 +295,6 @@ bool TfrmMain::SaveAsSteps() {
   FDocument.SaveAs(*name, [&](const std::function<void()>& work) {  // a file that cannot be written changes nothing
     RunFileWork(QStringLiteral("Writing %1...").arg(QFileInfo(*name).fileName()), work);
   });
-  RefreshWindow();          // the caption shows the new name
   return true;
 }
 

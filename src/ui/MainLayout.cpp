@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <utility>
 
 #include <QCheckBox>
 #include <QEvent>
@@ -42,6 +41,15 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int le
   return label;
 }
 
+// A value label at its design place, or a blank's width after its caption
+// when the font makes the caption wider.
+QLabel* MakeValueLabel(QLabel* caption, const char* name, int left) {
+  auto* value = MakeLabel(caption->parentWidget(), name, QStringLiteral("0"), left, caption->y());
+  const int after = caption->x() + caption->width() + caption->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+  value->move(std::max(value->x(), after), value->y());
+  return value;
+}
+
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                         const QRect& geometry, const QString& hint = QString()) {
   auto* button = new QPushButton(caption, parent);
@@ -74,6 +82,17 @@ void TfrmMain::CreateControls() {
       "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.6em; }"
       "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
       " left: 7px; padding: 0 2px; }"));
+  CreateOutputFunctionsGroup();
+  CreateTermsGroup();
+  CreateFunctionGroup();
+  CreateSystemPropertiesGroup();
+  CreateFunctionPropertiesGroup();
+  CreateGenerateGroup();
+  CreateStatusBar();
+  ConnectControls();
+}
+
+void TfrmMain::CreateOutputFunctionsGroup() {
   GroupBox1 = MakeGroup(ClientArea, "GroupBox1", QStringLiteral("Output Function(s)"),
                         {0, 0, 505, 321});
   lblTermsTitle = MakeLabel(GroupBox1, "lblTermsTitle", QStringLiteral("Function 0 Terms"), 8, 16);
@@ -107,7 +126,9 @@ void TfrmMain::CreateControls() {
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setTabChangesFocus(true);
+}
 
+void TfrmMain::CreateTermsGroup() {
   GroupBox3 = MakeGroup(GroupBox1, "GroupBox3", QStringLiteral("Terms"), {112, 168, 153, 89});
   radMinTerms = new QRadioButton(QStringLiteral("Minterms"), GroupBox3);
   radMinTerms->setObjectName(QStringLiteral("radMinTerms"));
@@ -126,40 +147,40 @@ void TfrmMain::CreateControls() {
                              {88, 56, 57, 25},
                              QStringLiteral("Remove the selected term from the function."));
 
-  GroupBox5 = MakeGroup(GroupBox1, "GroupBox5", QStringLiteral("Function"), {272, 160, 73, 89});
-  btnAddFunction = MakeButton(GroupBox5, "btnAddFunction", QStringLiteral("Add"),
-                              {8, 16, 57, 25}, QStringLiteral("Add a function to the system."));
-  btnRemoveFunction = MakeButton(GroupBox5, "btnRemoveFunction", QStringLiteral("Remove"),
-                                 {8, 56, 57, 25}, QStringLiteral("Remove the current function."));
-
-  GroupBox4 = MakeGroup(GroupBox1, "GroupBox4", QStringLiteral("System Properties"),
-                        {352, 160, 145, 89});
-  Label4 = MakeLabel(GroupBox4, "Label4", QStringLiteral("Terms:"), 8, 16);
-  lblTotalTerms = MakeLabel(GroupBox4, "lblTotalTerms", QStringLiteral("0"), 43, 16);
-  Label5 = MakeLabel(GroupBox4, "Label5", QStringLiteral("Input bits:"), 8, 32);
-  lblSystemMinInputBits = MakeLabel(GroupBox4, "lblSystemMinInputBits", QStringLiteral("0"), 59, 32);
-
-  GroupBox6 = MakeGroup(GroupBox1, "GroupBox6", QStringLiteral("Function 0 Properties"),
-                        {352, 256, 145, 57});
-  Label1 = MakeLabel(GroupBox6, "Label1", QStringLiteral("Terms:"), 8, 16);
-  lblNumberOfTerms = MakeLabel(GroupBox6, "lblNumberOfTerms", QStringLiteral("0"), 48, 16);
-  Label3 = MakeLabel(GroupBox6, "Label3", QStringLiteral("Input bits:"), 8, 32);
-  lblNumberOfInputBits = MakeLabel(GroupBox6, "lblNumberOfInputBits", QStringLiteral("0"), 64, 32);
-
   // The kind buttons and the lock grow to their captions, up to the buttons
   // beside them, when the font is wider than the design's.
   for (QWidget* choice : std::initializer_list<QWidget*>{radMinTerms, radMaxTerms, chkLock})
     choice->resize(std::clamp(choice->sizeHint().width(), choice->width(), Button1->x() - choice->x()),
                    choice->height());
+}
 
-  // A value stands at its design place, or a blank's width after its caption
-  // when the font makes the caption wider.
-  for (auto [caption, value] : {std::pair{Label4, lblTotalTerms}, std::pair{Label5, lblSystemMinInputBits},
-                                std::pair{Label1, lblNumberOfTerms}, std::pair{Label3, lblNumberOfInputBits}}) {
-    const int after = caption->x() + caption->width() + caption->fontMetrics().horizontalAdvance(QLatin1Char(' '));
-    value->move(std::max(value->x(), after), value->y());
-  }
+void TfrmMain::CreateFunctionGroup() {
+  GroupBox5 = MakeGroup(GroupBox1, "GroupBox5", QStringLiteral("Function"), {272, 160, 73, 89});
+  btnAddFunction = MakeButton(GroupBox5, "btnAddFunction", QStringLiteral("Add"),
+                              {8, 16, 57, 25}, QStringLiteral("Add a function to the system."));
+  btnRemoveFunction = MakeButton(GroupBox5, "btnRemoveFunction", QStringLiteral("Remove"),
+                                 {8, 56, 57, 25}, QStringLiteral("Remove the current function."));
+}
 
+void TfrmMain::CreateSystemPropertiesGroup() {
+  GroupBox4 = MakeGroup(GroupBox1, "GroupBox4", QStringLiteral("System Properties"),
+                        {352, 160, 145, 89});
+  Label4 = MakeLabel(GroupBox4, "Label4", QStringLiteral("Terms:"), 8, 16);
+  lblTotalTerms = MakeValueLabel(Label4, "lblTotalTerms", 43);
+  Label5 = MakeLabel(GroupBox4, "Label5", QStringLiteral("Input bits:"), 8, 32);
+  lblSystemMinInputBits = MakeValueLabel(Label5, "lblSystemMinInputBits", 59);
+}
+
+void TfrmMain::CreateFunctionPropertiesGroup() {
+  GroupBox6 = MakeGroup(GroupBox1, "GroupBox6", QStringLiteral("Function 0 Properties"),
+                        {352, 256, 145, 57});
+  Label1 = MakeLabel(GroupBox6, "Label1", QStringLiteral("Terms:"), 8, 16);
+  lblNumberOfTerms = MakeValueLabel(Label1, "lblNumberOfTerms", 48);
+  Label3 = MakeLabel(GroupBox6, "Label3", QStringLiteral("Input bits:"), 8, 32);
+  lblNumberOfInputBits = MakeValueLabel(Label3, "lblNumberOfInputBits", 64);
+}
+
+void TfrmMain::CreateGenerateGroup() {
   GroupBox2 = MakeGroup(ClientArea, "GroupBox2", QStringLiteral("Generate"), {0, 344, 505, 49});
   btnSOP = MakeButton(GroupBox2, "btnSOP", QStringLiteral("SOP"), {16, 16, 75, 25},
                       QStringLiteral("Creates sum of products equations."));
@@ -171,7 +192,9 @@ void TfrmMain::CreateControls() {
   btnStop = MakeButton(GroupBox2, "btnStop", QStringLiteral("Stop"), {176, 16, 73, 25},
                        QStringLiteral("Stops the minimization run."));
   btnStop->setEnabled(false);
+}
 
+void TfrmMain::CreateStatusBar() {
   StatusBar1 = new QStatusBar(ClientArea);
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
   FStatusText = new QLabel(StatusBar1);
@@ -188,7 +211,9 @@ void TfrmMain::CreateControls() {
   prgRun->hide();
   StatusBar1->addPermanentWidget(prgRun);
   StatusBar1->setGeometry(0, 399, 515, 19);
+}
 
+void TfrmMain::ConnectControls() {
   setTabOrder(GroupBox1, GroupBox2);
   QWidget* order[] = {lstTerms,          scrFunctions, Memo1,   radMinTerms, radMaxTerms,
                       chkLock,           Button1,      btnRemoveItem, btnAddFunction,

@@ -10,138 +10,177 @@
 
 namespace tavro {
 
-void TfrmMain::CreateMenu() {
-  frmMainMenu = new QMenuBar(this);
-  frmMainMenu->setObjectName(QStringLiteral("frmMainMenu"));
-  setMenuBar(frmMainMenu);
+namespace {
 
-  auto menu = [this](QWidget* parentMenu, const char* name, const QString& caption) {
+// The steps the menus are made of; handlers run through the general error
+// display.
+class TMenuMaker {
+ public:
+  explicit TMenuMaker(TfrmMain& window) : W(window) {}
+
+  QMenu* Menu(QWidget* parentMenu, const char* name, const QString& caption) const {
     auto* m = new QMenu(caption, parentMenu);
     m->setObjectName(QLatin1String(name));
     m->menuAction()->setObjectName(QLatin1String(name));
     if (auto* bar = qobject_cast<QMenuBar*>(parentMenu)) bar->addMenu(m);
     else static_cast<QMenu*>(parentMenu)->addMenu(m);
     return m;
-  };
-  auto item = [this](QMenu* m, const char* name, const QString& caption,
-                     void (TfrmMain::*handler)() = nullptr) {
+  }
+  QAction* Item(QMenu* m, const char* name, const QString& caption,
+                void (TfrmMain::*handler)() = nullptr) const {
     QAction* a = m->addAction(caption);
     a->setObjectName(QLatin1String(name));
+    TfrmMain* w = &W;
     if (handler)
-      connect(a, &QAction::triggered, this, [this, handler] { Guard([this, handler] { (this->*handler)(); }); });
+      QObject::connect(a, &QAction::triggered, w, [w, handler] { w->Guard([w, handler] { (w->*handler)(); }); });
     return a;
-  };
-  auto separator = [](QMenu* m, const char* name) {
+  }
+  static QAction* Separator(QMenu* m, const char* name) {
     QAction* a = m->addSeparator();
     a->setObjectName(QLatin1String(name));
     return a;
-  };
-  auto radioGroup = [this](std::initializer_list<QAction*> actions) {
-    auto* group = new QActionGroup(this);
+  }
+  void RadioGroup(std::initializer_list<QAction*> actions) const {
+    auto* group = new QActionGroup(&W);
     group->setExclusive(true);
     for (QAction* a : actions) {
       a->setCheckable(true);
       group->addAction(a);
     }
-  };
-  auto makeDefault = [](QMenu* m, QAction* a) {
+  }
+  static void MakeDefault(QMenu* m, QAction* a) {
     m->setDefaultAction(a);
     QFont bold = a->font();
     bold.setBold(true);
     a->setFont(bold);
-  };
+  }
 
-  mnuFile = menu(frmMainMenu, "mnuFile", QStringLiteral("&File"));
-  New1 = item(mnuFile, "New1", QStringLiteral("New"), &TfrmMain::New1Click);
-  New1->setShortcut(QKeySequence::New);
-  mnuOpen = item(mnuFile, "mnuOpen", QStringLiteral("&Open..."), &TfrmMain::mnuOpenClick);
-  mnuOpen->setShortcut(QKeySequence::Open);
-  N1 = separator(mnuFile, "N1");
-  mntSave = item(mnuFile, "mntSave", QStringLiteral("Save"), &TfrmMain::mntSaveClick);
-  mnuSave = item(mnuFile, "mnuSave", QStringLiteral("&Save As..."), &TfrmMain::mnuSaveClick);
-  mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-  MenuDivider2 = separator(mnuFile, "MenuDivider2");
-  mnuPageSetup = item(mnuFile, "mnuPageSetup", QStringLiteral("Page Setup.."),
-                      &TfrmMain::mnuPageSetupClick);
-  mnuPrint = item(mnuFile, "mnuPrint", QStringLiteral("&Print..."), &TfrmMain::mnuPrintClick);
-  mnuPrint->setShortcut(QKeySequence::Print);
-  mnuDivider = separator(mnuFile, "mnuDivider");
-  mnuExit = item(mnuFile, "mnuExit", QStringLiteral("E&xit"), &TfrmMain::mnuExitClick);
-  mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  TfrmMain& W;
+};
 
-  mnuEdit = menu(frmMainMenu, "mnuEdit", QStringLiteral("&Edit"));
-  mnuCut = item(mnuEdit, "mnuCut", QStringLiteral("Cut"), &TfrmMain::mnuCutClick);
-  mnuCut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
-  mnuCopy = item(mnuEdit, "mnuCopy", QStringLiteral("Copy"), &TfrmMain::mnuCopyClick);
-  mnuCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-  mnuPaste = item(mnuEdit, "mnuPaste", QStringLiteral("Paste"), &TfrmMain::mnuPasteClick);
-  mnuPaste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
-  N5 = separator(mnuEdit, "N5");
-  mnuClear = item(mnuEdit, "mnuClear", QStringLiteral("Clear Output"), &TfrmMain::mnuClearClick);
+void CreateFileMenu(const TMenuMaker& make) {
+  TfrmMain& w = make.W;
+  w.mnuFile = make.Menu(w.frmMainMenu, "mnuFile", QStringLiteral("&File"));
+  w.New1 = make.Item(w.mnuFile, "New1", QStringLiteral("New"), &TfrmMain::New1Click);
+  w.New1->setShortcut(QKeySequence::New);
+  w.mnuOpen = make.Item(w.mnuFile, "mnuOpen", QStringLiteral("&Open..."), &TfrmMain::mnuOpenClick);
+  w.mnuOpen->setShortcut(QKeySequence::Open);
+  w.N1 = make.Separator(w.mnuFile, "N1");
+  w.mntSave = make.Item(w.mnuFile, "mntSave", QStringLiteral("Save"), &TfrmMain::mntSaveClick);
+  w.mnuSave = make.Item(w.mnuFile, "mnuSave", QStringLiteral("&Save As..."), &TfrmMain::mnuSaveClick);
+  w.mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  w.MenuDivider2 = make.Separator(w.mnuFile, "MenuDivider2");
+  w.mnuPageSetup = make.Item(w.mnuFile, "mnuPageSetup", QStringLiteral("Page Setup.."),
+                             &TfrmMain::mnuPageSetupClick);
+  w.mnuPrint = make.Item(w.mnuFile, "mnuPrint", QStringLiteral("&Print..."), &TfrmMain::mnuPrintClick);
+  w.mnuPrint->setShortcut(QKeySequence::Print);
+  w.mnuDivider = make.Separator(w.mnuFile, "mnuDivider");
+  w.mnuExit = make.Item(w.mnuFile, "mnuExit", QStringLiteral("E&xit"), &TfrmMain::mnuExitClick);
+  w.mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
 
-  // The System menu is shown but greyed as a whole; its items do nothing.
-  erm1 = menu(frmMainMenu, "erm1", QStringLiteral("System"));
-  AddFunction1 = menu(erm1, "AddFunction1", QStringLiteral("Add"));
-  erms1 = item(AddFunction1, "erms1", QStringLiteral("Term(s)"));
-  Function1 = item(AddFunction1, "Function1", QStringLiteral("Function"));
-  Remove1 = menu(erm1, "Remove1", QStringLiteral("Remove"));
-  erms2 = item(Remove1, "erms2", QStringLiteral("Term(s)"));
-  Function2 = item(Remove1, "Function2", QStringLiteral("Function"));
-  erm1->menuAction()->setEnabled(false);
+void CreateEditMenu(const TMenuMaker& make) {
+  TfrmMain& w = make.W;
+  w.mnuEdit = make.Menu(w.frmMainMenu, "mnuEdit", QStringLiteral("&Edit"));
+  w.mnuCut = make.Item(w.mnuEdit, "mnuCut", QStringLiteral("Cut"), &TfrmMain::mnuCutClick);
+  w.mnuCut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+  w.mnuCopy = make.Item(w.mnuEdit, "mnuCopy", QStringLiteral("Copy"), &TfrmMain::mnuCopyClick);
+  w.mnuCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+  w.mnuPaste = make.Item(w.mnuEdit, "mnuPaste", QStringLiteral("Paste"), &TfrmMain::mnuPasteClick);
+  w.mnuPaste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+  w.N5 = make.Separator(w.mnuEdit, "N5");
+  w.mnuClear = make.Item(w.mnuEdit, "mnuClear", QStringLiteral("Clear Output"), &TfrmMain::mnuClearClick);
+}
 
-  // The Output toggles invert their own check mark when chosen; a run reads
-  // them (OutputOptions).
-  mnuOutput = menu(frmMainMenu, "mnuOutput", QStringLiteral("Output"));
-  mnuTerms = item(mnuOutput, "mnuTerms", QStringLiteral("Terms"));
-  mnuTerms->setCheckable(true);
-  N4 = separator(mnuOutput, "N4");
-  mnuPIs = item(mnuOutput, "mnuPIs", QStringLiteral("Prime Implcants"));
-  mnuPIs->setCheckable(true);
-  mnuOptimizedFunction = item(mnuOutput, "mnuOptimizedFunction", QStringLiteral("Optimized Functions"));
-  mnuOptimizedFunction->setCheckable(true);
-  mnuOptimizedFunction->setChecked(true);
-  N2 = separator(mnuOutput, "N2");
-  mnuAlgorithmAnalysis = item(mnuOutput, "mnuAlgorithmAnalysis", QStringLiteral("Algoritm Analysis"));
-  mnuAlgorithmAnalysis->setCheckable(true);
-  mnuAlgorithmAnalysis->setChecked(true);
-  mnuAlgorithmAnalysis->setEnabled(false);
-  N3 = separator(mnuOutput, "N3");
-  mnuExportToFile = item(mnuOutput, "mnuExportToFile", QStringLiteral("Export To File..."),
-                         &TfrmMain::mnuExportToFileClick);
+// The System menu is shown but greyed as a whole; its items do nothing.
+void CreateSystemMenu(const TMenuMaker& make) {
+  TfrmMain& w = make.W;
+  w.erm1 = make.Menu(w.frmMainMenu, "erm1", QStringLiteral("System"));
+  w.AddFunction1 = make.Menu(w.erm1, "AddFunction1", QStringLiteral("Add"));
+  w.erms1 = make.Item(w.AddFunction1, "erms1", QStringLiteral("Term(s)"));
+  w.Function1 = make.Item(w.AddFunction1, "Function1", QStringLiteral("Function"));
+  w.Remove1 = make.Menu(w.erm1, "Remove1", QStringLiteral("Remove"));
+  w.erms2 = make.Item(w.Remove1, "erms2", QStringLiteral("Term(s)"));
+  w.Function2 = make.Item(w.Remove1, "Function2", QStringLiteral("Function"));
+  w.erm1->menuAction()->setEnabled(false);
+}
 
-  // The cost criterion of the next run: the described selection, or the
-  // fewest products (within a time limit).
-  mnuAlgorithm = menu(frmMainMenu, "mnuAlgorithm", QStringLiteral("Algorithm"));
-  mnuCost = menu(mnuAlgorithm, "mnuCost", QStringLiteral("Cost Criteria"));
-  mnuPLACostCriteria = item(mnuCost, "mnuPLACostCriteria", QStringLiteral("PLA Cost"),
-                            &TfrmMain::mnuPLACostCriteriaClick);
-  mnuLowestCost = item(mnuCost, "mnuLowestCost", QStringLiteral("Smallest Cost"),
-                       &TfrmMain::mnuLowestCostClick);
-  radioGroup({mnuPLACostCriteria, mnuLowestCost});
-  mnuLowestCost->setChecked(true);
-  makeDefault(mnuCost, mnuLowestCost);
-  N6 = separator(mnuAlgorithm, "N6");
-  RemoveHazards1 = item(mnuAlgorithm, "RemoveHazards1", QStringLiteral("Remove Hazards"));
-  RemoveHazards1->setEnabled(false);
+// The Output toggles invert their own check mark when chosen; a run reads
+// them (OutputOptions).
+void CreateOutputMenu(const TMenuMaker& make) {
+  TfrmMain& w = make.W;
+  w.mnuOutput = make.Menu(w.frmMainMenu, "mnuOutput", QStringLiteral("Output"));
+  w.mnuTerms = make.Item(w.mnuOutput, "mnuTerms", QStringLiteral("Terms"));
+  w.mnuTerms->setCheckable(true);
+  w.N4 = make.Separator(w.mnuOutput, "N4");
+  w.mnuPIs = make.Item(w.mnuOutput, "mnuPIs", QStringLiteral("Prime Implcants"));
+  w.mnuPIs->setCheckable(true);
+  w.mnuOptimizedFunction = make.Item(w.mnuOutput, "mnuOptimizedFunction", QStringLiteral("Optimized Functions"));
+  w.mnuOptimizedFunction->setCheckable(true);
+  w.mnuOptimizedFunction->setChecked(true);
+  w.N2 = make.Separator(w.mnuOutput, "N2");
+  w.mnuAlgorithmAnalysis = make.Item(w.mnuOutput, "mnuAlgorithmAnalysis", QStringLiteral("Algoritm Analysis"));
+  w.mnuAlgorithmAnalysis->setCheckable(true);
+  w.mnuAlgorithmAnalysis->setChecked(true);
+  w.mnuAlgorithmAnalysis->setEnabled(false);
+  w.N3 = make.Separator(w.mnuOutput, "N3");
+  w.mnuExportToFile = make.Item(w.mnuOutput, "mnuExportToFile", QStringLiteral("Export To File..."),
+                                &TfrmMain::mnuExportToFileClick);
+}
 
-  // The VHDL menu shows the library and use clause that VHDL files always get.
-  VHDL1 = menu(frmMainMenu, "VHDL1", QStringLiteral("VHDL"));
-  mnuLibrary = menu(VHDL1, "mnuLibrary", QStringLiteral("Library"));
-  IEEE1 = item(mnuLibrary, "IEEE1", QStringLiteral("IEEE"));
-  radioGroup({IEEE1});
-  IEEE1->setChecked(true);
-  makeDefault(mnuLibrary, IEEE1);
-  Use1 = menu(VHDL1, "Use1", QStringLiteral("Use"));
-  ieeestdlogic11641 = item(Use1, "ieeestdlogic11641", QStringLiteral("ieee.std_logic_1164"));
-  radioGroup({ieeestdlogic11641});
-  ieeestdlogic11641->setChecked(true);
-  makeDefault(Use1, ieeestdlogic11641);
-  DelayModel1 = menu(VHDL1, "DelayModel1", QStringLiteral("Delay Model"));
-  item(DelayModel1, "DelayModel2", QString());
-  DelayModel1->menuAction()->setEnabled(false);
+// The cost criterion of the next run: the described selection, or the
+// fewest products (within a time limit).
+void CreateAlgorithmMenu(const TMenuMaker& make) {
+  TfrmMain& w = make.W;
+  w.mnuAlgorithm = make.Menu(w.frmMainMenu, "mnuAlgorithm", QStringLiteral("Algorithm"));
+  w.mnuCost = make.Menu(w.mnuAlgorithm, "mnuCost", QStringLiteral("Cost Criteria"));
+  w.mnuPLACostCriteria = make.Item(w.mnuCost, "mnuPLACostCriteria", QStringLiteral("PLA Cost"),
+                                   &TfrmMain::mnuPLACostCriteriaClick);
+  w.mnuLowestCost = make.Item(w.mnuCost, "mnuLowestCost", QStringLiteral("Smallest Cost"),
+                              &TfrmMain::mnuLowestCostClick);
+  make.RadioGroup({w.mnuPLACostCriteria, w.mnuLowestCost});
+  w.mnuLowestCost->setChecked(true);
+  make.MakeDefault(w.mnuCost, w.mnuLowestCost);
+  w.N6 = make.Separator(w.mnuAlgorithm, "N6");
+  w.RemoveHazards1 = make.Item(w.mnuAlgorithm, "RemoveHazards1", QStringLiteral("Remove Hazards"));
+  w.RemoveHazards1->setEnabled(false);
+}
 
-  mnuHelp = menu(frmMainMenu, "mnuHelp", QStringLiteral("&Help"));
-  mnuAbout = item(mnuHelp, "mnuAbout", QStringLiteral("&About..."), &TfrmMain::mnuAboutClick);
+// The VHDL menu shows the library and use clause that VHDL files always get.
+void CreateVhdlMenu(const TMenuMaker& make) {
+  TfrmMain& w = make.W;
+  w.VHDL1 = make.Menu(w.frmMainMenu, "VHDL1", QStringLiteral("VHDL"));
+  w.mnuLibrary = make.Menu(w.VHDL1, "mnuLibrary", QStringLiteral("Library"));
+  w.IEEE1 = make.Item(w.mnuLibrary, "IEEE1", QStringLiteral("IEEE"));
+  make.RadioGroup({w.IEEE1});
+  w.IEEE1->setChecked(true);
+  make.MakeDefault(w.mnuLibrary, w.IEEE1);
+  w.Use1 = make.Menu(w.VHDL1, "Use1", QStringLiteral("Use"));
+  w.ieeestdlogic11641 = make.Item(w.Use1, "ieeestdlogic11641", QStringLiteral("ieee.std_logic_1164"));
+  make.RadioGroup({w.ieeestdlogic11641});
+  w.ieeestdlogic11641->setChecked(true);
+  make.MakeDefault(w.Use1, w.ieeestdlogic11641);
+  w.DelayModel1 = make.Menu(w.VHDL1, "DelayModel1", QStringLiteral("Delay Model"));
+  make.Item(w.DelayModel1, "DelayModel2", QString());
+  w.DelayModel1->menuAction()->setEnabled(false);
+}
+
+}  // namespace
+
+void TfrmMain::CreateMenu() {
+  frmMainMenu = new QMenuBar(this);
+  frmMainMenu->setObjectName(QStringLiteral("frmMainMenu"));
+  setMenuBar(frmMainMenu);
+
+  const TMenuMaker make(*this);
+  CreateFileMenu(make);
+  CreateEditMenu(make);
+  CreateSystemMenu(make);
+  CreateOutputMenu(make);
+  CreateAlgorithmMenu(make);
+  CreateVhdlMenu(make);
+  mnuHelp = make.Menu(frmMainMenu, "mnuHelp", QStringLiteral("&Help"));
+  mnuAbout = make.Item(mnuHelp, "mnuAbout", QStringLiteral("&About..."), &TfrmMain::mnuAboutClick);
 }
 
 void TfrmMain::mnuLowestCostClick() { mnuLowestCost->setChecked(true); }

@@ -12,11 +12,6 @@
 
 namespace tavro {
 
-void ReplaceFunction(TfrmMain& main, int f, TTermVector function) {
-  main.Document().SetTerms(f, std::move(function));
-  main.RefreshWindow();
-}
-
 std::optional<TTermVector> FunctionFromEntryExpressions(const std::string& expression,
                                                         const std::string& dontCares,
                                                         const TFunctionSystem& system,
@@ -51,8 +46,8 @@ bool TMainFunctionView::ShowPrimes() const { return FMain.mnuPIs->isChecked(); }
 void TMainFunctionView::SetTermState(int function, uint32_t term, TTermState state) {
   // Like every editing command, no edit while a run works on the system.
   if (FMain.Running()) return;
-  const TTermVector& old = Function(function);
-  ReplaceFunction(FMain, function, WithTermState(old, term, state));
+  // The edit of the term entry dialog's OK: Modified set, ResultReady cleared.
+  FMain.Document().SetTerms(function, WithTermState(Function(function), term, state));
 }
 
 // ---------------------------------------------------------------------------

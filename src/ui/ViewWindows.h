@@ -1,6 +1,6 @@
 #pragma once
 // The Karnaugh map and truth table windows of the main window, and the
-// steps that the term entry dialog and the truth table share.
+// expression fields of the term entry dialog.
 
 #include <optional>
 #include <string>
@@ -17,10 +17,6 @@ namespace tavro {
 class TfrmMain;
 class TKarnaughWindow;
 class TTruthTableWindow;
-
-// Replaces function f by a new term vector the way the term entry dialog's
-// OK does: Modified set, ResultReady cleared, the window refreshed.
-void ReplaceFunction(TfrmMain& main, int f, TTermVector function);
 
 // The function that the dialog's expression fields give, or nothing when
 // both are empty. The expressions are read over the inputs of the other

@@ -119,7 +119,6 @@ void TfrmAddTerms::Button1Click() {
         edtExpression->text().toStdString(), edtDontCares->text().toStdString(), document.System(), maxterms);
     if (!function) function = ParseTermEntry(memoNewTerms->toPlainText().toStdString(), maxterms);
     document.SetTerms(document.CurrentFunction(), std::move(*function));
-    FMain.RefreshWindow();
     accept();
   } catch (const std::exception& e) {
     FMain.ShowError(QString::fromUtf8(e.what()));

@@ -1,5 +1,7 @@
 // The function editor of the main window and the term entry dialog.
 
+#include <random>
+
 #include <QGroupBox>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -21,6 +23,7 @@ class TestEditing : public QObject {
   void kindChange();
   void forcedLockAdoptsKindOfEmptyFunction();
   void silentRefreshRunsNoHandler();
+  void viewFollowsTheDocument();
 };
 
 // Marks the store as saved and run, to see which flags an edit changes.
@@ -295,6 +298,41 @@ void TestEditing::silentRefreshRunsNoHandler() {
   QCOMPARE(View(w), "F0: 1 2 | max | 2 terms 2 bits | system 2 terms 2 bits | ");
   QCOMPARE(m.scrFunctions->value(), 0);
   QVERIFY(w.System().Functions[0].Maxterms);
+}
+
+// Edits made on the document itself, not through the window's commands, show
+// at once: a refresh by hand afterwards changes nothing.
+void TestEditing::viewFollowsTheDocument() {
+  QTemporaryDir dir;
+  std::mt19937 rng(17);
+  TWindows w;
+  auto& m = w.Main;
+  tavro::TDocument& doc = m.Document();
+  auto shown = [&] {
+    return QStringList{View(w), Caption(m), m.lblTermsTitle->text(), m.GroupBox6->title(),
+                       QString::number(m.scrFunctions->maximum())};
+  };
+  for (int step = 0; step < 300; ++step) {
+    const int f = int(rng() % unsigned(doc.FunctionCount()));
+    const QString name = dir.filePath(QString::number(rng() % 3));
+    switch (rng() % 7) {
+      case 0: {
+        tavro::TTermVector terms;
+        for (int k = int(rng() % 5); k > 0; --k) terms.Add(int32_t(rng() % 40), rng() % 4 == 0);
+        doc.SetTerms(f, terms);
+        break;
+      }
+      case 1: doc.AddFunction(); break;
+      case 2: doc.RemoveFunction(f); break;
+      case 3: doc.SetKind(f, rng() % 2, rng() % 2); break;
+      case 4: doc.SaveAs(name); break;
+      case 5: if (QFile::exists(name + ".trm")) doc.Load(name + ".trm"); break;
+      case 6: if (rng() % 4 == 0) doc.Reset(); break;
+    }
+    const QStringList before = shown();
+    m.RefreshWindow();
+    QCOMPARE(shown(), before);
+  }
 }
 
 QTEST_MAIN(TestEditing)
