@@ -26,6 +26,9 @@ using Word = uint64_t;
 using Clock = std::chrono::steady_clock;
 constexpr int64_t kRowCost = int64_t{1} << 32;
 constexpr int64_t kLiteralWork = int64_t{1} << 16;
+// Work between two looks at the clock within a node (a node of a large part
+// can take long).
+constexpr int64_t kPollWork = int64_t{1} << 12;
 
 class Brancher {
  public:
@@ -101,6 +104,7 @@ class Brancher {
   bool Abort = false;
   int64_t Budget = 0;
   Clock::time_point NextPoll;
+  int64_t NextPollWork = kPollWork;
 
   int64_t Cost(size_t r) const { return kRowCost + (Literals ? Lit[r] : 0); }
   const Word* RowSet(size_t r) const { return RowBits.data() + r * CW; }
@@ -142,6 +146,15 @@ class Brancher {
     FStats.Work += static_cast<int64_t>(CW);
   }
 
+  // Polls once every kPollWork of work; true when the search is to end.
+  bool Late() {
+    if (FStats.Work >= NextPollWork) {
+      NextPollWork = FStats.Work + kPollWork;
+      Poll();
+    }
+    return Abort;
+  }
+
   void Poll() {
     if (FParams.StopRequested && FParams.StopRequested()) {
       FStats.Stopped = true;
@@ -164,6 +177,7 @@ class Brancher {
   // cover, or none cheaper than the best.
   bool Reduce(std::vector<Word>& rows, std::vector<Word>& cols) {
     for (;;) {
+      if (Late()) return false;
       bool changed = false;
       // Columns with one row take it; a column with none ends the node.
       for (size_t k = 0; k < CW; ++k)
@@ -325,7 +339,7 @@ class Brancher {
       for (size_t c = 0; c < M; ++c) times[c] += (RowSet(r)[c / 64] >> (c % 64)) & 1;
     }
     std::vector<Word> unique(CW);
-    for (bool changed = true; changed;) {
+    for (bool changed = true; changed && !Late();) {
       changed = false;
       for (uint32_t& r : Best) {
         std::fill(unique.begin(), unique.end(), 0);
@@ -451,10 +465,8 @@ class Brancher {
       // The budget holds within a node too: a root's steps can cost more
       // than a small part's whole search.
       FStats.Work += static_cast<int64_t>(cells.size() / 8 + 1);
-      if (FStats.Work > Budget) {
-        Abort = true;
-        return -1;
-      }
+      if (FStats.Work > Budget) Abort = true;
+      if (Late()) return -1;
     }
     std::copy(bestU.begin(), bestU.end(), u);
     // Costs are whole numbers, so a bound of 12.01 means 13. The margin

@@ -12,7 +12,11 @@
 //    for the fewest rows, then, with that many rows, for the fewest
 //    literals. The better of two greedy covers of the part starts the search.
 // 3. A search cut short by the time limit is compared with the described
-//    selection's cover, and the better one is kept.
+//    selection's cover, and the better one is kept. The limit holds in every
+//    stage: the reductions and the greedy covers look at the clock every so
+//    much work, and a part goes to the linear program only with time left
+//    for its first relaxation; what is cut short leaves the rows chosen so
+//    far and each part's greedy cover.
 //
 // Every choice is taken in a fixed order, so the same chart gives the same
 // cover; only a search cut short by the time limit depends on the machine's
@@ -23,6 +27,8 @@
 #include <chrono>
 #include <cmath>
 #include <numeric>
+#include <optional>
+#include <ranges>
 #include <span>
 #include <string>
 
@@ -91,14 +97,17 @@ class CoverCore {
   List Cols(uint32_t r) { return Compact(RowCells, RowStart[r], RowEnd[r], RowCount[r], ColAlive); }
   List Rows(uint32_t c) { return Compact(ColCells, ColStart[c], ColEnd[c], ColCount[c], RowAlive); }
 
-  // Applies the reductions until none applies; false when asked to stop.
-  void Reduce(const TRunParams& params) {
-    MergeEqualColumns();
+  // Applies the reductions until none applies; false when the deadline
+  // came first (what is left is still a chart whose covers, with the rows
+  // chosen, cover the whole).
+  bool Reduce(Watch& watch) {
+    if (!MergeEqualColumns(watch)) return false;
     bool changed = true;
     while (changed) {
-      if (params.StopRequested()) throw StoppedError();
+      if (watch.Check()) return false;
       changed = false;
       for (uint32_t c = 0; c < ColAlive.size(); ++c) {
+        if (watch.Spend(1)) return false;
         if (!ColAlive[c]) continue;
         if (ColCount[c] == 0) throw InternalError("a column of the chart has no row");
         if (ColCount[c] == 1) {
@@ -106,10 +115,12 @@ class CoverCore {
           changed = true;
         }
       }
-      Sign();
-      changed |= DropDominatedRows();
-      changed |= DropDominatedColumns();
+      if (!Sign(watch)) return false;
+      changed |= DropDominatedRows(watch);
+      changed |= DropDominatedColumns(watch);
+      if (watch.Passed()) return false;
     }
+    return true;
   }
 
   std::vector<int> Literals;
@@ -145,7 +156,7 @@ class CoverCore {
   // Columns covered by the same rows are one column for the search: of each
   // such class only the first stays. (A cheaper first pass of the column
   // dominance below, which would drop the same columns.)
-  void MergeEqualColumns() {
+  bool MergeEqualColumns(Watch& watch) {
     std::vector<uint64_t> word(RowAlive.size());
     for (size_t r = 0; r < word.size(); ++r) word[r] = Mix64(r + 1);
     std::vector<std::pair<uint64_t, uint32_t>> keyed;
@@ -155,6 +166,7 @@ class CoverCore {
       uint64_t h = static_cast<uint64_t>(ColCount[c]) * 0x9E3779B97F4A7C15ULL;
       for (uint32_t r : Rows(c)) h += word[r];
       keyed.emplace_back(h, c);
+      if (watch.Spend(ColCount[c] + 1)) return false;
     }
     std::sort(keyed.begin(), keyed.end());
     for (size_t i = 0; i < keyed.size();) {
@@ -168,15 +180,18 @@ class CoverCore {
           if (!ColAlive[other]) continue;
           const List first = Rows(keep), second = Rows(other);
           if (std::equal(first.begin(), first.end(), second.begin(), second.end())) KillCol(other);
+          if (watch.Spend(static_cast<int64_t>(first.size()))) return false;
         }
       }
+      if (watch.Spend(1)) return false;
       i = j;
     }
+    return true;
   }
 
   static uint64_t Bit(uint32_t k) { return uint64_t{1} << ((k * 0x9E3779B1u) >> 26); }
 
-  void Sign() {
+  bool Sign(Watch& watch) {
     RowSignature.assign(RowAlive.size(), 0);
     ColSignature.assign(ColAlive.size(), 0);
     RowSigned = RowCount;
@@ -187,7 +202,9 @@ class CoverCore {
         RowSignature[r] |= Bit(c);
         ColSignature[c] |= Bit(r);
       }
+      if (watch.Spend(RowCount[r] + 1)) return false;
     }
+    return true;
   }
 
   static bool Subset(List small, List large) {
@@ -195,8 +212,9 @@ class CoverCore {
   }
 
   // Row p goes when another row r covers all its columns with no more
-  // literals; of rows alike in both, the first stays.
-  bool DropDominatedRows() {
+  // literals; of rows alike in both, the first stays. (This and the next
+  // stop where they are when the deadline passes.)
+  bool DropDominatedRows(Watch& watch) {
     bool changed = false;
     for (uint32_t p = 0; p < RowAlive.size(); ++p) {
       if (!RowAlive[p]) continue;
@@ -209,10 +227,12 @@ class CoverCore {
       uint32_t rarest = cols.front();
       for (uint32_t c : cols)
         if (ColCount[c] < ColCount[rarest]) rarest = c;
+      if (watch.Spend(RowCount[p] + ColCount[rarest])) break;
       for (uint32_t r : Rows(rarest)) {
         if (r == p || RowCount[r] < RowCount[p] || Literals[r] > Literals[p]) continue;
         if (RowCount[r] == RowCount[p] && Literals[r] == Literals[p] && r > p) continue;
         if (RowSigned[p] == RowCount[p] && (RowSignature[p] & ~RowSignature[r]) != 0) continue;
+        if (watch.Spend(RowCount[r])) break;
         if (Subset(cols, Cols(r))) {
           KillRow(p);
           changed = true;
@@ -225,7 +245,7 @@ class CoverCore {
 
   // Column d goes when another column c has all its rows among d's: any
   // cover of c covers d. Of columns alike, the first stays.
-  bool DropDominatedColumns() {
+  bool DropDominatedColumns(Watch& watch) {
     bool changed = false;
     for (uint32_t d = 0; d < ColAlive.size(); ++d) {
       if (!ColAlive[d]) continue;
@@ -235,10 +255,12 @@ class CoverCore {
       uint32_t thinnest = rows.front();
       for (uint32_t r : rows)
         if (RowCount[r] < RowCount[thinnest]) thinnest = r;
+      if (watch.Spend(ColCount[d] + RowCount[thinnest])) break;
       for (uint32_t c : Cols(thinnest)) {
         if (c == d || ColCount[c] > ColCount[d]) continue;
         if (ColCount[c] == ColCount[d] && c > d) continue;
         if (ColSigned[c] == ColCount[c] && (ColSignature[c] & ~ColSignature[d]) != 0) continue;
+        if (watch.Spend(ColCount[c])) break;
         if (Subset(Rows(c), rows)) {
           KillCol(d);
           changed = true;
@@ -250,7 +272,7 @@ class CoverCore {
   }
 };
 
-std::vector<CoverPart> SplitParts(CoverCore& core) {
+std::vector<CoverPart> SplitParts(CoverCore& core, Watch& watch) {
   const size_t rows = core.RowAlive.size();
   std::vector<uint32_t> parent(rows);
   std::iota(parent.begin(), parent.end(), 0u);
@@ -265,6 +287,7 @@ std::vector<CoverPart> SplitParts(CoverCore& core) {
       const uint32_t a = find(rs[0]), b = find(rs[k]);
       if (a != b) parent[std::max(a, b)] = std::min(a, b);
     }
+    watch.Spend(static_cast<int64_t>(rs.size()));
   }
   // Parts in the order of their first row; rows and columns ascending.
   std::vector<int> partOf(rows, -1);
@@ -294,46 +317,206 @@ std::vector<CoverPart> SplitParts(CoverCore& core) {
   return parts;
 }
 
+}  // namespace
+
 // A cover of a part, greedily: the row with the best score until all
 // columns are covered, then rows that others make redundant are dropped,
 // those with most literals first. A row scores the number of columns it
 // would newly cover, or with weighted, the sum over them of one over the
-// number of rows that could cover each (rare columns count more). Ties go
-// to fewer literals, then to the lower row.
-std::vector<uint8_t> GreedyPartCover(const CoverPart& part, bool weighted) {
+// number of rows that could cover each (rare columns count more). Scores
+// within 1e-12 of each other count as equal, the rows being looked at in
+// ascending order: of two such, the later replaces the earlier when it has
+// fewer literals (so ties go to fewer literals, then to the lower row).
+// Stop ends it; past the deadline a weighted one gives up and returns
+// nothing, while the plain one always finishes (it is what a search cut
+// short falls back on).
+std::vector<uint8_t> GreedyPartCover(const CoverPart& part, bool weighted, Watch& watch) {
+  if (weighted && watch.Passed()) return {};
   const size_t n = part.Row.size();
-  std::vector<std::vector<int>> rowCols(n);
-  for (size_t c = 0; c < part.ColRows.size(); ++c)
-    for (int r : part.ColRows[c]) rowCols[static_cast<size_t>(r)].push_back(static_cast<int>(c));
+  // Each row's columns, ascending, as slices of one array.
+  std::vector<size_t> rowStart(n + 1, 0);
+  for (const auto& rows : part.ColRows)
+    for (int r : rows) ++rowStart[static_cast<size_t>(r) + 1];
+  std::partial_sum(rowStart.begin(), rowStart.end(), rowStart.begin());
+  std::vector<int> cells(rowStart[n]);
+  {
+    std::vector<size_t> fill(rowStart.begin(), rowStart.end() - 1);
+    for (size_t c = 0; c < part.ColRows.size(); ++c) {
+      for (int r : part.ColRows[c]) cells[fill[static_cast<size_t>(r)]++] = static_cast<int>(c);
+      if (watch.Spend(static_cast<int64_t>(part.ColRows[c].size())) && weighted) return {};
+    }
+  }
+  auto rowCols = [&](size_t r) { return std::span<const int>(cells.data() + rowStart[r], rowStart[r + 1] - rowStart[r]); };
   std::vector<uint8_t> covered(part.ColRows.size(), 0), chosen(n, 0);
   std::vector<double> weight(part.ColRows.size());
   for (size_t c = 0; c < weight.size(); ++c)
     weight[c] = weighted ? 1.0 / static_cast<double>(part.ColRows[c].size()) : 1.0;
   std::vector<double> gain(n, 0.0);
   for (size_t r = 0; r < n; ++r)
-    for (int c : rowCols[r]) gain[r] += weight[static_cast<size_t>(c)];
+    for (int c : rowCols(r)) gain[r] += weight[static_cast<size_t>(c)];
+  auto better = [&](size_t r, size_t best) {
+    return gain[r] > gain[best] + 1e-12 ||
+           (gain[r] >= gain[best] - 1e-12 && part.Literals[r] < part.Literals[best]);
+  };
+  // The rule above over the given rows, ascending.
+  auto scan = [&](auto rows) {
+    size_t best = n;
+    for (size_t r : rows) {
+      if (chosen[r] || gain[r] <= 1e-12) continue;
+      if (best == n || better(r, best)) best = r;
+    }
+    return best;
+  };
+
+  // Plain scores are whole numbers: rows wait in buckets by (score,
+  // literals), each a heap of rows, lowest first. A row's entry goes stale
+  // as its score falls, and moves down when it is met; so the first fresh
+  // row of the highest bucket, fewest literals first, is the rule's choice.
+  const int maxLiterals = n ? *std::max_element(part.Literals.begin(), part.Literals.end()) : 0;
+  const auto width = static_cast<size_t>(maxLiterals) + 1;
+  size_t level = 0;
+  std::vector<std::vector<uint32_t>> buckets;
+  if (!weighted) {
+    for (size_t r = 0; r < n; ++r) level = std::max(level, rowStart[r + 1] - rowStart[r]);
+    buckets.resize((level + 1) * width);
+    for (size_t r = 0; r < n; ++r)  // ascending, so each bucket is a heap already
+      if (gain[r] > 0.5) buckets[static_cast<size_t>(gain[r]) * width + static_cast<size_t>(part.Literals[r])].push_back(static_cast<uint32_t>(r));
+  }
+  auto nextPlain = [&]() -> size_t {
+    for (; level > 0; --level)
+      for (size_t lit = 0; lit < width; ++lit) {
+        auto& bucket = buckets[level * width + lit];
+        while (!bucket.empty()) {
+          const uint32_t r = bucket.front();
+          if (!chosen[r] && gain[r] == static_cast<double>(level)) return r;
+          std::pop_heap(bucket.begin(), bucket.end(), std::greater<>());
+          bucket.pop_back();
+          if (chosen[r] || gain[r] < 0.5) continue;
+          auto& lower = buckets[static_cast<size_t>(gain[r]) * width + lit];
+          lower.push_back(r);
+          std::push_heap(lower.begin(), lower.end(), std::greater<>());
+        }
+      }
+    return n;
+  };
+
+  // Weighted scores: rows by (score desc, literals asc, row asc) in a heap
+  // whose entries go stale as scores fall; an entry is refreshed when it
+  // comes to the top. Rows whose scores differ from the top's by a rounding
+  // error can be taken instead of it, so all rows near it are looked at.
+  struct Entry {
+    double Gain;
+    int Literals;
+    uint32_t Row;
+  };
+  auto below = [](const Entry& a, const Entry& b) {
+    if (a.Gain != b.Gain) return a.Gain < b.Gain;
+    if (a.Literals != b.Literals) return a.Literals > b.Literals;
+    return a.Row > b.Row;
+  };
+  std::vector<Entry> heap;
+  if (weighted) {
+    for (size_t r = 0; r < n; ++r)
+      if (gain[r] > 1e-12) heap.push_back({gain[r], part.Literals[r], static_cast<uint32_t>(r)});
+    std::make_heap(heap.begin(), heap.end(), below);
+  }
+  // An entry whose score fell, moved down to its place.
+  auto sink = [&](size_t i) {
+    const Entry e = heap[i];
+    for (size_t c = 2 * i + 1; c < heap.size(); c = 2 * i + 1) {
+      if (c + 1 < heap.size() && below(heap[c], heap[c + 1])) ++c;
+      if (!below(e, heap[c])) break;
+      heap[i] = heap[c];
+      i = c;
+    }
+    heap[i] = e;
+  };
+  std::vector<size_t> near, visit, stale;
+  constexpr double kNear = 1e-9, kApart = 2e-9;
+  auto nextWeighted = [&]() -> size_t {
+    while (!heap.empty()) {
+      const Entry top = heap.front();
+      if (!chosen[top.Row] && gain[top.Row] == top.Gain) break;
+      std::pop_heap(heap.begin(), heap.end(), below);
+      heap.pop_back();
+      if (!chosen[top.Row] && gain[top.Row] > 1e-12) {
+        heap.push_back({gain[top.Row], top.Literals, top.Row});
+        std::push_heap(heap.begin(), heap.end(), below);
+      }
+    }
+    if (heap.empty()) return n;
+    // The rows scoring within kNear of the top (an entry's score is never
+    // below its row's, so a subtree whose root scores less holds none).
+    // When they all tie with each other, the rule takes the one with fewest
+    // literals, the lowest of those (the top, if all score the same); else
+    // the rule runs over them in order, which is the rule over all rows as
+    // long as no row scores just below them (one could be taken in a chain
+    // of near ties): then over all rows.
+    const double top = heap.front().Gain;
+    size_t best = heap.front().Row;
+    double least = top;
+    near.clear();
+    stale.clear();
+    visit.assign(1, 0);
+    bool apart = true;
+    while (!visit.empty()) {
+      const size_t i = visit.back();
+      visit.pop_back();
+      const uint32_t r = heap[i].Row;
+      if (!chosen[r] && gain[r] > 1e-12) {
+        if (gain[r] >= top - kNear) {
+          near.push_back(r);
+          least = std::min(least, gain[r]);
+        } else if (gain[r] >= top - kApart) {
+          apart = false;
+        }
+      }
+      if (chosen[r] || gain[r] != heap[i].Gain) stale.push_back(i);
+      for (size_t c = 2 * i + 1; c <= 2 * i + 2; ++c)
+        if (c < heap.size() && heap[c].Gain >= top - kApart) visit.push_back(c);
+    }
+    // Stale entries seen are refreshed (the deepest first, so that each
+    // moves only within its own subtree), lest the next look see them
+    // again; rows out of the running sink to the bottom.
+    std::sort(stale.begin(), stale.end(), std::greater<>());
+    for (size_t i : stale) {
+      const uint32_t r = heap[i].Row;
+      heap[i].Gain = chosen[r] || gain[r] <= 1e-12 ? -1.0 : gain[r];
+      sink(i);
+    }
+    watch.Spend(static_cast<int64_t>(near.size() + stale.size()));
+    if (!apart) {
+      watch.Spend(static_cast<int64_t>(n));
+      return scan(std::views::iota(size_t{0}, n));
+    }
+    if (least >= top - 1e-12 && !(top > least + 1e-12)) {
+      for (size_t r : near)
+        if (part.Literals[r] < part.Literals[best] || (part.Literals[r] == part.Literals[best] && r < best))
+          best = r;
+      return best;
+    }
+    std::sort(near.begin(), near.end());
+    return scan(near);
+  };
+
   size_t left = part.ColRows.size();
   while (left > 0) {
-    size_t best = n;
-    for (size_t r = 0; r < n; ++r) {
-      if (chosen[r] || gain[r] <= 1e-12) continue;
-      if (best == n || gain[r] > gain[best] + 1e-12 ||
-          (gain[r] >= gain[best] - 1e-12 && part.Literals[r] < part.Literals[best]))
-        best = r;
-    }
+    const size_t best = weighted ? nextWeighted() : nextPlain();
     if (best == n) throw InternalError("a part of the chart cannot be covered");
+    if (weighted && watch.Passed()) return {};
     chosen[best] = 1;
-    for (int c : rowCols[best]) {
+    for (int c : rowCols(best)) {
       if (covered[static_cast<size_t>(c)]) continue;
       covered[static_cast<size_t>(c)] = 1;
       --left;
       for (int r : part.ColRows[static_cast<size_t>(c)]) gain[static_cast<size_t>(r)] -= weight[static_cast<size_t>(c)];
+      watch.Spend(static_cast<int64_t>(part.ColRows[static_cast<size_t>(c)].size()));
     }
   }
   std::vector<int> times(part.ColRows.size(), 0);
   for (size_t r = 0; r < n; ++r)
     if (chosen[r])
-      for (int c : rowCols[r]) ++times[static_cast<size_t>(c)];
+      for (int c : rowCols(r)) ++times[static_cast<size_t>(c)];
   std::vector<size_t> order;
   for (size_t r = 0; r < n; ++r)
     if (chosen[r]) order.push_back(r);
@@ -341,17 +524,19 @@ std::vector<uint8_t> GreedyPartCover(const CoverPart& part, bool weighted) {
                    [&](size_t a, size_t b) { return part.Literals[a] > part.Literals[b]; });
   for (size_t r : order) {
     bool redundant = true;
-    for (int c : rowCols[r])
+    for (int c : rowCols(r))
       if (times[static_cast<size_t>(c)] < 2) {
         redundant = false;
         break;
       }
     if (!redundant) continue;
     chosen[r] = 0;
-    for (int c : rowCols[r]) --times[static_cast<size_t>(c)];
+    for (int c : rowCols(r)) --times[static_cast<size_t>(c)];
   }
   return chosen;
 }
+
+namespace {
 
 // A lower bound on the rows any cover of the part needs: columns no two of
 // which share a row each need a row of their own. Columns with fewer rows
@@ -378,6 +563,7 @@ int64_t DisjointColumns(const CoverPart& part) {
 struct SearchControl {
   const TRunParams* Params = nullptr;
   IEngineHost* Host = nullptr;
+  Watch* Time = nullptr;  // for the stages before the searches
   Clock::time_point Deadline = Clock::time_point::max();
   Clock::time_point NextStatus{};
   bool Stopped = false;
@@ -385,6 +571,7 @@ struct SearchControl {
   // The products settled outside the part being searched, for the status.
   int64_t SettledProducts = 0, SettledBound = 0;
   bool CountingProducts = true;
+  double RelaxationSeconds = 0;  // the part's first relaxation's time before it can stop
 };
 
 void ShowProgress(const SearchControl& control, int64_t found, int64_t needed) {
@@ -505,6 +692,26 @@ constexpr const char* kHeuristics = "on";
 double Remaining(const SearchControl& control) {
   if (control.Deadline == Clock::time_point::max()) return 1e9;
   return std::max(0.0, std::chrono::duration<double>(control.Deadline - Clock::now()).count());
+}
+
+// The linear program's first relaxation of a large part begins with a crash
+// and factorizations that neither its time limit nor its events reach. What
+// that costs before a stop is answered grows with the cells and, more, with
+// the rows and columns; measured (stopped 0.3 s in, on a machine as busy as
+// a user's): 12400 rows by 1471 columns with 67248 cells 0.53 s, 7642 by
+// 6966 with 382141 cells 1.3 s, 75757 by 7122 with 523639 cells 3.9 s,
+// 112694 by 71893 with 371745 cells 6.3 s. A part goes to it only with at
+// least that much time left.
+double FirstRelaxationSeconds(const CoverPart& part) {
+  size_t cells = 0;
+  for (const auto& rows : part.ColRows) cells += rows.size();
+  return 2e-6 * static_cast<double>(cells + 16 * (part.Row.size() + part.ColRows.size()));
+}
+
+// False when the linear program's search is not to start: past the
+// deadline, or too close to it.
+bool RelaxationFits(const SearchControl& control) {
+  return !control.Time->Check() && Remaining(control) >= control.RelaxationSeconds;
 }
 
 // Solves min cost·x over the part's covering rows, with an optional bound on
@@ -642,6 +849,7 @@ void LiteralSearch(const CoverPart& part, const std::vector<uint8_t>& fewest, Se
   if (result.LiteralsProven) return;
   std::vector<double> lits(n);
   for (size_t r = 0; r < n; ++r) lits[r] = part.Literals[r];
+  if (!RelaxationFits(control)) return;
   std::vector<uint8_t> cheapest;
   double bound = 0;
   control.CountingProducts = false;
@@ -664,10 +872,11 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
     return sum;
   };
   // The better of the two greedy covers starts the search.
-  std::vector<uint8_t> start = GreedyPartCover(part, false);
+  std::vector<uint8_t> start = GreedyPartCover(part, false, *control.Time);
   {
-    std::vector<uint8_t> other = GreedyPartCover(part, true);
-    if (count(other) < count(start) || (count(other) == count(start) && literals(other) < literals(start)))
+    std::vector<uint8_t> other = GreedyPartCover(part, true, *control.Time);
+    if (!other.empty() &&
+        (count(other) < count(start) || (count(other) == count(start) && literals(other) < literals(start))))
       start = std::move(other);
   }
   // A single column needs a single row: the one with fewest literals.
@@ -721,6 +930,16 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
     start = std::move(best);
   }
 
+  // Past the deadline (the combinatorial search above, which ends there by
+  // itself, still settles a small part in its first few nodes), or too
+  // close to it, the start cover stands.
+  control.RelaxationSeconds = FirstRelaxationSeconds(part);
+  if (!RelaxationFits(control)) {
+    result.Chosen = start;
+    result.LowerBound = DisjointColumns(part);
+    return result;
+  }
+
   // First the fewest rows.
   std::vector<double> unit(n, 1.0);
   std::vector<uint8_t> fewest;
@@ -729,21 +948,39 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
   const bool proven = SolveProgram(part, unit, 0, start, control, fewest, bound, result.Nodes);
   result.Chosen = fewest;
   result.Proven = proven;
-  result.LowerBound = proven ? count(fewest)
-                             : std::max(DisjointColumns(part), static_cast<int64_t>(std::ceil(bound - 1e-6)));
+  // (A relaxation that did not finish leaves no bound: -COIN_DBL_MAX.)
+  result.LowerBound = proven          ? count(fewest)
+                      : bound < -1e18 ? DisjointColumns(part)
+                                      : std::max(DisjointColumns(part), static_cast<int64_t>(std::ceil(bound - 1e-6)));
   if (control.Stopped || !proven) return result;
   LiteralSearch(part, fewest, control, result);
   return result;
 }
+
+// Charts with at least this many rows have the described selection made
+// first (a 2.4-million-row chart: 8 s).
+constexpr int32_t kDescribedFirstRows = int32_t{1} << 18;
 
 }  // namespace
 
 std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int functionCount,
                                     const TRunParams& params, IEngineHost* host, TRunStats* stats) {
   const auto start = Clock::now();
+  Watch watch(params, params.TimeLimitSeconds > 0
+                          ? start + std::chrono::duration_cast<Clock::duration>(
+                                        std::chrono::duration<double>(params.TimeLimitSeconds))
+                          : Clock::time_point::max());
   CoverCore core(chart, primes);
-
-  core.Reduce(params);
+  // On a chart this large the described selection takes seconds, which a
+  // run cut short by the limit would spend past it: it is made first, within
+  // the limit. (On smaller charts it is made only when the search does not
+  // settle everything.)
+  std::optional<std::vector<uint32_t>> described;
+  if (chart.Rows >= kDescribedFirstRows) described = SelectGreedy(chart, functionCount, params);
+  // Reductions cut short by the deadline leave a chart that the parts'
+  // start covers still cover, with the rows chosen so far; the run then
+  // reports the limit reached, whatever the parts' searches still settle.
+  const bool reduced = core.Reduce(watch);
   if (stats) {
     stats->CoreRows = core.AliveRows;
     stats->CoreColumns = core.AliveCols;
@@ -753,16 +990,15 @@ std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int func
   SearchControl control;
   control.Params = &params;
   control.Host = host;
-  if (params.TimeLimitSeconds > 0)
-    control.Deadline = start + std::chrono::duration_cast<Clock::duration>(
-                                   std::chrono::duration<double>(params.TimeLimitSeconds));
+  control.Time = &watch;
+  control.Deadline = watch.Deadline();
   control.SettledProducts = control.SettledBound = static_cast<int64_t>(core.Chosen.size());
 
   std::vector<uint32_t> found = core.Chosen;
   int64_t lowerBound = static_cast<int64_t>(core.Chosen.size());
-  bool proven = true, literalsProven = true;
+  bool proven = reduced, literalsProven = reduced;
   int64_t nodes = 0;
-  for (const CoverPart& part : SplitParts(core)) {
+  for (const CoverPart& part : SplitParts(core, watch)) {
     const PartResult r = SolvePart(part, control);
     if (control.Stopped) throw StoppedError();
     for (size_t k = 0; k < part.Row.size(); ++k)
@@ -786,7 +1022,7 @@ std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int func
   };
   std::vector<uint32_t> result = found;
   if (!proven || !literalsProven) {
-    std::vector<uint32_t> greedy = SelectGreedy(chart, functionCount, params);
+    std::vector<uint32_t> greedy = described ? std::move(*described) : SelectGreedy(chart, functionCount, params);
     if (greedy.size() < found.size() || (greedy.size() == found.size() && literals(greedy) < literals(found))) {
       result = std::move(greedy);
       std::sort(result.begin(), result.end());
