@@ -19,6 +19,10 @@ constexpr int modePOS = 1;
 // Widest system a run accepts; a conversion enumerates 2^InputBits rows.
 constexpr int MaxInputBits = 24;
 
+// The memory that a function of this many terms holds: each term and its
+// don't-care flag.
+constexpr uint64_t TermsBytes(uint64_t terms) { return terms * sizeof(int32_t) + (terms + 7) / 8; }
+
 class TFunctionSystem {
  public:
   TFunctionSystem() { ResetSystem(); }

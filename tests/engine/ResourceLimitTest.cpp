@@ -6,12 +6,21 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <bit>
+#include <optional>
+#include <random>
+#include <set>
 
 #include "engine/FunctionSystem.h"
+#include "engine/Chart.h"
 #include "engine/Minimize.h"
+#include "engine/Tabulation.h"
 #include "engine/TermFile.h"
 #include "model/Errors.h"
 #include "support/RecordingHost.h"
+#include "support/TempDir.h"
+#include "engine/Pla.h"
 
 namespace tavro {
 namespace {
@@ -113,6 +122,77 @@ TEST(ResourceLimitTest, TheConversionRespectsTheLimit) {
   const long before = PeakRssKiB();
   EXPECT_EQ(RunCommand(system, modeSOP, {}, host, nullptr, limits), TRunOutcome::TooLarge);
   EXPECT_LT(PeakRssKiB() - before, 4 * 64 * 1024) << "KiB beyond the peak before the run";
+}
+
+// A PLA whose rows expand to far more terms than the limit allows is refused
+// before they are made, with the memory that all of them would take (as the
+// same text read without a limit holds them); and the system is unchanged.
+TEST(ResourceLimitTest, APlaPastTheLimitIsRefusedBeforeItsTermsAreMade) {
+  check::TempDir dir;
+  const std::string texts[] = {
+      ".i 16\n.o 96\n" + std::string(16, '-') + " " + std::string(96, '1') + "\n",
+      ".i 20\n.o 6\n.type fr\n" + std::string(20, '-') + " 1~1~1~\n1" + std::string(19, '-') + " ~-~0~0\n",
+      ".i 22\n.o 3\n.type r\n" + std::string(22, '0') + " 000\n",
+  };
+  TLoadParams params;
+  params.MaxMemoryBytes = 4u << 20;
+  for (const auto& text : texts) {
+    SCOPED_TRACE(text);
+    check::WriteFile(dir / "big.pla", text);
+    TFunctionSystem system;
+    system.Functions = ParseTermFileText("-1, 2 |+3");
+    const auto before = system.Functions;
+    const long peak = PeakRssKiB();
+    std::optional<uint64_t> mib;
+    try {
+      LoadSystemFile(system, dir / "big.pla", params);
+      ADD_FAILURE() << "loaded under a limit of " << params.MaxMemoryBytes << " bytes";
+    } catch (const ResourceError& e) {
+      mib = check::TooLargeMiB(e.what());
+      EXPECT_TRUE(mib) << e.what();
+    }
+    EXPECT_LE(PeakRssKiB() - peak, static_cast<long>(params.MaxMemoryBytes / 1024 * 11 / 10));
+    EXPECT_EQ(system.Functions, before);
+    // Read without a limit, the terms take what the refusal said.
+    TLoadParams ample;
+    ample.MaxMemoryBytes = uint64_t{1} << 30;
+    LoadSystemFile(system, dir / "big.pla", ample);
+    const uint64_t needed = TermsBytes(static_cast<uint64_t>(system.TotalTerms()));
+    EXPECT_GE(mib.value_or(0) << 20, needed);
+    EXPECT_LE(mib.value_or(0) << 20, needed + (uint64_t{8} << 20)) << "more than the terms and the work tables";
+  }
+}
+
+// A term file is held to the limit as it is read: a file larger than the
+// limit is refused before it is read, distinct terms past it as they come;
+// repeated terms fold, so a long file of few terms loads.
+TEST(ResourceLimitTest, ATermFileIsHeldToTheLimitAsItIsRead) {
+  check::TempDir dir;
+  std::string distinct, repeated;
+  for (int32_t t = 0; t < (1 << 20); ++t) distinct += std::to_string(t) + ",";
+  for (int32_t t = 0; t < (1 << 20); ++t) repeated += std::to_string(t % 7) + "d,";
+  check::WriteFile(dir / "distinct.trm", distinct);
+  check::WriteFile(dir / "repeated.trm", repeated);
+  TLoadParams small;
+  small.MaxMemoryBytes = 12u << 20;
+  TFunctionSystem system;
+  LoadSystemFile(system, dir / "repeated.trm", small);
+  EXPECT_EQ(TermFileText(system.Functions), "-0d, 1d, 2d, 3d, 4d, 5d, 6d");
+  EXPECT_THROW(LoadSystemFile(system, dir / "distinct.trm", small), ResourceError);
+  // (A sparse file: its size alone is known without reading it.)
+  check::WriteFile(dir / "sparse.trm", "");
+  std::filesystem::resize_file(dir / "sparse.trm", (uint64_t{256} << 20) + 1);
+  try {
+    LoadTermFile(system, dir / "sparse.trm", small);
+    ADD_FAILURE() << "no error";
+  } catch (const ResourceError& e) {
+    EXPECT_EQ(check::TooLargeMiB(e.what()), 257u) << "the file's size";
+  }
+  EXPECT_EQ(TermFileText(system.Functions), "-0d, 1d, 2d, 3d, 4d, 5d, 6d");
+  TLoadParams ample;
+  ample.MaxMemoryBytes = 64u << 20;
+  LoadSystemFile(system, dir / "distinct.trm", ample);
+  EXPECT_EQ(system.TotalTerms(), 1 << 20);
 }
 
 }  // namespace

@@ -273,9 +273,16 @@ int main(int argc, char** argv) {
   tavro::TFunctionSystem system;
   try {
     // A wide PLA is run from its rows; its terms are listed only if the run
-    // needs them.
-    if (expressions.empty()) tavro::LoadSystemFile(system, file, false);
+    // needs them. The memory limit holds from the first byte read.
+    tavro::TLoadParams load;
+    load.ListPlaTerms = false;
+    load.MaxMemoryBytes = params.MaxMemoryBytes;
+    if (expressions.empty()) tavro::LoadSystemFile(system, file, load);
     else tavro::LoadExpressions(system, expressions, expressionInputs);
+  } catch (const tavro::ResourceError& e) {
+    // Refused as a run past the limit is, in the same words.
+    std::fprintf(stderr, "%s\n", e.what());
+    return kExitRefused;
   } catch (const tavro::TavroError& e) {
     if (expressions.empty()) std::fprintf(stderr, "tavro-cli: %s: %s\n", file.c_str(), e.what());
     else std::fprintf(stderr, "tavro-cli: %s\n", e.what());
