@@ -558,6 +558,32 @@ TEST(PlaLoad, BinaryDataStopsTheReadAtItsBlock) {
   }
 }
 
+// A wide PLA is loaded with its terms in its rows. Where the chart keeps a
+// column per pair (few terms to each prime, here rows of single terms), the
+// run lists them itself, to the text of the system loaded with them listed.
+TEST(PlaRead, WideRowsOfSingleTermsRunFromTheirRows) {
+  TempDir dir;
+  std::mt19937 rng(3);
+  for (int round = 0; round < 4; ++round) {
+    std::string text = ".i 17\n.o 2\n";
+    for (int r = 0; r < 40; ++r) {
+      for (int p = 0; p < 17; ++p) text += "01"[rng() % 2];
+      text += round % 2 ? " 11\n" : (rng() % 2 ? " 10\n" : " 01\n");
+    }
+    const auto path = dir.Write("single.pla", text);
+    TFunctionSystem rows, terms;
+    LoadPlaFile(rows, path, false);
+    LoadPlaFile(terms, path);
+    ASSERT_TRUE(rows.TermsInSource);
+    rows.UpdateInputBits();
+    terms.UpdateInputBits();
+    testing::RecordingHost a, b;
+    ASSERT_EQ(RunCommand(rows, modeSOP, {true, true, false}, a), TRunOutcome::Completed) << a.LastStatus();
+    ASSERT_EQ(RunCommand(terms, modeSOP, {true, true, false}, b), TRunOutcome::Completed);
+    EXPECT_EQ(a.Output, b.Output);
+  }
+}
+
 // A load asked to stop (the window's Cancel) throws StoppedError wherever it
 // is: reading, parsing or listing terms; the system is left as it was.
 TEST(PlaLoad, AStoppedLoadThrowsAndChangesNothing) {

@@ -195,5 +195,31 @@ TEST(ResourceLimitTest, ATermFileIsHeldToTheLimitAsItIsRead) {
   EXPECT_EQ(system.TotalTerms(), 1 << 20);
 }
 
+// The listing of a loaded PLA's terms, which a run does for itself where it
+// needs them (here for the pairing), is sized first: rows declaring too many
+// terms are refused before the terms are made.
+TEST(ResourceLimitTest, ListingALoadedPlaIsSizedFirst) {
+  TFunctionSystem system;
+  system.Functions.resize(8);
+  TCover rows(22, 8);
+  const uint64_t all = 0xff;
+  rows.Add(0, (1u << 22) - 1, &all);
+  system.SourceCubes = std::make_shared<const TCover>(rows);
+  system.SourceIdentity = TermsIdentity(system.Functions);
+  system.TermsInSource = true;
+  system.EmptyIsConstant = true;
+  system.MinInputBits = 22;
+  system.UpdateInputBits();
+  TRunParams limits;
+  limits.MaxMemoryBytes = 32u << 20;
+  limits.PrimeMethod = TPrimeMethod::Pairing;
+  check::RecordingHost host;
+  const long peak = PeakRssKiB();
+  EXPECT_EQ(RunCommand(system, modeSOP, {}, host, nullptr, limits), TRunOutcome::TooLarge);
+  EXPECT_GE(check::TooLargeMiB(host.LastStatus()).value_or(0), TermsBytes(uint64_t{8} << 22) >> 20) << host.LastStatus();
+  EXPECT_LE(PeakRssKiB() - peak, 40 * 1024);
+  EXPECT_TRUE(system.TermsInSource);
+}
+
 }  // namespace
 }  // namespace tavro
