@@ -425,9 +425,12 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
   std::vector<const TTermVector*> keptWork;
   for (size_t f : kept) keptWork.push_back(work[f]);
 
+  // Where an empty function is a constant, every function has its line,
+  // even when no cube is left to print (a PLA's one output that is 0).
+  const bool everyFunction = params.ConstantEmptyFunctions || system.EmptyIsConstant;
   auto format = [&](const TCover& list) {
-    if (options.Terms) return FormatCubeTerms(list);
-    return mode == modeSOP ? FormatSOP(list) : FormatPOS(list);
+    if (options.Terms) return FormatCubeTerms(list, everyFunction);
+    return mode == modeSOP ? FormatSOP(list, everyFunction) : FormatPOS(list, everyFunction);
   };
 
   // The loaded file's cubes, while they still describe the functions.

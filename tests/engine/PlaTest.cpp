@@ -558,6 +558,55 @@ TEST(PlaLoad, BinaryDataStopsTheReadAtItsBlock) {
   }
 }
 
+// A PLA output without terms in the run's kind is a constant and prints its
+// lines as it does beside other outputs: the lines of a one-output system
+// are those of the same output in a system where another output comes first.
+TEST(PlaLoad, AConstantOutputPrintsItsLinesAlone) {
+  TempDir dir;
+  struct Case {
+    const char *alone, *beside;
+    int mode;
+  };
+  const Case cases[] = {
+      {"", "11 10\n", modeSOP},
+      {"01 0\n", "01 10\n", modeSOP},
+      {".type fr\n00 0\n01 0\n10 0\n11 0\n", ".type fr\n00 10\n01 00\n10 10\n11 00\n", modeSOP},
+      {"01 -\n", "10 10\n01 0-\n", modeSOP},  // don't cares alone
+      {"-- 1\n", "-- 01\n01 10\n", modePOS},
+  };
+  auto run = [&](const std::string& text, int mode, const TOutputOptions& options) {
+    TFunctionSystem system;
+    LoadSystemFile(system, dir.Write("c.pla", text));
+    system.UpdateInputBits();
+    testing::RecordingHost host;
+    EXPECT_EQ(RunCommand(system, mode, options, host), TRunOutcome::Completed) << text;
+    return host.Output;
+  };
+  // Every line of the function, without its name, in order.
+  auto linesOf = [](const std::string& output, const std::string& name) {
+    std::string lines;
+    for (size_t at = output.find(name + " = "); at != std::string::npos; at = output.find(name + " = ", at + 1))
+      lines += output.substr(at + name.size(), output.find('\n', at) - at - name.size()) + "|";
+    return lines;
+  };
+  for (const auto& c : cases)
+    for (const TOutputOptions options : {TOutputOptions{true, true, false}, TOutputOptions{true, true, true}}) {
+      SCOPED_TRACE(c.alone);
+      const std::string one = run(std::string(".i 2\n.o 1\n") + c.alone, c.mode, options);
+      const std::string two = run(std::string(".i 2\n.o 2\n") + c.beside, c.mode, options);
+      EXPECT_EQ(std::count(two.begin(), two.end(), '\n'), 8) << two;  // two sections of two lines and a gap
+      EXPECT_EQ(linesOf(one, "f0"), linesOf(two, "f1")) << one << "\n" << two;
+    }
+  // A term file keeps the rule of empty lists: functions of don't cares
+  // alone print no line.
+  TFunctionSystem trm;
+  LoadSystemFile(trm, dir.Write("dc.trm", "-1d, 2d"));
+  trm.UpdateInputBits();
+  testing::RecordingHost host;
+  ASSERT_EQ(RunCommand(trm, modeSOP, {}, host), TRunOutcome::Completed);
+  EXPECT_EQ(host.Output, "Optimized Function(s):\r\n\r\n");
+}
+
 // A wide PLA is loaded with its terms in its rows. Where the chart keeps a
 // column per pair (few terms to each prime, here rows of single terms), the
 // run lists them itself, to the text of the system loaded with them listed.
