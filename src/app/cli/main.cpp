@@ -57,9 +57,9 @@ const char* const kUsage =
     "  --pla PATH        write the result as a PLA file to PATH (.type f; after\n"
     "                    --pos .type r: the rows are the cubes of the zeros)\n"
     "  --date TEXT       date for the VHDL and Verilog header (default: today)\n"
-    "  --max-memory MIB  stop a run that would need more working memory\n"
-    "                    (default: half of the physical memory, at most\n"
-    "                    4096)\n"
+    "  --max-memory MIB  stop a run, or the reading of FILE, that would need\n"
+    "                    more working memory (default: half of the physical\n"
+    "                    memory, at most 4096)\n"
     "  --primes=METHOD   how prime implicants are found: auto (default), pairing,\n"
     "                    dense, split or cubes; all give the same result\n"
     "  --cost=CRITERION  how the cover is chosen: smallest (default; essential\n"
@@ -74,8 +74,8 @@ const char* const kUsage =
     "Exit status: 0 done (also for a system without terms, which prints nothing),\n"
     "1 internal error, 2 usage or file error (also an output path naming the\n"
     "input or another output), 3 run refused (a function without terms, too\n"
-    "many input bits, too large for the memory limit, or a system without terms\n"
-    "with --vhdl, --verilog or --pla).\n";
+    "many input bits, a run or a file too large for the memory limit, or a\n"
+    "system without terms with --vhdl, --verilog or --pla).\n";
 
 class CliHost : public tavro::IEngineHost {
  public:
