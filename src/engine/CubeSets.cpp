@@ -3,6 +3,7 @@
 #include <bit>
 #include <string>
 
+#include "engine/RunParams.h"
 #include "model/Errors.h"
 
 namespace tavro {
@@ -117,6 +118,7 @@ std::vector<TTermVector> ListCubeTerms(const TCubeSystem& system, int functionCo
   std::vector<uint64_t> listed(words), dc(words);
   std::vector<TTermVector> functions(static_cast<size_t>(functionCount));
   for (int f = 0; f < functionCount; ++f) {
+    CheckStop();
     std::fill(listed.begin(), listed.end(), 0);
     std::fill(dc.begin(), dc.end(), 0);
     for (const auto& c : TaggedCubes(system.Cubes, f)) SetCubeBits(listed, c.Value, c.Mask);

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/RunParams.h"
 #include "model/Errors.h"
 
 namespace tavro {
@@ -40,10 +41,9 @@ struct FdCloser {
   ~FdCloser() { ::close(Fd); }
 };
 
-// Reads the file; with textKind set, the text ends at the first character 26
-// (nothing after it is read) and a NUL byte before that end stops the read
-// with the "not a <kind>" error.
-std::string ReadFile(const std::string& path, const std::string* textKind) {
+}  // namespace
+
+std::string ReadFile(const std::string& path, const TReadParams& params) {
   // O_NONBLOCK keeps open() from waiting for a writer of a FIFO; it is
   // cleared again so that a pipe with a writer is read to its end.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -60,11 +60,19 @@ std::string ReadFile(const std::string& path, const std::string* textKind) {
   const auto tooLarge = [limit] {
     return FileError("File too large (more than " + std::to_string(limit >> 20) + " MiB)");
   };
+  const auto checkMemory = [&params](uint64_t bytes) {
+    if (params.MaxMemoryBytes && bytes > params.MaxMemoryBytes) throw TooLargeError(bytes);
+  };
   if (regular && static_cast<uint64_t>(st.st_size) > limit) throw tooLarge();
   std::string data;
-  if (regular && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
+  if (regular && st.st_size > 0) {
+    checkMemory(static_cast<uint64_t>(st.st_size));
+    data.reserve(static_cast<size_t>(st.st_size));
+  }
+  const bool text = !params.TextKind.empty();
   char buffer[1 << 16];
   while (true) {
+    CheckStop();
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -72,23 +80,30 @@ std::string ReadFile(const std::string& path, const std::string* textKind) {
     }
     if (n == 0) break;
     auto used = static_cast<size_t>(n);
-    const void* end = textKind ? std::memchr(buffer, kEndOfText, used) : nullptr;
+    const void* end = params.EndAtCtrlZ ? std::memchr(buffer, kEndOfText, used) : nullptr;
     if (end) used = static_cast<size_t>(static_cast<const char*>(end) - buffer);
-    if (textKind && std::memchr(buffer, 0, used))
-      throw FileError(BaseName(path) + " is not a " + *textKind + " (it holds binary data)");
+    if (text && std::memchr(buffer, 0, used))
+      throw FileError(BaseName(path) + " is not a " + params.TextKind + " (it holds binary data)");
     if (data.size() + used > limit) throw tooLarge();
+    // A stream (or a file that grew since it was measured) is held as it
+    // comes: growing the string needs its old and its new storage at once.
+    if (data.size() + used > data.capacity())
+      checkMemory(data.capacity() + std::max<uint64_t>(data.capacity() * 2, data.size() + used));
     data.append(buffer, used);
     if (end) break;
   }
   return data;
 }
 
-}  // namespace
-
-std::string ReadFileBytes(const std::string& path) { return ReadFile(path, nullptr); }
+std::string ReadFileBytes(const std::string& path) { return ReadFile(path, {}); }
 
 std::string ReadTextFile(const std::string& path, const std::string& kind) {
-  return ReadFile(path, &kind);
+  return ReadFile(path, {kind, true, 0});
+}
+
+std::string_view WithoutByteOrderMark(std::string_view text) {
+  constexpr std::string_view mark = "\xEF\xBB\xBF";
+  return text.substr(0, mark.size()) == mark ? text.substr(mark.size()) : text;
 }
 
 std::string BaseName(const std::string& path) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tavro {
 
@@ -17,18 +18,40 @@ constexpr uint64_t MaxFileBytes = uint64_t{4} << 30;
 // before it is read.
 constexpr uint64_t MaxStreamBytes = uint64_t{256} << 20;
 
-// Reads the whole file; throws FileError ("File not found", "File access
-// denied", "File too large ...", ...) when it cannot. A pipe or FIFO without
-// a writer reads as empty instead of blocking.
-std::string ReadFileBytes(const std::string& path);
-
 // Character 26 (Ctrl-Z): where a text file's text ends.
 constexpr char kEndOfText = 26;
+
+// How ReadFile reads.
+struct TReadParams {
+  // Not empty: the file holds text of this kind ("term file"), and a NUL
+  // byte stops the read with FileError("<file name> is not a <kind> (it
+  // holds binary data)"); nothing after the block that holds it is read.
+  std::string TextKind;
+  // The text ends at the first Ctrl-Z; nothing after it is read.
+  bool EndAtCtrlZ = false;
+  // The most bytes the read may hold: a longer file is refused with
+  // TooLargeError before it is read, a longer stream as soon as it passes.
+  // 0: only the file limits above.
+  uint64_t MaxMemoryBytes = 0;
+};
+
+// Reads the whole file as asked; throws FileError ("File not found", "File
+// access denied", "File too large ...", ...) when it cannot. A pipe or FIFO
+// without a writer reads as empty instead of blocking. Each block read
+// checks the thread's stop flag (CheckStop).
+std::string ReadFile(const std::string& path, const TReadParams& params);
+
+// All the bytes of a file.
+std::string ReadFileBytes(const std::string& path);
 
 // The text of a file: its bytes up to the first Ctrl-Z, or all of them; what
 // follows a Ctrl-Z is never read. A NUL byte in the text stops the read and
 // throws FileError("<file name> is not a <kind> (it holds binary data)").
 std::string ReadTextFile(const std::string& path, const std::string& kind);
+
+// The text without the UTF-8 byte-order mark that some editors put at its
+// start.
+std::string_view WithoutByteOrderMark(std::string_view text);
 
 // The last component of a path ("b.trm" for "a/b.trm").
 std::string BaseName(const std::string& path);

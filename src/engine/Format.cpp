@@ -13,9 +13,9 @@ namespace {
 // Builds the F lines, calling cubeText(out, i) for each cube of a function
 // and putting separator between two cubes.
 template <class CubeText>
-std::string FormatLines(const TCover& list, const char* separator, CubeText&& cubeText) {
+std::string FormatLines(const TCover& list, bool everyFunction, const char* separator, CubeText&& cubeText) {
   std::string out;
-  if (list.Empty()) return out;
+  if (list.Empty() && !everyFunction) return out;
   for (int f = 0; f < list.FunctionCount; ++f) {
     out += 'f';
     out += std::to_string(f);
@@ -34,10 +34,10 @@ std::string FormatLines(const TCover& list, const char* separator, CubeText&& cu
 
 }  // namespace
 
-std::string FormatSOP(const TCover& list) {
+std::string FormatSOP(const TCover& list, bool everyFunction) {
   std::vector<std::string> names;
   for (int j = 1; j <= list.Width; ++j) names.push_back(VariableName(j));
-  return FormatLines(list, " + ", [&](std::string& out, size_t i) {
+  return FormatLines(list, everyFunction, " + ", [&](std::string& out, size_t i) {
     const auto literals = list.Literals(i, false);
     for (const TLiteral& literal : literals) {
       out += literal.Complemented ? "(~" : "(";
@@ -48,10 +48,10 @@ std::string FormatSOP(const TCover& list) {
   });
 }
 
-std::string FormatPOS(const TCover& list) {
+std::string FormatPOS(const TCover& list, bool everyFunction) {
   std::vector<std::string> names;
   for (int j = 1; j <= list.Width; ++j) names.push_back(VariableName(j));
-  return FormatLines(list, "", [&](std::string& out, size_t i) {
+  return FormatLines(list, everyFunction, "", [&](std::string& out, size_t i) {
     const auto literals = list.Literals(i, true);
     out += '(';
     for (size_t n = 0; n < literals.size(); ++n) {
@@ -64,8 +64,8 @@ std::string FormatPOS(const TCover& list) {
   });
 }
 
-std::string FormatCubeTerms(const TCover& list) {
-  return FormatLines(list, " + ", [&](std::string& out, size_t i) {
+std::string FormatCubeTerms(const TCover& list, bool everyFunction) {
+  return FormatLines(list, everyFunction, " + ", [&](std::string& out, size_t i) {
     out += '(';
     bool first = true;
     list.ForEachTerm(i, [&](uint32_t t) {

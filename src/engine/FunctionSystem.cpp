@@ -43,6 +43,14 @@ void TFunctionSystem::ListSourceTerms() {
   TermsInSource = false;
 }
 
+uint64_t TFunctionSystem::SourceTermsBytes() const {
+  if (!TermsInSource) return 0;
+  uint64_t bytes = 2 * (((uint64_t{1} << MinInputBits) + 63) / 64) * sizeof(uint64_t);
+  for (int f = 0; f < FunctionCount(); ++f)
+    bytes += TTermVector::BytesFor(ListedCount({SourceCubes.get(), nullptr}, f, MinInputBits));
+  return bytes;
+}
+
 int64_t TFunctionSystem::TotalTerms() const {
   int64_t total = 0;
   for (const auto& f : Functions) total += f.Count();

@@ -66,8 +66,11 @@ class TFunctionSystem {
   int ComputeInputBits() const;
   void UpdateInputBits() { InputBits = ComputeInputBits(); }
   // Lists the functions' terms from the source cubes where they are kept
-  // there.
+  // there. Checks the thread's stop flag (StoppedError) between functions.
   void ListSourceTerms();
+  // The memory ListSourceTerms takes (0 when the terms are listed): the
+  // terms, counted without listing them, and its work tables.
+  uint64_t SourceTermsBytes() const;
   // Total number of terms of all functions.
   int64_t TotalTerms() const;
 

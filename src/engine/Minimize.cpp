@@ -147,10 +147,14 @@ RunParts Run(const std::vector<const TTermVector*>& givenFunctions, int inputBit
       params.ChartForm == TChartForm::Classes ||
       (params.ChartForm == TChartForm::Automatic && (!pairsSuit || params.Cost == TCostCriterion::Pla));
   // A system given as cubes is charted from them where it is wide (or the
-  // cube prime finder was asked for), without reading its terms.
+  // cube prime finder was asked for), without reading its terms; otherwise
+  // the chart needs them listed.
   const bool fromCubes =
       classes && cubes && (inputBits >= kCubesFromInputs || params.PrimeMethod == TPrimeMethod::Cubes);
-  if (!termsListed && !fromCubes) throw InternalError("a system without listed terms reached the chart");
+  if (!termsListed && !fromCubes) {
+    functions = listTerms();
+    termsListed = true;
+  }
   TCubeSystem counted;
   if (fromCubes) {
     counted = *cubes;
@@ -351,32 +355,38 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
 
   // A system that keeps its terms in its cubes runs from them where this run
   // can; otherwise its terms are listed first.
-  if (system.TermsInSource) {
-    const bool cubesSuffice =
-        mode == modeSOP && !params.Verify && params.ChartForm != TChartForm::Pairs && system.SourceCubes &&
+  const bool listSource =
+      system.TermsInSource &&
+      !(mode == modeSOP && !params.Verify && params.ChartForm != TChartForm::Pairs && system.SourceCubes &&
         (params.PrimeMethod == TPrimeMethod::Cubes ||
          (params.PrimeMethod == TPrimeMethod::Automatic && width >= kCubesFromInputs &&
-          system.SourceCubes->Count() <= kCubesMaxSource));
-    if (!cubesSuffice) system.ListSourceTerms();
-  }
-  const bool termsListed = !system.TermsInSource;
+          system.SourceCubes->Count() <= kCubesMaxSource)));
 
   // Work on the functions in the run's kind; the stored functions are never
-  // touched, so converting back restores them exactly. A converted function
-  // lists nearly every row, so its size is known before it is made.
+  // touched, so converting back restores them exactly. The listed terms and
+  // the converted functions (nearly every row each) are sized before they
+  // are made.
   const bool wantMaxterms = mode == modePOS;
+  const uint64_t limit = params.MaxMemoryBytes ? params.MaxMemoryBytes : DefaultMemoryLimit();
   {
-    uint64_t bytes = 0;
+    uint64_t bytes = listSource ? system.SourceTermsBytes() : 0;
     for (const auto& f : system.Functions)
       if (f.Maxterms != wantMaxterms) bytes += TTermVector::BytesFor(uint64_t{1} << width);
     const uint64_t limit = params.MaxMemoryBytes ? params.MaxMemoryBytes : DefaultMemoryLimit();
     if (bytes > limit) {
-      host.SetStatus("System too large to minimize (about " + std::to_string((bytes + (1u << 20) - 1) >> 20) +
-                     " MiB needed).");
+      host.SetStatus(TooLargeError(bytes).what());
       host.Beep();
       return TRunOutcome::TooLarge;
     }
   }
+  try {
+    const TStopScope stopScope(params.Stop ? params.Stop : RunStopFlag);
+    if (listSource) system.ListSourceTerms();
+  } catch (const StoppedError& e) {
+    host.SetStatus(e.what());
+    return TRunOutcome::Stopped;
+  }
+  const bool termsListed = !system.TermsInSource;
   std::vector<TTermVector> converted;
   std::vector<const TTermVector*> work;
   converted.reserve(system.Functions.size());
@@ -416,9 +426,12 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
   std::vector<const TTermVector*> keptWork;
   for (size_t f : kept) keptWork.push_back(work[f]);
 
+  // Where an empty function is a constant, every function has its line,
+  // even when no cube is left to print (a PLA's one output that is 0).
+  const bool everyFunction = params.ConstantEmptyFunctions || system.EmptyIsConstant;
   auto format = [&](const TCover& list) {
-    if (options.Terms) return FormatCubeTerms(list);
-    return mode == modeSOP ? FormatSOP(list) : FormatPOS(list);
+    if (options.Terms) return FormatCubeTerms(list, everyFunction);
+    return mode == modeSOP ? FormatSOP(list, everyFunction) : FormatPOS(list, everyFunction);
   };
 
   // The loaded file's cubes, while they still describe the functions.
@@ -457,6 +470,7 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
       ListTerms listTerms;
       if (!termsListed)
         listTerms = [&]() -> const std::vector<const TTermVector*>& {
+          if (const uint64_t bytes = system.SourceTermsBytes(); bytes > limit) throw TooLargeError(bytes);
           system.ListSourceTerms();
           work.clear();
           for (const auto& f : system.Functions) work.push_back(&f);

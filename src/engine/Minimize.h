@@ -62,7 +62,4 @@ TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& 
 void VerifyCover(const std::vector<TTermVector>& functions, const TCover& cover);
 void VerifyCover(const std::vector<const TTermVector*>& functions, const TCover& cover);
 
-// Half of the physical memory, at most 4 GiB: the default limit.
-uint64_t DefaultMemoryLimit();
-
 }  // namespace tavro

@@ -9,6 +9,7 @@
 
 #include "engine/FileIO.h"
 #include "engine/Format.h"
+#include "engine/RunParams.h"
 
 namespace tavro {
 
@@ -102,9 +103,28 @@ std::string OutputLabel(int j, const std::vector<std::string>& names) {
                  OutputLabel(output, names) + " on are too many)");
 }
 
+// Memory the rows of a cover take.
+uint64_t CoverBytes(size_t rows, int outputs) {
+  return rows * (2 * sizeof(uint32_t) + sizeof(uint64_t) * static_cast<uint64_t>((outputs + 63) / 64));
+}
+
+// The next line of text from pos on, without its end: a line feed, a
+// carriage return and a line feed, or a carriage return alone.
+std::string_view NextLine(std::string_view text, size_t& pos) {
+  size_t end = text.find_first_of("\r\n", pos);
+  if (end == std::string_view::npos) end = text.size();
+  const std::string_view line = text.substr(pos, end - pos);
+  pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  return line;
+}
+
 }  // namespace
 
-TPlaSystem ParsePlaText(std::string_view text, bool listTerms) {
+TPlaSystem ParsePlaText(std::string_view text, const TLoadParams& params) {
+  const bool listTerms = params.ListPlaTerms;
+  // Memory held: the text (its holder's) and what is read from it.
+  uint64_t held = text.size();
+  text = WithoutByteOrderMark(text);
   TPlaSystem pla;
   int inputs = -1, outputs = -1;
   unsigned sets = kOn | kDc;
@@ -123,11 +143,8 @@ TPlaSystem ParsePlaText(std::string_view text, bool listTerms) {
   };
   size_t pos = 0;
   while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
-    pos = end + 1;
-    ++lineNo;
+    std::string_view line = NextLine(text, pos);
+    if ((++lineNo & 0xfff) == 0) CheckStop();
     if (const size_t hash = line.find('#'); hash != std::string_view::npos)
       line = line.substr(0, hash);
     const auto words = Words(line);
@@ -245,6 +262,14 @@ TPlaSystem ParsePlaText(std::string_view text, bool listTerms) {
       }
       outChars += v;
     }
+    if (rows.size() == rows.capacity()) {
+      // The rows and their output characters grow together; while they
+      // move, the old storage and the new are both held.
+      const size_t grown = std::max<size_t>(64, rows.capacity() * 2);
+      params.CheckMemory(held + (rows.capacity() + grown) * (sizeof(Row) + static_cast<size_t>(outputs)));
+      rows.reserve(grown);
+      outChars.reserve(grown * static_cast<size_t>(outputs));
+    }
     rows.push_back(row);
     cells.clear();
   }
@@ -256,9 +281,16 @@ TPlaSystem ParsePlaText(std::string_view text, bool listTerms) {
   if (outputs < 0) throw PlaError("No .o line: the number of outputs is missing");
 
   pla.Inputs = inputs;
+  held += rows.capacity() * sizeof(Row) + outChars.capacity();
+  for (const auto* names : {&pla.InputNames, &pla.OutputNames})
+    for (const auto& name : *names) held += sizeof(std::string) + name.capacity();
   if (!(sets & kOff)) {
+    // Every row may go into both covers.
+    held += 2 * CoverBytes(rows.size(), outputs);
+    params.CheckMemory(held);
     pla.Cubes = TCover(inputs, outputs);
     pla.DontCareCubes = TCover(inputs, outputs);
+    pla.Cubes.Reserve(rows.size());
     std::vector<uint64_t> tags(static_cast<size_t>(pla.Cubes.TagWords));
     std::vector<uint64_t> dcTags(static_cast<size_t>(pla.Cubes.TagWords));
     for (size_t r = 0; r < rows.size(); ++r) {
@@ -301,25 +333,55 @@ TPlaSystem ParsePlaText(std::string_view text, bool listTerms) {
     return pla;
   }
 
-  // One output at a time: three bitmaps over all 2^inputs terms.
+  // One output at a time: three bitmaps over all 2^inputs terms (and a
+  // fourth for the clashes of on- and off-set).
   const uint64_t termCount = uint64_t{1} << inputs;
   const size_t words = static_cast<size_t>((termCount + 63) / 64);
   const uint64_t lastWordMask =
       termCount % 64 ? (uint64_t{1} << (termCount % 64)) - 1 : ~uint64_t{0};
+  held += 4 * words * sizeof(uint64_t) + static_cast<uint64_t>(outputs) * sizeof(TTermVector);
+  params.CheckMemory(held);
   std::vector<uint64_t> on(words), dc(words), off(words);
   pla.Functions.resize(static_cast<size_t>(outputs));
   uint64_t totalTerms = 0;
-  for (int j = 0; j < outputs; ++j) {
+  // Fills the bitmaps with output j's rows; true when some row puts a term
+  // in its off-set.
+  auto fill = [&](int j) {
+    CheckStop();
     std::fill(on.begin(), on.end(), 0);
     std::fill(dc.begin(), dc.end(), 0);
     std::fill(off.begin(), off.end(), 0);
     bool anyOff = false;
     for (size_t r = 0; r < rows.size(); ++r) {
+      if ((r & 0xfff) == 0xfff) CheckStop();
       const char v = outChars[r * static_cast<size_t>(outputs) + static_cast<size_t>(j)];
       if (v == kOutOn && (sets & kOn)) SetCubeBits(on, rows[r].Value, rows[r].Mask);
       else if (v == kOutDc && (sets & kDc)) SetCubeBits(dc, rows[r].Value, rows[r].Mask);
       else if (v == kOutOff && (sets & kOff)) SetCubeBits(off, rows[r].Value, rows[r].Mask), anyOff = true;
     }
+    return anyOff;
+  };
+  // The terms output j lists, from its filled bitmaps: careOn (in place of
+  // the on-set) and dc, the final don't cares.
+  std::vector<uint64_t>& careOn = on;
+  auto settle = [&] {
+    for (size_t w = 0; w < words; ++w) {
+      const uint64_t valid = w + 1 == words ? lastWordMask : ~uint64_t{0};
+      if ((sets & kOn) && (sets & kOff)) {
+        dc[w] |= ~(on[w] | off[w]) & valid;
+        careOn[w] = on[w] & ~dc[w];
+      } else if (sets & kOn) {
+        careOn[w] = on[w] & ~dc[w];
+      } else {
+        careOn[w] = ~(off[w] | dc[w]) & valid;
+      }
+    }
+    uint64_t listed = 0;
+    for (size_t w = 0; w < words; ++w) listed += static_cast<uint64_t>(std::popcount(careOn[w] | dc[w]));
+    return listed;
+  };
+  for (int j = 0; j < outputs; ++j) {
+    const bool anyOff = fill(j);
 
     if ((sets & kOn) && (sets & kOff) && anyOff) {
       // A term that is both on and off (and not a don't care) is a fault.
@@ -338,26 +400,25 @@ TPlaSystem ParsePlaText(std::string_view text, bool listTerms) {
         }
     }
 
-    // careOn: the on-set care terms; dc: the final don't cares.
-    std::vector<uint64_t>& careOn = on;
-    for (size_t w = 0; w < words; ++w) {
-      const uint64_t valid = w + 1 == words ? lastWordMask : ~uint64_t{0};
-      if ((sets & kOn) && (sets & kOff)) {
-        dc[w] |= ~(on[w] | off[w]) & valid;
-        careOn[w] = on[w] & ~dc[w];
-      } else if (sets & kOn) {
-        careOn[w] = on[w] & ~dc[w];
-      } else {
-        careOn[w] = ~(off[w] | dc[w]) & valid;
-      }
-    }
-
-    // Every function together may list so many terms (about 1.3 GiB of
+    // Every function together may list so many terms (about 1.1 GiB of
     // them); a few lines of a PLA can declare far more.
-    uint64_t listed = 0;
-    for (size_t w = 0; w < words; ++w) listed += static_cast<uint64_t>(std::popcount(careOn[w] | dc[w]));
+    const uint64_t listed = settle();
     totalTerms += listed;
     if (totalTerms > kMaxPlaTerms) TooManyTerms(j, pla.OutputNames);
+    if (held + TTermVector::BytesFor(listed) > params.MemoryLimit()) {
+      // Refused: the outputs left are counted, not listed, to say what all
+      // of them would need (unless together they are too many anyway).
+      uint64_t needed = held + TTermVector::BytesFor(listed);
+      for (int k = j + 1; k < outputs; ++k) {
+        fill(k);
+        const uint64_t more = settle();
+        totalTerms += more;
+        if (totalTerms > kMaxPlaTerms) TooManyTerms(k, pla.OutputNames);
+        needed += TTermVector::BytesFor(more);
+      }
+      throw TooLargeError(needed);
+    }
+    held += TTermVector::BytesFor(listed);
 
     std::vector<int32_t> terms;
     terms.reserve(static_cast<size_t>(listed));
@@ -381,8 +442,8 @@ bool IsPlaPath(const std::string& path) {
   return Lower(std::string_view(path).substr(path.size() - 4)) == ".pla";
 }
 
-void LoadPlaFile(TFunctionSystem& system, const std::string& path, bool listTerms) {
-  TPlaSystem pla = ParsePlaText(ReadFileBytes(path), listTerms);
+void LoadPlaFile(TFunctionSystem& system, const std::string& path, const TLoadParams& params) {
+  TPlaSystem pla = ParsePlaText(ReadFile(path, {"PLA file", false, params.MemoryLimit()}), params);
   system.TermsInSource = !pla.TermsListed;
   system.EmptyIsConstant = true;
   system.Functions = std::move(pla.Functions);

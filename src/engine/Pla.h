@@ -2,7 +2,9 @@
 // Berkeley PLA files: a system read from a cube table, and a result cover
 // written as one.
 //
-// Reading. Keywords .i .o .p .e (.end) .ilb .ob .type (f, fd — the default —,
+// Reading. A UTF-8 byte-order mark at the start is passed over; lines end in
+// a line feed, a carriage return and a line feed, or a carriage return
+// alone. Keywords .i .o .p .e (.end) .ilb .ob .type (f, fd — the default —,
 // fr, fdr, and also r and dr); "#" starts a comment that runs to the end of
 // its line; blanks, tabs and "|" inside a row are ignored; a row lies on one
 // line; before .i and .o a line that is neither a keyword nor made of row
@@ -31,6 +33,7 @@
 
 #include "engine/Cover.h"
 #include "engine/FunctionSystem.h"
+#include "engine/RunParams.h"
 #include "model/Errors.h"
 #include "model/TermVector.h"
 
@@ -65,10 +68,16 @@ struct TPlaSystem {
 };
 
 // Parses PLA text. Throws PlaError for a malformed text or one with more than
-// MaxInputBits inputs. listTerms false: where the rows give the functions
-// (no off-set) and the system is wide enough to be run from them (17 inputs
-// or more), the functions are left empty and TermsListed false.
-TPlaSystem ParsePlaText(std::string_view text, bool listTerms = true);
+// MaxInputBits inputs. params.ListPlaTerms false: where the rows give the
+// functions (no off-set) and the system is wide enough to be run from them
+// (17 inputs or more), the functions are left empty and TermsListed false.
+// Throws TooLargeError, before it allocates, where the text and what is
+// read from it would pass the memory limit of params (naming what all of it
+// would need), and StoppedError when the thread's run is asked to stop.
+TPlaSystem ParsePlaText(std::string_view text, const TLoadParams& params = {});
+inline TPlaSystem ParsePlaText(std::string_view text, bool listTerms) {
+  return ParsePlaText(text, TLoadParams{listTerms, 0});
+}
 
 // True when the path's extension is ".pla", in any case.
 bool IsPlaPath(const std::string& path);
@@ -77,10 +86,15 @@ bool IsPlaPath(const std::string& path);
 // keeping the file's cubes beside them for the prime finder. The
 // system then counts as new and unsaved: CurrentFileName empty, Modified set,
 // ResultReady cleared; an output that no row sets is a constant
-// (EmptyIsConstant). On any error nothing changes and the error is thrown.
-// The caller refreshes its view (InputBits). listTerms: as ParsePlaText's
-// (the system then keeps its terms in its cubes: TermsInSource).
-void LoadPlaFile(TFunctionSystem& system, const std::string& path, bool listTerms = true);
+// (EmptyIsConstant). On any error nothing changes and the error is thrown;
+// a NUL byte stops the read ("<file name> is not a PLA file (it holds binary
+// data)"). The caller refreshes its view (InputBits). params: as
+// ParsePlaText's (without its terms listed the system keeps them in its
+// cubes: TermsInSource); the memory limit holds from the first byte read.
+void LoadPlaFile(TFunctionSystem& system, const std::string& path, const TLoadParams& params = {});
+inline void LoadPlaFile(TFunctionSystem& system, const std::string& path, bool listTerms) {
+  LoadPlaFile(system, path, TLoadParams{listTerms, 0});
+}
 
 // The PLA text of a result cover; inputBits and functionCount give the
 // widths, mode the mode of the run that made the cover. Lines end in "\n".

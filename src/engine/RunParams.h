@@ -69,6 +69,36 @@ struct TRunParams {
   bool StopRequested() const { return Stop && Stop->load(std::memory_order_relaxed); }
 };
 
+// Half of the physical memory, at most 4 GiB: the limit where none is given.
+uint64_t DefaultMemoryLimit();
+
+// The refusal of work that would need about bytes of memory, more than it is
+// allowed: "System too large to minimize (about N MiB needed).", N rounded up.
+inline ResourceError TooLargeError(uint64_t bytes) {
+  const uint64_t mib = bytes / (uint64_t{1} << 20) + (bytes % (uint64_t{1} << 20) != 0);
+  std::string message = "System too large to minimize (about ";  // (piecewise: GCC 12 warns falsely
+  message += std::to_string(mib);                                  // of "..." + std::string here)
+  message += " MiB needed).";
+  return ResourceError(message);
+}
+
+// What loading a system file is asked to do (LoadSystemFile, LoadPlaFile,
+// LoadTermFile, ParsePlaText, ParseTermFileText).
+struct TLoadParams {
+  // false: a wide PLA whose rows give its functions keeps its terms in them
+  // (the system's TermsInSource) instead of listing them.
+  bool ListPlaTerms = true;
+  // The most memory the load may take, the file's bytes included; past it
+  // the load throws TooLargeError before it allocates. 0: DefaultMemoryLimit().
+  uint64_t MaxMemoryBytes = 0;
+
+  uint64_t MemoryLimit() const { return MaxMemoryBytes ? MaxMemoryBytes : DefaultMemoryLimit(); }
+  // Throws TooLargeError(bytes) when bytes pass the limit.
+  void CheckMemory(uint64_t bytes) const {
+    if (bytes > MemoryLimit()) throw TooLargeError(bytes);
+  }
+};
+
 // Figures of one run, for the statistics output and the benchmarks.
 struct TRunStats {
   int Inputs = 0;

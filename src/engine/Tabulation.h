@@ -41,11 +41,7 @@ class MemoryMeter {
   explicit MemoryMeter(uint64_t limit) : FLimit(limit ? limit : DefaultMemoryLimit()) {}
   uint64_t Limit() const { return FLimit; }
   void Set(uint64_t bytes) {
-    if (bytes > FLimit) {
-      const uint64_t mib = (bytes + (1u << 20) - 1) >> 20;
-      throw ResourceError("System too large to minimize (about " + std::to_string(mib) +
-                          " MiB needed).");
-    }
+    if (bytes > FLimit) throw TooLargeError(bytes);
   }
 
  private:

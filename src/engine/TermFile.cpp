@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "engine/FileIO.h"
+#include "engine/RunParams.h"
 #include "engine/Pla.h"
 #include "engine/TermText.h"
 
@@ -40,46 +41,78 @@ std::string TermFileText(const std::vector<TTermVector>& functions) {
   return text;
 }
 
-std::vector<TTermVector> ParseTermFileText(std::string_view text) {
+std::vector<TTermVector> ParseTermFileText(std::string_view text, const TLoadParams& params) {
   std::vector<TTermVector> functions(1);
   std::vector<std::pair<int32_t, bool>> items;
+  // Memory held besides the items of the function being read: the text (its
+  // holder's) and the functions read so far.
+  uint64_t held = text.size() + sizeof(TTermVector);
   // A long run of repeated terms is folded as it comes (the first of each
   // term kept), so that what is held stays near the distinct terms.
   constexpr size_t kFoldAt = size_t{1} << 25;
-  size_t foldAt = kFoldAt;
+  size_t foldAt = kFoldAt, folded = 0;
   auto fold = [&] {
     const auto byTerm = [](const auto& a, const auto& b) { return a.first < b.first; };
     std::stable_sort(items.begin(), items.end(), byTerm);
     items.erase(std::unique(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
                 items.end());
+    folded = items.size();
     foldAt = items.size() + kFoldAt;
   };
+  // Before an item is added: a full list grows, or is folded first where
+  // growing would pass the memory limit.
+  // At its peak (a sort, or the merge into its function) a slot of the list
+  // costs kItemBytes: the slot, a sorted copy and the sort's buffer.
+  constexpr uint64_t kItemBytes = 24;
+  auto room = [&] {
+    if (items.size() < items.capacity()) return;
+    const size_t grown = std::max<size_t>(1024, items.capacity() * 2);
+    if (items.size() > folded && held + grown * kItemBytes > params.MemoryLimit()) {
+      fold();
+      if (items.size() < items.capacity()) return;
+    }
+    params.CheckMemory(held + grown * kItemBytes);
+    items.reserve(grown);
+  };
+  // The function read so far takes its terms; the list starts afresh.
+  auto finish = [&] {
+    auto& f = functions.back();
+    f.AddAll(items);
+    held += f.Terms().capacity() * sizeof(int32_t) + f.DontCares().capacity() / 8;
+    std::vector<std::pair<int32_t, bool>>().swap(items);
+    folded = 0;
+    foldAt = kFoldAt;
+  };
   TermCollector number;
-  for (const char c : text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((i & 0xffff) == 0) CheckStop();
+    const char c = text[i];
     if (c == kEndOfText) break;
     if (c >= '0' && c <= '9') {
       number.Digit(c);
     } else if (c == 'd' || c == 'D') {
       number.MarkDontCare();
     } else if (c == ',') {
+      room();
       number.End(items);
       if (items.size() >= foldAt) fold();
     } else if (c == '|') {
+      room();
       number.End(items);
       if (functions.size() >= MaxFunctions)
         throw TavroError("Too many functions (at most " + std::to_string(MaxFunctions) + ").");
-      functions.back().AddAll(items);
-      items.clear();
-      foldAt = kFoldAt;
+      finish();
       functions.emplace_back();
+      held += sizeof(TTermVector);
     } else if (c == '+') {
       functions.back().Maxterms = true;
     } else if (c == '-') {
       functions.back().Maxterms = false;
     }
   }
+  room();
   number.End(items);
-  functions.back().AddAll(items);
+  finish();
   return functions;
 }
 
@@ -98,8 +131,8 @@ void SaveTermFile(TFunctionSystem& system, const std::string& path) {
   system.Modified = false;
 }
 
-void LoadTermFile(TFunctionSystem& system, const std::string& path) {
-  auto functions = ParseTermFileText(ReadTextFile(path, "term file"));
+void LoadTermFile(TFunctionSystem& system, const std::string& path, const TLoadParams& params) {
+  auto functions = ParseTermFileText(ReadFile(path, {"term file", true, params.MemoryLimit()}), params);
   system.Functions = std::move(functions);
   system.MinInputBits = 0;
   system.SourceCubes.reset();
@@ -111,12 +144,12 @@ void LoadTermFile(TFunctionSystem& system, const std::string& path) {
   system.Modified = false;
 }
 
-void LoadSystemFile(TFunctionSystem& system, const std::string& path, bool listPlaTerms) {
+void LoadSystemFile(TFunctionSystem& system, const std::string& path, const TLoadParams& params) {
   if (IsPlaPath(path)) {
-    LoadPlaFile(system, path, listPlaTerms);
+    LoadPlaFile(system, path, params);
     return;
   }
-  LoadTermFile(system, path);
+  LoadTermFile(system, path, params);
 }
 
 }  // namespace tavro

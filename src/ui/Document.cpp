@@ -143,7 +143,8 @@ void TDocument::Load(const QString& path, const TRunner& run) {
     FSystem.Functions = std::move(functions);
   }
   const std::string name = FileNameBytes(path);
-  Run(run, [&] { LoadSystemFile(loaded, name); });
+  // The default memory limit holds while the file is read.
+  Run(run, [&] { LoadSystemFile(loaded, name, TLoadParams{}); });
   FSystem = std::move(loaded);
   if (FSystem.CurrentFunction >= FSystem.FunctionCount()) FSystem.CurrentFunction = 0;
   Touch(true);

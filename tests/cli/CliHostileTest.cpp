@@ -197,6 +197,36 @@ TEST(CliHostileTest, DeepOrLargeExpressionsEndCleanly) {
   EXPECT_LT(check::TooLargeMiB(all.Err.substr(0, all.Err.find('\n'))).value_or(0), 100u) << all.Err;
 }
 
+// A few bytes of PLA that declare a gigabyte of terms: the memory limit holds
+// from the first byte read (peak resident memory within a tenth of it), and
+// the refusal names what the file would need, with status 3.
+TEST(CliResourceLimitTest, AFileThatWouldPassTheLimitIsRefusedAsItIsRead) {
+  check::TempDir dir;
+  struct Case {
+    std::string name, text;
+    uint64_t limitMiB, terms;
+  };
+  const Case cases[] = {
+      {"outputs.pla", ".i 16\n.o 4096\n" + std::string(16, '-') + " " + std::string(4096, '1') + "\n", 100,
+       uint64_t{4096} << 16},
+      {"fr.pla", ".i 24\n.o 16\n.type fr\n" + std::string(24, '-') + " " + std::string(16, '1') + "\n", 64,
+       uint64_t{16} << 24},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    check::WriteFile(dir / c.name, c.text);
+    const auto r = Cli({"--max-memory", std::to_string(c.limitMiB), dir / c.name});
+    EXPECT_EQ(r.ExitCode, 3) << Describe(r);
+    EXPECT_EQ(r.Out, "");
+    const auto mib = check::TooLargeMiB(r.Err.substr(0, r.Err.find('\n')));
+    ASSERT_TRUE(mib) << r.Err;
+    // Every term is held as 4 bytes and a flag bit.
+    EXPECT_GE(*mib << 20, c.terms * 33 / 8);
+    EXPECT_LE(*mib << 20, c.terms * 33 / 8 + (uint64_t{16} << 20));
+    EXPECT_LE(r.PeakKiB, static_cast<long>(c.limitMiB * 1024 * 11 / 10)) << Describe(r);
+  }
+}
+
 TEST(CliHostileTest, UncreatableOutputFilesExitWithStatus2) {
   check::TempDir dir;
   check::WriteFile(dir / "f.trm", "-1, 2");

@@ -3,13 +3,17 @@
 // written results read back.
 
 #include "engine/CubeSets.h"
+#include "engine/FileIO.h"
 #include "engine/Pla.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <array>
+#include <atomic>
+#include <bitset>
 #include <random>
 #include <set>
 
@@ -17,6 +21,7 @@
 #include "engine/TermFile.h"
 #include "support/InteropSupport.h"
 #include "support/RecordingHost.h"
+#include "support/TempDir.h"
 
 namespace tavro {
 namespace {
@@ -470,6 +475,191 @@ TEST(PlaRead, AFewLinesCannotDeclareAnEndlessSystem) {
     EXPECT_NE(std::string(e.what()).find("terms in all"), std::string::npos) << e.what();
   }
   EXPECT_EQ(ParsePlaText(".i 24\n.o 1\n.type fr\n").Functions[0].Count(), 1 << 24);
+}
+
+// A PLA or term text with its line feeds made into carriage returns and line
+// feeds (crlf) or carriage returns alone (cr), and a byte-order mark before
+// it (bom).
+std::string Recoded(const std::string& text, bool bom, const char* lineEnd) {
+  std::string out = bom ? "\xEF\xBB\xBF" : "";
+  for (const char c : text) {
+    if (c == '\n') out += lineEnd;
+    else out += c;
+  }
+  return out;
+}
+
+// What a PLA text reads as: its functions and names, or its error.
+std::string Reading(const std::string& text) {
+  try {
+    const auto pla = ParsePlaText(text);
+    std::string r = std::to_string(pla.Inputs) + ":" + TermFileText(pla.Functions);
+    for (const auto* names : {&pla.InputNames, &pla.OutputNames})
+      for (const auto& n : *names) r += " " + n;
+    return r;
+  } catch (const PlaError& e) {
+    return std::string("error: ") + e.what();
+  }
+}
+
+// The example and benchmark files, and random texts (malformed ones among
+// them, whose errors must name the same lines), read the same with any line
+// ends and with a byte-order mark.
+TEST(PlaRead, LineEndsAndAByteOrderMarkReadTheSame) {
+  TempDir dir;
+  std::vector<std::filesystem::path> files;
+  for (const auto& folder : {test::SourceDir() / "examples", test::BenchPlaDir()}) {
+    if (!std::filesystem::is_directory(folder)) continue;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+      if (e.file_size() < 8192) files.push_back(e.path());
+  }
+  ASSERT_GE(files.size(), 4u);
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.string());
+    const std::string text = check::ReadWholeFile(file.string()), name = file.filename().string();
+    TFunctionSystem lf;
+    LoadSystemFile(lf, dir.Write(name, text));
+    for (const char* lineEnd : {"\r\n", "\r", "\n"})
+      for (const bool bom : {false, true}) {
+        TFunctionSystem other;
+        LoadSystemFile(other, dir.Write(name, Recoded(text, bom, lineEnd)));
+        EXPECT_EQ(other.Functions, lf.Functions) << "bom " << bom << " line end " << int(lineEnd[0]);
+      }
+  }
+  std::mt19937 rng(5);
+  const std::vector<std::string> pieces = {".i 3", ".o 2", ".i 2", ".type fr", ".ilb a b", "c", ".ob x y",
+                                           "01- 1~", "1-1 -1", "0-0 11", "11 1", "# note", "", "title", ".e"};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    for (int n = static_cast<int>(rng() % 9); n > 0; --n) text += pieces[rng() % pieces.size()] + "\n";
+    const std::string expected = Reading(text);
+    for (const char* lineEnd : {"\r\n", "\r"})
+      for (const bool bom : {false, true})
+        EXPECT_EQ(Reading(Recoded(text, bom, lineEnd)), expected) << text;
+  }
+}
+
+TEST(PlaLoad, BinaryDataStopsTheReadAtItsBlock) {
+  TempDir dir;
+  const std::string bin = dir.Write("bin.pla", ".i 2\n.o 1\n01 1\n" + std::string(70000, '\0') + "11 1\n");
+  const std::string zero = (dir.Path / "zero.pla").string();
+  std::filesystem::create_symlink("/dev/zero", zero);
+  TFunctionSystem system;
+  LoadSystemFile(system, dir.Write("good.pla", ".i 2\n.o 1\n10 1\n"));
+  const auto before = system.Functions;
+  for (const auto& [path, name] : {std::pair{bin, "bin.pla"}, std::pair{zero, "zero.pla"}}) {
+    try {
+      LoadSystemFile(system, path);
+      ADD_FAILURE() << path;
+    } catch (const FileError& e) {
+      EXPECT_EQ(std::string(e.what()), std::string(name) + " is not a PLA file (it holds binary data)");
+    }
+    EXPECT_EQ(system.Functions, before);
+  }
+}
+
+// A PLA output without terms in the run's kind is a constant and prints its
+// lines as it does beside other outputs: the lines of a one-output system
+// are those of the same output in a system where another output comes first.
+TEST(PlaLoad, AConstantOutputPrintsItsLinesAlone) {
+  TempDir dir;
+  struct Case {
+    const char *alone, *beside;
+    int mode;
+  };
+  const Case cases[] = {
+      {"", "11 10\n", modeSOP},
+      {"01 0\n", "01 10\n", modeSOP},
+      {".type fr\n00 0\n01 0\n10 0\n11 0\n", ".type fr\n00 10\n01 00\n10 10\n11 00\n", modeSOP},
+      {"01 -\n", "10 10\n01 0-\n", modeSOP},  // don't cares alone
+      {"-- 1\n", "-- 01\n01 10\n", modePOS},
+  };
+  auto run = [&](const std::string& text, int mode, const TOutputOptions& options) {
+    TFunctionSystem system;
+    LoadSystemFile(system, dir.Write("c.pla", text));
+    system.UpdateInputBits();
+    testing::RecordingHost host;
+    EXPECT_EQ(RunCommand(system, mode, options, host), TRunOutcome::Completed) << text;
+    return host.Output;
+  };
+  // Every line of the function, without its name, in order.
+  auto linesOf = [](const std::string& output, const std::string& name) {
+    std::string lines;
+    for (size_t at = output.find(name + " = "); at != std::string::npos; at = output.find(name + " = ", at + 1))
+      lines += output.substr(at + name.size(), output.find('\n', at) - at - name.size()) + "|";
+    return lines;
+  };
+  for (const auto& c : cases)
+    for (const TOutputOptions options : {TOutputOptions{true, true, false}, TOutputOptions{true, true, true}}) {
+      SCOPED_TRACE(c.alone);
+      const std::string one = run(std::string(".i 2\n.o 1\n") + c.alone, c.mode, options);
+      const std::string two = run(std::string(".i 2\n.o 2\n") + c.beside, c.mode, options);
+      EXPECT_EQ(std::count(two.begin(), two.end(), '\n'), 8) << two;  // two sections of two lines and a gap
+      EXPECT_EQ(linesOf(one, "f0"), linesOf(two, "f1")) << one << "\n" << two;
+    }
+  // A term file keeps the rule of empty lists: functions of don't cares
+  // alone print no line.
+  TFunctionSystem trm;
+  LoadSystemFile(trm, dir.Write("dc.trm", "-1d, 2d"));
+  trm.UpdateInputBits();
+  testing::RecordingHost host;
+  ASSERT_EQ(RunCommand(trm, modeSOP, {}, host), TRunOutcome::Completed);
+  EXPECT_EQ(host.Output, "Optimized Function(s):\r\n\r\n");
+}
+
+// A wide PLA is loaded with its terms in its rows. Where the chart keeps a
+// column per pair (few terms to each prime, here rows of single terms), the
+// run lists them itself, to the text of the system loaded with them listed.
+TEST(PlaRead, WideRowsOfSingleTermsRunFromTheirRows) {
+  TempDir dir;
+  std::mt19937 rng(3);
+  for (int round = 0; round < 4; ++round) {
+    std::string text = ".i 17\n.o 2\n";
+    for (int r = 0; r < 40; ++r) {
+      for (int p = 0; p < 17; ++p) text += "01"[rng() % 2];
+      text += round % 2 ? " 11\n" : (rng() % 2 ? " 10\n" : " 01\n");
+    }
+    const auto path = dir.Write("single.pla", text);
+    TFunctionSystem rows, terms;
+    LoadPlaFile(rows, path, false);
+    LoadPlaFile(terms, path);
+    ASSERT_TRUE(rows.TermsInSource);
+    rows.UpdateInputBits();
+    terms.UpdateInputBits();
+    testing::RecordingHost a, b;
+    ASSERT_EQ(RunCommand(rows, modeSOP, {true, true, false}, a), TRunOutcome::Completed) << a.LastStatus();
+    ASSERT_EQ(RunCommand(terms, modeSOP, {true, true, false}, b), TRunOutcome::Completed);
+    EXPECT_EQ(a.Output, b.Output);
+  }
+}
+
+// A load asked to stop (the window's Cancel) throws StoppedError wherever it
+// is: reading, parsing or listing terms; the system is left as it was.
+TEST(PlaLoad, AStoppedLoadThrowsAndChangesNothing) {
+  TempDir dir;
+  std::string pla = ".i 17\n.o 1\n";
+  for (int r = 0; r < 5000; ++r) pla += std::bitset<17>(static_cast<unsigned long>(r) * 37).to_string() + " 1\n";
+  const std::string plaPath = dir.Write("long.pla", pla), trmPath = dir.Write("long.trm", "-1, 2, 3 |+4");
+  TFunctionSystem system;
+  LoadPlaFile(system, plaPath, false);
+  ASSERT_TRUE(system.TermsInSource);
+  const auto before = system.Functions;
+  std::atomic<bool> stop{true};
+  {
+    const TStopScope scope(&stop);
+    for (const auto& path : {plaPath, trmPath}) EXPECT_THROW(LoadSystemFile(system, path), StoppedError) << path;
+    EXPECT_THROW(ReadFileBytes(plaPath), StoppedError);
+    EXPECT_THROW(ParsePlaText(pla, false), StoppedError);  // its rows alone
+    EXPECT_THROW(ParsePlaText(".i 20\n.o 4\n" + std::string(20, '-') + " 1111\n"), StoppedError);  // a listing
+    EXPECT_THROW(ParseTermFileText("-1, 2"), StoppedError);
+    EXPECT_THROW(system.ListSourceTerms(), StoppedError);
+    EXPECT_EQ(system.Functions, before);
+    EXPECT_TRUE(system.TermsInSource);
+  }
+  // Not asked to stop, the same loads go through.
+  LoadSystemFile(system, trmPath);
+  EXPECT_EQ(TermFileText(system.Functions), "-1, 2, 3 |+4");
+  EXPECT_NO_THROW(ParsePlaText(pla));
 }
 
 }  // namespace

@@ -8,12 +8,21 @@
 #include <algorithm>
 #include <fstream>
 #include <string>
+#include <filesystem>
+#include <bit>
+#include <optional>
+#include <random>
+#include <set>
 
 #include "engine/FunctionSystem.h"
+#include "engine/Chart.h"
 #include "engine/Minimize.h"
+#include "engine/Tabulation.h"
 #include "engine/TermFile.h"
 #include "model/Errors.h"
 #include "support/RecordingHost.h"
+#include "support/TempDir.h"
+#include "engine/Pla.h"
 
 namespace tavro {
 namespace {
@@ -138,6 +147,103 @@ TEST(ResourceLimitTest, ThePairingStaysWithinTheLimitUpToItsRefusal) {
   EXPECT_GT(ExpectResourceError(functions, 20, kLimit, host), 48u);
   EXPECT_EQ(host.LastStatus(), "Generating 1 Cubes...");
   EXPECT_LT(StatusKiB("VmHWM:") - start, static_cast<long>(kLimit / 1024 * 11 / 10));
+}
+
+// A PLA whose rows expand to far more terms than the limit allows is refused
+// before they are made, with the memory that all of them would take (as the
+// same text read without a limit holds them); and the system is unchanged.
+TEST(ResourceLimitTest, APlaPastTheLimitIsRefusedBeforeItsTermsAreMade) {
+  check::TempDir dir;
+  const std::string texts[] = {
+      ".i 16\n.o 96\n" + std::string(16, '-') + " " + std::string(96, '1') + "\n",
+      ".i 20\n.o 6\n.type fr\n" + std::string(20, '-') + " 1~1~1~\n1" + std::string(19, '-') + " ~-~0~0\n",
+      ".i 22\n.o 3\n.type r\n" + std::string(22, '0') + " 000\n",
+  };
+  TLoadParams params;
+  params.MaxMemoryBytes = 4u << 20;
+  for (const auto& text : texts) {
+    SCOPED_TRACE(text);
+    check::WriteFile(dir / "big.pla", text);
+    TFunctionSystem system;
+    system.Functions = ParseTermFileText("-1, 2 |+3");
+    const auto before = system.Functions;
+    const long peak = PeakRssKiB();
+    std::optional<uint64_t> mib;
+    try {
+      LoadSystemFile(system, dir / "big.pla", params);
+      ADD_FAILURE() << "loaded under a limit of " << params.MaxMemoryBytes << " bytes";
+    } catch (const ResourceError& e) {
+      mib = check::TooLargeMiB(e.what());
+      EXPECT_TRUE(mib) << e.what();
+    }
+    EXPECT_LE(PeakRssKiB() - peak, static_cast<long>(params.MaxMemoryBytes / 1024 * 11 / 10));
+    EXPECT_EQ(system.Functions, before);
+    // Read without a limit, the terms take what the refusal said.
+    TLoadParams ample;
+    ample.MaxMemoryBytes = uint64_t{1} << 30;
+    LoadSystemFile(system, dir / "big.pla", ample);
+    const uint64_t needed = TTermVector::BytesFor(static_cast<uint64_t>(system.TotalTerms()));
+    EXPECT_GE(mib.value_or(0) << 20, needed);
+    EXPECT_LE(mib.value_or(0) << 20, needed + (uint64_t{8} << 20)) << "more than the terms and the work tables";
+  }
+}
+
+// A term file is held to the limit as it is read: a file larger than the
+// limit is refused before it is read, distinct terms past it as they come;
+// repeated terms fold, so a long file of few terms loads.
+TEST(ResourceLimitTest, ATermFileIsHeldToTheLimitAsItIsRead) {
+  check::TempDir dir;
+  std::string distinct, repeated;
+  for (int32_t t = 0; t < (1 << 20); ++t) distinct += std::to_string(t) + ",";
+  for (int32_t t = 0; t < (1 << 20); ++t) repeated += std::to_string(t % 7) + "d,";
+  check::WriteFile(dir / "distinct.trm", distinct);
+  check::WriteFile(dir / "repeated.trm", repeated);
+  TLoadParams small;
+  small.MaxMemoryBytes = 12u << 20;
+  TFunctionSystem system;
+  LoadSystemFile(system, dir / "repeated.trm", small);
+  EXPECT_EQ(TermFileText(system.Functions), "-0d, 1d, 2d, 3d, 4d, 5d, 6d");
+  EXPECT_THROW(LoadSystemFile(system, dir / "distinct.trm", small), ResourceError);
+  // (A sparse file: its size alone is known without reading it.)
+  check::WriteFile(dir / "sparse.trm", "");
+  std::filesystem::resize_file(dir / "sparse.trm", (uint64_t{256} << 20) + 1);
+  try {
+    LoadTermFile(system, dir / "sparse.trm", small);
+    ADD_FAILURE() << "no error";
+  } catch (const ResourceError& e) {
+    EXPECT_EQ(check::TooLargeMiB(e.what()), 257u) << "the file's size";
+  }
+  EXPECT_EQ(TermFileText(system.Functions), "-0d, 1d, 2d, 3d, 4d, 5d, 6d");
+  TLoadParams ample;
+  ample.MaxMemoryBytes = 64u << 20;
+  LoadSystemFile(system, dir / "distinct.trm", ample);
+  EXPECT_EQ(system.TotalTerms(), 1 << 20);
+}
+
+// The listing of a loaded PLA's terms, which a run does for itself where it
+// needs them (here for the pairing), is sized first: rows declaring too many
+// terms are refused before the terms are made.
+TEST(ResourceLimitTest, ListingALoadedPlaIsSizedFirst) {
+  TFunctionSystem system;
+  system.Functions.resize(8);
+  TCover rows(22, 8);
+  const uint64_t all = 0xff;
+  rows.Add(0, (1u << 22) - 1, &all);
+  system.SourceCubes = std::make_shared<const TCover>(rows);
+  system.SourceIdentity = TermsIdentity(system.Functions);
+  system.TermsInSource = true;
+  system.EmptyIsConstant = true;
+  system.MinInputBits = 22;
+  system.UpdateInputBits();
+  TRunParams limits;
+  limits.MaxMemoryBytes = 32u << 20;
+  limits.PrimeMethod = TPrimeMethod::Pairing;
+  check::RecordingHost host;
+  const long peak = PeakRssKiB();
+  EXPECT_EQ(RunCommand(system, modeSOP, {}, host, nullptr, limits), TRunOutcome::TooLarge);
+  EXPECT_GE(check::TooLargeMiB(host.LastStatus()).value_or(0), TTermVector::BytesFor(uint64_t{8} << 22) >> 20) << host.LastStatus();
+  EXPECT_LE(PeakRssKiB() - peak, 40 * 1024);
+  EXPECT_TRUE(system.TermsInSource);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ struct ProcessResult {
   double Seconds = 0;     // wall-clock time
   double CpuSeconds = 0;  // user and system time of the program: what it cost,
                           // whatever else the machine was doing
+  long PeakKiB = 0;       // the program's peak resident memory
   std::string Out, Err;
 };
 
@@ -66,6 +67,7 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, double tim
   result.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.CpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  result.PeakKiB = usage.ru_maxrss;
   if (WIFEXITED(status)) result.ExitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.Signal = WTERMSIG(status);
   result.Out = ReadWholeFile(outPath);

@@ -61,9 +61,9 @@ const char* const kUsage =
     "                    --pos .type r: the rows are the cubes of the zeros)\n"
     "  --date TEXT       date for the VHDL and Verilog header (default: today;\n"
     "                    no control characters)\n"
-    "  --max-memory MIB  stop a run that would need more working memory\n"
-    "                    (default: half of the physical memory, at most\n"
-    "                    4096)\n"
+    "  --max-memory MIB  stop a run, or the reading of FILE, that would need\n"
+    "                    more working memory (default: half of the physical\n"
+    "                    memory, at most 4096)\n"
     "  --primes=METHOD   how prime implicants are found: auto (default), pairing,\n"
     "                    dense, split or cubes; all give the same result\n"
     "  --cost=CRITERION  how the cover is chosen: smallest (default; essential\n"
@@ -85,9 +85,10 @@ const char* const kUsage =
     "Exit status: 0 done (also for a system without terms, which prints nothing),\n"
     "1 internal error, 2 usage or file error (also an output path naming the\n"
     "input or another output), 3 run refused (a function without terms, too\n"
-    "many input bits, too large for the memory limit, or a system without terms\n"
-    "with --vhdl, --verilog or --pla), 130 stopped by SIGINT, 143 by SIGTERM\n"
-    "(no file is left half-written, no temporary file behind).\n";
+    "many input bits, a run or a file too large for the memory limit, or a\n"
+    "system without terms with --vhdl, --verilog or --pla), 130 stopped by\n"
+    "SIGINT, 143 by SIGTERM (no file is left half-written, no temporary file\n"
+    "behind).\n";
 
 class CliHost : public tavro::IEngineHost {
  public:
@@ -315,16 +316,19 @@ int main(int argc, char** argv) {
   tavro::TFunctionSystem system;
   try {
     // A wide PLA is run from its rows; its terms are listed only if the run
-    // needs them.
+    // needs them. The memory limit holds from the first byte read.
     if (expressions.empty()) {
-      tavro::LoadSystemFile(system, file, false);
+      tavro::TLoadParams load;
+      load.ListPlaTerms = false;
+      load.MaxMemoryBytes = params.MaxMemoryBytes;
+      tavro::LoadSystemFile(system, file, load);
     } else {
       tavro::TExpressionParams expressionParams;
       expressionParams.MaxMemoryBytes = params.MaxMemoryBytes;
       tavro::LoadExpressions(system, expressions, expressionInputs, expressionParams);
     }
   } catch (const tavro::ResourceError& e) {
-    // Refused as a run past the limit is.
+    // Refused as a run past the limit is, in the same words.
     std::fprintf(stderr, "%s\n", e.what());
     return kExitRefused;
   } catch (const tavro::TavroError& e) {
