@@ -28,7 +28,6 @@
 #include <cmath>
 #include <numeric>
 #include <optional>
-#include <ranges>
 #include <span>
 #include <string>
 
@@ -358,8 +357,9 @@ std::vector<uint8_t> GreedyPartCover(const CoverPart& part, bool weighted, Watch
     return gain[r] > gain[best] + 1e-12 ||
            (gain[r] >= gain[best] - 1e-12 && part.Literals[r] < part.Literals[best]);
   };
+  std::vector<size_t> everyRow;
   // The rule above over the given rows, ascending.
-  auto scan = [&](auto rows) {
+  auto scan = [&](const std::vector<size_t>& rows) {
     size_t best = n;
     for (size_t r : rows) {
       if (chosen[r] || gain[r] <= 1e-12) continue;
@@ -487,7 +487,9 @@ std::vector<uint8_t> GreedyPartCover(const CoverPart& part, bool weighted, Watch
     watch.Spend(static_cast<int64_t>(near.size() + stale.size()));
     if (!apart) {
       watch.Spend(static_cast<int64_t>(n));
-      return scan(std::views::iota(size_t{0}, n));
+      everyRow.resize(n);
+      std::iota(everyRow.begin(), everyRow.end(), size_t{0});
+      return scan(everyRow);
     }
     if (least >= top - 1e-12 && !(top > least + 1e-12)) {
       for (size_t r : near)
