@@ -897,6 +897,7 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
   // first, which settles rows and literals at once; one it leaves
   // unfinished goes on from its best cover in the linear program's search.
   const size_t m = part.ColRows.size();
+  int64_t searched = 0;  // the combinatorial search's bound, when it ran
   if (control.Params->CombinatorialSearch && n * ((m + 63) / 64) + m * ((n + 63) / 64) <= kBranchWords) {
     BranchParams branch;
     branch.WorkBudget = kBranchWork;
@@ -929,6 +930,7 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
       result.LowerBound = std::max(DisjointColumns(part), figures.LowerBound);
       return result;
     }
+    searched = figures.LowerBound;
     start = std::move(best);
   }
 
@@ -938,7 +940,7 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
   control.RelaxationSeconds = FirstRelaxationSeconds(part);
   if (!RelaxationFits(control)) {
     result.Chosen = start;
-    result.LowerBound = DisjointColumns(part);
+    result.LowerBound = std::max(DisjointColumns(part), searched);
     return result;
   }
 

@@ -48,8 +48,8 @@ struct TRunParams {
   TPrimeMethod PrimeMethod = TPrimeMethod::Automatic;
   TCostCriterion Cost = TCostCriterion::Smallest;
   TChartForm ChartForm = TChartForm::Automatic;
-  // Time the minimum cover search may take; at the limit it ends with the
-  // best cover found. 0: no limit.
+  // Time the minimum cover selection may take, all its stages; at the limit
+  // it ends with the best cover found. 0: no limit.
   double TimeLimitSeconds = 60;
   // The minimum cover search first tries its own branch and bound on parts
   // of the chart small enough for it; off, every part goes to the linear
