@@ -1,6 +1,7 @@
 // The document behind the window, and runs on the worker thread: stopping,
 // the results they leave, large output, and where the pane shows them.
 
+#include <atomic>
 #include <sys/stat.h>
 
 #include <exception>
@@ -20,6 +21,7 @@
 
 #include "UiTestUtil.h"
 #include "engine/TermFile.h"
+#include "engine/RunParams.h"
 #include "ui/Document.h"
 
 using tavro::IDialogs;
@@ -207,6 +209,21 @@ void TestDocument::saveAndLoad() {
   QFile a(good + ".trm"), b(dir.filePath("copy.trm"));
   QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
   QCOMPARE(b.readAll(), a.readAll());
+
+  // Cancelled, as the window's Cancel sets the work's stop flag: nothing
+  // changes. Neither does a path that is not a regular file.
+  const TDocument::TRunner cancelled = [](const std::function<void()>& work) {
+    const std::atomic<bool> stop{true};
+    const tavro::TStopScope scope(&stop);
+    work();
+  };
+  TDocument fourth;
+  fourth.SetTerms(0, f);
+  QVERIFY_THROWS_EXCEPTION(tavro::StoppedError, fourth.Load(good + ".trm", cancelled));
+  QVERIFY_THROWS_EXCEPTION(tavro::FileError, fourth.Load(QStringLiteral("/dev/zero")));
+  QCOMPARE(fourth.FunctionCount(), 1);
+  QCOMPARE(TermLines(fourth.Function(0)), TermLines(f));
+  QVERIFY(fourth.FileName().isEmpty());
 }
 
 // A stopped run leaves the system, the pane and the result as they were, and
