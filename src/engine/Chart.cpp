@@ -613,8 +613,7 @@ void Chart::BuildPairs(const std::vector<const TTermVector*>& functions, const T
   }
   RowCols = std::move(cols);
   RowEnd.assign(RowStart.begin() + 1, RowStart.end());
-  meter.Set(RowCols.size() * 12 + static_cast<uint64_t>(Rows) * 40 +
-            static_cast<uint64_t>(Columns) * 24);
+  meter.Set(PairChartBytes(static_cast<uint64_t>(Rows), RowCols.size(), static_cast<uint64_t>(Columns)));
 
   // Column lists, rows ascending.
   ColStart.assign(static_cast<size_t>(Columns) + 1, 0);

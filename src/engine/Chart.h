@@ -41,6 +41,13 @@ struct TUninitAllocator : std::allocator<T> {
 // The chart's cell lists.
 using TCells = std::vector<uint32_t, TUninitAllocator<uint32_t>>;
 
+// The memory of a chart of one column per pair, once it is made: a cell
+// costs 12 bytes (in its row's list, in its column's, and the column's
+// count), a row 40, a column 24.
+constexpr uint64_t PairChartBytes(uint64_t rows, uint64_t cells, uint64_t columns) {
+  return cells * 12 + rows * 40 + columns * 24;
+}
+
 // The prime implicant chart in sparse form: rows are the primes in list
 // order, columns the (function, care term) pairs. Columns that the same rows
 // cover are one column here, with a weight (how many pairs it stands for):

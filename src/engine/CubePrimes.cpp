@@ -11,6 +11,13 @@
 // to 1 has F1 = F2, so no intersections are needed for it. Equal covers are
 // solved once. This never looks at a single row, so the width of the system
 // does not matter, only the size of its covers.
+//
+// The primes of a part bound those of the whole from below: each prime of F0
+// is a prime of F with x = 0, or (with the same tags) one of F2 with x free;
+// each prime of F1 likewise; each prime of F2 is one of F with x free. So
+// the primes of any part solved map one to one onto primes of the system at
+// least as large, with the same tags: the system has at least as many, and
+// they cover at least as many terms.
 
 #include <algorithm>
 #include <bit>
@@ -71,10 +78,12 @@ using CubeSetPtr = std::shared_ptr<const CubeSet>;
 
 class CubeSolver {
  public:
-  // budget: seconds allowed before giving up (0: no limit).
-  CubeSolver(int tagWords, MemoryMeter& meter, const std::atomic<bool>* stop, double budget)
+  // budget: seconds allowed before giving up (0: no limit). floor: told
+  // what each part solved says of the system's primes (may be empty).
+  CubeSolver(int tagWords, MemoryMeter& meter, const std::atomic<bool>* stop, double budget,
+             const PrimeFloorCheck& floor)
       : FWords(static_cast<size_t>(tagWords)), FMeter(meter), FStop(stop), FBudget(budget),
-        FStart(std::chrono::steady_clock::now()) {}
+        FStart(std::chrono::steady_clock::now()), FFloor(floor) {}
 
   // The primes of the cover F, whose cubes use only the inputs in R.
   CubeSetPtr Solve(CubeSet F, uint32_t R) {
@@ -140,7 +149,8 @@ class CubeSolver {
       p2 = Intersections(*p0, *p1);
     }
     auto result = Combine(*p0, *p1, *p2, bit);
-    Weigh(FBytes += result->Size() * (8 + 8 * tw) + 96);
+    Raise(*result);
+    Weigh(FBytes += result->Size() * CubeBytes() + 96);
     FMemo.emplace(h, result);
     return result;
   }
@@ -152,6 +162,25 @@ class CubeSolver {
     if (FBudget > 0 && bytes > FMeter.Limit() / 4) throw CubeBudgetSpent();
     FMeter.Set(bytes);
   }
+
+  // Raises the floor of the system's primes to the primes of a part (see the
+  // top of the file) and passes it on when it grew.
+  void Raise(const CubeSet& primes) {
+    if (!FFloor) return;
+    uint64_t covered = 0;
+    for (size_t i = 0; i < primes.Size(); ++i) {
+      uint64_t tags = 0;
+      for (size_t k = 0; k < FWords; ++k) tags += static_cast<uint64_t>(std::popcount(primes.T[i * FWords + k]));
+      covered += tags << std::popcount(primes.M[i]);
+    }
+    if (primes.Size() <= FSeen.Primes && covered <= FSeen.Covered) return;
+    FSeen.Primes = std::max<uint64_t>(FSeen.Primes, primes.Size());
+    FSeen.Covered = std::max(FSeen.Covered, covered);
+    FFloor(FSeen);
+  }
+
+  // The memory of one cube of a set: value, mask and tags.
+  uint64_t CubeBytes() const { return 8 + 8 * FWords; }
 
   void Spend(uint64_t work) {
     const uint64_t spent = FSpent.fetch_add(work, std::memory_order_relaxed) + work;
@@ -181,6 +210,9 @@ class CubeSolver {
   // would cost more than they do (prime sets always drop them).
   void Canonical(CubeSet& s, bool primeSet = false) {
     const size_t tw = FWords, n = s.Size();
+    // At its peak the set is held three times (as given, sorted and kept)
+    // beside its order.
+    Weigh(FBytes + n * (3 * CubeBytes() + sizeof(uint32_t)));
     // Larger cubes first, then by pattern (mask, value): one key of the
     // number of fixed inputs, the mask and the value (24 bits each at most).
     std::vector<std::pair<uint64_t, uint32_t>> keyed(n);
@@ -251,6 +283,7 @@ class CubeSolver {
     const unsigned threads =
         ShareOut(static_cast<double>(a.Size()) * static_cast<double>(b.Size()), kThreadedPairs) ? FThreads : 1;
     std::vector<CubeSet> parts(threads);
+    FPending = 0;
     RunOnThreads(threads, [&](unsigned k) {
       IntersectRows(a, b, a.Size() * k / threads, a.Size() * (k + 1) / threads, parts[k]);
     });
@@ -300,6 +333,7 @@ class CubeSolver {
       keys[at] = key;
       slots[at] = static_cast<uint32_t>(s.Size());
       Push(s, v, m, t.data());
+      FPending.fetch_add(1, std::memory_order_relaxed);
       Spend(8);
     };
     for (size_t i = i0; i < i1; ++i) {
@@ -315,7 +349,9 @@ class CubeSolver {
           if (any) add(va | b.V[j], ma & b.M[j]);
         }
       }
-      Weigh(FBytes + s.Size() * (8 + 8 * tw) * 2);
+      // All threads' intersections together, which are then joined into
+      // one set.
+      Weigh(FBytes + FPending.load(std::memory_order_relaxed) * CubeBytes() * 2);
     }
   }
 
@@ -360,7 +396,10 @@ class CubeSolver {
   unsigned FThreads = UsefulThreads(4);
   std::atomic<uint64_t> FSpent{0}, FNextCheck{0};
   std::atomic<uint64_t> FBytes{0};
+  std::atomic<uint64_t> FPending{0};  // intersections found by the step at work
   std::unordered_map<Hash128, CubeSetPtr, Hash128Hasher> FMemo;
+  const PrimeFloorCheck& FFloor;
+  TPrimeFloor FSeen;
 };
 
 // A cover from the term lists: the listed rows with their tags, joined into
@@ -405,7 +444,7 @@ CubeSet CoverFromTerms(const std::vector<const TTermVector*>& functions, int wid
 
 void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source,
                    IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes,
-                   const std::atomic<bool>* stop, double budget) {
+                   const std::atomic<bool>* stop, double budget, const PrimeFloorCheck& floor) {
   const int fcount = static_cast<int>(functions.size());
   const int tw = (fcount + 63) / 64;
   CubeSet cover;
@@ -433,7 +472,7 @@ void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, 
 
   CubeSetPtr found;
   {
-    CubeSolver solver(tw, meter, stop, budget);
+    CubeSolver solver(tw, meter, stop, budget, floor);
     const uint32_t all = width >= 32 ? ~uint32_t{0} : (uint32_t{1} << width) - 1;
     found = solver.Solve(std::move(cover), all);
   }

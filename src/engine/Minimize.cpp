@@ -90,6 +90,38 @@ RunParts Run(const std::vector<const TTermVector*>& givenFunctions, int inputBit
   RunParts parts;
   auto start = Clock::now();
   const TCover* source = cubes ? cubes->Cubes : nullptr;
+
+  // A table from row to column makes each pair one lookup; classes pay off
+  // where that table is large, or where there are many pairs to each prime
+  // (so that many share their rows). The minimum cover search merges equal
+  // columns first thing, so it takes them merged. pairChart(primes): whether
+  // the chart keeps one column per pair for that many primes (or more).
+  int64_t pairs = 0;
+  for (const int64_t n : listed) pairs += n;
+  const auto pairChart = [&](uint64_t primes) {
+    const bool pairsSuit =
+        inputBits <= 16 || ((static_cast<uint64_t>(functions.size()) * 4 << inputBits) <= (uint64_t{64} << 20) &&
+                            static_cast<uint64_t>(pairs) <= 16 * primes);
+    return params.ChartForm == TChartForm::Pairs ||
+           (params.ChartForm == TChartForm::Automatic && pairsSuit && params.Cost != TCostCriterion::Pla);
+  };
+  // The cube finder tells how many primes there are at least, and how many
+  // terms they cover; where the chart of one column per pair could not hold
+  // that much, the run is refused then rather than when the chart is made
+  // (without don't cares every term that a prime covers is one of its cells).
+  int dontCares = -1;  // whether there are any: not known yet
+  const detail::PrimeFloorCheck chartFloor = [&](const detail::TPrimeFloor& floor) {
+    if (!pairChart(floor.Primes)) return;
+    if (dontCares < 0) {
+      dontCares = cubes ? cubes->DontCares && !cubes->DontCares->Empty()
+                        : std::any_of(functions.begin(), functions.end(), [](const TTermVector* f) {
+                            return std::find(f->DontCares().begin(), f->DontCares().end(), true) !=
+                                   f->DontCares().end();
+                          });
+    }
+    meter.Set(detail::PairChartBytes(floor.Primes, dontCares ? 0 : floor.Covered,
+                                     dontCares ? 0 : static_cast<uint64_t>(pairs)));
+  };
   switch (params.PrimeMethod) {
     case TPrimeMethod::Pairing:
       parts.Primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
@@ -99,7 +131,8 @@ RunParts Run(const std::vector<const TTermVector*>& givenFunctions, int inputBit
         parts.Primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
       break;
     case TPrimeMethod::Cubes:
-      detail::TabulateCubes(functions, inputBits, source, host, stats, meter, parts.Primes, params.Stop);
+      detail::TabulateCubes(functions, inputBits, source, host, stats, meter, parts.Primes, params.Stop, 0,
+                            chartFloor);
       break;
     case TPrimeMethod::Automatic:
       if (source && inputBits >= kCubesFromInputs && source->Count() <= kCubesMaxSource) {
@@ -107,7 +140,7 @@ RunParts Run(const std::vector<const TTermVector*>& givenFunctions, int inputBit
         // quicker on tables; the cubes get a budget of work before that.
         try {
           detail::TabulateCubes(functions, inputBits, source, host, stats, meter, parts.Primes, params.Stop,
-                                CubesBudget(inputBits));
+                                CubesBudget(inputBits), chartFloor);
           break;
         } catch (const detail::CubeBudgetSpent&) {
           // The tables need the terms listed.
@@ -133,19 +166,7 @@ RunParts Run(const std::vector<const TTermVector*>& givenFunctions, int inputBit
   if (params.Verify) VerifyPrimes(functions, parts.Primes);
 
   start = Clock::now();
-  // A table from row to column makes each pair one lookup; classes pay off
-  // where that table is large, or where there are many pairs to each prime
-  // (so that many share their rows).
-  int64_t pairs = 0;
-  for (const int64_t n : listed) pairs += n;
-  const bool pairsSuit =
-      inputBits <= 16 || ((static_cast<uint64_t>(functions.size()) * 4 << inputBits) <= (uint64_t{64} << 20) &&
-                          pairs <= 16 * static_cast<int64_t>(parts.Primes.Count()));
-  // The minimum cover search merges equal columns first thing, so it takes
-  // them merged.
-  const bool classes =
-      params.ChartForm == TChartForm::Classes ||
-      (params.ChartForm == TChartForm::Automatic && (!pairsSuit || params.Cost == TCostCriterion::Pla));
+  const bool classes = !pairChart(parts.Primes.Count());
   // A system given as cubes is charted from them where it is wide (or the
   // cube prime finder was asked for), without reading its terms; otherwise
   // the chart needs them listed.

@@ -4,6 +4,7 @@
 // per-mask arrays (narrow systems). Both give the same prime implicant list.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -82,9 +83,19 @@ uint64_t SplitMemoCollisions();
 struct CubeBudgetSpent : std::exception {
   const char* what() const noexcept override;
 };
+// What the finder knows of the prime list before it is done: the list has
+// at least Primes primes, and they cover at least Covered (function, term)
+// pairs (each prime counted with every term it covers, once for each of its
+// functions). Every part of the system solved raises the figures; the finder
+// passes them on as they grow, so that a run whose later stages cannot fit
+// them is refused then (by throwing).
+struct TPrimeFloor {
+  uint64_t Primes = 0, Covered = 0;
+};
+using PrimeFloorCheck = std::function<void(const TPrimeFloor&)>;
 void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source,
                    IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes,
-                   const std::atomic<bool>* stop, double budget = 0);
+                   const std::atomic<bool>* stop, double budget = 0, const PrimeFloorCheck& floor = {});
 
 // Working memory of the dense sweep at its widest two levels.
 uint64_t DenseBytes(int width, int tagWords);

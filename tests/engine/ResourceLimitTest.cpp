@@ -246,5 +246,77 @@ TEST(ResourceLimitTest, ListingALoadedPlaIsSizedFirst) {
   EXPECT_TRUE(system.TermsInSource);
 }
 
+// Random functions: each a random share of the rows, some of them don't
+// cares.
+std::vector<TTermVector> RandomFunctions(std::mt19937& rng, int width, int count) {
+  std::vector<TTermVector> functions(static_cast<size_t>(count));
+  for (auto& f : functions)
+    for (int32_t t = 0; t < (1 << width); ++t)
+      if (rng() % 5 < 2) f.Append(t, rng() % 7 == 0);
+  return functions;
+}
+
+// Whatever part of the system the cube finder has solved, the primes it
+// reports are no more than the system has and cover no more terms; once it
+// is done, they are the system's.
+TEST(ResourceLimitTest, TheCubeFindersFloorNeverPassesThePrimeList) {
+  std::mt19937 rng(17);
+  for (int round = 0; round < 40; ++round) {
+    const int width = 3 + round % 8;
+    const auto functions = RandomFunctions(rng, width, 1 + round % 3);
+    std::vector<const TTermVector*> work;
+    for (const auto& f : functions) work.push_back(&f);
+    detail::MemoryMeter meter(uint64_t{1} << 30);
+    TCover primes;
+    detail::TPrimeFloor last;
+    detail::TabulateCubes(work, width, nullptr, nullptr, nullptr, meter, primes, nullptr, 0,
+                          [&](const detail::TPrimeFloor& floor) {
+                            EXPECT_TRUE(floor.Primes >= last.Primes && floor.Covered >= last.Covered);
+                            last = floor;
+                          });
+    uint64_t covered = 0;
+    for (size_t k = 0; k < primes.Count(); ++k)
+      for (int f = 0; f < primes.FunctionCount; ++f) covered += primes.Tag(k, f) ? primes.Size(k) : 0;
+    if (primes.Count() <= 1) continue;  // a cover of one cube is its own prime
+    EXPECT_EQ(last.Primes, primes.Count()) << "round " << round;
+    EXPECT_EQ(last.Covered, covered) << "round " << round;
+  }
+}
+
+// Where the chart of one column per pair cannot hold what the primes found
+// so far cover, a run of the cube finder is refused before the finder is
+// done (before its first status), not once the chart is being made.
+TEST(ResourceLimitTest, TheCubeFinderRefusesAChartPastTheLimitEarly) {
+  // One function of large random cubes: few primes, each covering thousands
+  // of terms.
+  std::mt19937 rng(29);
+  std::set<int32_t> terms;
+  for (int c = 0; c < 24; ++c) {
+    uint32_t fixed = 0;
+    while (std::popcount(fixed) < 3) fixed |= 1u << (rng() % 16);
+    const uint32_t value = static_cast<uint32_t>(rng()) & fixed;
+    for (uint32_t t = 0; t < (1u << 16); ++t)
+      if ((t & fixed) == value) terms.insert(static_cast<int32_t>(t));
+  }
+  TFunctionSystem system;
+  for (const int32_t t : terms) system.Functions[0].Append(t, false);
+  system.UpdateInputBits();
+  TRunParams params;
+  params.PrimeMethod = TPrimeMethod::Cubes;
+  params.MaxMemoryBytes = 256u << 20;
+  check::RecordingHost done;
+  TRunStats stats;
+  ASSERT_EQ(RunCommand(system, modeSOP, {}, done, &stats, params), TRunOutcome::Completed);
+  const uint64_t chart = detail::PairChartBytes(static_cast<uint64_t>(stats.ChartRows),
+                                                static_cast<uint64_t>(stats.ChartCells),
+                                                static_cast<uint64_t>(stats.ChartColumns));
+  ASSERT_GT(chart, uint64_t{8} << 20) << "the chart must dwarf the finder's own memory";
+  params.MaxMemoryBytes = chart / 2;
+  check::RecordingHost refused;
+  EXPECT_EQ(RunCommand(system, modeSOP, {}, refused, nullptr, params), TRunOutcome::TooLarge);
+  EXPECT_EQ(std::count(refused.Statuses.begin(), refused.Statuses.end(), "Generating zero cubes..."), 0)
+      << refused.LastStatus();
+}
+
 }  // namespace
 }  // namespace tavro
