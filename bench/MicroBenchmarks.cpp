@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/Cover.h"
-#include "engine/Format.h"
-#include "engine/FunctionSystem.h"
-#include "engine/Minimize.h"
-#include "engine/TermFile.h"
+#include "engine/core/Cover.h"
+#include "engine/io/Format.h"
+#include "engine/core/FunctionSystem.h"
+#include "engine/run/Minimize.h"
+#include "engine/io/TermFile.h"
 #include "model/TermVector.h"
 
 namespace {

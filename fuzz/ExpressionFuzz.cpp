@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "FuzzRoundTrip.h"
-#include "engine/Expression.h"
+#include "engine/io/Expression.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/Minimize.h"
-#include "engine/TermFile.h"
+#include "engine/run/Minimize.h"
+#include "engine/io/TermFile.h"
 #include "model/Errors.h"
 #include "support/RecordingHost.h"
 #include "support/TruthTable.h"

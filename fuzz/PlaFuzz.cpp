@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "FuzzRoundTrip.h"
-#include "engine/CubeSets.h"
-#include "engine/Pla.h"
+#include "engine/core/CubeSets.h"
+#include "engine/io/Pla.h"
 
 namespace {
 

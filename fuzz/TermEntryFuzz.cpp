@@ -1,7 +1,7 @@
 // The term entry text parser: never crashes, and what it accepts round-trips
 // through the dialog's initial text. The first byte chooses the kind.
 #include "FuzzRoundTrip.h"
-#include "engine/TermEntry.h"
+#include "engine/io/TermEntry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

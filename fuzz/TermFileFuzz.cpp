@@ -1,6 +1,6 @@
 // The term file reader: never crashes, and what it accepts round-trips.
 #include "FuzzRoundTrip.h"
-#include "engine/TermFile.h"
+#include "engine/io/TermFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   return tavro::fuzz::RoundTrip(

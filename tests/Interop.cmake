@@ -14,14 +14,14 @@ function(tavro_interop_test name)
 endfunction()
 
 tavro_interop_test(tavro_interop_tests
-  ${TAVRO_INTEROP_TEST_DIR}/engine/PlaTest.cpp
-  ${TAVRO_INTEROP_TEST_DIR}/engine/PlaBenchTest.cpp
-  ${TAVRO_INTEROP_TEST_DIR}/engine/VerilogTest.cpp)
+  ${TAVRO_INTEROP_TEST_DIR}/engine/io/PlaTest.cpp
+  ${TAVRO_INTEROP_TEST_DIR}/engine/io/PlaBenchTest.cpp
+  ${TAVRO_INTEROP_TEST_DIR}/engine/io/VerilogTest.cpp)
 
 tavro_interop_test(tavro_hdl_tests
-  ${TAVRO_INTEROP_TEST_DIR}/hdl/HdlSimulationTest.cpp)
+  ${TAVRO_INTEROP_TEST_DIR}/engine/io/HdlSimulationTest.cpp)
 
 tavro_interop_test(tavro_cli_interop_tests
-  ${TAVRO_INTEROP_TEST_DIR}/app/CliInteropTest.cpp)
+  ${TAVRO_INTEROP_TEST_DIR}/app/cli/CliInteropTest.cpp)
 target_compile_definitions(tavro_cli_interop_tests PRIVATE TAVRO_CLI="$<TARGET_FILE:tavro-cli>")
 add_dependencies(tavro_cli_interop_tests tavro-cli)

@@ -11,7 +11,7 @@ add_executable(tavro_reliability_tests
   ${CMAKE_CURRENT_LIST_DIR}/engine/PropertyTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine/NothingLostTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine/ResourceLimitTest.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/cli/CliHostileTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app/cli/CliHostileTest.cpp
 )
 target_include_directories(tavro_reliability_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(tavro_reliability_tests PRIVATE tavro_engine GTest::gtest_main)

@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "engine/TermFile.h"
+#include "engine/io/TermFile.h"
 #include "model/Errors.h"
 
 namespace tavro {

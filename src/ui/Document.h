@@ -13,8 +13,8 @@
 #include <QObject>
 #include <QString>
 
-#include "engine/Cover.h"
-#include "engine/FunctionSystem.h"
+#include "engine/core/Cover.h"
+#include "engine/core/FunctionSystem.h"
 
 namespace tavro {
 

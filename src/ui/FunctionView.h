@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "engine/Cover.h"
+#include "engine/core/Cover.h"
 #include "model/TermVector.h"
 
 namespace tavro {

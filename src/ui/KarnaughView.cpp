@@ -13,9 +13,9 @@
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 
-#include "engine/Format.h"
-#include "engine/FunctionSystem.h"
-#include "engine/Minimize.h"
+#include "engine/io/Format.h"
+#include "engine/core/FunctionSystem.h"
+#include "engine/run/Minimize.h"
 
 namespace tavro {
 

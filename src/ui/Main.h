@@ -19,9 +19,9 @@
 #include <QPrinter>
 #include <QString>
 
-#include "engine/FunctionSystem.h"
-#include "engine/Host.h"
-#include "engine/Minimize.h"
+#include "engine/core/FunctionSystem.h"
+#include "engine/core/Host.h"
+#include "engine/run/Minimize.h"
 #include "ui/Dialogs.h"
 #include "ui/Document.h"
 #include "ui/RunController.h"

@@ -22,10 +22,10 @@
 #include <QTemporaryFile>
 #include <QTimer>
 
-#include "engine/FileIO.h"
-#include "engine/RunParams.h"
-#include "engine/TermFile.h"
-#include "engine/Vhdl.h"
+#include "engine/io/FileIO.h"
+#include "engine/core/RunParams.h"
+#include "engine/io/TermFile.h"
+#include "engine/io/Vhdl.h"
 #include "model/Errors.h"
 #include "ui/AboutBox.h"
 #include "ui/Main.h"

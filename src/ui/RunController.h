@@ -13,9 +13,9 @@
 #include <QObject>
 #include <QString>
 
-#include "engine/FunctionSystem.h"
-#include "engine/Minimize.h"
-#include "engine/RunParams.h"
+#include "engine/core/FunctionSystem.h"
+#include "engine/run/Minimize.h"
+#include "engine/core/RunParams.h"
 #include "ui/RunWorker.h"
 
 class QPlainTextEdit;

@@ -6,7 +6,7 @@
 
 #include <QTemporaryFile>
 
-#include "engine/Host.h"
+#include "engine/core/Host.h"
 
 namespace tavro {
 

@@ -8,7 +8,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "engine/Format.h"
+#include "engine/io/Format.h"
 
 namespace tavro {
 

@@ -5,7 +5,7 @@
 #include <QAction>
 #include <QMenu>
 
-#include "engine/Expression.h"
+#include "engine/io/Expression.h"
 #include "ui/KarnaughView.h"
 #include "ui/Main.h"
 #include "ui/TruthTableModel.h"

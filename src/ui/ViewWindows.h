@@ -7,7 +7,7 @@
 
 #include <QObject>
 
-#include "engine/FunctionSystem.h"
+#include "engine/core/FunctionSystem.h"
 #include "ui/FunctionView.h"
 
 class QAction;

@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "engine/TermEntry.h"
+#include "engine/io/TermEntry.h"
 #include "ui/Fonts.h"
 #include "ui/Main.h"
 #include "ui/ViewWindows.h"

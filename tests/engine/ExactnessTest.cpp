@@ -7,10 +7,12 @@
 #include <map>
 #include <memory>
 
-#include "engine/Format.h"
-#include "engine/Chart.h"
-#include "engine/Minimize.h"
-#include "engine/Threads.h"
+#include "engine/io/Format.h"
+#include "engine/verify/Verify.h"
+#include "engine/chart/Chart.h"
+#include "engine/primes/PrimeFinders.h"
+#include "engine/run/Minimize.h"
+#include "engine/core/Threads.h"
 #include "support/RandomSystems.h"
 #include "support/RecordingHost.h"
 #include "support/ReferenceEngine.h"

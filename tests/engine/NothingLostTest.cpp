@@ -14,11 +14,11 @@
 #include <functional>
 #include <tuple>
 
-#include "engine/FileIO.h"
-#include "engine/FunctionSystem.h"
-#include "engine/Minimize.h"
-#include "engine/TermEntry.h"
-#include "engine/TermFile.h"
+#include "engine/io/FileIO.h"
+#include "engine/core/FunctionSystem.h"
+#include "engine/run/Minimize.h"
+#include "engine/io/TermEntry.h"
+#include "engine/io/TermFile.h"
 #include "model/Errors.h"
 #include "support/RecordingHost.h"
 #include "support/TempDir.h"

@@ -8,9 +8,10 @@
 #include <algorithm>
 #include <random>
 
-#include "engine/FunctionSystem.h"
-#include "engine/Minimize.h"
-#include "engine/TermFile.h"
+#include "engine/core/FunctionSystem.h"
+#include "engine/verify/Verify.h"
+#include "engine/run/Minimize.h"
+#include "engine/io/TermFile.h"
 #include "model/Errors.h"
 #include "support/RecordingHost.h"
 #include "support/TruthTable.h"

@@ -15,15 +15,15 @@
 #include <set>
 
 #include "support/Sanitizers.h"
-#include "engine/FunctionSystem.h"
-#include "engine/Chart.h"
-#include "engine/Minimize.h"
-#include "engine/Tabulation.h"
-#include "engine/TermFile.h"
+#include "engine/core/FunctionSystem.h"
+#include "engine/chart/Chart.h"
+#include "engine/run/Minimize.h"
+#include "engine/primes/PrimeFinders.h"
+#include "engine/io/TermFile.h"
 #include "model/Errors.h"
 #include "support/RecordingHost.h"
 #include "support/TempDir.h"
-#include "engine/Pla.h"
+#include "engine/io/Pla.h"
 
 namespace tavro {
 namespace {
@@ -147,8 +147,9 @@ TEST(ResourceLimitTest, ThePairingStaysWithinTheLimitUpToItsRefusal) {
   constexpr uint64_t kLimit = uint64_t{48} << 20;
   EXPECT_GT(ExpectResourceError(functions, 20, kLimit, host), 48u);
   EXPECT_EQ(host.LastStatus(), "Generating 1 Cubes...");
-  if (!::check::kAddressSanitizer)
+  if (!::check::kAddressSanitizer) {
     EXPECT_LT(StatusKiB("VmHWM:") - start, static_cast<long>(kLimit / 1024 * 11 / 10));
+  }
 }
 
 // A PLA whose rows expand to far more terms than the limit allows is refused
@@ -178,8 +179,9 @@ TEST(ResourceLimitTest, APlaPastTheLimitIsRefusedBeforeItsTermsAreMade) {
       mib = check::TooLargeMiB(e.what());
       EXPECT_TRUE(mib) << e.what();
     }
-    if (!::check::kAddressSanitizer)
+    if (!::check::kAddressSanitizer) {
       EXPECT_LE(PeakRssKiB() - peak, static_cast<long>(params.MaxMemoryBytes / 1024 * 11 / 10));
+    }
     EXPECT_EQ(system.Functions, before);
     // Read without a limit, the terms take what the refusal said.
     TLoadParams ample;

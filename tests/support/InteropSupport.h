@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/Cover.h"
-#include "engine/FunctionSystem.h"
+#include "engine/core/Cover.h"
+#include "engine/core/FunctionSystem.h"
 #include "model/TermVector.h"
 
 namespace tavro::test {

@@ -1,6 +1,6 @@
 #include "support/RandomSystems.h"
 
-#include "engine/FunctionSystem.h"
+#include "engine/core/FunctionSystem.h"
 
 namespace tavro::testing {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Host.h"
+#include "engine/core/Host.h"
 
 namespace tavro::testing {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "model/Cube.h"
+#include "support/Cube.h"
 
 namespace tavro::testing {
 

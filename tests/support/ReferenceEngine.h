@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Cover.h"
+#include "engine/core/Cover.h"
 #include "model/TermVector.h"
 
 namespace tavro::testing {

@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "engine/DenseLu.h"
+#include "engine/cover/DenseLu.h"
 
 extern "C" {
 

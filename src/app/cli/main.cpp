@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/Expression.h"
-#include "engine/FileIO.h"
-#include "engine/FunctionSystem.h"
-#include "engine/Minimize.h"
-#include "engine/Pla.h"
-#include "engine/TermFile.h"
-#include "engine/Verilog.h"
-#include "engine/Vhdl.h"
+#include "engine/io/Expression.h"
+#include "engine/io/FileIO.h"
+#include "engine/core/FunctionSystem.h"
+#include "engine/run/Minimize.h"
+#include "engine/io/Pla.h"
+#include "engine/io/TermFile.h"
+#include "engine/io/Verilog.h"
+#include "engine/io/Vhdl.h"
 #include "model/Errors.h"
 
 namespace {

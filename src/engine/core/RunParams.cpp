@@ -1,0 +1,74 @@
+#include "engine/core/RunParams.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
+namespace tavro {
+
+uint64_t DefaultMemoryLimit() {
+  // A run past a few GiB is one whose chart no machine holds comfortably
+  // (hours of work and swapping); it is refused unless asked for.
+  constexpr uint64_t kMost = uint64_t{4} << 30;
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  if (pages > 0 && pageSize > 0)
+    return std::min(kMost, static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / 2);
+#endif
+  return kMost;
+}
+
+std::string TRunStats::Text() const {
+  std::string out;
+  auto line = [&](const char* name, const std::string& value) {
+    out += name;
+    out += ": ";
+    out += value;
+    out += '\n';
+  };
+  auto number = [](int64_t v) { return std::to_string(v); };
+  auto seconds = [](double v) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.3f", v);
+    return std::string(buffer);
+  };
+  line("inputs", number(Inputs));
+  line("outputs", number(Outputs));
+  line("terms", number(Terms));
+  line("zero cubes", number(ZeroCubes));
+  // The splitting prime finder does not make every implicant, so it has no
+  // count of them.
+  if (LevelCubes.empty()) {
+    line("implicants", "-");
+    line("levels", "-");
+  } else {
+    std::string levels;
+    for (size_t k = 0; k < LevelCubes.size(); ++k) levels += (k ? " " : "") + number(LevelCubes[k]);
+    line("implicants", number(Implicants));
+    line("levels", levels);
+  }
+  line("primes", number(Primes));
+  line("chart", number(ChartRows) + " x " + number(ChartColumns));
+  line("chart cells", number(ChartCells));
+  line("selected", number(Selected));
+  line("products", number(Selected));
+  line("literals", number(Literals));
+  line("lower bound", number(LowerBound));
+  line("proven", Proven ? "yes" : "no");
+  line("literals proven", LiteralsProven ? "yes" : "no");
+  line("core", number(CoreRows) + " x " + number(CoreColumns));
+  line("search nodes", number(SearchNodes));
+  line("seconds convert", seconds(SecondsConvert));
+  line("seconds combine", seconds(SecondsCombine));
+  line("seconds chart", seconds(SecondsChart));
+  line("seconds select", seconds(SecondsSelect));
+  line("seconds output", seconds(SecondsOutput));
+  line("seconds", seconds(SecondsTotal));
+  return out;
+}
+
+}  // namespace tavro

@@ -1,0 +1,94 @@
+#pragma once
+// One independent part of the reduced prime implicant chart, its greedy
+// cover, and the combinatorial search that covers it exactly; and the watch
+// on the time limit and Stop that the minimum cover's stages share.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/core/RunParams.h"
+
+namespace tavro::detail {
+
+using Clock = std::chrono::steady_clock;
+
+// When a stage gives up: the clock is read, and Stop looked at, once every
+// so much work (about one unit a cell read), so that the checks cost nothing
+// beside the loops they sit in. Stop throws StoppedError; the deadline only
+// turns Passed() true, and the stage ends with what it has.
+class Watch {
+ public:
+  Watch(const TRunParams& params, Clock::time_point deadline) : FParams(params), FDeadline(deadline) {}
+
+  // Counts work done; true once the deadline has passed.
+  bool Spend(int64_t work) {
+    FWork += work;
+    return FWork >= kCheckEvery ? Check() : FPassed;
+  }
+  bool Passed() const { return FPassed; }
+  // Reads the clock now.
+  bool Check() {
+    FWork = 0;
+    if (FParams.StopRequested()) throw StoppedError();
+    if (!FPassed && FDeadline != Clock::time_point::max() && Clock::now() >= FDeadline) FPassed = true;
+    return FPassed;
+  }
+  Clock::time_point Deadline() const { return FDeadline; }
+
+ private:
+  static constexpr int64_t kCheckEvery = int64_t{1} << 14;
+  const TRunParams& FParams;
+  Clock::time_point FDeadline;
+  int64_t FWork = 0;
+  bool FPassed = false;
+};
+
+// Rows 0..n-1 stand for the chart rows Row[i]; columns for the part's
+// columns, each with its rows in ascending order.
+struct CoverPart {
+  std::vector<uint32_t> Row;              // chart row of each part row
+  std::vector<std::vector<int>> ColRows;  // part rows of each part column
+  std::vector<int> Literals;
+};
+
+// A cover of the part, greedily: the row that newly covers the most columns
+// (with weighted, each counting one over its number of rows), until all are
+// covered; then chosen rows that others make redundant are dropped. Stop
+// (seen through watch) ends it; past the deadline a weighted one returns
+// nothing, a plain one always finishes.
+std::vector<uint8_t> GreedyPartCover(const CoverPart& part, bool weighted, Watch& watch);
+
+struct BranchParams {
+  // Work the search for the fewest rows may spend before it gives up
+  // (about one unit per 64 cells it reads), so that whether it finishes
+  // does not depend on the machine's speed. The literals then get a quarter
+  // of what the rows took and a little more, at most a sixteenth of this.
+  int64_t WorkBudget = 0;
+  std::chrono::steady_clock::time_point Deadline = std::chrono::steady_clock::time_point::max();
+  // Asked now and then; true ends the search.
+  std::function<bool()> StopRequested;
+  // Called now and then with the best cover's rows and the rows proven needed.
+  std::function<void(int64_t found, int64_t needed)> Progress;
+};
+
+struct BranchStats {
+  int64_t Nodes = 0;
+  int64_t Work = 0;
+  int64_t LowerBound = 0;  // rows any cover of the part needs
+  bool ProductsFinished = false;  // the cover has the fewest rows
+  bool Finished = false;          // and the fewest literals among those
+  bool TimedOut = false;
+  bool Stopped = false;
+};
+
+// The smallest cover of the part by (rows, literals), searched from the
+// cover start (which must cover the part). Branches on the column with
+// fewest rows; bounds by columns that share no row; reduces every node by
+// essential rows and dominated rows and columns. Returns the best cover
+// found: start itself when nothing better turned up.
+std::vector<uint8_t> BranchAndBound(const CoverPart& part, const std::vector<uint8_t>& start,
+                                    const BranchParams& params, BranchStats& stats);
+
+}  // namespace tavro::detail

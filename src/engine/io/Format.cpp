@@ -1,0 +1,80 @@
+#include "engine/io/Format.h"
+
+namespace tavro {
+
+std::string VariableName(int position) {
+  const char letter = static_cast<char>('A' + (position - 1) % 26);
+  const int repeat = (position + 25) / 26;
+  return std::string(static_cast<size_t>(repeat), letter);
+}
+
+namespace {
+
+// Builds the F lines, calling cubeText(out, i) for each cube of a function
+// and putting separator between two cubes.
+template <class CubeText>
+std::string FormatLines(const TCover& list, bool everyFunction, const char* separator, CubeText&& cubeText) {
+  std::string out;
+  if (list.Empty() && !everyFunction) return out;
+  for (int f = 0; f < list.FunctionCount; ++f) {
+    out += 'f';
+    out += std::to_string(f);
+    out += " = ";
+    bool first = true;
+    for (size_t i = 0; i < list.Count(); ++i) {
+      if (!list.Tag(i, f)) continue;
+      if (!first) out += separator;
+      first = false;
+      cubeText(out, i);
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string FormatSOP(const TCover& list, bool everyFunction) {
+  std::vector<std::string> names;
+  for (int j = 1; j <= list.Width; ++j) names.push_back(VariableName(j));
+  return FormatLines(list, everyFunction, " + ", [&](std::string& out, size_t i) {
+    const auto literals = list.Literals(i, false);
+    for (const TLiteral& literal : literals) {
+      out += literal.Complemented ? "(~" : "(";
+      out += names[static_cast<size_t>(literal.Position)];
+      out += ')';
+    }
+    if (literals.empty()) out += '1';  // the constant cube
+  });
+}
+
+std::string FormatPOS(const TCover& list, bool everyFunction) {
+  std::vector<std::string> names;
+  for (int j = 1; j <= list.Width; ++j) names.push_back(VariableName(j));
+  return FormatLines(list, everyFunction, "", [&](std::string& out, size_t i) {
+    const auto literals = list.Literals(i, true);
+    out += '(';
+    for (size_t n = 0; n < literals.size(); ++n) {
+      if (n > 0) out += " + ";
+      if (literals[n].Complemented) out += '~';
+      out += names[static_cast<size_t>(literals[n].Position)];
+    }
+    if (literals.empty()) out += '0';  // the constant cube
+    out += ')';
+  });
+}
+
+std::string FormatCubeTerms(const TCover& list, bool everyFunction) {
+  return FormatLines(list, everyFunction, " + ", [&](std::string& out, size_t i) {
+    out += '(';
+    bool first = true;
+    list.ForEachTerm(i, [&](uint32_t t) {
+      if (!first) out += ", ";
+      first = false;
+      out += std::to_string(t);
+    });
+    out += ')';
+  });
+}
+
+}  // namespace tavro

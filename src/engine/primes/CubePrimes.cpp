@@ -1,0 +1,493 @@
+// Prime implicants from a cover of the system: a list of cubes, each with the
+// functions it belongs to, whose union gives every function's listed terms.
+// With F the system, x an input, F0 and F1 its halves (x = 0, x = 1) and F2
+// their AND, the primes of F are
+//   - the primes of F2, with x free;
+//   - the primes of F0 with x = 0, and of F1 with x = 1, unless the same cube
+//     is a prime of F2 with the same tags.
+// The halves of a cover are cofactors of its cubes; the primes of F2 are the
+// largest of the pairwise intersections of F0's and F1's primes (each prime
+// of F2 is one of them, with the tags of both). An input that no cube fixes
+// to 1 has F1 = F2, so no intersections are needed for it. Equal covers are
+// solved once. This never looks at a single row, so the width of the system
+// does not matter, only the size of its covers.
+//
+// The primes of a part bound those of the whole from below: each prime of F0
+// is a prime of F with x = 0, or (with the same tags) one of F2 with x free;
+// each prime of F1 likewise; each prime of F2 is one of F with x free. So
+// the primes of any part solved map one to one onto primes of the system at
+// least as large, with the same tags: the system has at least as many, and
+// they cover at least as many terms.
+
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <memory>
+#include <numeric>
+#include <unordered_map>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include "engine/core/CubeSets.h"
+#include "engine/primes/PrimeFinders.h"
+#include "engine/core/Threads.h"
+
+namespace tavro::detail {
+
+namespace {
+
+}  // namespace
+
+const char* CubeBudgetSpent::what() const noexcept { return "the cube finder's budget is spent"; }
+
+namespace {
+
+// Bit j set where cube j of (values, masks)[0, n), n <= 64, meets the cube
+// (value, mask) and holds the inputs `within` free: where
+// ((value ^ values[j]) | within) & ~(mask | masks[j]) is 0. With within = 0
+// and mask the cube's mask, the cubes that meet it; with mask = 0 and within
+// the cube's mask, the cubes that hold it.
+uint64_t MeetMask(uint32_t value, uint32_t mask, uint32_t within, const uint32_t* values, const uint32_t* masks,
+                  size_t n) {
+  uint64_t bits = 0;
+  size_t j = 0;
+#ifdef __SSE2__
+  const __m128i v = _mm_set1_epi32(static_cast<int>(value)), m = _mm_set1_epi32(static_cast<int>(mask)),
+                w = _mm_set1_epi32(static_cast<int>(within)), zero = _mm_setzero_si128();
+  for (; j + 4 <= n; j += 4) {
+    const __m128i differ = _mm_or_si128(
+        _mm_xor_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + j))), w);
+    const __m128i free = _mm_or_si128(m, _mm_loadu_si128(reinterpret_cast<const __m128i*>(masks + j)));
+    const __m128i hit = _mm_cmpeq_epi32(_mm_andnot_si128(free, differ), zero);
+    bits |= static_cast<uint64_t>(_mm_movemask_ps(_mm_castsi128_ps(hit))) << j;
+  }
+#endif
+  for (; j < n; ++j)
+    bits |= static_cast<uint64_t>((((value ^ values[j]) | within) & ~(mask | masks[j])) == 0) << j;
+  return bits;
+}
+
+struct CubeSet {
+  std::vector<uint32_t> V, M;  // value (0 where free), mask of free inputs
+  std::vector<uint64_t> T;     // tag words per cube
+  size_t Size() const { return V.size(); }
+};
+using CubeSetPtr = std::shared_ptr<const CubeSet>;
+
+class CubeSolver {
+ public:
+  // budget: seconds allowed before giving up (0: no limit). floor: told
+  // what each part solved says of the system's primes (may be empty).
+  CubeSolver(int tagWords, MemoryMeter& meter, const std::atomic<bool>* stop, double budget,
+             const PrimeFloorCheck& floor)
+      : FWords(static_cast<size_t>(tagWords)), FMeter(meter), FStop(stop), FBudget(budget),
+        FStart(std::chrono::steady_clock::now()), FFloor(floor) {}
+
+  // The primes of the cover F, whose cubes use only the inputs in R.
+  CubeSetPtr Solve(CubeSet F, uint32_t R) {
+    if (FStop && FStop->load(std::memory_order_relaxed)) throw StoppedError();
+    const size_t tw = FWords;
+    Spend(16 * (F.Size() + 1));
+    Canonical(F);
+    const size_t n = F.Size();
+    if (n == 0) return Empty();
+    if (n == 1) return std::make_shared<CubeSet>(std::move(F));
+
+    Hash128 h{Mix64(R + 0x51ed27), Mix64(n * 0x9e3779b97f4a7c15ULL)};
+    for (size_t i = 0; i < n; ++i) {
+      h.A = Mix64(h.A ^ ((static_cast<uint64_t>(F.M[i]) << 32) | F.V[i]));
+      for (size_t k = 0; k < tw; ++k) h.B = Mix64(h.B ^ F.T[i * tw + k]) + h.A;
+    }
+    if (auto found = FMemo.find(h); found != FMemo.end()) return found->second;
+
+    // The input that the most cubes fix, preferring inputs fixed both ways.
+    int zeros[32] = {}, ones[32] = {};
+    for (size_t i = 0; i < n; ++i) {
+      const uint32_t fixed = R & ~F.M[i];
+      for (uint32_t b = fixed; b; b &= b - 1) {
+        const int k = std::countr_zero(b);
+        if (F.V[i] & (uint32_t{1} << k)) ++ones[k];
+        else ++zeros[k];
+      }
+    }
+    int best = -1;
+    bool bestBinate = false;
+    for (int k = 0; k < 32; ++k) {
+      if (zeros[k] + ones[k] == 0) continue;
+      const bool binate = zeros[k] > 0 && ones[k] > 0;
+      if (best < 0 || (binate && !bestBinate) ||
+          (binate == bestBinate && zeros[k] + ones[k] > zeros[best] + ones[best])) {
+        best = k;
+        bestBinate = binate;
+      }
+    }
+    // Canonical covers of two or more cubes differ somewhere.
+    if (best < 0) throw InternalError("a cover of several cubes fixes no input");
+    const uint32_t bit = uint32_t{1} << best;
+
+    CubeSet f0, f1;
+    for (size_t i = 0; i < n; ++i) {
+      const bool free = (F.M[i] & bit) != 0, one = (F.V[i] & bit) != 0;
+      if (free || !one) Push(f0, F.V[i], F.M[i] & ~bit, &F.T[i * tw]);
+      if (free || one) Push(f1, F.V[i] & ~bit, F.M[i] & ~bit, &F.T[i * tw]);
+    }
+    F = CubeSet();
+    const uint32_t rest = R & ~bit;
+    CubeSetPtr p0, p1, p2;
+    if (ones[best] == 0) {
+      // F1 holds only the cubes free in x, so F1 <= F0 and F2 = F1.
+      p0 = Solve(std::move(f0), rest);
+      p1 = p2 = Solve(std::move(f1), rest);
+    } else if (zeros[best] == 0) {
+      p1 = Solve(std::move(f1), rest);
+      p0 = p2 = Solve(std::move(f0), rest);
+    } else {
+      p0 = Solve(std::move(f0), rest);
+      p1 = Solve(std::move(f1), rest);
+      p2 = Intersections(*p0, *p1);
+    }
+    auto result = Combine(*p0, *p1, *p2, bit);
+    Raise(*result);
+    Weigh(FBytes += result->Size() * CubeBytes() + 96);
+    FMemo.emplace(h, result);
+    return result;
+  }
+
+ private:
+  // Memory: past the meter's limit the run stops; with a budget, a quarter
+  // of that limit spends it.
+  void Weigh(uint64_t bytes) {
+    if (FBudget > 0 && bytes > FMeter.Limit() / 4) throw CubeBudgetSpent();
+    FMeter.Set(bytes);
+  }
+
+  // Raises the floor of the system's primes to the primes of a part (see the
+  // top of the file) and passes it on when it grew.
+  void Raise(const CubeSet& primes) {
+    if (!FFloor) return;
+    uint64_t covered = 0;
+    for (size_t i = 0; i < primes.Size(); ++i) {
+      uint64_t tags = 0;
+      for (size_t k = 0; k < FWords; ++k) tags += static_cast<uint64_t>(std::popcount(primes.T[i * FWords + k]));
+      covered += tags << std::popcount(primes.M[i]);
+    }
+    if (primes.Size() <= FSeen.Primes && covered <= FSeen.Covered) return;
+    FSeen.Primes = std::max<uint64_t>(FSeen.Primes, primes.Size());
+    FSeen.Covered = std::max(FSeen.Covered, covered);
+    FFloor(FSeen);
+  }
+
+  // The memory of one cube of a set: value, mask and tags.
+  uint64_t CubeBytes() const { return 8 + 8 * FWords; }
+
+  void Spend(uint64_t work) {
+    const uint64_t spent = FSpent.fetch_add(work, std::memory_order_relaxed) + work;
+    uint64_t next = FNextCheck.load(std::memory_order_relaxed);
+    if (FBudget > 0 && spent >= next &&
+        FNextCheck.compare_exchange_strong(next, spent + (uint64_t{1} << 18), std::memory_order_relaxed)) {
+      if (std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count() > FBudget)
+        throw CubeBudgetSpent();
+    }
+  }
+
+  void Push(CubeSet& s, uint32_t v, uint32_t m, const uint64_t* t) const {
+    s.V.push_back(v);
+    s.M.push_back(m);
+    s.T.insert(s.T.end(), t, t + FWords);
+  }
+
+  bool TagsWithin(const uint64_t* a, const uint64_t* b) const {
+    for (size_t k = 0; k < FWords; ++k)
+      if (a[k] & ~b[k]) return false;
+    return true;
+  }
+
+  // Sorts the cubes, joins cubes of one pattern (their tags together),
+  // drops cubes without tags and cubes that another cube holds with all of
+  // their tags. A cover keeps its contained cubes when looking for them
+  // would cost more than they do (prime sets always drop them).
+  void Canonical(CubeSet& s, bool primeSet = false) {
+    const size_t tw = FWords, n = s.Size();
+    // At its peak the set is held three times (as given, sorted and kept)
+    // beside its order.
+    Weigh(FBytes + n * (3 * CubeBytes() + sizeof(uint32_t)));
+    // Larger cubes first, then by pattern (mask, value): one key of the
+    // number of fixed inputs, the mask and the value (24 bits each at most).
+    std::vector<std::pair<uint64_t, uint32_t>> keyed(n);
+    for (size_t i = 0; i < n; ++i)
+      keyed[i] = {(static_cast<uint64_t>(32 - std::popcount(s.M[i])) << 58) |
+                      (static_cast<uint64_t>(s.M[i]) << 29) | s.V[i],
+                  static_cast<uint32_t>(i)};
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<uint32_t> order(n);
+    for (size_t i = 0; i < n; ++i) order[i] = keyed[i].second;
+    std::vector<std::pair<uint64_t, uint32_t>>().swap(keyed);
+    CubeSet out;
+    out.V.reserve(n);
+    out.M.reserve(n);
+    out.T.reserve(n * tw);
+    for (size_t i = 0; i < n;) {
+      const uint32_t v = s.V[order[i]], m = s.M[order[i]];
+      const size_t at = out.T.size();
+      out.T.resize(at + tw, 0);
+      uint64_t any = 0;
+      for (; i < n && s.V[order[i]] == v && s.M[order[i]] == m; ++i)
+        for (size_t k = 0; k < tw; ++k) any |= out.T[at + k] |= s.T[order[i] * tw + k];
+      if (!any) {
+        out.T.resize(at);
+        continue;
+      }
+      out.V.push_back(v);
+      out.M.push_back(m);
+    }
+    if (!primeSet && out.Size() > kContainLimit) {
+      s = std::move(out);
+      return;
+    }
+    // A cube can only lie in a cube at least as large, which comes earlier.
+    CubeSet kept;
+    kept.V.reserve(out.Size());
+    kept.M.reserve(out.Size());
+    kept.T.reserve(out.T.size());
+    for (size_t i = 0; i < out.Size(); ++i) {
+      Spend(kept.Size());
+      const uint32_t v = out.V[i], m = out.M[i];
+      const uint64_t* t = &out.T[i * tw];
+      bool inside = false;
+      for (size_t k0 = 0; k0 < kept.Size() && !inside; k0 += 64)
+        for (uint64_t holds = MeetMask(v, 0, m, &kept.V[k0], &kept.M[k0], std::min<size_t>(64, kept.Size() - k0));
+             holds && !inside; holds &= holds - 1)
+          inside = TagsWithin(t, &kept.T[(k0 + static_cast<size_t>(std::countr_zero(holds))) * tw]);
+      if (!inside) Push(kept, v, m, t);
+    }
+    s = std::move(kept);
+  }
+
+  // The largest of the pairwise intersections (with the tags of both).
+  CubeSetPtr Intersections(const CubeSet& a, const CubeSet& b) {
+    // With a budget, a step that alone would outrun it at the rate so far
+    // spends it at once (covers whose primes overlap in great numbers).
+    if (FBudget > 0) {
+      const double elapsed =
+          std::max(1e-3, std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count());
+      // The rate of one thread: a large step's containment sort does not
+      // share out.
+      const double rate = std::max(1e7, static_cast<double>(FSpent.load()) / elapsed / FThreads);
+      if (elapsed + static_cast<double>(a.Size()) * static_cast<double>(b.Size()) / rate > FBudget)
+        throw CubeBudgetSpent();
+    }
+    // Large steps are shared out among threads by rows of a; what they find
+    // is put in order as a whole, the same whoever found it.
+    const unsigned threads =
+        ShareOut(static_cast<double>(a.Size()) * static_cast<double>(b.Size()), kThreadedPairs) ? FThreads : 1;
+    std::vector<CubeSet> parts(threads);
+    FPending = 0;
+    RunOnThreads(threads, [&](unsigned k) {
+      IntersectRows(a, b, a.Size() * k / threads, a.Size() * (k + 1) / threads, parts[k]);
+    });
+    CubeSet s = std::move(parts[0]);
+    for (size_t k = 1; k < parts.size(); ++k) {
+      s.V.insert(s.V.end(), parts[k].V.begin(), parts[k].V.end());
+      s.M.insert(s.M.end(), parts[k].M.begin(), parts[k].M.end());
+      s.T.insert(s.T.end(), parts[k].T.begin(), parts[k].T.end());
+    }
+    std::vector<CubeSet>().swap(parts);
+    Canonical(s, true);
+    return std::make_shared<CubeSet>(std::move(s));
+  }
+
+  // The intersections of a's cubes [i0, i1) with b's, equal ones joined.
+  void IntersectRows(const CubeSet& a, const CubeSet& b, size_t i0, size_t i1, CubeSet& s) {
+    const size_t tw = FWords;
+    std::vector<uint64_t> t(tw);
+    // Equal intersections are joined at once (their tags together), which
+    // keeps the set to sort small.
+    std::vector<uint64_t> keys(1024, ~uint64_t{0});
+    std::vector<uint32_t> slots(1024);
+    auto add = [&](uint32_t v, uint32_t m) {
+      const uint64_t key = (static_cast<uint64_t>(m) << 32) | v;
+      if ((s.Size() + 1) * 2 > keys.size()) {
+        std::vector<uint64_t> k2(keys.size() * 2, ~uint64_t{0});
+        std::vector<uint32_t> s2(keys.size() * 2);
+        for (size_t i = 0; i < keys.size(); ++i) {
+          if (keys[i] == ~uint64_t{0}) continue;
+          size_t at = Mix64(keys[i]) & (k2.size() - 1);
+          while (k2[at] != ~uint64_t{0}) at = (at + 1) & (k2.size() - 1);
+          k2[at] = keys[i];
+          s2[at] = slots[i];
+        }
+        keys.swap(k2);
+        slots.swap(s2);
+      }
+      size_t at = Mix64(key) & (keys.size() - 1);
+      while (keys[at] != ~uint64_t{0}) {
+        if (keys[at] == key) {
+          uint64_t* into = &s.T[static_cast<size_t>(slots[at]) * tw];
+          for (size_t k = 0; k < tw; ++k) into[k] |= t[k];
+          return;
+        }
+        at = (at + 1) & (keys.size() - 1);
+      }
+      keys[at] = key;
+      slots[at] = static_cast<uint32_t>(s.Size());
+      Push(s, v, m, t.data());
+      FPending.fetch_add(1, std::memory_order_relaxed);
+      Spend(8);
+    };
+    for (size_t i = i0; i < i1; ++i) {
+      const uint32_t va = a.V[i], ma = a.M[i];
+      const uint64_t* ta = &a.T[i * tw];
+      Spend(b.Size());
+      for (size_t j0 = 0; j0 < b.Size(); j0 += 64) {
+        for (uint64_t meet = MeetMask(va, ma, 0, &b.V[j0], &b.M[j0], std::min<size_t>(64, b.Size() - j0)); meet;
+             meet &= meet - 1) {
+          const size_t j = j0 + static_cast<size_t>(std::countr_zero(meet));
+          uint64_t any = 0;
+          for (size_t k = 0; k < tw; ++k) any |= t[k] = ta[k] & b.T[j * tw + k];
+          if (any) add(va | b.V[j], ma & b.M[j]);
+        }
+      }
+      // All threads' intersections together, which are then joined into
+      // one set.
+      Weigh(FBytes + FPending.load(std::memory_order_relaxed) * CubeBytes() * 2);
+    }
+  }
+
+  // The primes of F from those of F0, F1 and F2 (see the top of the file).
+  std::shared_ptr<CubeSet> Combine(const CubeSet& p0, const CubeSet& p1, const CubeSet& p2, uint32_t bit) {
+    const size_t tw = FWords;
+    Spend(16 * (p0.Size() + p1.Size() + p2.Size()));
+    std::unordered_map<uint64_t, uint32_t> index;
+    index.reserve(p2.Size() * 2);
+    for (size_t i = 0; i < p2.Size(); ++i)
+      index.emplace((static_cast<uint64_t>(p2.M[i]) << 32) | p2.V[i], static_cast<uint32_t>(i));
+    auto absorbed = [&](const CubeSet& s, size_t i) {
+      const auto it = index.find((static_cast<uint64_t>(s.M[i]) << 32) | s.V[i]);
+      return it != index.end() &&
+             std::equal(&s.T[i * tw], &s.T[i * tw] + tw, &p2.T[static_cast<size_t>(it->second) * tw]);
+    };
+    auto result = std::make_shared<CubeSet>();
+    for (size_t i = 0; i < p0.Size(); ++i)
+      if (!absorbed(p0, i)) Push(*result, p0.V[i], p0.M[i], &p0.T[i * tw]);
+    for (size_t i = 0; i < p1.Size(); ++i)
+      if (!absorbed(p1, i)) Push(*result, p1.V[i] | bit, p1.M[i], &p1.T[i * tw]);
+    for (size_t i = 0; i < p2.Size(); ++i) Push(*result, p2.V[i], p2.M[i] | bit, &p2.T[i * tw]);
+    return result;
+  }
+
+  CubeSetPtr Empty() {
+    static const CubeSetPtr empty = std::make_shared<CubeSet>();
+    return empty;
+  }
+
+  static constexpr size_t kContainLimit = 256;
+  // Intersection steps of this many pairs are shared out among threads.
+  // (Solving the two halves of a cover side by side does not pay: they share
+  // many parts, which both would solve.)
+  static constexpr double kThreadedPairs = 1 << 21;
+
+  size_t FWords;
+  MemoryMeter& FMeter;
+  const std::atomic<bool>* FStop;
+  double FBudget;
+  std::chrono::steady_clock::time_point FStart;
+  unsigned FThreads = UsefulThreads(4);
+  std::atomic<uint64_t> FSpent{0}, FNextCheck{0};
+  std::atomic<uint64_t> FBytes{0};
+  std::atomic<uint64_t> FPending{0};  // intersections found by the step at work
+  std::unordered_map<Hash128, CubeSetPtr, Hash128Hasher> FMemo;
+  const PrimeFloorCheck& FFloor;
+  TPrimeFloor FSeen;
+};
+
+// A cover from the term lists: the listed rows with their tags, joined into
+// aligned blocks of rows with equal tags.
+CubeSet CoverFromTerms(const std::vector<const TTermVector*>& functions, int width, int tw,
+                       MemoryMeter& meter) {
+  size_t total = 0;
+  for (const auto* f : functions) total += f->Terms().size();
+  meter.Set(total * 8);
+  std::vector<uint32_t> rows;
+  std::vector<uint64_t> tags;
+  ListedRows(functions, width, tw, rows, tags);
+  const auto words = static_cast<size_t>(tw);
+  // Blocks grow one input at a time from the lowest: two neighbouring
+  // blocks of one size with equal tags become one.
+  CubeSet cover;
+  std::vector<uint32_t> masks(rows.size(), 0);
+  for (int k = 0; k < width; ++k) {
+    const uint32_t bit = uint32_t{1} << k;
+    size_t out = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const bool pair = i + 1 < rows.size() && (rows[i] & bit) == 0 && rows[i + 1] == (rows[i] | bit) &&
+                        masks[i] == bit - 1 && masks[i + 1] == bit - 1 &&
+                        std::equal(&tags[i * words], &tags[i * words] + words, &tags[(i + 1) * words]);
+      rows[out] = rows[i];
+      masks[out] = pair ? (masks[i] | bit) : masks[i];
+      std::copy(&tags[i * words], &tags[i * words] + words, &tags[out * words]);
+      ++out;
+      if (pair) ++i;
+    }
+    rows.resize(out);
+    masks.resize(out);
+    tags.resize(out * words);
+  }
+  cover.V = std::move(rows);
+  cover.M = std::move(masks);
+  cover.T = std::move(tags);
+  return cover;
+}
+
+}  // namespace
+
+void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source,
+                   IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes,
+                   const std::atomic<bool>* stop, double budget, const PrimeFloorCheck& floor) {
+  const int fcount = static_cast<int>(functions.size());
+  const int tw = (fcount + 63) / 64;
+  CubeSet cover;
+  if (source) {
+    for (size_t i = 0; i < source->Count(); ++i) {
+      cover.V.push_back(source->Value(i) & ~source->Mask(i));
+      cover.M.push_back(source->Mask(i));
+      cover.T.insert(cover.T.end(), source->Tags(i), source->Tags(i) + tw);
+    }
+  } else {
+    cover = CoverFromTerms(functions, width, tw, meter);
+  }
+  // The number of listed rows, for the figures.
+  int64_t zeroCubes = 0;
+  if (stats && source) {
+    std::vector<TCubeRef> rows;
+    for (size_t i = 0; i < source->Count(); ++i) rows.push_back({source->Value(i), source->Mask(i)});
+    zeroCubes = static_cast<int64_t>(CoveredCount(0, width >= 32 ? ~uint32_t{0} : (uint32_t{1} << width) - 1, rows));
+  } else if (stats) {
+    std::vector<uint64_t> seen((size_t{1} << width) / 64 + 1, 0);
+    for (const auto* f : functions)
+      for (int32_t t : f->Terms()) seen[static_cast<size_t>(t) >> 6] |= uint64_t{1} << (t & 63);
+    for (uint64_t w : seen) zeroCubes += std::popcount(w);
+  }
+
+  CubeSetPtr found;
+  {
+    CubeSolver solver(tw, meter, stop, budget, floor);
+    const uint32_t all = width >= 32 ? ~uint32_t{0} : (uint32_t{1} << width) - 1;
+    found = solver.Solve(std::move(cover), all);
+  }
+
+  if (host) host->SetStatus("Generating zero cubes...");
+  primes = TCover(width, fcount);
+  primes.Reserve(found->Size());
+  int deepest = 0;
+  for (size_t i = 0; i < found->Size(); ++i) {
+    primes.Add(found->V[i], found->M[i], found->T.data() + i * static_cast<size_t>(tw));
+    deepest = std::max(deepest, std::popcount(found->M[i]));
+  }
+  // The pairing would make levels up to the largest prime and then one
+  // empty level; say so in the same words.
+  FinishPrimeList(primes, deepest, zeroCubes, host, stats);
+}
+
+}  // namespace tavro::detail
