@@ -156,18 +156,6 @@ QString TfrmMain::OutputText() const {
 
 QString TfrmMain::StatusText() const { return FStatusText->text(); }
 
-void TfrmMain::AppendOutput(const std::string& text) {
-  QString piece = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  piece.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  QTextCursor cursor(Memo1->document());
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(piece);
-}
-
-void TfrmMain::SetStatus(const std::string& text) {
-  RunStatus(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-}
-
 void TfrmMain::RunStatus(const QString& status) {
   FStatusText->setText(status);
   // Statuses may come in faster than the loop paints: paint each one now.
