@@ -4,7 +4,8 @@
 #   bench/record-outputs.sh CLI OUTDIR [BENCH_DIR]
 #   diff -r OUTDIR_BEFORE OUTDIR_AFTER
 # Each run's standard output goes to OUTDIR/<mode>/<set>/<file>.out, its exit
-# status and its figures (without the timings, which vary) to .stats beside it.
+# status and its figures (without the timings and the peak memory, which vary)
+# to .stats beside it.
 # PLA Cost runs are kept only where they were proven minimal, as a run that
 # reaches its time limit may end on another cover.
 set -uo pipefail
@@ -20,7 +21,7 @@ run() {  # mode set file args...
   mkdir -p "$dir"
   timeout "$limit" "$cli" --stats "$@" "$file" >"$dir/$base.out" 2>"$dir/$base.err"
   local rc=$?
-  { echo "exit: $rc"; grep -v '^seconds' "$dir/$base.err"; } >"$dir/$base.stats"
+  { echo "exit: $rc"; grep -v '^seconds\|^peak MiB' "$dir/$base.err"; } >"$dir/$base.stats"
   rm -f "$dir/$base.err"
   if [ "$mode" = pla ] && ! grep -q '^proven: yes' "$dir/$base.stats"; then
     rm -f "$dir/$base.out" "$dir/$base.stats"
