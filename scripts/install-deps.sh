@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config time
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-  coinor-libcbc-dev liblapack3 libblas3
+  coinor-libcbc-dev liblapack-dev libblas-dev libgfortran-12-dev
   ghdl iverilog
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra
