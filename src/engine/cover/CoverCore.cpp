@@ -161,8 +161,8 @@ bool CoverCore::DropDominatedColumns(Watch& watch) {
   for (uint32_t d = 0; d < ColAlive.size(); ++d) {
     if (!ColAlive[d]) continue;
     const List rows = Rows(d);
-    // A column inside d's rows is a column of each of its rows; the row
-    // of d with fewest columns has the fewest to try.
+    // Rivals are looked for among the columns of d's row with fewest
+    // columns (see Reductions.h: not every rival is).
     uint32_t thinnest = rows.front();
     for (uint32_t r : rows)
       if (RowCount[r] < RowCount[thinnest]) thinnest = r;

@@ -15,9 +15,11 @@
 //
 // Rows (columns) alike would each dominate the other: of those, the lowest
 // stays. Both forms take a dominating row from among the rows of p's column
-// with fewest rows, and a dominated column's rival from among the columns of
-// d's row with fewest columns; which one is looked at changes only how long
-// the look takes, not what goes.
+// with fewest rows, which holds every row that could dominate p. A dominated
+// column's rival they take from among the columns of d's row with fewest
+// columns only: a rival that misses that row is not found, and d stays (a
+// column kept costs the search time, not its answer). Columns alike are
+// always found.
 //
 // The two forms share these rules and keep loops of their own: the lists
 // keep their counts as they shrink and rule pairs out by a signature before
