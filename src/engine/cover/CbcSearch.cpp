@@ -146,6 +146,7 @@ double FirstRelaxationSeconds(const CoverPart& part) {
 bool RelaxationFits(const SearchControl& control) {
   return !control.Time->Check() && Remaining(control) >= control.RelaxationSeconds;
 }
+
 // The part as a covering program's matrix, column-ordered: one column per
 // part row, one row per part column, and with maxRows a last row that
 // counts the part rows taken.
