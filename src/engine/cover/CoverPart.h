@@ -1,11 +1,10 @@
 #pragma once
-// One independent part of the reduced prime implicant chart, its greedy
-// cover, and the combinatorial search that covers it exactly; and the watch
-// on the time limit and Stop that the minimum cover's stages share.
+// One independent part of the reduced prime implicant chart, what a search
+// of it settles, and its quick cover and bound; and the watch on the time
+// limit and Stop that the minimum cover's stages share.
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "engine/core/RunParams.h"
@@ -60,35 +59,18 @@ struct CoverPart {
 // nothing, a plain one always finishes.
 std::vector<uint8_t> GreedyPartCover(const CoverPart& part, bool weighted, Watch& watch);
 
-struct BranchParams {
-  // Work the search for the fewest rows may spend before it gives up
-  // (about one unit per 64 cells it reads), so that whether it finishes
-  // does not depend on the machine's speed. The literals then get a quarter
-  // of what the rows took and a little more, at most a sixteenth of this.
-  int64_t WorkBudget = 0;
-  std::chrono::steady_clock::time_point Deadline = std::chrono::steady_clock::time_point::max();
-  // Asked now and then; true ends the search.
-  std::function<bool()> StopRequested;
-  // Called now and then with the best cover's rows and the rows proven needed.
-  std::function<void(int64_t found, int64_t needed)> Progress;
-};
+// A lower bound on the rows any cover of the part needs: columns no two of
+// which share a row each need a row of their own. Columns with fewer rows
+// are tried first.
+int64_t DisjointColumns(const CoverPart& part);
 
-struct BranchStats {
-  int64_t Nodes = 0;
-  int64_t Work = 0;
+// What the search of a part settled.
+struct PartResult {
+  std::vector<uint8_t> Chosen;
   int64_t LowerBound = 0;  // rows any cover of the part needs
-  bool ProductsFinished = false;  // the cover has the fewest rows
-  bool Finished = false;          // and the fewest literals among those
-  bool TimedOut = false;
-  bool Stopped = false;
+  bool Proven = false;
+  bool LiteralsProven = false;  // and the fewest literals with that many rows
+  int64_t Nodes = 0;
 };
-
-// The smallest cover of the part by (rows, literals), searched from the
-// cover start (which must cover the part). Branches on the column with
-// fewest rows; bounds by columns that share no row; reduces every node by
-// essential rows and dominated rows and columns. Returns the best cover
-// found: start itself when nothing better turned up.
-std::vector<uint8_t> BranchAndBound(const CoverPart& part, const std::vector<uint8_t>& start,
-                                    const BranchParams& params, BranchStats& stats);
 
 }  // namespace tavro::detail

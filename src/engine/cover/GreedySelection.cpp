@@ -1,3 +1,11 @@
+// The described selection ("Smallest Cost"): reduction steps (essential
+// rows, equal rows, dominated rows) alternating with completion steps.
+//
+// Its rules differ from the minimum cover's search (Reductions.h): a row
+// goes only inside a row with strictly more columns (with several functions
+// only when both cubes have one size), literals aside; of equal rows the last
+// row of the largest cube stays, not the lowest; and no column goes.
+
 #include <algorithm>
 #include <climits>
 
@@ -6,209 +14,257 @@
 
 namespace tavro::detail {
 
+namespace {
+
 // A reduction step leaves no pair of equal rows and no dominated row behind,
 // so the next one only has to look at pairs with a row that lost columns in
 // between (a row that kept its columns cannot become contained in a row that
 // only shrank). Rows are found by the hash of their alive columns.
-std::vector<uint32_t> SelectGreedy(Chart& chart, int functionCount, const TRunParams& params) {
-  std::vector<uint32_t> chosen;
-  const bool single = functionCount == 1;
-  const auto rows = static_cast<size_t>(chart.Rows);
-  int64_t previous = -1;
-  std::vector<uint8_t> drop(rows, 0);
-  std::vector<uint32_t> dropList, essential, dirty, cls;
-  std::vector<uint32_t> stamp(rows, 0);
-  uint32_t step = 0;
-  // After a reduction step at most one empty row is left in the chart.
-  int64_t emptyRow = -1;
+class GreedySelector {
+ public:
+  GreedySelector(Chart& chart, int functionCount)
+      : FChart(chart), Single(functionCount == 1), Rows(static_cast<size_t>(chart.Rows)) {
+    Drop.assign(Rows, 0);
+    Stamp.assign(Rows, 0);
+    Heap.reserve(Rows);
+    for (uint32_t r = 0; r < Rows; ++r) Heap.emplace_back(chart.Row[r].Count, r);
+    std::make_heap(Heap.begin(), Heap.end(), Lower);
+  }
 
-  // Rows by (cells desc, index asc); entries go stale as rows lose cells and
-  // are refreshed when they come to the top.
-  using Entry = std::pair<int64_t, uint32_t>;
-  auto lower = [](const Entry& a, const Entry& b) {
-    return a.first != b.first ? a.first < b.first : a.second > b.second;
-  };
-  std::vector<Entry> heap;
-  heap.reserve(rows);
-  for (uint32_t r = 0; r < rows; ++r) heap.emplace_back(chart.Row[r].Count, r);
-  std::make_heap(heap.begin(), heap.end(), lower);
-  auto bestRow = [&]() -> int64_t {
-    while (!heap.empty()) {
-      const Entry top = heap.front();
-      std::pop_heap(heap.begin(), heap.end(), lower);
-      heap.pop_back();
-      if (!chart.Row[top.second].Alive) continue;
-      if (chart.Row[top.second].Count != top.first) {
-        heap.emplace_back(chart.Row[top.second].Count, top.second);
-        std::push_heap(heap.begin(), heap.end(), lower);
+  std::vector<uint32_t> Run(const TRunParams& params) {
+    int64_t previous = -1;
+    while (true) {
+      if (params.StopRequested()) throw StoppedError();
+      const int64_t columns = FChart.AliveColumns;
+      if (columns == 0) break;
+      if (columns == previous) {
+        CompletionStep(columns);
         continue;
       }
-      heap.push_back(top);
-      std::push_heap(heap.begin(), heap.end(), lower);
-      return top.second;
+      previous = columns;
+      ReductionStep();
     }
-    return -1;
-  };
+    return Chosen;
+  }
 
-  auto markDrop = [&](uint32_t r) {
-    if (!drop[r]) {
-      drop[r] = 1;
-      dropList.push_back(r);
-    }
-  };
-  // Of a class of equal rows only the last row of the largest cube stays.
-  auto settleClass = [&]() {
-    if (cls.size() < 2) return;
-    uint32_t keep = cls[0];
-    for (uint32_t r : cls)
-      if (chart.Row[r].Size > chart.Row[keep].Size || (chart.Row[r].Size == chart.Row[keep].Size && r > keep))
-        keep = r;
-    for (uint32_t r : cls)
-      if (r != keep) markDrop(r);
-  };
-
+ private:
   struct Probe {
     uint32_t Rarest;
     uint64_t Signature;
   };
-  std::vector<Probe> probes;
+  // Rows by (cells desc, index asc); entries go stale as rows lose cells and
+  // are refreshed when they come to the top.
+  using Entry = std::pair<int64_t, uint32_t>;
+  static bool Lower(const Entry& a, const Entry& b) {
+    return a.first != b.first ? a.first < b.first : a.second > b.second;
+  }
 
-  while (true) {
-    if (params.StopRequested()) throw StoppedError();
-    const int64_t columns = chart.AliveColumns;
-    if (columns == 0 || columns == previous) {
-      // Completion step.
-      if (columns == 0) break;
-      const int64_t best = bestRow();
-      if (best < 0) throw InternalError("columns are left that no row covers");
-      const auto r = static_cast<uint32_t>(best);
-      if (chart.Row[r].Count == columns) {
-        // Rows covering every remaining column: the last of them ends it.
-        uint32_t full = r;
-        for (uint32_t k = static_cast<uint32_t>(rows); k-- > r;)
-          if (chart.Row[k].Alive && chart.Row[k].Count == columns) {
-            full = k;
-            break;
-          }
-        chosen.push_back(full);
-        for (uint32_t c = 0; c < static_cast<uint32_t>(chart.Columns); ++c)
-          if (chart.ColAlive[c]) chart.KillColumn(c);
+  Chart& FChart;
+  const bool Single;  // one function
+  const size_t Rows;
+  std::vector<uint32_t> Chosen;
+  std::vector<uint8_t> Drop;
+  std::vector<uint32_t> DropList, Essential, Dirty, Class;
+  std::vector<uint32_t> Stamp;  // the step that put a row in its class
+  uint32_t Step = 0;
+  // After a reduction step at most one empty row is left in the chart.
+  int64_t EmptyRow = -1;
+  std::vector<Entry> Heap;
+  std::vector<Probe> Probes;
+
+  int64_t BestRow() {
+    while (!Heap.empty()) {
+      const Entry top = Heap.front();
+      std::pop_heap(Heap.begin(), Heap.end(), Lower);
+      Heap.pop_back();
+      if (!FChart.Row[top.second].Alive) continue;
+      if (FChart.Row[top.second].Count != top.first) {
+        Heap.emplace_back(FChart.Row[top.second].Count, top.second);
+        std::push_heap(Heap.begin(), Heap.end(), Lower);
         continue;
       }
-      chosen.push_back(r);
-      chart.KillRow(r);
-      chart.KillColumnsOf(r);
-      continue;
+      Heap.push_back(top);
+      std::push_heap(Heap.begin(), Heap.end(), Lower);
+      return top.second;
     }
+    return -1;
+  }
 
-    // Reduction step.
-    previous = columns;
-    ++step;
-    essential.clear();
-    for (uint32_t c : chart.Single) {
-      if (!chart.ColAlive[c] || chart.ColCount[c] != 1) continue;
-      for (size_t k = chart.ColStart[c]; k < chart.ColStart[c + 1]; ++k)
-        if (chart.Row[chart.ColRows[k]].Alive) {
-          essential.push_back(chart.ColRows[k]);
+  // The row with most cells, or of rows covering every remaining column the
+  // last, which ends it.
+  void CompletionStep(int64_t columns) {
+    const int64_t best = BestRow();
+    if (best < 0) throw InternalError("columns are left that no row covers");
+    const auto r = static_cast<uint32_t>(best);
+    if (FChart.Row[r].Count == columns) {
+      uint32_t full = r;
+      for (uint32_t k = static_cast<uint32_t>(Rows); k-- > r;)
+        if (FChart.Row[k].Alive && FChart.Row[k].Count == columns) {
+          full = k;
+          break;
+        }
+      Chosen.push_back(full);
+      for (uint32_t c = 0; c < static_cast<uint32_t>(FChart.Columns); ++c)
+        if (FChart.ColAlive[c]) FChart.KillColumn(c);
+      return;
+    }
+    Chosen.push_back(r);
+    FChart.KillRow(r);
+    FChart.KillColumnsOf(r);
+  }
+
+  void ReductionStep() {
+    ++Step;
+    DropList.clear();
+    TakeEssentialRows();
+    CollectDirtyRows();
+    ProbeDirtyRows();
+    DropEqualAndDominatedRows();
+    for (uint32_t r : DropList) {
+      FChart.KillRow(r);
+      Drop[r] = 0;
+    }
+    KeepTheEmptyRow();
+  }
+
+  void MarkDrop(uint32_t r) {
+    if (!Drop[r]) {
+      Drop[r] = 1;
+      DropList.push_back(r);
+    }
+  }
+
+  // Of a class of equal rows only the last row of the largest cube stays.
+  void SettleClass() {
+    if (Class.size() < 2) return;
+    uint32_t keep = Class[0];
+    for (uint32_t r : Class)
+      if (FChart.Row[r].Size > FChart.Row[keep].Size || (FChart.Row[r].Size == FChart.Row[keep].Size && r > keep))
+        keep = r;
+    for (uint32_t r : Class)
+      if (r != keep) MarkDrop(r);
+  }
+
+  // The rows of columns with a single row are chosen, and their columns go.
+  void TakeEssentialRows() {
+    Essential.clear();
+    for (uint32_t c : FChart.Single) {
+      if (!FChart.ColAlive[c] || FChart.ColCount[c] != 1) continue;
+      for (size_t k = FChart.ColStart[c]; k < FChart.ColStart[c + 1]; ++k)
+        if (FChart.Row[FChart.ColRows[k]].Alive) {
+          Essential.push_back(FChart.ColRows[k]);
           break;
         }
     }
-    chart.Single.clear();
-    std::sort(essential.begin(), essential.end());
-    essential.erase(std::unique(essential.begin(), essential.end()), essential.end());
-    dropList.clear();
-    for (uint32_t r : essential) {
-      chosen.push_back(r);
-      markDrop(r);
+    FChart.Single.clear();
+    std::sort(Essential.begin(), Essential.end());
+    Essential.erase(std::unique(Essential.begin(), Essential.end()), Essential.end());
+    for (uint32_t r : Essential) {
+      Chosen.push_back(r);
+      MarkDrop(r);
     }
-    for (uint32_t r : essential) chart.KillColumnsOf(r);
+    for (uint32_t r : Essential) FChart.KillColumnsOf(r);
+  }
 
-    // The rows that lost columns since the last reduction.
-    dirty.clear();
-    for (uint32_t r : chart.DirtyRows) {
-      chart.Row[r].Dirty = 0;
-      if (chart.Row[r].Alive) dirty.push_back(r);
+  // The rows that lost columns since the last reduction.
+  void CollectDirtyRows() {
+    Dirty.clear();
+    for (uint32_t r : FChart.DirtyRows) {
+      FChart.Row[r].Dirty = 0;
+      if (FChart.Row[r].Alive) Dirty.push_back(r);
     }
-    chart.DirtyRows.clear();
-    std::sort(dirty.begin(), dirty.end());
+    FChart.DirtyRows.clear();
+    std::sort(Dirty.begin(), Dirty.end());
+  }
 
-    // Each dirty row's rarest alive column (every row equal to it or
-    // containing it is among that column's rows) and its signature.
-    probes.resize(dirty.size());
-    for (size_t i = 0; i < dirty.size(); ++i) {
-      const uint32_t p = dirty[i];
-      Probe& probe = probes[i];
+  // Each dirty row's rarest alive column (every row equal to it or
+  // containing it is among that column's rows) and its signature.
+  void ProbeDirtyRows() {
+    Probes.resize(Dirty.size());
+    for (size_t i = 0; i < Dirty.size(); ++i) {
+      const uint32_t p = Dirty[i];
+      Probe& probe = Probes[i];
       probe.Rarest = 0;
       probe.Signature = 0;
       int32_t rarestCount = INT32_MAX;
-      chart.CompactRow(p);
-      for (size_t k = chart.RowStart[p]; k < chart.RowEnd[p]; ++k) {
-        const uint32_t c = chart.RowCols[k];
-        probe.Signature |= chart.Signature(c);
-        if (chart.ColCount[c] < rarestCount) {
+      FChart.CompactRow(p);
+      for (size_t k = FChart.RowStart[p]; k < FChart.RowEnd[p]; ++k) {
+        const uint32_t c = FChart.RowCols[k];
+        probe.Signature |= FChart.Signature(c);
+        if (FChart.ColCount[c] < rarestCount) {
           probe.Rarest = c;
-          rarestCount = chart.ColCount[c];
+          rarestCount = FChart.ColCount[c];
         }
       }
     }
+  }
 
-    // Equal rows: rows without columns form one class, the dirty ones and the
-    // one left by the last reduction; any other row equal to a dirty row is
-    // in that row's rarest column. Dominated rows: a row whose alive columns
-    // all lie in another, larger row goes; with several functions only when
-    // both cubes have one size.
-    cls.clear();
-    for (uint32_t d : dirty)
-      if (chart.Row[d].Count == 0) cls.push_back(d);
-    if (!cls.empty() && emptyRow >= 0) cls.push_back(static_cast<uint32_t>(emptyRow));
-    settleClass();
-    for (size_t i = 0; i < dirty.size(); ++i) {
-      const uint32_t p = dirty[i];
-      const uint8_t sp = chart.Row[p].Size;
-      const int64_t count = chart.Row[p].Count;
-      if (count == 0) {
-        if (single ? chart.NonEmpty > 0 : chart.NonEmptyOfSize[sp] > 0) markDrop(p);
+  // Equal rows: rows without columns form one class, the dirty ones and the
+  // one left by the last reduction; any other row equal to a dirty row is
+  // in that row's rarest column. Dominated rows: a row whose alive columns
+  // all lie in another, larger row goes; with several functions only when
+  // both cubes have one size.
+  void DropEqualAndDominatedRows() {
+    Class.clear();
+    for (uint32_t d : Dirty)
+      if (FChart.Row[d].Count == 0) Class.push_back(d);
+    if (!Class.empty() && EmptyRow >= 0) Class.push_back(static_cast<uint32_t>(EmptyRow));
+    SettleClass();
+    for (size_t i = 0; i < Dirty.size(); ++i) {
+      const uint32_t p = Dirty[i];
+      if (FChart.Row[p].Count == 0) {
+        if (Single ? FChart.NonEmpty > 0 : FChart.NonEmptyOfSize[FChart.Row[p].Size] > 0) MarkDrop(p);
         continue;
       }
-      const bool findClass = stamp[p] != step;
-      bool dominated = drop[p] != 0;
-      if (!findClass && dominated) continue;
-      cls.clear();
-      cls.push_back(p);
-      const uint64_t signature = probes[i].Signature;
-      const uint64_t hash = chart.Row[p].Hash;
-      const auto [begin, end] = chart.AliveRowsOf(probes[i].Rarest);
-      for (const uint32_t* it = begin; it != end; ++it) {
-        const uint32_t r = *it;
-        if (r == p) continue;
-        const int64_t rc = chart.Row[r].Count;
-        if (rc == count) {
-          if (findClass && chart.Row[r].Hash == hash && chart.SameAlive(p, r)) cls.push_back(r);
-        } else if (!dominated && rc > count && (signature & ~chart.Row[r].Signature) == 0 &&
-                   (single || chart.Row[r].Size == sp) && chart.Contains(r, p)) {
-          dominated = true;
-          if (!findClass) break;
-        }
-      }
-      if (dominated) markDrop(p);
+      const bool findClass = Stamp[p] != Step;
+      if (!findClass && Drop[p]) continue;
+      if (DominatedOrInClass(p, Probes[i], findClass)) MarkDrop(p);
       if (findClass) {
-        for (uint32_t r : cls) stamp[r] = step;
-        settleClass();
+        for (uint32_t r : Class) Stamp[r] = Step;
+        SettleClass();
       }
     }
+  }
 
-    for (uint32_t r : dropList) {
-      chart.KillRow(r);
-      drop[r] = 0;
+  // Whether the dirty row p, not empty, is dominated (or already to go);
+  // with findClass, its class of equal rows into Class.
+  bool DominatedOrInClass(uint32_t p, const Probe& probe, bool findClass) {
+    const uint8_t sp = FChart.Row[p].Size;
+    const int64_t count = FChart.Row[p].Count;
+    bool dominated = Drop[p] != 0;
+    Class.clear();
+    Class.push_back(p);
+    const uint64_t hash = FChart.Row[p].Hash;
+    const auto [begin, end] = FChart.AliveRowsOf(probe.Rarest);
+    for (const uint32_t* it = begin; it != end; ++it) {
+      const uint32_t r = *it;
+      if (r == p) continue;
+      const int64_t rc = FChart.Row[r].Count;
+      if (rc == count) {
+        if (findClass && FChart.Row[r].Hash == hash && FChart.SameAlive(p, r)) Class.push_back(r);
+      } else if (!dominated && rc > count && (probe.Signature & ~FChart.Row[r].Signature) == 0 &&
+                 (Single || FChart.Row[r].Size == sp) && FChart.Contains(r, p)) {
+        dominated = true;
+        if (!findClass) break;
+      }
     }
-    if (emptyRow >= 0 && !chart.Row[static_cast<size_t>(emptyRow)].Alive) emptyRow = -1;
-    for (uint32_t d : dirty)
-      if (chart.Row[d].Alive && chart.Row[d].Count == 0) {
-        if (emptyRow >= 0 && emptyRow != d) throw InternalError("two rows without columns were kept");
-        emptyRow = d;
+    return dominated;
+  }
+
+  void KeepTheEmptyRow() {
+    if (EmptyRow >= 0 && !FChart.Row[static_cast<size_t>(EmptyRow)].Alive) EmptyRow = -1;
+    for (uint32_t d : Dirty)
+      if (FChart.Row[d].Alive && FChart.Row[d].Count == 0) {
+        if (EmptyRow >= 0 && EmptyRow != d) throw InternalError("two rows without columns were kept");
+        EmptyRow = d;
       }
   }
-  return chosen;
+};
+
+}  // namespace
+
+std::vector<uint32_t> SelectGreedy(Chart& chart, int functionCount, const TRunParams& params) {
+  return GreedySelector(chart, functionCount).Run(params);
 }
 
 }  // namespace tavro::detail

@@ -83,18 +83,6 @@ TEST(Minimize, DontCaresGrowCubesButMakeNoColumns) {
   EXPECT_EQ(r.Stats.ChartColumns, 1);
 }
 
-TEST(Minimize, CyclicChartIsBrokenByTheFirstRowWithMostCells) {
-  auto s = System({Terms({0, 1, 2, 5, 6, 7})});
-  auto r = Execute(s, modeSOP, kBoth);
-  EXPECT_EQ(r.Host.Output,
-            "All Prime Implicants\r\n"
-            "f0 = (~A)(~C) + (~A)(~B) + (B)(~C) + (~B)(C) + (A)(B) + (A)(C)\r\n"
-            "\r\n"
-            "Optimized Function(s):\r\n"
-            "f0 = (~A)(~C) + (~B)(C) + (A)(B)\r\n"
-            "\r\n");
-}
-
 TEST(Minimize, ProductOfSumsIsZeroExactlyOnTheMaxterms) {
   // The function is 0 on rows 0 and 2 of three inputs: (A + C).
   auto s = System({Terms({1, 3, 4, 5, 6, 7})});

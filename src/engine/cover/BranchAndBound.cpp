@@ -1,22 +1,23 @@
 // Exact cover of one part of the chart by branch and bound over bit sets.
 //
 // A node is the set of rows still allowed and the set of columns still to
-// cover. Each node is first reduced: a column with one row left takes that
-// row; a row whose columns another row covers with no more literals goes; a
-// column whose rows include all rows of another column goes (covering the
-// other covers it). Then the columns that pairwise share no row each need a
-// row of their own: that many rows, with at least their cheapest literals,
-// bound the node. The search branches on the column with fewest rows, one
-// child per row of it, and a row tried is barred from the later children.
+// cover. Each node is first reduced by the search's reductions (essential
+// rows, dominated rows and columns: Reductions.h). Then the columns that
+// pairwise share no row each need a row of their own: that many rows, with
+// at least their cheapest literals, bound the node, and Lagrangian
+// multipliers on the columns bound it closer and rule out rows. The search
+// branches two ways on one row of those columns: a child with the row taken,
+// then the node again with the row barred.
 //
 // Costs compare by rows first, then literals, so the first cover found that
 // nothing beats is the fewest products with the fewest literals among them.
 
 #include <algorithm>
-#include <cmath>
 #include <bit>
+#include <cmath>
 
-#include "engine/cover/CoverPart.h"
+#include "engine/cover/BranchAndBound.h"
+#include "engine/cover/Reductions.h"
 
 namespace tavro::detail {
 
@@ -97,14 +98,20 @@ class Brancher {
   std::vector<int> ColCount, RowCount, MinLit;  // scratch of the node being reduced
   std::vector<uint32_t> Chosen, Best;
   int64_t ChosenCost = 0, BestCost = 0, RootBound = 0;
-  int64_t Floor = 0;
+  int64_t Floor = 0;  // the root's bound: a cover this cheap ends the search
   int64_t LastBound = 0;
-  std::vector<double> Reduced;  // each row's reduced cost at the last bound  // the root's bound: a cover this cheap ends the search
+  std::vector<double> Reduced;  // each row's reduced cost at the last bound
   bool Literals = false;  // the second pass, which counts literals
   bool Abort = false;
   int64_t Budget = 0;
   Clock::time_point NextPoll;
   int64_t NextPollWork = kPollWork;
+
+  struct Bound {
+    int64_t Rows = 0, Cost = 0;  // rows needed; with the cost of the cheapest
+    std::vector<Word> Used;      // rows of the independent columns
+    uint32_t Rarest = 0;         // a column with fewest rows
+  };
 
   int64_t Cost(size_t r) const { return kRowCost + (Literals ? Lit[r] : 0); }
   const Word* RowSet(size_t r) const { return RowBits.data() + r * CW; }
@@ -179,22 +186,7 @@ class Brancher {
     for (;;) {
       if (Late()) return false;
       bool changed = false;
-      // Columns with one row take it; a column with none ends the node.
-      for (size_t k = 0; k < CW; ++k)
-        for (Word w = cols[k]; w; w &= w - 1) {
-          const size_t c = k * 64 + static_cast<size_t>(std::countr_zero(w));
-          if (!Has(cols, c)) continue;
-          const int n = CountAnd(ColSet(c), rows);
-          FStats.Work += static_cast<int64_t>(RW);
-          if (n == 0) return false;
-          if (n == 1) {
-            size_t only = 0;
-            ForEach(ColSet(c), rows, [&](size_t r) { only = r; });
-            Take(only, rows, cols);
-            if (ChosenCost >= BestCost) return false;
-            changed = true;
-          }
-        }
+      if (!TakeEssentialRows(rows, cols, changed)) return false;
       if (Empty(cols)) return true;
       ForEach(cols, [&](size_t c) { ColCount[c] = CountAnd(ColSet(c), rows); });
       ForEach(rows, [&](size_t r) {
@@ -202,74 +194,98 @@ class Brancher {
         if (RowCount[r] == 0) Drop(rows, r);
       });
       FStats.Work += static_cast<int64_t>(M * RW + N * CW) / 8;
-
-      // Row p goes when a row r covers all its columns with no more
-      // literals; of rows alike in both, the first stays.
-      ForEach(std::vector<Word>(rows), [&](size_t p) {
-        size_t rarest = M;
-        ForEach(RowSet(p), cols, [&](size_t c) {
-          if (rarest == M || ColCount[c] < ColCount[rarest]) rarest = c;
-        });
-        bool dominated = false;
-        ForEach(ColSet(rarest), rows, [&](size_t r) {
-          const int lp = Literals ? Lit[p] : 0, lr = Literals ? Lit[r] : 0;
-          if (dominated || r == p || lr > lp || RowCount[r] < RowCount[p]) return;
-          if (RowCount[r] == RowCount[p] && lr == lp && r > p) return;
-          FStats.Work += static_cast<int64_t>(CW);
-          dominated = SubsetWithin(RowSet(p), RowSet(r), cols);
-        });
-        if (dominated) {
-          Drop(rows, p);
-          changed = true;
-        }
-      });
-
-      // Column d goes when a column c has all its rows among d's; of
-      // columns alike, the first stays.
+      changed |= DropDominatedRows(rows, cols);
       ForEach(cols, [&](size_t c) { ColCount[c] = CountAnd(ColSet(c), rows); });
-      ForEach(std::vector<Word>(cols), [&](size_t d) {
-        size_t thinnest = N;
-        ForEach(ColSet(d), rows, [&](size_t r) {
-          if (thinnest == N || RowCount[r] < RowCount[thinnest]) thinnest = r;
-        });
-        bool dominated = false;
-        ForEach(RowSet(thinnest), cols, [&](size_t c) {
-          if (dominated || c == d || ColCount[c] > ColCount[d]) return;
-          if (ColCount[c] == ColCount[d] && c > d) return;
-          FStats.Work += static_cast<int64_t>(RW);
-          dominated = SubsetWithin(ColSet(c), ColSet(d), rows);
-        });
-        if (dominated) {
-          Drop(cols, d);
-          changed = true;
-        }
-      });
+      changed |= DropDominatedColumns(rows, cols);
       if (!changed) return true;
     }
   }
 
-  void Search(std::vector<Word> rows, std::vector<Word> cols, std::vector<double> u, bool root) {
-    if (Abort || BestCost <= Floor) return;
+  // Essential rows; sets changed when one was taken. False when a column
+  // has no row left, or the rows taken cost as much as the best cover.
+  bool TakeEssentialRows(std::vector<Word>& rows, std::vector<Word>& cols, bool& changed) {
+    for (size_t k = 0; k < CW; ++k)
+      for (Word w = cols[k]; w; w &= w - 1) {
+        const size_t c = k * 64 + static_cast<size_t>(std::countr_zero(w));
+        if (!Has(cols, c)) continue;
+        const int n = CountAnd(ColSet(c), rows);
+        FStats.Work += static_cast<int64_t>(RW);
+        if (n == 0) return false;
+        if (n == 1) {
+          size_t only = 0;
+          ForEach(ColSet(c), rows, [&](size_t r) { only = r; });
+          Take(only, rows, cols);
+          if (ChosenCost >= BestCost) return false;
+          changed = true;
+        }
+      }
+    return true;
+  }
+
+  // Dominated rows, by the counts of the node's cells (the first pass
+  // counts no literals); true when any went.
+  bool DropDominatedRows(std::vector<Word>& rows, const std::vector<Word>& cols) {
+    bool changed = false;
+    ForEach(std::vector<Word>(rows), [&](size_t p) {
+      size_t rarest = M;
+      ForEach(RowSet(p), cols, [&](size_t c) {
+        if (rarest == M || ColCount[c] < ColCount[rarest]) rarest = c;
+      });
+      bool dominated = false;
+      ForEach(ColSet(rarest), rows, [&](size_t r) {
+        const int lp = Literals ? Lit[p] : 0, lr = Literals ? Lit[r] : 0;
+        if (dominated || !RowMayDominate(r, RowCount[r], lr, p, RowCount[p], lp)) return;
+        FStats.Work += static_cast<int64_t>(CW);
+        dominated = SubsetWithin(RowSet(p), RowSet(r), cols);
+      });
+      if (dominated) {
+        Drop(rows, p);
+        changed = true;
+      }
+    });
+    return changed;
+  }
+
+  // Dominated columns; true when any went.
+  bool DropDominatedColumns(const std::vector<Word>& rows, std::vector<Word>& cols) {
+    bool changed = false;
+    ForEach(std::vector<Word>(cols), [&](size_t d) {
+      size_t thinnest = N;
+      ForEach(ColSet(d), rows, [&](size_t r) {
+        if (thinnest == N || RowCount[r] < RowCount[thinnest]) thinnest = r;
+      });
+      bool dominated = false;
+      ForEach(RowSet(thinnest), cols, [&](size_t c) {
+        if (dominated || !ColumnMayDominate(c, ColCount[c], d, ColCount[d])) return;
+        FStats.Work += static_cast<int64_t>(RW);
+        dominated = SubsetWithin(ColSet(c), ColSet(d), rows);
+      });
+      if (dominated) {
+        Drop(cols, d);
+        changed = true;
+      }
+    });
+    return changed;
+  }
+
+  // Counts a node; false when the search is to end.
+  bool EnterNode() {
     ++FStats.Nodes;
     if ((FStats.Nodes & 31) == 0) Poll();
     if (FStats.Work > Budget) Abort = true;
-    if (Abort) return;
+    return !Abort;
+  }
+
+  void Search(std::vector<Word> rows, std::vector<Word> cols, std::vector<double> u, bool root) {
+    if (Abort || BestCost <= Floor) return;
+    if (!EnterNode()) return;
     const size_t mark = Chosen.size();
     const int64_t markCost = ChosenCost;
     bool live = Reduce(rows, cols);
     bool first = true;
     while (live) {
       if (Empty(cols)) {
-        if (ChosenCost < BestCost) {
-          Best = Chosen;
-          if (Literals) {
-            ImproveBest();
-            BestCost = 0;
-            for (uint32_t r : Best) BestCost += Cost(r);
-          } else {
-            BestCost = ChosenCost;
-          }
-        }
+        KeepIfBetter();
         break;
       }
       const Bound bound = Independent(rows, cols);
@@ -279,19 +295,7 @@ class Brancher {
       }
       first = false;
       if (bound.Cost >= BestCost) break;
-      // The Lagrangian bound, and the rows it rules out: those whose reduced
-      // cost alone lifts it to the best cover's cost. Counting literals, a
-      // bound on the rows alone comes first: a node that needs more rows
-      // than the best cover has holds nothing better.
-      if (Literals) {
-        const int verdict = Lagrange(rows, cols, u.data() + M, root ? 100 : 20, false);
-        if (verdict < 0) break;
-        if (verdict > 0) {
-          live = Reduce(rows, cols);
-          continue;
-        }
-      }
-      const int verdict = Lagrange(rows, cols, u.data(), root ? 100 : 20, Literals);
+      const int verdict = LagrangeBounds(rows, cols, u, root);
       if (verdict < 0) break;
       if (verdict > 0) {
         live = Reduce(rows, cols);
@@ -301,32 +305,59 @@ class Brancher {
         Floor = std::max(Floor, LastBound);
         if (!Literals) RootBound = std::max(RootBound, LastBound / kRowCost);
       }
-      // A better cover needs exactly one row for each independent column:
-      // rows that meet none of them cannot be in it.
-      const int64_t allowed = BestCost / kRowCost - (Literals ? 0 : 1);
-      if (static_cast<int64_t>(Chosen.size()) + bound.Rows == allowed) {
-        bool dropped = false;
-        for (size_t k = 0; k < RW; ++k) {
-          dropped |= (rows[k] & ~bound.Used[k]) != 0;
-          rows[k] &= bound.Used[k];
-        }
-        if (dropped) {
-          live = Reduce(rows, cols);
-          continue;
-        }
+      if (KeepRowsOfIndependentColumns(rows, bound)) {
+        live = Reduce(rows, cols);
+        continue;
       }
       if (!Branch(rows, cols, u, bound)) break;
       // The node again with the branch row barred: a node of its own, taken
       // here rather than one call deeper, so the depth stays the rows taken.
       root = false;
-      ++FStats.Nodes;
-      if ((FStats.Nodes & 31) == 0) Poll();
-      if (FStats.Work > Budget) Abort = true;
-      if (Abort) break;
+      if (!EnterNode()) break;
       live = Reduce(rows, cols);
     }
     Chosen.resize(mark);
     ChosenCost = markCost;
+  }
+
+  // The rows chosen cover every column: they become the best cover when
+  // they cost less.
+  void KeepIfBetter() {
+    if (ChosenCost >= BestCost) return;
+    Best = Chosen;
+    if (Literals) {
+      ImproveBest();
+      BestCost = 0;
+      for (uint32_t r : Best) BestCost += Cost(r);
+    } else {
+      BestCost = ChosenCost;
+    }
+  }
+
+  // The Lagrangian bound, and the rows it rules out: those whose reduced
+  // cost alone lifts it to the best cover's cost. Counting literals, a
+  // bound on the rows alone comes first: a node that needs more rows than
+  // the best cover has holds nothing better. As Lagrange returns.
+  int LagrangeBounds(std::vector<Word>& rows, const std::vector<Word>& cols, std::vector<double>& u, bool root) {
+    if (Literals) {
+      const int verdict = Lagrange(rows, cols, u.data() + M, root ? 100 : 20, false);
+      if (verdict != 0) return verdict;
+    }
+    return Lagrange(rows, cols, u.data(), root ? 100 : 20, Literals);
+  }
+
+  // A better cover needs exactly one row for each independent column when
+  // it has no rows to spare: rows that meet none of them cannot be in it,
+  // and go. True when any went.
+  bool KeepRowsOfIndependentColumns(std::vector<Word>& rows, const Bound& bound) {
+    const int64_t allowed = BestCost / kRowCost - (Literals ? 0 : 1);
+    if (static_cast<int64_t>(Chosen.size()) + bound.Rows != allowed) return false;
+    bool dropped = false;
+    for (size_t k = 0; k < RW; ++k) {
+      dropped |= (rows[k] & ~bound.Used[k]) != 0;
+      rows[k] &= bound.Used[k];
+    }
+    return dropped;
   }
 
   // Swaps rows of the best cover for rows with fewer literals that cover
@@ -374,123 +405,148 @@ class Brancher {
     std::sort(Best.begin(), Best.end());
   }
 
-  // Subgradient steps on multipliers u[0, M) of the columns (started from
-  // the parent's): the bound is the sum of u plus each row's reduced cost
-  // c - u(its columns) where that is negative. Costs are literals or rows
-  // (literals: with the rows of the best cover; rows in the literal pass:
-  // no more rows than the best cover). Returns -1 when the bound ends the
-  // node, else drops the rows whose positive reduced cost would, and
-  // returns 1 when it dropped any. Leaves the bound, rounded up, in
-  // LastBound, and the reduced costs in Reduced, when it counts as the pass.
-  int Lagrange(std::vector<Word>& rows, const std::vector<Word>& cols, double* u, int steps, bool literals) {
-    std::vector<uint32_t> live, alive;
-    ForEach(rows, [&](size_t r) { live.push_back(static_cast<uint32_t>(r)); });
-    ForEach(cols, [&](size_t c) { alive.push_back(static_cast<uint32_t>(c)); });
-    // The cells among live rows and columns, by row.
-    std::vector<uint32_t> start{0}, cells;
-    for (uint32_t r : live) {
-      ForEach(RowSet(r), cols, [&](size_t c) { cells.push_back(static_cast<uint32_t>(c)); });
-      start.push_back(static_cast<uint32_t>(cells.size()));
+  // A node's program for its Lagrangian bound.
+  struct Relaxation {
+    std::vector<uint32_t> Live, Alive;  // the node's rows and columns
+    std::vector<uint32_t> Start{0}, Cells;  // the cells among them, by row
+    bool Literals = false;  // costs are literals, else rows
+    int64_t RowsLeft = 0, Base = 0, Unit = 0;
+    double Target = 0;  // a cover better than this is sought
+    std::vector<double> Reduced, Negative;  // of the last multipliers
+    double Cut = 0;  // the reduced cost of the last row taken, when fewer than all
+    std::vector<int> Hits;
+  };
+
+  Relaxation Relax(const std::vector<Word>& rows, const std::vector<Word>& cols, bool literals) {
+    Relaxation x;
+    ForEach(rows, [&](size_t r) { x.Live.push_back(static_cast<uint32_t>(r)); });
+    ForEach(cols, [&](size_t c) { x.Alive.push_back(static_cast<uint32_t>(c)); });
+    for (uint32_t r : x.Live) {
+      ForEach(RowSet(r), cols, [&](size_t c) { x.Cells.push_back(static_cast<uint32_t>(c)); });
+      x.Start.push_back(static_cast<uint32_t>(x.Cells.size()));
     }
-    FStats.Work += static_cast<int64_t>(live.size() * CW);
+    FStats.Work += static_cast<int64_t>(x.Live.size() * CW);
     // Counting rows, the costs are kRowCost each. Counting literals, every
     // better cover has as many rows as the best (the fewest possible), so
     // the rows left to take are at most that many less those taken, and
     // the costs are the literals alone.
-    const int64_t rowsLeft = BestCost / kRowCost - static_cast<int64_t>(Chosen.size());
-    const int64_t base = literals ? ChosenCost + rowsLeft * kRowCost : ChosenCost;
-    // The sums run in rows or in literals, whole numbers either way. A
-    // cover better than target is sought.
-    const int64_t unit = literals ? 1 : kRowCost;
-    const double chosen = 0,
-                 target = Literals && !literals ? static_cast<double>(rowsLeft + 1)
-                                                : static_cast<double>((BestCost - base) / unit);
-    auto cost = [&](uint32_t r) { return literals ? static_cast<double>(Lit[r]) : 1.0; };
-    std::vector<double> negative;
-    std::vector<double> reduced(live.size()), bestU(u, u + M), bestReduced;
-    std::vector<int> hits(M, 0);
+    x.Literals = literals;
+    x.RowsLeft = BestCost / kRowCost - static_cast<int64_t>(Chosen.size());
+    x.Base = literals ? ChosenCost + x.RowsLeft * kRowCost : ChosenCost;
+    // The sums run in rows or in literals, whole numbers either way.
+    x.Unit = literals ? 1 : kRowCost;
+    x.Target = Literals && !literals ? static_cast<double>(x.RowsLeft + 1)
+                                     : static_cast<double>((BestCost - x.Base) / x.Unit);
+    x.Reduced.resize(x.Live.size());
+    x.Hits.assign(M, 0);
+    return x;
+  }
+
+  // The bound under multipliers u: the sum of u plus each row's reduced
+  // cost c - u(its columns) where that is negative (counting literals, at
+  // most RowsLeft of them, the most negative).
+  double Evaluate(Relaxation& x, const double* u) const {
+    double value = 0;
+    for (uint32_t c : x.Alive) value += u[c];
+    x.Negative.clear();
+    for (size_t k = 0; k < x.Live.size(); ++k) {
+      // Four sums side by side: one sum would wait on each addition.
+      double a0 = 0, a1 = 0, a2 = 0, a3 = 0;
+      uint32_t j = x.Start[k];
+      const uint32_t end = x.Start[k + 1];
+      for (; j + 4 <= end; j += 4) {
+        a0 += u[x.Cells[j]];
+        a1 += u[x.Cells[j + 1]];
+        a2 += u[x.Cells[j + 2]];
+        a3 += u[x.Cells[j + 3]];
+      }
+      for (; j < end; ++j) a0 += u[x.Cells[j]];
+      const double cost = x.Literals ? static_cast<double>(Lit[x.Live[k]]) : 1.0;
+      const double rc = cost - ((a0 + a1) + (a2 + a3));
+      x.Reduced[k] = rc;
+      if (rc < 0) x.Negative.push_back(rc);
+    }
+    x.Cut = 0;
+    if (x.Literals && static_cast<int64_t>(x.Negative.size()) > x.RowsLeft) {
+      const auto nth = x.Negative.begin() + std::max<int64_t>(x.RowsLeft, 0);
+      std::nth_element(x.Negative.begin(), nth, x.Negative.end());
+      x.Cut = x.RowsLeft > 0 ? *std::max_element(x.Negative.begin(), nth) : -1e300;
+      x.Negative.resize(static_cast<size_t>(std::max<int64_t>(x.RowsLeft, 0)));
+    }
+    for (double rc : x.Negative) value += rc;
+    return value;
+  }
+
+  // One subgradient step of size step toward Target from value: each
+  // column's multiplier moves by how often the rows taken miss or repeat
+  // it. False when the rows taken cover each column once.
+  bool MoveMultipliers(Relaxation& x, double* u, double value, double step) const {
+    for (uint32_t c : x.Alive) x.Hits[c] = 0;
+    for (size_t k = 0; k < x.Live.size(); ++k)
+      if (x.Reduced[k] < 0 && (x.Cut == 0 || x.Reduced[k] <= x.Cut))
+        for (uint32_t j = x.Start[k]; j < x.Start[k + 1]; ++j) ++x.Hits[x.Cells[j]];
+    double norm = 0;
+    for (uint32_t c : x.Alive) norm += static_cast<double>((1 - x.Hits[c]) * (1 - x.Hits[c]));
+    if (norm == 0) return false;
+    const double t = step * (x.Target - value) / norm;
+    for (uint32_t c : x.Alive) u[c] = std::max(0.0, u[c] + t * (1 - x.Hits[c]));
+    return true;
+  }
+
+  // Subgradient steps on multipliers u[0, M) of the columns (started from
+  // the parent's): see Evaluate. Costs are literals or rows (literals: with
+  // the rows of the best cover; rows in the literal pass: no more rows than
+  // the best cover). Returns -1 when the bound ends the node, else drops the
+  // rows whose positive reduced cost would, and returns 1 when it dropped
+  // any. Leaves the bound, rounded up, in LastBound, and the reduced costs
+  // in Reduced, when it counts as the pass.
+  int Lagrange(std::vector<Word>& rows, const std::vector<Word>& cols, double* u, int steps, bool literals) {
+    Relaxation x = Relax(rows, cols, literals);
+    std::vector<double> bestU(u, u + M), bestReduced;
     double best = -1e300, step = 2.0;
     int stale = 0;
     for (int it = 0; it < steps; ++it) {
-      double value = chosen;
-      for (uint32_t c : alive) value += u[c];
-      negative.clear();
-      const double* weights = u;
-      for (size_t k = 0; k < live.size(); ++k) {
-        // Four sums side by side: one sum would wait on each addition.
-        double a0 = 0, a1 = 0, a2 = 0, a3 = 0;
-        uint32_t j = start[k];
-        const uint32_t end = start[k + 1];
-        for (; j + 4 <= end; j += 4) {
-          a0 += weights[cells[j]];
-          a1 += weights[cells[j + 1]];
-          a2 += weights[cells[j + 2]];
-          a3 += weights[cells[j + 3]];
-        }
-        for (; j < end; ++j) a0 += weights[cells[j]];
-        const double rc = cost(live[k]) - ((a0 + a1) + (a2 + a3));
-        reduced[k] = rc;
-        if (rc < 0) negative.push_back(rc);
-      }
-      // Rows taken: those of negative reduced cost, at most rowsLeft of
-      // them when counting literals (the most negative).
-      double cut = 0;
-      if (literals && static_cast<int64_t>(negative.size()) > rowsLeft) {
-        const auto nth = negative.begin() + std::max<int64_t>(rowsLeft, 0);
-        std::nth_element(negative.begin(), nth, negative.end());
-        cut = rowsLeft > 0 ? *std::max_element(negative.begin(), nth) : -1e300;
-        negative.resize(static_cast<size_t>(std::max<int64_t>(rowsLeft, 0)));
-      }
-      for (double rc : negative) value += rc;
+      const double value = Evaluate(x, u);
       if (value > best + 1e-9) {
         best = value;
         bestU.assign(u, u + M);
-        bestReduced = reduced;
+        bestReduced = x.Reduced;
         stale = 0;
       } else if (++stale >= 5) {
         step /= 2;
         stale = 0;
       }
       // Enough to end the node, or too little progress to go on.
-      if (std::ceil(best - 1e-6 * std::max(1.0, std::abs(best))) >= target || step < 1e-2) break;
-      for (uint32_t c : alive) hits[c] = 0;
-      for (size_t k = 0; k < live.size(); ++k)
-        if (reduced[k] < 0 && (cut == 0 || reduced[k] <= cut))
-          for (uint32_t j = start[k]; j < start[k + 1]; ++j) ++hits[cells[j]];
-      double norm = 0;
-      for (uint32_t c : alive) norm += static_cast<double>((1 - hits[c]) * (1 - hits[c]));
-      if (norm == 0) break;
-      const double t = step * (target - value) / norm;
-      for (uint32_t c : alive) u[c] = std::max(0.0, u[c] + t * (1 - hits[c]));
+      if (std::ceil(best - 1e-6 * std::max(1.0, std::abs(best))) >= x.Target || step < 1e-2) break;
+      if (!MoveMultipliers(x, u, value, step)) break;
       // The budget holds within a node too: a root's steps can cost more
       // than a small part's whole search.
-      FStats.Work += static_cast<int64_t>(cells.size() / 8 + 1);
+      FStats.Work += static_cast<int64_t>(x.Cells.size() / 8 + 1);
       if (FStats.Work > Budget) Abort = true;
       if (Late()) return -1;
     }
     std::copy(bestU.begin(), bestU.end(), u);
+    return Verdict(x, rows, best, bestReduced);
+  }
+
+  // What the best bound of Lagrange says of the node.
+  int Verdict(const Relaxation& x, std::vector<Word>& rows, double best, const std::vector<double>& bestReduced) {
     // Costs are whole numbers, so a bound of 12.01 means 13. The margin
     // keeps rounding errors of the sums from passing for a real gap.
     const double slack = 1e-6 * std::max(1.0, std::abs(best));
-    if (literals == Literals) {
-      LastBound = base + static_cast<int64_t>(std::ceil(best - slack)) * unit;
-      for (size_t k = 0; k < live.size(); ++k) Reduced[live[k]] = bestReduced[k];
+    if (x.Literals == Literals) {
+      LastBound = x.Base + static_cast<int64_t>(std::ceil(best - slack)) * x.Unit;
+      for (size_t k = 0; k < x.Live.size(); ++k) Reduced[x.Live[k]] = bestReduced[k];
     }
-    if (std::ceil(best - slack) >= target) return -1;
+    if (std::ceil(best - slack) >= x.Target) return -1;
     bool dropped = false;
-    for (size_t k = 0; k < live.size(); ++k)
-      if (bestReduced[k] > 0 && best + bestReduced[k] > target - 1 + slack) {
-        Drop(rows, live[k]);
+    for (size_t k = 0; k < x.Live.size(); ++k)
+      if (bestReduced[k] > 0 && best + bestReduced[k] > x.Target - 1 + slack) {
+        Drop(rows, x.Live[k]);
         dropped = true;
       }
     return dropped ? 1 : 0;
   }
-
-  struct Bound {
-    int64_t Rows = 0, Cost = 0;  // rows needed; with the cost of the cheapest
-    std::vector<Word> Used;      // rows of the independent columns
-    uint32_t Rarest = 0;         // a column with fewest rows
-  };
 
   // Columns sharing no row, rarest first: each needs a row of its own.
   Bound Independent(const std::vector<Word>& rows, const std::vector<Word>& cols) {
