@@ -314,8 +314,9 @@ TPlaSystem ParsePlaText(std::string_view text, const TLoadParams& params) {
     }
   }
 
-  // A wide system described by its rows alone is run from them; its terms
-  // are counted, not listed.
+  // A wide system described by its rows alone keeps its terms in them
+  // (counted, not listed): from that width a run may work from the rows,
+  // and its route (run/Route.h) lists the terms only where it needs them.
   if (!listTerms && !(sets & kOff) && inputs >= kCubesFromInputs) {
     const TCubeSystem cubes{&pla.Cubes, &pla.DontCareCubes};
     // The rows' sizes bound the terms; only past the limit are they counted.

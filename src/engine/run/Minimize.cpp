@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <numeric>
+#include <optional>
 #include <unordered_map>
 
 #include "engine/chart/Chart.h"
@@ -14,6 +15,7 @@
 #include "engine/io/Format.h"
 #include "engine/cover/Selection.h"
 #include "engine/primes/PrimeFinders.h"
+#include "engine/run/Route.h"
 #include "engine/verify/Verify.h"
 #include "model/Errors.h"
 
@@ -49,139 +51,176 @@ struct RunParts {
   TCover Result;
 };
 
-bool SplitSuits(const std::vector<const TTermVector*>& functions, int inputBits, uint64_t limit) {
-  const uint64_t rows = uint64_t{1} << inputBits;
-  const uint64_t tagWords = (functions.size() + 63) / 64;
-  uint64_t listed = 0;
-  for (const auto* f : functions) listed += static_cast<uint64_t>(f->Count());
-  const bool table = listed * 8 >= rows;  // splitting then works on a table of every row
-  return !table || rows * tagWords * 16 <= limit / 4;
+// The functions a run works on, as its stages read them.
+struct TRunInput {
+  std::vector<const TTermVector*> Functions;
+  // How many terms each function lists (counted from the cubes while only
+  // they give the terms).
+  std::vector<int64_t> Listed;
+  // The cubes that give the functions, where the route reads them (else null).
+  const TCubeSystem* Cubes = nullptr;
+  // Where only the system's cubes give the terms yet: the system, and which
+  // of its functions are Functions.
+  TFunctionSystem* Unlisted = nullptr;
+  std::vector<size_t> Kept;
+};
+
+// The step where a stage reads the terms (the tables, a chart of pairs) that
+// only the cubes gave so far: the system lists them, sized first, and the
+// functions then point at them. Nothing where they are listed.
+void ListTerms(TRunInput& in, uint64_t limit) {
+  if (!in.Unlisted) return;
+  if (const uint64_t bytes = in.Unlisted->SourceTermsBytes(); bytes > limit) throw TooLargeError(bytes);
+  in.Unlisted->ListSourceTerms();
+  in.Functions.clear();
+  for (size_t f : in.Kept) in.Functions.push_back(&in.Unlisted->Functions[f]);
+  in.Unlisted = nullptr;
 }
 
-// Covers larger than this are left to the row methods.
-constexpr size_t kCubesMaxSource = 1u << 16;
-// Seconds of cube work before the tables take over: 1.5 up to 19 inputs,
-// doubling with each input past that, as the tables do.
-double CubesBudget(int inputBits) { return 1.5 * static_cast<double>(1 << std::max(0, inputBits - 19)); }
-
-// listTerms, where given: the functions' terms are not listed (cubes gives
-// them, and counts how many each function lists); it lists them and returns
-// the functions then, if a stage needs them.
-using ListTerms = std::function<const std::vector<const TTermVector*>&()>;
-
-RunParts Run(const std::vector<const TTermVector*>& givenFunctions, int inputBits, IEngineHost* host,
-             TRunStats* stats, const TRunParams& params,
-             const std::function<void(const TCover&)>& onPrimes, const TCubeSystem* cubes = nullptr,
-             const ListTerms& listTerms = {}, const std::vector<int64_t>& counts = {}) {
-  bool termsListed = !listTerms;
-  std::vector<const TTermVector*> functions = givenFunctions;
-  // Listed terms per function.
-  std::vector<int64_t> listed = counts;
-  if (termsListed) {
-    listed.clear();
-    for (const auto* f : functions) listed.push_back(f->Count());
-  }
-  for (const int64_t n : listed)
+void CheckInput(const TRunInput& in, int inputBits) {
+  for (const int64_t n : in.Listed)
     if (n == 0) throw InternalError("a function without terms reached the tabulation");
   if (inputBits < 1 || inputBits > MaxInputBits)
     throw InternalError("the run was given " + std::to_string(inputBits) + " input bits");
-  MemoryMeter meter(params.MaxMemoryBytes);
-  const TStopScope stopScope(params.Stop);
-  RunParts parts;
-  auto start = Clock::now();
-  const TCover* source = cubes ? cubes->Cubes : nullptr;
+}
 
-  // A table from row to column makes each pair one lookup; classes pay off
-  // where that table is large, or where there are many pairs to each prime
-  // (so that many share their rows). The minimum cover search merges equal
-  // columns first thing, so it takes them merged. pairChart(primes): whether
-  // the chart keeps one column per pair for that many primes (or more).
-  int64_t pairs = 0;
-  for (const int64_t n : listed) pairs += n;
-  const auto pairChart = [&](uint64_t primes) {
+// The chart's form. A table from row to column makes each pair one lookup;
+// classes pay off where that table is large, or where there are many pairs
+// to each prime (so that many share their rows). The minimum cover search
+// merges equal columns first thing, so it takes them merged.
+class TChartPlan {
+ public:
+  TChartPlan(const TRunInput& in, int inputBits, const TRunParams& params)
+      : FIn(in), FInputBits(inputBits), FParams(params) {
+    for (const int64_t n : in.Listed) FPairs += n;
+  }
+
+  // Whether the chart keeps one column per pair for that many primes (or
+  // more).
+  bool PairColumns(uint64_t primes) const {
     const bool pairsSuit =
-        inputBits <= 16 || ((static_cast<uint64_t>(functions.size()) * 4 << inputBits) <= (uint64_t{64} << 20) &&
-                            static_cast<uint64_t>(pairs) <= 16 * primes);
-    return params.ChartForm == TChartForm::Pairs ||
-           (params.ChartForm == TChartForm::Automatic && pairsSuit && params.Cost != TCostCriterion::Pla);
-  };
+        FInputBits <= 16 || ((static_cast<uint64_t>(FIn.Functions.size()) * 4 << FInputBits) <= (uint64_t{64} << 20) &&
+                             static_cast<uint64_t>(FPairs) <= 16 * primes);
+    return FParams.ChartForm == TChartForm::Pairs ||
+           (FParams.ChartForm == TChartForm::Automatic && pairsSuit && FParams.Cost != TCostCriterion::Pla);
+  }
+
   // The cube finder tells how many primes there are at least, and how many
   // terms they cover; where the chart of one column per pair could not hold
   // that much, the run is refused then rather than when the chart is made
   // (without don't cares every term that a prime covers is one of its cells).
-  int dontCares = -1;  // whether there are any: not known yet
-  const detail::PrimeFloorCheck chartFloor = [&](const detail::TPrimeFloor& floor) {
-    if (!pairChart(floor.Primes)) return;
-    if (dontCares < 0) {
-      dontCares = cubes ? cubes->DontCares && !cubes->DontCares->Empty()
-                        : std::any_of(functions.begin(), functions.end(), [](const TTermVector* f) {
-                            return std::find(f->DontCares().begin(), f->DontCares().end(), true) !=
-                                   f->DontCares().end();
-                          });
-    }
-    meter.Set(detail::PairChartBytes(floor.Primes, dontCares ? 0 : floor.Covered,
-                                     dontCares ? 0 : static_cast<uint64_t>(pairs)));
-  };
-  switch (params.PrimeMethod) {
-    case TPrimeMethod::Pairing:
-      parts.Primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
+  void CheckFloor(const detail::TPrimeFloor& floor, MemoryMeter& meter) {
+    if (!PairColumns(floor.Primes)) return;
+    if (FDontCares < 0) FDontCares = AnyDontCares();
+    meter.Set(detail::PairChartBytes(floor.Primes, FDontCares ? 0 : floor.Covered,
+                                     FDontCares ? 0 : static_cast<uint64_t>(FPairs)));
+  }
+
+ private:
+  bool AnyDontCares() const {
+    if (FIn.Cubes) return FIn.Cubes->DontCares && !FIn.Cubes->DontCares->Empty();
+    return std::any_of(FIn.Functions.begin(), FIn.Functions.end(), [](const TTermVector* f) {
+      return std::find(f->DontCares().begin(), f->DontCares().end(), true) != f->DontCares().end();
+    });
+  }
+
+  const TRunInput& FIn;
+  int FInputBits;
+  const TRunParams& FParams;
+  int64_t FPairs = 0;
+  int FDontCares = -1;  // whether there are any: not known yet
+};
+
+// The primes from the tables of rows, which read the listed terms.
+void TablePrimes(const std::vector<const TTermVector*>& functions, int inputBits, TPrimeFinder finder,
+                 IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes) {
+  if (finder == TPrimeFinder::Tables || finder == TPrimeFinder::CubesThenTables)
+    finder = SplitSuits(functions, inputBits, meter.Limit()) ? TPrimeFinder::Split : TPrimeFinder::Pairing;
+  switch (finder) {
+    case TPrimeFinder::Dense:
+      if (detail::TabulateDense(functions, inputBits, host, stats, meter, primes)) break;
+      [[fallthrough]];
+    case TPrimeFinder::Pairing:
+      primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
       break;
-    case TPrimeMethod::Dense:
-      if (!detail::TabulateDense(functions, inputBits, host, stats, meter, parts.Primes))
-        parts.Primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
-      break;
-    case TPrimeMethod::Cubes:
-      detail::TabulateCubes(functions, inputBits, source, host, stats, meter, parts.Primes, params.Stop, 0,
-                            chartFloor);
-      break;
-    case TPrimeMethod::Automatic:
-      if (source && inputBits >= kCubesFromInputs && source->Count() <= kCubesMaxSource) {
-        // Covers whose primes overlap in great numbers (shifters) are
-        // quicker on tables; the cubes get a budget of work before that.
-        try {
-          detail::TabulateCubes(functions, inputBits, source, host, stats, meter, parts.Primes, params.Stop,
-                                CubesBudget(inputBits), chartFloor);
-          break;
-        } catch (const detail::CubeBudgetSpent&) {
-          // The tables need the terms listed.
-          if (!termsListed) {
-            functions = listTerms();
-            termsListed = true;
-          }
-        }
-      }
-      // Splitting a full system works on a table of every row; where that
-      // table would take much of the memory allowed, pairing the listed
-      // terms costs less.
-      if (SplitSuits(functions, inputBits, meter.Limit()))
-        detail::TabulateSplit(functions, inputBits, host, stats, meter, parts.Primes);
-      else
-        parts.Primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
-      break;
-    case TPrimeMethod::Split:
-      detail::TabulateSplit(functions, inputBits, host, stats, meter, parts.Primes);
+    default:
+      detail::TabulateSplit(functions, inputBits, host, stats, meter, primes);
       break;
   }
+}
+
+// The primes stage: the route's finder. Where the cubes' budget is spent,
+// the tables take over with the terms listed.
+void FindPrimes(TRunInput& in, int inputBits, TPrimeFinder finder, TChartPlan& plan, MemoryMeter& meter,
+                IEngineHost* host, TRunStats* stats, const TRunParams& params, TCover& primes) {
+  if (finder == TPrimeFinder::Cubes || finder == TPrimeFinder::CubesThenTables) {
+    const TCover* source = in.Cubes ? in.Cubes->Cubes : nullptr;
+    const double budget = finder == TPrimeFinder::Cubes ? 0 : CubesBudget(inputBits);
+    try {
+      detail::TabulateCubes(in.Functions, inputBits, source, host, stats, meter, primes, params.Stop, budget,
+                            [&](const detail::TPrimeFloor& floor) { plan.CheckFloor(floor, meter); });
+      return;
+    } catch (const detail::CubeBudgetSpent&) {
+    }
+  }
+  ListTerms(in, meter.Limit());
+  TablePrimes(in.Functions, inputBits, finder, host, stats, meter, primes);
+}
+
+// The chart stage: classes or pairs as planned; made from the cubes where
+// the route reads them and the chart takes classes, else from the terms
+// (listed now where only the cubes gave them).
+Chart MakeChart(TRunInput& in, const TCover& primes, const TChartPlan& plan, const TRunRoute& route,
+                MemoryMeter& meter, TCubeSystem& counted) {
+  const bool classes = !plan.PairColumns(primes.Count());
+  const bool fromCubes = classes && route.FromCubes;
+  if (!fromCubes) ListTerms(in, meter.Limit());
+  if (fromCubes) {
+    counted = *in.Cubes;
+    counted.Listed = &in.Listed;
+  }
+  return Chart(in.Functions, primes, meter, classes, fromCubes ? &counted : nullptr);
+}
+
+// The cover stage: the selection the cost criterion asks for, in result list
+// order.
+TCover SelectCover(Chart& chart, const TCover& primes, int functionCount, IEngineHost* host, TRunStats* stats,
+                   const TRunParams& params) {
+  const auto chosen = params.Cost == TCostCriterion::Pla
+                          ? detail::SelectMinimum(chart, primes, functionCount, params, host, stats)
+                          : detail::SelectGreedy(chart, functionCount, params);
+  TCover result = ResultList(primes, chosen);
+  if (stats) {
+    stats->Selected = static_cast<int64_t>(result.Count());
+    stats->Literals = 0;
+    for (size_t k = 0; k < result.Count(); ++k) stats->Literals += result.Width - std::popcount(result.Mask(k));
+    if (params.Cost != TCostCriterion::Pla) {
+      stats->LowerBound = 0;
+      stats->Proven = false;
+      stats->LiteralsProven = false;
+    }
+  }
+  return result;
+}
+
+// The run on the functions that take part, by the route: primes, chart,
+// cover. onPrimes gets the primes once the chart is made.
+RunParts Run(TRunInput& in, int inputBits, const TRunRoute& route, IEngineHost* host, TRunStats* stats,
+             const TRunParams& params, const std::function<void(const TCover&)>& onPrimes) {
+  CheckInput(in, inputBits);
+  MemoryMeter meter(params.MaxMemoryBytes);
+  const TStopScope stopScope(params.Stop);
+  TChartPlan plan(in, inputBits, params);
+  RunParts parts;
+
+  auto start = Clock::now();
+  FindPrimes(in, inputBits, route.Finder, plan, meter, host, stats, params, parts.Primes);
   if (stats) stats->SecondsCombine = SecondsSince(start);
-  if (params.Verify) VerifyPrimes(functions, parts.Primes);
+  if (params.Verify) VerifyPrimes(in.Functions, parts.Primes);
 
   start = Clock::now();
-  const bool classes = !pairChart(parts.Primes.Count());
-  // A system given as cubes is charted from them where it is wide (or the
-  // cube prime finder was asked for), without reading its terms; otherwise
-  // the chart needs them listed.
-  const bool fromCubes =
-      classes && cubes && (inputBits >= kCubesFromInputs || params.PrimeMethod == TPrimeMethod::Cubes);
-  if (!termsListed && !fromCubes) {
-    functions = listTerms();
-    termsListed = true;
-  }
   TCubeSystem counted;
-  if (fromCubes) {
-    counted = *cubes;
-    counted.Listed = &listed;
-  }
-  Chart chart(functions, parts.Primes, meter, classes, fromCubes ? &counted : nullptr);
+  Chart chart = MakeChart(in, parts.Primes, plan, route, meter, counted);
   if (host) host->SetStatus("Creating prime implicant matrix...");
   if (stats) {
     stats->ChartRows = chart.Rows;
@@ -193,23 +232,8 @@ RunParts Run(const std::vector<const TTermVector*>& givenFunctions, int inputBit
 
   if (host) host->SetStatus("Finding (secondary) essential prime implicants...");
   start = Clock::now();
-  const int functionCount = static_cast<int>(functions.size());
-  const auto chosen = params.Cost == TCostCriterion::Pla
-                          ? detail::SelectMinimum(chart, parts.Primes, functionCount, params, host, stats)
-                          : detail::SelectGreedy(chart, functionCount, params);
-  parts.Result = ResultList(parts.Primes, chosen);
-  if (stats) {
-    stats->Selected = static_cast<int64_t>(parts.Result.Count());
-    stats->Literals = 0;
-    for (size_t k = 0; k < parts.Result.Count(); ++k)
-      stats->Literals += parts.Result.Width - std::popcount(parts.Result.Mask(k));
-    if (params.Cost != TCostCriterion::Pla) {
-      stats->LowerBound = 0;
-      stats->Proven = false;
-      stats->LiteralsProven = false;
-    }
-    stats->SecondsSelect = SecondsSince(start);
-  }
+  parts.Result = SelectCover(chart, parts.Primes, static_cast<int>(in.Functions.size()), host, stats, params);
+  if (stats) stats->SecondsSelect = SecondsSince(start);
   return parts;
 }
 
@@ -246,189 +270,222 @@ std::vector<const TTermVector*> Pointers(const std::vector<TTermVector>& functio
   return result;
 }
 
+// One SOP or POS command on the system, step by step.
+class TCommand {
+ public:
+  TCommand(TFunctionSystem& system, int mode, const TOutputOptions& options, IEngineHost& host,
+           TRunStats& stats, const TRunParams& params)
+      : FSystem(system), FMode(mode), FOptions(options), FHost(host), FStats(stats), FParams(params),
+        FWidth(system.InputBits) {}
+
+  TRunOutcome Execute() {
+    if (const auto refused = CheckWidth()) return *refused;
+    FRoute = ChooseRoute(FSystem, FMode, FParams);
+    if (const auto refused = ListTermsFirst()) return *refused;
+    Convert();
+    CountTerms();
+    if (const auto refused = KeepFunctions()) return *refused;
+    RunParts parts;
+    if (const auto refused = Minimize(parts)) return *refused;
+    VerifyResult(parts.Result);
+    Output(std::move(parts.Result));
+    return TRunOutcome::Completed;
+  }
+
+ private:
+  using TRefusal = std::optional<TRunOutcome>;
+
+  TRefusal Refuse(TRunOutcome outcome, const std::string& status) {
+    FHost.SetStatus(status);
+    if (outcome != TRunOutcome::Stopped) FHost.Beep();
+    return outcome;
+  }
+
+  TRefusal CheckWidth() {
+    if (FWidth == 0) return TRunOutcome::NothingToDo;
+    if (FWidth > MaxInputBits)
+      return Refuse(TRunOutcome::TooWide, "Too many input bits: " + std::to_string(FWidth) + " (at most " +
+                                              std::to_string(MaxInputBits) + ").");
+    return std::nullopt;
+  }
+
+  // The listed terms and the converted functions (nearly every row each) are
+  // sized before they are made.
+  TRefusal ListTermsFirst() {
+    const bool listFirst = FRoute.ListTermsFirst;
+    uint64_t bytes = listFirst ? FSystem.SourceTermsBytes() : 0;
+    for (const auto& f : FSystem.Functions)
+      if (f.Maxterms != WantMaxterms()) bytes += TTermVector::BytesFor(uint64_t{1} << FWidth);
+    if (bytes > Limit()) return Refuse(TRunOutcome::TooLarge, TooLargeError(bytes).what());
+    try {
+      const TStopScope stopScope(FParams.Stop ? FParams.Stop : RunStopFlag);
+      if (listFirst) FSystem.ListSourceTerms();
+    } catch (const StoppedError& e) {
+      return Refuse(TRunOutcome::Stopped, e.what());
+    }
+    return std::nullopt;
+  }
+
+  // Works on the functions in the run's kind; the stored functions are never
+  // touched, so converting back restores them exactly.
+  void Convert() {
+    FConverted.reserve(FSystem.Functions.size());
+    for (const auto& f : FSystem.Functions)
+      if (f.Maxterms != WantMaxterms()) FConverted.push_back(ComplementTerms(f, FWidth));
+    size_t next = 0;
+    for (const auto& f : FSystem.Functions)
+      FWork.push_back(f.Maxterms != WantMaxterms() ? &FConverted[next++] : &f);
+    FStats.SecondsConvert = SecondsSince(FStart);
+    FStats.Inputs = FWidth;
+    FStats.Outputs = FSystem.FunctionCount();
+  }
+
+  void CountTerms() {
+    const bool termsListed = !FSystem.TermsInSource;
+    for (size_t f = 0; f < FWork.size(); ++f)
+      FListed.push_back(termsListed ? FWork[f]->Count()
+                                    : static_cast<int64_t>(ListedCount({FSystem.SourceCubes.get(), nullptr},
+                                                                       static_cast<int>(f), FWidth)));
+    FStats.Terms = 0;
+    for (const int64_t n : FListed) FStats.Terms += n;
+  }
+
+  // The functions that take part in the run; the others are constants.
+  TRefusal KeepFunctions() {
+    for (size_t f = 0; f < FWork.size(); ++f) {
+      if (FListed[f] > 0) FKept.push_back(f);
+      else if (!EveryFunction())
+        return Refuse(TRunOutcome::EmptyFunction, "Function " + std::to_string(f) + " contains no terms!");
+    }
+    return std::nullopt;
+  }
+
+  // The input of the run: the kept functions, and the file's cubes (their
+  // tags narrowed to the kept functions) where the route reads them.
+  TRunInput RunInput() {
+    TRunInput in;
+    for (size_t f : FKept) {
+      in.Functions.push_back(FWork[f]);
+      in.Listed.push_back(FListed[f]);
+    }
+    if (FSystem.TermsInSource) {
+      in.Unlisted = &FSystem;
+      in.Kept = FKept;
+    }
+    if (!FRoute.FromCubes) return in;
+    FFileCubes = {FSystem.SourceCubes.get(), FSystem.SourceDontCares.get()};
+    in.Cubes = &FFileCubes;
+    if (!Narrowed()) return in;
+    const int kept = static_cast<int>(FKept.size());
+    FNarrowSource = RemapTags(*FFileCubes.Cubes, FKept, kept, false);
+    FNarrowCubes = {&FNarrowSource, nullptr};
+    if (FFileCubes.DontCares) {
+      FNarrowDontCares = RemapTags(*FFileCubes.DontCares, FKept, kept, false);
+      FNarrowCubes.DontCares = &FNarrowDontCares;
+    }
+    in.Cubes = &FNarrowCubes;
+    return in;
+  }
+
+  // The run, with the primes shown once the chart is made; its lists are
+  // tagged for every function of the system again.
+  TRefusal Minimize(RunParts& parts) {
+    const int functionCount = static_cast<int>(FWork.size());
+    auto showPrimes = [&](const TCover& primes) {
+      if (!FOptions.PrimeImplicants) return;
+      FHost.AppendOutput("All Prime Implicants\r\n" +
+                         Format(Narrowed() ? RemapTags(primes, FKept, functionCount, true) : primes) + "\r\n");
+    };
+    try {
+      if (FKept.empty()) {
+        parts.Primes = parts.Result = TCover(FWidth, functionCount);
+        showPrimes(parts.Primes);
+        return std::nullopt;
+      }
+      TRunInput in = RunInput();
+      parts = Run(in, FWidth, FRoute, &FHost, &FStats, FParams, showPrimes);
+      if (Narrowed()) {
+        parts.Primes = RemapTags(parts.Primes, FKept, functionCount, true);
+        parts.Result = RemapTags(parts.Result, FKept, functionCount, true);
+      }
+    } catch (const ResourceError& e) {
+      return Refuse(TRunOutcome::TooLarge, e.what());
+    } catch (const StoppedError& e) {
+      return Refuse(TRunOutcome::Stopped, e.what());
+    }
+    return std::nullopt;
+  }
+
+  // Terms kept in the cubes until mid-run are read only where the route
+  // reads the cubes, so the cover is checked against those.
+  void VerifyResult(const TCover& result) {
+    if (FRoute.FromCubes)
+      VerifyCoverCubes({FSystem.SourceCubes.get(), FSystem.SourceDontCares.get()}, FSystem.FunctionCount(),
+                       result);
+    else
+      VerifyCover(FWork, result);
+  }
+
+  void Output(TCover result) {
+    const auto outputStart = Clock::now();
+    if (FOptions.OptimizedFunctions)
+      FHost.AppendOutput("Optimized Function(s):\r\n" + Format(result) + "\r\n");
+    FHost.SetStatus(FParams.Cost == TCostCriterion::Pla ? MinimumStatus(FStats) : std::string("Done."));
+    FSystem.ResultCubes = std::make_shared<const TCover>(std::move(result));
+    FSystem.ResultReady = true;
+    FSystem.ResultMode = FMode;
+    FStats.SecondsOutput = SecondsSince(outputStart);
+    FStats.SecondsTotal = SecondsSince(FStart);
+  }
+
+  // Where an empty function is a constant, every function has its line,
+  // even when no cube is left to print (a PLA's one output that is 0).
+  bool EveryFunction() const { return FParams.ConstantEmptyFunctions || FSystem.EmptyIsConstant; }
+  std::string Format(const TCover& list) const {
+    if (FOptions.Terms) return FormatCubeTerms(list, EveryFunction());
+    return FMode == modeSOP ? FormatSOP(list, EveryFunction()) : FormatPOS(list, EveryFunction());
+  }
+  bool WantMaxterms() const { return FMode == modePOS; }
+  bool Narrowed() const { return FKept.size() < FWork.size(); }
+  uint64_t Limit() const { return FParams.MaxMemoryBytes ? FParams.MaxMemoryBytes : DefaultMemoryLimit(); }
+
+  TFunctionSystem& FSystem;
+  const int FMode;
+  const TOutputOptions& FOptions;
+  IEngineHost& FHost;
+  TRunStats& FStats;
+  const TRunParams& FParams;
+  const int FWidth;
+  const Clock::time_point FStart = Clock::now();
+  TRunRoute FRoute;
+  std::vector<TTermVector> FConverted;
+  std::vector<const TTermVector*> FWork;  // every function in the run's kind
+  std::vector<int64_t> FListed;           // terms of each
+  std::vector<size_t> FKept;              // the functions with terms
+  TCubeSystem FFileCubes, FNarrowCubes;
+  TCover FNarrowSource, FNarrowDontCares;
+};
+
 }  // namespace
 
 TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits,
                                   IEngineHost* host, TRunStats* stats, const TRunParams& params,
                                   const TCover* source, const TCover* sourceDontCares) {
   const TCubeSystem cubes{source, sourceDontCares};
-  auto parts = Run(Pointers(functions), inputBits, host, stats, params, nullptr, source ? &cubes : nullptr);
+  TRunInput in;
+  in.Functions = Pointers(functions);
+  for (const auto* f : in.Functions) in.Listed.push_back(f->Count());
+  const TRunRoute route = ChooseRoute(TRunSource{inputBits, source, false}, params);
+  if (route.FromCubes) in.Cubes = &cubes;
+  auto parts = Run(in, inputBits, route, host, stats, params, nullptr);
   return {std::move(parts.Primes), std::move(parts.Result)};
 }
 
 TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& options,
                        IEngineHost& host, TRunStats* statsOut, const TRunParams& params) {
-  const auto start = Clock::now();
   // The final status reads the search's figures, so there always are some.
   TRunStats ownStats;
-  TRunStats* const stats = statsOut ? statsOut : &ownStats;
-  const int width = system.InputBits;
-  if (width == 0) return TRunOutcome::NothingToDo;
-  if (width > MaxInputBits) {
-    host.SetStatus("Too many input bits: " + std::to_string(width) + " (at most " +
-                   std::to_string(MaxInputBits) + ").");
-    host.Beep();
-    return TRunOutcome::TooWide;
-  }
-
-  // A system that keeps its terms in its cubes runs from them where this run
-  // can; otherwise its terms are listed first.
-  const bool listSource =
-      system.TermsInSource &&
-      !(mode == modeSOP && !params.Verify && params.ChartForm != TChartForm::Pairs && system.SourceCubes &&
-        (params.PrimeMethod == TPrimeMethod::Cubes ||
-         (params.PrimeMethod == TPrimeMethod::Automatic && width >= kCubesFromInputs &&
-          system.SourceCubes->Count() <= kCubesMaxSource)));
-
-  // Work on the functions in the run's kind; the stored functions are never
-  // touched, so converting back restores them exactly. The listed terms and
-  // the converted functions (nearly every row each) are sized before they
-  // are made.
-  const bool wantMaxterms = mode == modePOS;
-  const uint64_t limit = params.MaxMemoryBytes ? params.MaxMemoryBytes : DefaultMemoryLimit();
-  {
-    uint64_t bytes = listSource ? system.SourceTermsBytes() : 0;
-    for (const auto& f : system.Functions)
-      if (f.Maxterms != wantMaxterms) bytes += TTermVector::BytesFor(uint64_t{1} << width);
-    const uint64_t limit = params.MaxMemoryBytes ? params.MaxMemoryBytes : DefaultMemoryLimit();
-    if (bytes > limit) {
-      host.SetStatus(TooLargeError(bytes).what());
-      host.Beep();
-      return TRunOutcome::TooLarge;
-    }
-  }
-  try {
-    const TStopScope stopScope(params.Stop ? params.Stop : RunStopFlag);
-    if (listSource) system.ListSourceTerms();
-  } catch (const StoppedError& e) {
-    host.SetStatus(e.what());
-    return TRunOutcome::Stopped;
-  }
-  const bool termsListed = !system.TermsInSource;
-  std::vector<TTermVector> converted;
-  std::vector<const TTermVector*> work;
-  converted.reserve(system.Functions.size());
-  for (const auto& f : system.Functions)
-    if (f.Maxterms != wantMaxterms) converted.push_back(ComplementTerms(f, width));
-  size_t next = 0;
-  for (const auto& f : system.Functions)
-    work.push_back(f.Maxterms != wantMaxterms ? &converted[next++] : &f);
-  if (stats) {
-    stats->SecondsConvert = SecondsSince(start);
-    stats->Inputs = width;
-    stats->Outputs = system.FunctionCount();
-  }
-  std::vector<int64_t> listed;
-  for (size_t f = 0; f < work.size(); ++f)
-    listed.push_back(termsListed ? work[f]->Count()
-                                 : static_cast<int64_t>(ListedCount({system.SourceCubes.get(), nullptr},
-                                                                    static_cast<int>(f), width)));
-  if (stats) {
-    stats->Terms = 0;
-    for (const int64_t n : listed) stats->Terms += n;
-  }
-
-  // The functions that take part in the run; the others are constants.
-  std::vector<size_t> kept;
-  for (size_t f = 0; f < work.size(); ++f) {
-    if (listed[f] > 0) {
-      kept.push_back(f);
-    } else if (!params.ConstantEmptyFunctions && !system.EmptyIsConstant) {
-      host.SetStatus("Function " + std::to_string(f) + " contains no terms!");
-      host.Beep();
-      return TRunOutcome::EmptyFunction;
-    }
-  }
-  const int functionCount = static_cast<int>(work.size());
-  const bool narrowed = kept.size() < work.size();
-  std::vector<const TTermVector*> keptWork;
-  for (size_t f : kept) keptWork.push_back(work[f]);
-
-  // Where an empty function is a constant, every function has its line,
-  // even when no cube is left to print (a PLA's one output that is 0).
-  const bool everyFunction = params.ConstantEmptyFunctions || system.EmptyIsConstant;
-  auto format = [&](const TCover& list) {
-    if (options.Terms) return FormatCubeTerms(list, everyFunction);
-    return mode == modeSOP ? FormatSOP(list, everyFunction) : FormatPOS(list, everyFunction);
-  };
-
-  // The loaded file's cubes, while they still describe the functions.
-  const TCubeSystem* cubes = nullptr;
-  TCubeSystem fileCubes{system.SourceCubes.get(), system.SourceDontCares.get()};
-  if (system.SourceCubes && converted.empty() && system.SourceCubes->Width == width &&
-      system.SourceCubes->FunctionCount == system.FunctionCount() &&
-      (params.PrimeMethod == TPrimeMethod::Cubes ||
-       (params.PrimeMethod == TPrimeMethod::Automatic && width >= kCubesFromInputs)) &&
-      TermsIdentity(system.Functions) == system.SourceIdentity)
-    cubes = &fileCubes;
-  TCover narrowSource, narrowDontCares;
-  TCubeSystem narrowCubes;
-  if (cubes && narrowed) {
-    narrowSource = RemapTags(*cubes->Cubes, kept, static_cast<int>(kept.size()), false);
-    narrowCubes.Cubes = &narrowSource;
-    if (cubes->DontCares) {
-      narrowDontCares = RemapTags(*cubes->DontCares, kept, static_cast<int>(kept.size()), false);
-      narrowCubes.DontCares = &narrowDontCares;
-    }
-  }
-
-  RunParts parts;
-  try {
-    auto showPrimes = [&](const TCover& primes) {
-      if (!options.PrimeImplicants) return;
-      host.AppendOutput("All Prime Implicants\r\n" +
-                        format(narrowed ? RemapTags(primes, kept, functionCount, true) : primes) + "\r\n");
-    };
-    if (kept.empty()) {
-      parts.Primes = parts.Result = TCover(width, functionCount);
-      showPrimes(parts.Primes);
-    } else {
-      // Where the cubes alone do not take the run through, the terms are
-      // listed then and the pointers to them made again.
-      ListTerms listTerms;
-      if (!termsListed)
-        listTerms = [&]() -> const std::vector<const TTermVector*>& {
-          if (const uint64_t bytes = system.SourceTermsBytes(); bytes > limit) throw TooLargeError(bytes);
-          system.ListSourceTerms();
-          work.clear();
-          for (const auto& f : system.Functions) work.push_back(&f);
-          keptWork.clear();
-          for (size_t f : kept) keptWork.push_back(work[f]);
-          return keptWork;
-        };
-      std::vector<int64_t> keptListed;
-      for (size_t f : kept) keptListed.push_back(listed[f]);
-      parts = Run(keptWork, width, &host, stats, params, showPrimes, narrowed && cubes ? &narrowCubes : cubes,
-                  listTerms, keptListed);
-      if (narrowed) {
-        parts.Primes = RemapTags(parts.Primes, kept, functionCount, true);
-        parts.Result = RemapTags(parts.Result, kept, functionCount, true);
-      }
-    }
-  } catch (const ResourceError& e) {
-    host.SetStatus(e.what());
-    host.Beep();
-    return TRunOutcome::TooLarge;
-  } catch (const StoppedError& e) {
-    host.SetStatus(e.what());
-    return TRunOutcome::Stopped;
-  }
-
-  if (cubes) VerifyCoverCubes(*cubes, functionCount, parts.Result);
-  else VerifyCover(work, parts.Result);
-
-  const auto outputStart = Clock::now();
-  if (options.OptimizedFunctions)
-    host.AppendOutput("Optimized Function(s):\r\n" + format(parts.Result) + "\r\n");
-  host.SetStatus(params.Cost == TCostCriterion::Pla ? MinimumStatus(*stats) : std::string("Done."));
-  system.ResultCubes = std::make_shared<const TCover>(std::move(parts.Result));
-  system.ResultReady = true;
-  system.ResultMode = mode;
-  if (stats) {
-    stats->SecondsOutput = SecondsSince(outputStart);
-    stats->SecondsTotal = SecondsSince(start);
-  }
-  return TRunOutcome::Completed;
+  return TCommand(system, mode, options, host, statsOut ? *statsOut : ownStats, params).Execute();
 }
 
 }  // namespace tavro

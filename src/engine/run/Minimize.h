@@ -41,8 +41,9 @@ struct TMinimizeResult {
 // (may be null). Throws ResourceError past the memory limit and StoppedError
 // when asked to stop.
 // source: cubes whose tags give exactly each function's terms, for the cube
-// prime finder and the chart (optional); sourceDontCares: cubes whose tags
-// give exactly each function's don't cares (optional, none when null).
+// prime finder and the chart where the run's route reads them (run/Route.h);
+// sourceDontCares: cubes whose tags give exactly each function's don't cares
+// (optional, none when null).
 TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits,
                                   IEngineHost* host, TRunStats* stats = nullptr,
                                   const TRunParams& params = {}, const TCover* source = nullptr,

@@ -1,0 +1,76 @@
+#pragma once
+// The run's route: whether it works from the cubes that give its functions
+// (a loaded PLA's rows), without listing their terms, or from the listed
+// terms; and which prime finder it takes. Chosen once, before the run, from
+// the system and the parameters; every stage of the run reads it. The
+// thresholds of the choice are the constants below and kCubesFromInputs
+// (core/CubeSets.h, which the PLA reader reads too).
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "engine/core/Cover.h"
+#include "engine/core/FunctionSystem.h"
+#include "engine/core/RunParams.h"
+#include "model/TermVector.h"
+
+namespace tavro {
+
+// Covers with more cubes than this are left to the row methods.
+constexpr size_t kCubesMaxSource = 1u << 16;
+
+// Seconds of cube work before the tables take over: 1.5 up to 19 inputs,
+// doubling with each input past that, as the tables do.
+double CubesBudget(int inputBits);
+
+// The prime finder a run takes (every one gives the same list).
+enum class TPrimeFinder {
+  Pairing,          // pair the listed terms level by level
+  Dense,            // dense arrays of all cubes where they fit, else pairing
+  Split,            // split the table of rows on one input at a time
+  Cubes,            // split the cover on one input at a time (the given
+                    // cubes, or a cover made from the terms)
+  CubesThenTables,  // the given cubes within CubesBudget, then the tables
+  Tables,           // splitting where its table suits (SplitSuits), else pairing
+};
+
+// What the route is chosen from.
+struct TRunSource {
+  int Inputs = 0;
+  // Cubes whose tags give exactly each function's terms as the run takes
+  // them, or null: a loaded file's rows while the functions are still those
+  // it gave and need no conversion to the run's kind.
+  const TCover* Cubes = nullptr;
+  // The functions' terms are not listed: only Cubes give them.
+  bool TermsInCubes = false;
+};
+
+struct TRunRoute {
+  // The run reads the cubes: the cube prime finder splits them and a chart
+  // of classes is made from them, without the terms.
+  bool FromCubes = false;
+  // The terms that only the cubes give are listed before the run starts.
+  // Otherwise they are listed in mid-run only if a stage needs them (the
+  // tables once the cubes' budget is spent, a chart of pairs).
+  bool ListTermsFirst = false;
+  TPrimeFinder Finder = TPrimeFinder::Tables;
+};
+
+TRunRoute ChooseRoute(const TRunSource& source, const TRunParams& params);
+
+// The cubes-or-terms facts of the system as a run in mode (modeSOP, modePOS)
+// takes it.
+TRunSource RunSourceOf(const TFunctionSystem& system, int mode);
+
+// The route of the SOP or POS command on the system.
+inline TRunRoute ChooseRoute(const TFunctionSystem& system, int mode, const TRunParams& params) {
+  return ChooseRoute(RunSourceOf(system, mode), params);
+}
+
+// Among the tables, splitting a full system works on a table of every row;
+// where that table would take much of the memory allowed (limit), pairing
+// the listed terms costs less.
+bool SplitSuits(const std::vector<const TTermVector*>& functions, int inputBits, uint64_t limit);
+
+}  // namespace tavro
