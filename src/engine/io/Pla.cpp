@@ -118,6 +118,414 @@ std::string_view NextLine(std::string_view text, size_t& pos) {
   return line;
 }
 
+// What the reader takes from the text: the sizes, the sets the rows list,
+// and the rows with their output characters.
+struct TPlaTable {
+  int Inputs = -1, Outputs = -1;
+  unsigned Sets = kOn | kDc;
+  std::vector<Row> Rows;
+  std::string OutChars;  // outputs characters of all rows, row after row
+};
+
+// Reads a PLA text line by line: its header keywords, the name lists (which
+// may run on over several lines) and the rows of its cube table (which may
+// too). The names go straight into the system being read.
+class TPlaReader {
+ public:
+  // held: the memory held so far, which the rows read add to.
+  TPlaReader(TPlaSystem& pla, const TLoadParams& params, uint64_t& held)
+      : FPla(pla), FParams(params), FHeld(held) {}
+
+  // Reads up to the end of the text or a .e line, then checks that nothing
+  // was left unfinished and that the sizes were declared.
+  TPlaTable Read(std::string_view text);
+
+ private:
+  bool ReadKeyword(const std::vector<std::string_view>& words);
+  void ReadNames(const std::string& keyword, const std::vector<std::string_view>& words);
+  void ContinueNames(const std::vector<std::string_view>& words);
+  void ReadRowLine(std::string_view line);
+  void AddRow();
+  void CheckEnd() const;
+  [[noreturn]] void FailLength(int line, const char* which) const;
+
+  TPlaSystem& FPla;
+  const TLoadParams& FParams;
+  uint64_t& FHeld;
+  TPlaTable FTable;
+  int FLine = 0;
+  std::vector<std::string>* FPendingNames = nullptr;  // a name list still short
+  size_t FPendingCount = 0;
+  int FPendingLine = 0;
+  std::string FPendingKeyword;
+  std::string FCells;  // the characters of the row being read
+  int FCellsLine = 0;  // the line it began on
+};
+
+void TPlaReader::FailLength(int line, const char* which) const {
+  Fail(line, std::string(which) + " characters than " + std::to_string(FTable.Inputs) + " inputs and " +
+                 std::to_string(FTable.Outputs) + " outputs");
+}
+
+TPlaTable TPlaReader::Read(std::string_view text) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    std::string_view line = NextLine(text, pos);
+    if ((++FLine & 0xfff) == 0) CheckStop();
+    if (const size_t hash = line.find('#'); hash != std::string_view::npos)
+      line = line.substr(0, hash);
+    const auto words = Words(line);
+    if (words.empty()) continue;
+    if (FPendingNames) {
+      ContinueNames(words);
+      continue;
+    }
+    if (words[0][0] == '.') {
+      if (!FCells.empty()) FailLength(FCellsLine, "fewer");
+      if (!ReadKeyword(words)) break;
+      continue;
+    }
+    ReadRowLine(line);
+  }
+  CheckEnd();
+  return std::move(FTable);
+}
+
+// A header keyword; false for the end of the table (.e).
+bool TPlaReader::ReadKeyword(const std::vector<std::string_view>& words) {
+  const std::string keyword = Lower(words[0]);
+  if (keyword == ".e" || keyword == ".end") return false;
+  const bool afterRows = !FTable.Rows.empty();
+  if (keyword == ".i") {
+    if (FTable.Inputs >= 0) Fail(FLine, ".i appears twice");
+    if (afterRows) Fail(FLine, ".i must come before the first row");
+    const int64_t n = NumberArgument(words, FLine, 1000000);
+    if (n < 1) Fail(FLine, ".i 0: a system needs at least one input");
+    if (n > MaxInputBits)
+      Fail(FLine, ".i " + (n > 1000000 ? std::string(words[1]) : std::to_string(n)) +
+                      ": too many inputs (at most " + std::to_string(MaxInputBits) + ")");
+    FTable.Inputs = static_cast<int>(n);
+  } else if (keyword == ".o") {
+    if (FTable.Outputs >= 0) Fail(FLine, ".o appears twice");
+    if (afterRows) Fail(FLine, ".o must come before the first row");
+    const int64_t n = NumberArgument(words, FLine, MaxPlaOutputs);
+    if (n < 1) Fail(FLine, ".o 0: a system needs at least one output");
+    if (n > MaxPlaOutputs)
+      Fail(FLine, "too many outputs (at most " + std::to_string(MaxPlaOutputs) + ")");
+    FTable.Outputs = static_cast<int>(n);
+  } else if (keyword == ".p") {
+    NumberArgument(words, FLine, INT32_MAX);  // the row count is not needed
+  } else if (keyword == ".type") {
+    if (afterRows) Fail(FLine, ".type must come before the first row");
+    if (words.size() != 2) Fail(FLine, ".type needs exactly one type");
+    FTable.Sets = TypeSets(words[1]);
+    if (FTable.Sets == 0)
+      Fail(FLine, "unknown .type '" + std::string(words[1]) + "' (known: f, fd, fr, fdr, r, dr)");
+  } else if (keyword == ".ilb" || keyword == ".ob") {
+    ReadNames(keyword, words);
+  } else {
+    Fail(FLine, "unsupported keyword " + std::string(words[0]));
+  }
+  return true;
+}
+
+// .ilb or .ob: the names on its line, and if they are fewer than declared,
+// the count the lines after it still owe.
+void TPlaReader::ReadNames(const std::string& keyword, const std::vector<std::string_view>& words) {
+  const bool in = keyword == ".ilb";
+  const int count = in ? FTable.Inputs : FTable.Outputs;
+  if (count < 0) Fail(FLine, keyword + (in ? " must come after .i" : " must come after .o"));
+  auto& names = in ? FPla.InputNames : FPla.OutputNames;
+  if (!names.empty()) Fail(FLine, keyword + " appears twice");
+  if (words.size() - 1 > static_cast<size_t>(count))
+    Fail(FLine, keyword + " lists " + std::to_string(words.size() - 1) + " names, " + (in ? ".i" : ".o") +
+                    " declares " + std::to_string(count));
+  names.assign(words.begin() + 1, words.end());
+  if (names.size() < static_cast<size_t>(count)) {
+    FPendingNames = &names;
+    FPendingCount = static_cast<size_t>(count);
+    FPendingLine = FLine;
+    FPendingKeyword = keyword;
+  }
+}
+
+// Names run on over the following lines, whatever those hold, until the
+// declared count is reached (the reference reader's rule, which some classic
+// benchmark files rely on).
+void TPlaReader::ContinueNames(const std::vector<std::string_view>& words) {
+  for (const auto w : words) {
+    if (FPendingNames->size() == FPendingCount)
+      Fail(FLine, "more names than " + FPendingKeyword + " on line " + std::to_string(FPendingLine) + " needs");
+    FPendingNames->emplace_back(w);
+  }
+  if (FPendingNames->size() == FPendingCount) FPendingNames = nullptr;
+}
+
+// A line of the cube table.
+void TPlaReader::ReadRowLine(std::string_view line) {
+  const int inputs = FTable.Inputs, outputs = FTable.Outputs;
+  // Before the sizes are known a line that cannot be a row is a title and
+  // passed over.
+  if (inputs < 0 || outputs < 0) {
+    const bool rowLike = line.find_first_not_of("01234-~| \t\r\f\v") == std::string_view::npos;
+    if (!rowLike) return;
+    Fail(FLine, inputs < 0 ? "a row before .i" : "a row before .o");
+  }
+  // A row may run on over several lines (some classic files put the input
+  // part on one line and the output part on the next): its characters are
+  // collected until the row is complete.
+  const size_t need = static_cast<size_t>(inputs + outputs);
+  if (FCells.empty()) FCellsLine = FLine;
+  for (const char c : line) {
+    if (c == '|' || std::isspace(static_cast<unsigned char>(c))) continue;
+    if (FCells.size() > need) break;
+    FCells += c;
+  }
+  if (FCells.size() > need) FailLength(FLine, "more");
+  if (FCells.size() < need) return;
+  AddRow();
+  FCells.clear();
+}
+
+// The complete row in FCells: its input bits and its normalised output
+// characters.
+void TPlaReader::AddRow() {
+  const int inputs = FTable.Inputs, outputs = FTable.Outputs;
+  Row row;
+  row.Line = FCellsLine;
+  for (int p = 0; p < inputs; ++p) {
+    const uint32_t bit = uint32_t{1} << (inputs - 1 - p);
+    switch (FCells[static_cast<size_t>(p)]) {
+      case '0': break;
+      case '1': row.Value |= bit; break;
+      case '-': case '2': case '~': row.Mask |= bit; break;
+      default:
+        Fail(FCellsLine, Quoted(FCells[static_cast<size_t>(p)]) + " in input column " + std::to_string(p + 1) +
+                             " (expected 0, 1 or -)");
+    }
+  }
+  for (int j = 0; j < outputs; ++j) {
+    const char c = FCells[static_cast<size_t>(inputs + j)];
+    char v;
+    switch (c) {
+      case '1': case '4': v = kOutOn; break;
+      case '0': case '3': v = kOutOff; break;
+      case '-': case '2': v = kOutDc; break;
+      case '~': v = kOutNone; break;
+      default:
+        Fail(FCellsLine, Quoted(c) + " in output column " + std::to_string(j + 1) +
+                             " (expected 1, 0, -, ~, 2 or 4)");
+    }
+    FTable.OutChars += v;
+  }
+  std::vector<Row>& rows = FTable.Rows;
+  if (rows.size() == rows.capacity()) {
+    // The rows and their output characters grow together; while they
+    // move, the old storage and the new are both held.
+    const size_t grown = std::max<size_t>(64, rows.capacity() * 2);
+    FParams.CheckMemory(FHeld + (rows.capacity() + grown) * (sizeof(Row) + static_cast<size_t>(outputs)));
+    rows.reserve(grown);
+    FTable.OutChars.reserve(grown * static_cast<size_t>(outputs));
+  }
+  rows.push_back(row);
+}
+
+// The checks at the end of the text.
+void TPlaReader::CheckEnd() const {
+  if (!FCells.empty()) FailLength(FCellsLine, "fewer");
+  if (FPendingNames)
+    Fail(FPendingLine, FPendingKeyword + " lists " + std::to_string(FPendingNames->size()) + " of " +
+                           std::to_string(FPendingCount) + " names before the end of the file");
+  if (FTable.Inputs < 0) throw PlaError("No .i line: the number of inputs is missing");
+  if (FTable.Outputs < 0) throw PlaError("No .o line: the number of outputs is missing");
+}
+
+// The rows as covers: the on-set cover (the rows' on and don't-care outputs)
+// and the don't-care cover.
+void FillCovers(const TPlaTable& table, TPlaSystem& pla) {
+  const int outputs = table.Outputs;
+  const unsigned sets = table.Sets;
+  pla.Cubes = TCover(table.Inputs, outputs);
+  pla.DontCareCubes = TCover(table.Inputs, outputs);
+  pla.Cubes.Reserve(table.Rows.size());
+  std::vector<uint64_t> tags(static_cast<size_t>(pla.Cubes.TagWords));
+  std::vector<uint64_t> dcTags(static_cast<size_t>(pla.Cubes.TagWords));
+  for (size_t r = 0; r < table.Rows.size(); ++r) {
+    std::fill(tags.begin(), tags.end(), 0);
+    std::fill(dcTags.begin(), dcTags.end(), 0);
+    bool any = false, anyDc = false;
+    for (int j = 0; j < outputs; ++j) {
+      const char v = table.OutChars[r * static_cast<size_t>(outputs) + static_cast<size_t>(j)];
+      const uint64_t bit = uint64_t{1} << (j & 63);
+      if ((v == kOutOn && (sets & kOn)) || (v == kOutDc && (sets & kDc))) {
+        tags[static_cast<size_t>(j) >> 6] |= bit;
+        any = true;
+      }
+      if (v == kOutDc && (sets & kDc)) {
+        dcTags[static_cast<size_t>(j) >> 6] |= bit;
+        anyDc = true;
+      }
+    }
+    if (any) pla.Cubes.Add(table.Rows[r].Value, table.Rows[r].Mask, tags.data());
+    if (anyDc) pla.DontCareCubes.Add(table.Rows[r].Value, table.Rows[r].Mask, dcTags.data());
+  }
+}
+
+// Refuses a system run from its rows whose outputs together list too many
+// terms. The rows' sizes bound the terms; only past the limit are they
+// counted.
+void CheckRowTerms(const TPlaSystem& pla, int inputs, int outputs) {
+  const TCubeSystem cubes{&pla.Cubes, &pla.DontCareCubes};
+  uint64_t bound = 0;
+  for (size_t k = 0; k < pla.Cubes.Count(); ++k)
+    for (int w = 0; w < pla.Cubes.TagWords; ++w)
+      bound += pla.Cubes.Size(k) * static_cast<uint64_t>(std::popcount(pla.Cubes.Tags(k)[w]));
+  uint64_t totalTerms = 0;
+  for (int j = 0; j < outputs && bound > kMaxPlaTerms; ++j) {
+    totalTerms += ListedCount(cubes, j, inputs);
+    if (totalTerms > kMaxPlaTerms) TooManyTerms(j, pla.OutputNames);
+  }
+}
+
+// The terms of one output at a time, from three bitmaps over all 2^inputs
+// terms (and a fourth for the clashes of on- and off-set).
+class TOutputBitmaps {
+ public:
+  TOutputBitmaps(const TPlaTable& table, size_t words)
+      : FTable(table), FWords(words), FOn(words), FDc(words), FOff(words) {
+    const uint64_t termCount = uint64_t{1} << table.Inputs;
+    FLastWordMask = termCount % 64 ? (uint64_t{1} << (termCount % 64)) - 1 : ~uint64_t{0};
+  }
+
+  // Fills the bitmaps with output j's rows; true when some row puts a term
+  // in its off-set.
+  bool Fill(int j);
+  // Refuses output j when a term is both on and off (and not a don't care).
+  void CheckClashes(int j, const std::vector<std::string>& names) const;
+  // Makes the filled bitmaps the terms output j lists: careOn (in place of
+  // the on-set) and dc, the final don't cares; returns their number.
+  uint64_t Settle();
+  // The listed terms of Settle, ascending, with their don't-care flags.
+  void Assign(TTermVector& function, uint64_t listed) const;
+
+ private:
+  char Output(size_t r, int j) const {
+    return FTable.OutChars[r * static_cast<size_t>(FTable.Outputs) + static_cast<size_t>(j)];
+  }
+
+  const TPlaTable& FTable;
+  size_t FWords;
+  uint64_t FLastWordMask;
+  std::vector<uint64_t> FOn, FDc, FOff;
+  std::vector<uint64_t>& FCareOn = FOn;
+};
+
+bool TOutputBitmaps::Fill(int j) {
+  CheckStop();
+  std::fill(FOn.begin(), FOn.end(), 0);
+  std::fill(FDc.begin(), FDc.end(), 0);
+  std::fill(FOff.begin(), FOff.end(), 0);
+  const unsigned sets = FTable.Sets;
+  bool anyOff = false;
+  for (size_t r = 0; r < FTable.Rows.size(); ++r) {
+    if ((r & 0xfff) == 0xfff) CheckStop();
+    const char v = Output(r, j);
+    const Row& row = FTable.Rows[r];
+    if (v == kOutOn && (sets & kOn)) SetCubeBits(FOn, row.Value, row.Mask);
+    else if (v == kOutDc && (sets & kDc)) SetCubeBits(FDc, row.Value, row.Mask);
+    else if (v == kOutOff && (sets & kOff)) SetCubeBits(FOff, row.Value, row.Mask), anyOff = true;
+  }
+  return anyOff;
+}
+
+void TOutputBitmaps::CheckClashes(int j, const std::vector<std::string>& names) const {
+  std::vector<uint64_t> clash(FWords);
+  bool any = false;
+  for (size_t w = 0; w < FWords; ++w) any |= (clash[w] = FOn[w] & FOff[w] & ~FDc[w]) != 0;
+  if (!any) return;
+  for (size_t r = 0; r < FTable.Rows.size(); ++r) {
+    if (Output(r, j) != kOutOff) continue;
+    const Row& row = FTable.Rows[r];
+    const int64_t t = FirstTermIn(clash, row.Value, row.Mask);
+    if (t >= 0)
+      Fail(row.Line, "term " + std::to_string(t) + " of " + OutputLabel(j, names) +
+                         " is in the off-set here and in the on-set on another row");
+  }
+}
+
+uint64_t TOutputBitmaps::Settle() {
+  const unsigned sets = FTable.Sets;
+  for (size_t w = 0; w < FWords; ++w) {
+    const uint64_t valid = w + 1 == FWords ? FLastWordMask : ~uint64_t{0};
+    if ((sets & kOn) && (sets & kOff)) {
+      FDc[w] |= ~(FOn[w] | FOff[w]) & valid;
+      FCareOn[w] = FOn[w] & ~FDc[w];
+    } else if (sets & kOn) {
+      FCareOn[w] = FOn[w] & ~FDc[w];
+    } else {
+      FCareOn[w] = ~(FOff[w] | FDc[w]) & valid;
+    }
+  }
+  uint64_t listed = 0;
+  for (size_t w = 0; w < FWords; ++w) listed += static_cast<uint64_t>(std::popcount(FCareOn[w] | FDc[w]));
+  return listed;
+}
+
+void TOutputBitmaps::Assign(TTermVector& function, uint64_t listed) const {
+  std::vector<int32_t> terms;
+  terms.reserve(static_cast<size_t>(listed));
+  std::vector<bool> flags(static_cast<size_t>(listed), false);
+  for (size_t w = 0; w < FWords; ++w) {
+    uint64_t all = FCareOn[w] | FDc[w];
+    while (all) {
+      const int b = std::countr_zero(all);
+      all &= all - 1;
+      if ((FDc[w] >> b) & 1u) flags[terms.size()] = true;
+      terms.push_back(static_cast<int32_t>(w * 64 + static_cast<size_t>(b)));
+    }
+  }
+  function.AssignAscending(std::move(terms), std::move(flags));
+}
+
+// Lists every output's terms, one output at a time, within the memory limit
+// (held: the memory held so far).
+void ListTerms(const TPlaTable& table, const TLoadParams& params, uint64_t held, TPlaSystem& pla) {
+  const int outputs = table.Outputs;
+  const unsigned sets = table.Sets;
+  const uint64_t termCount = uint64_t{1} << table.Inputs;
+  const size_t words = static_cast<size_t>((termCount + 63) / 64);
+  held += 4 * words * sizeof(uint64_t) + static_cast<uint64_t>(outputs) * sizeof(TTermVector);
+  params.CheckMemory(held);
+  TOutputBitmaps maps(table, words);
+  pla.Functions.resize(static_cast<size_t>(outputs));
+  uint64_t totalTerms = 0;
+  for (int j = 0; j < outputs; ++j) {
+    const bool anyOff = maps.Fill(j);
+    if ((sets & kOn) && (sets & kOff) && anyOff) maps.CheckClashes(j, pla.OutputNames);
+
+    // Every function together may list so many terms (about 1.1 GiB of
+    // them); a few lines of a PLA can declare far more.
+    const uint64_t listed = maps.Settle();
+    totalTerms += listed;
+    if (totalTerms > kMaxPlaTerms) TooManyTerms(j, pla.OutputNames);
+    if (held + TTermVector::BytesFor(listed) > params.MemoryLimit()) {
+      // Refused: the outputs left are counted, not listed, to say what all
+      // of them would need (unless together they are too many anyway).
+      uint64_t needed = held + TTermVector::BytesFor(listed);
+      for (int k = j + 1; k < outputs; ++k) {
+        maps.Fill(k);
+        const uint64_t more = maps.Settle();
+        totalTerms += more;
+        if (totalTerms > kMaxPlaTerms) TooManyTerms(k, pla.OutputNames);
+        needed += TTermVector::BytesFor(more);
+      }
+      throw TooLargeError(needed);
+    }
+    held += TTermVector::BytesFor(listed);
+    maps.Assign(pla.Functions[static_cast<size_t>(j)], listed);
+  }
+}
+
 }  // namespace
 
 TPlaSystem ParsePlaText(std::string_view text, const TLoadParams& params) {
@@ -126,315 +534,32 @@ TPlaSystem ParsePlaText(std::string_view text, const TLoadParams& params) {
   uint64_t held = text.size();
   text = WithoutByteOrderMark(text);
   TPlaSystem pla;
-  int inputs = -1, outputs = -1;
-  unsigned sets = kOn | kDc;
-  std::vector<Row> rows;
-  std::string outChars;  // outputs characters of all rows, row after row
-  std::vector<std::string>* pendingNames = nullptr;  // a name list still short
-  size_t pendingCount = 0;
-  int pendingLine = 0;
-  std::string pendingKeyword;
-  int lineNo = 0;
-  std::string cells;  // the characters of the row being read
-  int cellsLine = 0;  // the line it began on
-  auto FailLength = [&](int line, const char* which) {
-    Fail(line, std::string(which) + " characters than " + std::to_string(inputs) + " inputs and " +
-                   std::to_string(outputs) + " outputs");
-  };
-  size_t pos = 0;
-  while (pos < text.size()) {
-    std::string_view line = NextLine(text, pos);
-    if ((++lineNo & 0xfff) == 0) CheckStop();
-    if (const size_t hash = line.find('#'); hash != std::string_view::npos)
-      line = line.substr(0, hash);
-    const auto words = Words(line);
-    if (words.empty()) continue;
-
-    if (pendingNames) {
-      // Names run on over the following lines, whatever those hold, until
-      // the declared count is reached (the reference reader's rule, which
-      // some classic benchmark files rely on).
-      for (const auto w : words) {
-        if (pendingNames->size() == pendingCount)
-          Fail(lineNo, "more names than " + pendingKeyword + " on line " +
-                           std::to_string(pendingLine) + " needs");
-        pendingNames->emplace_back(w);
-      }
-      if (pendingNames->size() == pendingCount) pendingNames = nullptr;
-      continue;
-    }
-
-    if (words[0][0] == '.') {
-      if (!cells.empty()) FailLength(cellsLine, "fewer");
-      const std::string keyword = Lower(words[0]);
-      if (keyword == ".e" || keyword == ".end") break;
-      if (keyword == ".i") {
-        if (inputs >= 0) Fail(lineNo, ".i appears twice");
-        if (!rows.empty()) Fail(lineNo, ".i must come before the first row");
-        const int64_t n = NumberArgument(words, lineNo, 1000000);
-        if (n < 1) Fail(lineNo, ".i 0: a system needs at least one input");
-        if (n > MaxInputBits)
-          Fail(lineNo, ".i " + (n > 1000000 ? std::string(words[1]) : std::to_string(n)) +
-                           ": too many inputs (at most " + std::to_string(MaxInputBits) + ")");
-        inputs = static_cast<int>(n);
-      } else if (keyword == ".o") {
-        if (outputs >= 0) Fail(lineNo, ".o appears twice");
-        if (!rows.empty()) Fail(lineNo, ".o must come before the first row");
-        const int64_t n = NumberArgument(words, lineNo, MaxPlaOutputs);
-        if (n < 1) Fail(lineNo, ".o 0: a system needs at least one output");
-        if (n > MaxPlaOutputs)
-          Fail(lineNo, "too many outputs (at most " + std::to_string(MaxPlaOutputs) + ")");
-        outputs = static_cast<int>(n);
-      } else if (keyword == ".p") {
-        NumberArgument(words, lineNo, INT32_MAX);  // the row count is not needed
-      } else if (keyword == ".type") {
-        if (!rows.empty()) Fail(lineNo, ".type must come before the first row");
-        if (words.size() != 2) Fail(lineNo, ".type needs exactly one type");
-        sets = TypeSets(words[1]);
-        if (sets == 0)
-          Fail(lineNo, "unknown .type '" + std::string(words[1]) +
-                           "' (known: f, fd, fr, fdr, r, dr)");
-      } else if (keyword == ".ilb" || keyword == ".ob") {
-        const bool in = keyword == ".ilb";
-        const int count = in ? inputs : outputs;
-        if (count < 0) Fail(lineNo, keyword + (in ? " must come after .i" : " must come after .o"));
-        auto& names = in ? pla.InputNames : pla.OutputNames;
-        if (!names.empty()) Fail(lineNo, keyword + " appears twice");
-        if (words.size() - 1 > static_cast<size_t>(count))
-          Fail(lineNo, keyword + " lists " + std::to_string(words.size() - 1) + " names, " +
-                           (in ? ".i" : ".o") + " declares " + std::to_string(count));
-        names.assign(words.begin() + 1, words.end());
-        if (names.size() < static_cast<size_t>(count)) {
-          pendingNames = &names;
-          pendingCount = static_cast<size_t>(count);
-          pendingLine = lineNo;
-          pendingKeyword = keyword;
-        }
-      } else {
-        Fail(lineNo, "unsupported keyword " + std::string(words[0]));
-      }
-      continue;
-    }
-
-    // A row of the cube table. Before the sizes are known a line that cannot
-    // be a row is a title and passed over.
-    if (inputs < 0 || outputs < 0) {
-      const bool rowLike = line.find_first_not_of("01234-~| \t\r\f\v") == std::string_view::npos;
-      if (!rowLike) continue;
-      Fail(lineNo, inputs < 0 ? "a row before .i" : "a row before .o");
-    }
-    // A row may run on over several lines (some classic files put the input
-    // part on one line and the output part on the next): its characters are
-    // collected until the row is complete.
-    const size_t need = static_cast<size_t>(inputs + outputs);
-    if (cells.empty()) cellsLine = lineNo;
-    for (const char c : line) {
-      if (c == '|' || std::isspace(static_cast<unsigned char>(c))) continue;
-      if (cells.size() > need) break;
-      cells += c;
-    }
-    if (cells.size() > need) FailLength(lineNo, "more");
-    if (cells.size() < need) continue;
-    Row row;
-    row.Line = cellsLine;
-    for (int p = 0; p < inputs; ++p) {
-      const uint32_t bit = uint32_t{1} << (inputs - 1 - p);
-      switch (cells[static_cast<size_t>(p)]) {
-        case '0': break;
-        case '1': row.Value |= bit; break;
-        case '-': case '2': case '~': row.Mask |= bit; break;
-        default:
-          Fail(cellsLine, Quoted(cells[static_cast<size_t>(p)]) + " in input column " +
-                           std::to_string(p + 1) + " (expected 0, 1 or -)");
-      }
-    }
-    for (int j = 0; j < outputs; ++j) {
-      const char c = cells[static_cast<size_t>(inputs + j)];
-      char v;
-      switch (c) {
-        case '1': case '4': v = kOutOn; break;
-        case '0': case '3': v = kOutOff; break;
-        case '-': case '2': v = kOutDc; break;
-        case '~': v = kOutNone; break;
-        default:
-          Fail(cellsLine, Quoted(c) + " in output column " + std::to_string(j + 1) +
-                           " (expected 1, 0, -, ~, 2 or 4)");
-      }
-      outChars += v;
-    }
-    if (rows.size() == rows.capacity()) {
-      // The rows and their output characters grow together; while they
-      // move, the old storage and the new are both held.
-      const size_t grown = std::max<size_t>(64, rows.capacity() * 2);
-      params.CheckMemory(held + (rows.capacity() + grown) * (sizeof(Row) + static_cast<size_t>(outputs)));
-      rows.reserve(grown);
-      outChars.reserve(grown * static_cast<size_t>(outputs));
-    }
-    rows.push_back(row);
-    cells.clear();
-  }
-  if (!cells.empty()) FailLength(cellsLine, "fewer");
-  if (pendingNames)
-    Fail(pendingLine, pendingKeyword + " lists " + std::to_string(pendingNames->size()) + " of " +
-                          std::to_string(pendingCount) + " names before the end of the file");
-  if (inputs < 0) throw PlaError("No .i line: the number of inputs is missing");
-  if (outputs < 0) throw PlaError("No .o line: the number of outputs is missing");
+  const TPlaTable table = TPlaReader(pla, params, held).Read(text);
+  const int inputs = table.Inputs, outputs = table.Outputs;
+  const unsigned sets = table.Sets;
 
   pla.Inputs = inputs;
-  held += rows.capacity() * sizeof(Row) + outChars.capacity();
+  held += table.Rows.capacity() * sizeof(Row) + table.OutChars.capacity();
   for (const auto* names : {&pla.InputNames, &pla.OutputNames})
     for (const auto& name : *names) held += sizeof(std::string) + name.capacity();
   if (!(sets & kOff)) {
     // Every row may go into both covers.
-    held += 2 * CoverBytes(rows.size(), outputs);
+    held += 2 * CoverBytes(table.Rows.size(), outputs);
     params.CheckMemory(held);
-    pla.Cubes = TCover(inputs, outputs);
-    pla.DontCareCubes = TCover(inputs, outputs);
-    pla.Cubes.Reserve(rows.size());
-    std::vector<uint64_t> tags(static_cast<size_t>(pla.Cubes.TagWords));
-    std::vector<uint64_t> dcTags(static_cast<size_t>(pla.Cubes.TagWords));
-    for (size_t r = 0; r < rows.size(); ++r) {
-      std::fill(tags.begin(), tags.end(), 0);
-      std::fill(dcTags.begin(), dcTags.end(), 0);
-      bool any = false, anyDc = false;
-      for (int j = 0; j < outputs; ++j) {
-        const char v = outChars[r * static_cast<size_t>(outputs) + static_cast<size_t>(j)];
-        const uint64_t bit = uint64_t{1} << (j & 63);
-        if ((v == kOutOn && (sets & kOn)) || (v == kOutDc && (sets & kDc))) {
-          tags[static_cast<size_t>(j) >> 6] |= bit;
-          any = true;
-        }
-        if (v == kOutDc && (sets & kDc)) {
-          dcTags[static_cast<size_t>(j) >> 6] |= bit;
-          anyDc = true;
-        }
-      }
-      if (any) pla.Cubes.Add(rows[r].Value, rows[r].Mask, tags.data());
-      if (anyDc) pla.DontCareCubes.Add(rows[r].Value, rows[r].Mask, dcTags.data());
-    }
+    FillCovers(table, pla);
   }
 
   // A wide system described by its rows alone keeps its terms in them
   // (counted, not listed): from that width a run may work from the rows,
   // and its route (run/Route.h) lists the terms only where it needs them.
   if (!listTerms && !(sets & kOff) && inputs >= kCubesFromInputs) {
-    const TCubeSystem cubes{&pla.Cubes, &pla.DontCareCubes};
-    // The rows' sizes bound the terms; only past the limit are they counted.
-    uint64_t bound = 0;
-    for (size_t k = 0; k < pla.Cubes.Count(); ++k)
-      for (int w = 0; w < pla.Cubes.TagWords; ++w)
-        bound += pla.Cubes.Size(k) * static_cast<uint64_t>(std::popcount(pla.Cubes.Tags(k)[w]));
-    uint64_t totalTerms = 0;
-    for (int j = 0; j < outputs && bound > kMaxPlaTerms; ++j) {
-      totalTerms += ListedCount(cubes, j, inputs);
-      if (totalTerms > kMaxPlaTerms) TooManyTerms(j, pla.OutputNames);
-    }
+    CheckRowTerms(pla, inputs, outputs);
     pla.Functions.resize(static_cast<size_t>(outputs));
     pla.TermsListed = false;
     return pla;
   }
 
-  // One output at a time: three bitmaps over all 2^inputs terms (and a
-  // fourth for the clashes of on- and off-set).
-  const uint64_t termCount = uint64_t{1} << inputs;
-  const size_t words = static_cast<size_t>((termCount + 63) / 64);
-  const uint64_t lastWordMask =
-      termCount % 64 ? (uint64_t{1} << (termCount % 64)) - 1 : ~uint64_t{0};
-  held += 4 * words * sizeof(uint64_t) + static_cast<uint64_t>(outputs) * sizeof(TTermVector);
-  params.CheckMemory(held);
-  std::vector<uint64_t> on(words), dc(words), off(words);
-  pla.Functions.resize(static_cast<size_t>(outputs));
-  uint64_t totalTerms = 0;
-  // Fills the bitmaps with output j's rows; true when some row puts a term
-  // in its off-set.
-  auto fill = [&](int j) {
-    CheckStop();
-    std::fill(on.begin(), on.end(), 0);
-    std::fill(dc.begin(), dc.end(), 0);
-    std::fill(off.begin(), off.end(), 0);
-    bool anyOff = false;
-    for (size_t r = 0; r < rows.size(); ++r) {
-      if ((r & 0xfff) == 0xfff) CheckStop();
-      const char v = outChars[r * static_cast<size_t>(outputs) + static_cast<size_t>(j)];
-      if (v == kOutOn && (sets & kOn)) SetCubeBits(on, rows[r].Value, rows[r].Mask);
-      else if (v == kOutDc && (sets & kDc)) SetCubeBits(dc, rows[r].Value, rows[r].Mask);
-      else if (v == kOutOff && (sets & kOff)) SetCubeBits(off, rows[r].Value, rows[r].Mask), anyOff = true;
-    }
-    return anyOff;
-  };
-  // The terms output j lists, from its filled bitmaps: careOn (in place of
-  // the on-set) and dc, the final don't cares.
-  std::vector<uint64_t>& careOn = on;
-  auto settle = [&] {
-    for (size_t w = 0; w < words; ++w) {
-      const uint64_t valid = w + 1 == words ? lastWordMask : ~uint64_t{0};
-      if ((sets & kOn) && (sets & kOff)) {
-        dc[w] |= ~(on[w] | off[w]) & valid;
-        careOn[w] = on[w] & ~dc[w];
-      } else if (sets & kOn) {
-        careOn[w] = on[w] & ~dc[w];
-      } else {
-        careOn[w] = ~(off[w] | dc[w]) & valid;
-      }
-    }
-    uint64_t listed = 0;
-    for (size_t w = 0; w < words; ++w) listed += static_cast<uint64_t>(std::popcount(careOn[w] | dc[w]));
-    return listed;
-  };
-  for (int j = 0; j < outputs; ++j) {
-    const bool anyOff = fill(j);
-
-    if ((sets & kOn) && (sets & kOff) && anyOff) {
-      // A term that is both on and off (and not a don't care) is a fault.
-      std::vector<uint64_t> clash(words);
-      bool any = false;
-      for (size_t w = 0; w < words; ++w) any |= (clash[w] = on[w] & off[w] & ~dc[w]) != 0;
-      if (any)
-        for (size_t r = 0; r < rows.size(); ++r) {
-          if (outChars[r * static_cast<size_t>(outputs) + static_cast<size_t>(j)] != kOutOff)
-            continue;
-          const int64_t t = FirstTermIn(clash, rows[r].Value, rows[r].Mask);
-          if (t >= 0)
-            Fail(rows[r].Line, "term " + std::to_string(t) + " of " +
-                                   OutputLabel(j, pla.OutputNames) +
-                                   " is in the off-set here and in the on-set on another row");
-        }
-    }
-
-    // Every function together may list so many terms (about 1.1 GiB of
-    // them); a few lines of a PLA can declare far more.
-    const uint64_t listed = settle();
-    totalTerms += listed;
-    if (totalTerms > kMaxPlaTerms) TooManyTerms(j, pla.OutputNames);
-    if (held + TTermVector::BytesFor(listed) > params.MemoryLimit()) {
-      // Refused: the outputs left are counted, not listed, to say what all
-      // of them would need (unless together they are too many anyway).
-      uint64_t needed = held + TTermVector::BytesFor(listed);
-      for (int k = j + 1; k < outputs; ++k) {
-        fill(k);
-        const uint64_t more = settle();
-        totalTerms += more;
-        if (totalTerms > kMaxPlaTerms) TooManyTerms(k, pla.OutputNames);
-        needed += TTermVector::BytesFor(more);
-      }
-      throw TooLargeError(needed);
-    }
-    held += TTermVector::BytesFor(listed);
-
-    std::vector<int32_t> terms;
-    terms.reserve(static_cast<size_t>(listed));
-    std::vector<bool> flags(static_cast<size_t>(listed), false);
-    for (size_t w = 0; w < words; ++w) {
-      uint64_t all = careOn[w] | dc[w];
-      while (all) {
-        const int b = std::countr_zero(all);
-        all &= all - 1;
-        if ((dc[w] >> b) & 1u) flags[terms.size()] = true;
-        terms.push_back(static_cast<int32_t>(w * 64 + static_cast<size_t>(b)));
-      }
-    }
-    pla.Functions[static_cast<size_t>(j)].AssignAscending(std::move(terms), std::move(flags));
-  }
+  ListTerms(table, params, held, pla);
   return pla;
 }
 

@@ -1,15 +1,22 @@
 #include "engine/io/Verilog.h"
 
 #include "engine/io/FileIO.h"
-#include "engine/core/FunctionSystem.h"
+#include "engine/io/HdlBody.h"
 
 namespace tavro {
 
+namespace {
+
+const THdlSyntax kVerilog = {
+    .CubeStart = "  assign x", .CubeAssign = " = ", .OutputStart = "  assign out[", .OutputAssign = "] = ",
+    .And = " & ", .Or = " | ", .Not = "~", .InputStart = "in[", .InputEnd = "]",
+    .SignalStart = "x", .SignalEnd = "", .One = "1'b1", .Zero = "1'b0", .StatementEnd = ";\r\n",
+};
+
+}  // namespace
+
 std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, int mode,
                         const std::string& date) {
-  const bool sop = mode == modeSOP;
-  const char* literalJoin = sop ? " & " : " | ";
-  const char* outputJoin = sop ? " | " : " & ";
   const std::string crlf = "\r\n";
   const std::string rule = "//" + std::string(68, '-');
 
@@ -30,31 +37,7 @@ std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, i
     t += ";" + crlf;
   }
 
-  for (size_t k = 0; k < cubes.Count(); ++k) {
-    t += "  assign x" + std::to_string(k) + " = ";
-    bool any = false;
-    for (const TLiteral& literal : cubes.Literals(k, !sop)) {
-      if (any) t += literalJoin;
-      any = true;
-      if (literal.Complemented) t += '~';
-      t += "in[" + std::to_string(literal.Position) + "]";
-    }
-    if (!any) t += sop ? "1'b1" : "1'b0";
-    t += ";" + crlf;
-  }
-
-  for (int i = 0; i < functionCount; ++i) {
-    t += "  assign out[" + std::to_string(i) + "] = ";
-    bool any = false;
-    for (size_t k = 0; k < cubes.Count(); ++k) {
-      if (i >= cubes.FunctionCount || !cubes.Tag(k, i)) continue;
-      if (any) t += outputJoin;
-      any = true;
-      t += "x" + std::to_string(k);
-    }
-    if (!any) t += sop ? "1'b0" : "1'b1";
-    t += ";" + crlf;
-  }
+  AppendHdlStatements(t, cubes, functionCount, mode, kVerilog);
   t += "endmodule" + crlf;
   return t;
 }

@@ -5,15 +5,22 @@
 #include <ctime>
 
 #include "engine/io/FileIO.h"
-#include "engine/core/FunctionSystem.h"
+#include "engine/io/HdlBody.h"
 
 namespace tavro {
 
+namespace {
+
+const THdlSyntax kVhdl = {
+    .CubeStart = "  x", .CubeAssign = " <= ", .OutputStart = "  output(", .OutputAssign = ") <= ",
+    .And = "and ", .Or = "or ", .Not = "not ", .InputStart = "input(", .InputEnd = ") ",
+    .SignalStart = "x", .SignalEnd = " ", .One = "'1' ", .Zero = "'0' ", .StatementEnd = "after 0 ps;\r\n",
+};
+
+}  // namespace
+
 std::string VhdlText(const TCover& cubes, int inputBits, int functionCount, int mode,
                      const std::string& date) {
-  const bool sop = mode == modeSOP;
-  const char* literalJoin = sop ? "and " : "or ";
-  const char* outputJoin = sop ? "or " : "and ";
   const std::string crlf = "\r\n";
   const std::string hyphens(70, '-');
 
@@ -39,31 +46,7 @@ std::string VhdlText(const TCover& cubes, int inputBits, int functionCount, int 
   t += " : std_logic;" + crlf;
   t += "begin" + crlf;
 
-  for (size_t k = 0; k < cubes.Count(); ++k) {
-    t += "  x" + std::to_string(k) + " <= ";
-    bool any = false;
-    for (const TLiteral& literal : cubes.Literals(k, !sop)) {
-      if (any) t += literalJoin;
-      any = true;
-      if (literal.Complemented) t += "not ";
-      t += "input(" + std::to_string(literal.Position) + ") ";
-    }
-    if (!any) t += sop ? "'1' " : "'0' ";
-    t += "after 0 ps;" + crlf;
-  }
-
-  for (int i = 0; i < functionCount; ++i) {
-    t += "  output(" + std::to_string(i) + ") <= ";
-    bool any = false;
-    for (size_t k = 0; k < cubes.Count(); ++k) {
-      if (i >= cubes.FunctionCount || !cubes.Tag(k, i)) continue;
-      if (any) t += outputJoin;
-      any = true;
-      t += "x" + std::to_string(k) + " ";
-    }
-    if (!any) t += sop ? "'0' " : "'1' ";
-    t += "after 0 ps;" + crlf;
-  }
+  AppendHdlStatements(t, cubes, functionCount, mode, kVhdl);
   t += "end struct;";
   return t;
 }
