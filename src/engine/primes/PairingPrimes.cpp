@@ -175,108 +175,85 @@ bool SameTags(const uint64_t* a, const uint64_t* b, int words) {
   return true;
 }
 
-}  // namespace
-
-// Zero cubes, combining passes and the gathering of prime implicants, pair
-// by pair in list order.
-
-TCover TabulateListed(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
-                TRunStats* stats, MemoryMeter& meter) {
-  const int fcount = static_cast<int>(functions.size());
-  const int tagWords = (fcount + 63) / 64;
-  const uint32_t full = width >= 32 ? ~uint32_t{0} : ((uint32_t{1} << width) - 1);
-
-  // Zero cubes: every listed term, ascending, tagged with the functions that
-  // list it. Made by merging the functions' sorted term lists.
-  if (host) host->SetStatus("Generating zero cubes...");
+// Zero cubes: every listed term, ascending, tagged with the functions that
+// list it. Made by merging the functions' sorted term lists.
+Level ZeroCubes(const std::vector<const TTermVector*>& functions, int width, int tagWords, MemoryMeter& meter) {
   LevelBuilder builder(width, tagWords);
-  {
-    size_t total = 0;
-    for (const auto* f : functions) total += f->Terms().size();
-    // At most `total` rows, held three times over at the peak: the rows and
-    // their tags beside the level being built (or beside the pairs or the
-    // row table they are read from), then the built level beside the
-    // finished one.
-    const uint64_t words = static_cast<uint64_t>(tagWords);
-    const uint64_t rowBytes = total * (sizeof(uint32_t) + 8 * words);
-    const uint64_t buildBytes = total * (2 * sizeof(uint32_t) + 8 * words);
-    const uint64_t source = width < 32 && (uint64_t{1} << width) * words <= total
-                                ? (uint64_t{1} << width) * words * 8
-                                : total * 8;
-    meter.Set(std::max({source + rowBytes, rowBytes + buildBytes, buildBytes + buildBytes + total}));
-    std::vector<uint32_t> rows;
-    std::vector<uint64_t> tags;
-    ListedRows(functions, width, tagWords, rows, tags);
-    for (size_t i = 0; i < rows.size(); ++i)
-      builder.Append(std::popcount(rows[i]), rows[i], 0, tags.data() + i * static_cast<size_t>(tagWords));
-  }
-  Level current = builder.Finish();
-  if (stats) {
-    stats->ZeroCubes = static_cast<int64_t>(current.Count());
-    stats->LevelCubes.push_back(stats->ZeroCubes);
-    stats->Implicants = stats->ZeroCubes;
-  }
+  size_t total = 0;
+  for (const auto* f : functions) total += f->Terms().size();
+  // At most `total` rows, held three times over at the peak: the rows and
+  // their tags beside the level being built (or beside the pairs or the
+  // row table they are read from), then the built level beside the
+  // finished one.
+  const uint64_t words = static_cast<uint64_t>(tagWords);
+  const uint64_t rowBytes = total * (sizeof(uint32_t) + 8 * words);
+  const uint64_t buildBytes = total * (2 * sizeof(uint32_t) + 8 * words);
+  const uint64_t source = width < 32 && (uint64_t{1} << width) * words <= total
+                              ? (uint64_t{1} << width) * words * 8
+                              : total * 8;
+  meter.Set(std::max({source + rowBytes, rowBytes + buildBytes, buildBytes + buildBytes + total}));
+  std::vector<uint32_t> rows;
+  std::vector<uint64_t> tags;
+  ListedRows(functions, width, tagWords, rows, tags);
+  for (size_t i = 0; i < rows.size(); ++i)
+    builder.Append(std::popcount(rows[i]), rows[i], 0, tags.data() + i * static_cast<size_t>(tagWords));
+  return builder.Finish();
+}
 
-  PrimeStore primes;
+// One combining pass, pair by pair in list order: each cube of the level
+// with every partner that differs in one more fixed 1, where the two share a
+// function. Marks the cubes combined and returns the next level.
+Level CombineLevel(Level& current, int width, int tagWords, MemoryMeter& meter) {
+  const uint32_t full = width >= 32 ? ~uint32_t{0} : ((uint32_t{1} << width) - 1);
+  // The level and its two indexes, before they are made.
+  meter.Set(current.Bytes(tagWords) + 2 * KeyIndex::BytesFor(current.Count()));
+  KeyIndex index(current.Count());
+  for (size_t i = 0; i < current.Count(); ++i)
+    index.Insert(Key(current.Values[i], current.Masks[i]), static_cast<uint32_t>(i));
+
+  LevelBuilder next(width, tagWords);
+  KeyIndex made(current.Count());
+  const uint64_t base = current.Bytes(tagWords) + index.Bytes();
+  size_t checkpoint = 0;
   std::vector<uint64_t> merged(static_cast<size_t>(tagWords));
   std::vector<std::pair<uint32_t, uint32_t>> partners;  // (list position, bit)
   partners.reserve(32);
 
-  for (int k = 1;; ++k) {
-    if (host) host->SetStatus("Generating " + std::to_string(k) + " Cubes...");
-    // The level and its two indexes, before they are made.
-    meter.Set(current.Bytes(tagWords) + 2 * KeyIndex::BytesFor(current.Count()));
-    KeyIndex index(current.Count());
-    for (size_t i = 0; i < current.Count(); ++i)
-      index.Insert(Key(current.Values[i], current.Masks[i]), static_cast<uint32_t>(i));
-
-    LevelBuilder next(width, tagWords);
-    KeyIndex made(current.Count());
-    const uint64_t base = current.Bytes(tagWords) + index.Bytes();
-    size_t checkpoint = 0;
-
-    for (size_t i = 0; i < current.Count(); ++i) {
-      if ((i & 0xFFF) == 0) CheckStop();
-      const uint32_t v = current.Values[i];
-      const uint32_t m = current.Masks[i];
-      partners.clear();
-      for (uint32_t zeros = ~(v | m) & full; zeros; zeros &= zeros - 1) {
-        const uint32_t bit = zeros & (~zeros + 1);
-        const int64_t j = index.Find(Key(v | bit, m));
-        if (j >= 0) partners.emplace_back(static_cast<uint32_t>(j), bit);
-      }
-      if (partners.empty()) continue;
-      std::sort(partners.begin(), partners.end());
-      uint64_t* tb = current.Tags.data() + i * static_cast<size_t>(tagWords);
-      for (const auto& [j, bit] : partners) {
-        uint64_t* ta = current.Tags.data() + static_cast<size_t>(j) * static_cast<size_t>(tagWords);
-        for (int w = 0; w < tagWords; ++w) merged[static_cast<size_t>(w)] = ta[w] & tb[w];
-        if (!AnyTag(merged.data(), tagWords)) continue;
-        if (SameTags(merged.data(), ta, tagWords)) current.Combined[j] = 1;
-        if (SameTags(merged.data(), tb, tagWords)) current.Combined[i] = 1;
-        if (made.Insert(Key(v, m | bit), 0))
-          next.Append(std::popcount(v), v, m | bit, merged.data());
-      }
-      if (next.Count - checkpoint >= 65536) {
-        checkpoint = next.Count;
-        meter.Set(base + made.Bytes() +
-                  next.Count * (2 * sizeof(uint32_t) + 8 * static_cast<size_t>(tagWords)) * 2);
-      }
+  for (size_t i = 0; i < current.Count(); ++i) {
+    if ((i & 0xFFF) == 0) CheckStop();
+    const uint32_t v = current.Values[i];
+    const uint32_t m = current.Masks[i];
+    partners.clear();
+    for (uint32_t zeros = ~(v | m) & full; zeros; zeros &= zeros - 1) {
+      const uint32_t bit = zeros & (~zeros + 1);
+      const int64_t j = index.Find(Key(v | bit, m));
+      if (j >= 0) partners.emplace_back(static_cast<uint32_t>(j), bit);
     }
-
-    GatherPrimes(current, width, tagWords, primes);
-    Level following = next.Finish();
-    if (stats) {
-      stats->LevelCubes.push_back(static_cast<int64_t>(following.Count()));
-      stats->Implicants += static_cast<int64_t>(following.Count());
+    if (partners.empty()) continue;
+    std::sort(partners.begin(), partners.end());
+    uint64_t* tb = current.Tags.data() + i * static_cast<size_t>(tagWords);
+    for (const auto& [j, bit] : partners) {
+      uint64_t* ta = current.Tags.data() + static_cast<size_t>(j) * static_cast<size_t>(tagWords);
+      for (int w = 0; w < tagWords; ++w) merged[static_cast<size_t>(w)] = ta[w] & tb[w];
+      if (!AnyTag(merged.data(), tagWords)) continue;
+      if (SameTags(merged.data(), ta, tagWords)) current.Combined[j] = 1;
+      if (SameTags(merged.data(), tb, tagWords)) current.Combined[i] = 1;
+      if (made.Insert(Key(v, m | bit), 0))
+        next.Append(std::popcount(v), v, m | bit, merged.data());
     }
-    current = std::move(following);
-    if (current.Count() == 0) break;
+    if (next.Count - checkpoint >= 65536) {
+      checkpoint = next.Count;
+      meter.Set(base + made.Bytes() +
+                next.Count * (2 * sizeof(uint32_t) + 8 * static_cast<size_t>(tagWords)) * 2);
+    }
   }
+  return next.Finish();
+}
 
-  // The prime implicant list: ascending by ones; among equal ones the cube
-  // added last first, and cubes were added level by level in list order.
-  TCover result(width, fcount);
+// The prime implicant list: ascending by ones; among equal ones the cube
+// added last first, and cubes were added level by level in list order.
+TCover PrimeListOf(const PrimeStore& primes, int width, int functionCount, int tagWords) {
+  TCover result(width, functionCount);
   size_t total = 0;
   for (const auto& level : primes.Levels)
     for (const auto& g : level) total += g.Values.size();
@@ -287,6 +264,40 @@ TCover TabulateListed(const std::vector<const TTermVector*>& functions, int widt
       for (size_t i = 0; i < g.Values.size(); ++i)
         result.Add(g.Values[i], g.Masks[i], g.Tags.data() + i * static_cast<size_t>(tagWords));
     }
+  return result;
+}
+
+}  // namespace
+
+// Zero cubes, combining passes and the gathering of prime implicants, pair
+// by pair in list order.
+TCover TabulateListed(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
+                      TRunStats* stats, MemoryMeter& meter) {
+  const int fcount = static_cast<int>(functions.size());
+  const int tagWords = (fcount + 63) / 64;
+
+  if (host) host->SetStatus("Generating zero cubes...");
+  Level current = ZeroCubes(functions, width, tagWords, meter);
+  if (stats) {
+    stats->ZeroCubes = static_cast<int64_t>(current.Count());
+    stats->LevelCubes.push_back(stats->ZeroCubes);
+    stats->Implicants = stats->ZeroCubes;
+  }
+
+  PrimeStore primes;
+  for (int k = 1;; ++k) {
+    if (host) host->SetStatus("Generating " + std::to_string(k) + " Cubes...");
+    Level following = CombineLevel(current, width, tagWords, meter);
+    GatherPrimes(current, width, tagWords, primes);
+    if (stats) {
+      stats->LevelCubes.push_back(static_cast<int64_t>(following.Count()));
+      stats->Implicants += static_cast<int64_t>(following.Count());
+    }
+    current = std::move(following);
+    if (current.Count() == 0) break;
+  }
+
+  TCover result = PrimeListOf(primes, width, fcount, tagWords);
   if (stats) stats->Primes = static_cast<int64_t>(result.Count());
   return result;
 }
