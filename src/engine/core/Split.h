@@ -21,9 +21,11 @@ struct TCubeRef {
 };
 
 // True when the cube (value, mask) meets the half where input `bit` is `half`
-// (0 or bit): it leaves the input free or fixes it to that value.
+// (0 or bit): it fixes the input to that value or leaves it free. The value
+// is tested first: with the value 0 where free, as cubes are held here, the
+// half x = 0 is then decided without reading the mask.
 constexpr bool MeetsHalf(uint32_t value, uint32_t mask, uint32_t bit, uint32_t half) {
-  return (mask & bit) != 0 || (value & bit) == half;
+  return (value & bit) == half || (mask & bit) != 0;
 }
 
 // Appends to `stack` those of its own items [c0, c1) whose cube, cubeOf(item)
