@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 
 #include "engine/io/Format.h"
@@ -15,38 +14,13 @@
 #include "engine/core/Threads.h"
 #include "support/RandomSystems.h"
 #include "support/RecordingHost.h"
+#include "support/SystemText.h"
 #include "support/ReferenceEngine.h"
 
 using namespace tavro;
 using namespace tavro::testing;
 
 namespace {
-
-std::string Describe(const TCover& c) {
-  std::string s;
-  for (size_t i = 0; i < c.Count(); ++i) {
-    s += c.Pattern(i) + ":";
-    for (int f = 0; f < c.FunctionCount; ++f) s += c.Tag(i, f) ? '1' : '0';
-    s += ' ';
-  }
-  return s;
-}
-
-std::string Dump(const std::vector<TTermVector>& fs) {
-  std::string s;
-  for (const auto& f : fs) {
-    s += f.Maxterms ? "+" : "-";
-    for (int i = 0; i < f.Count(); ++i) s += std::to_string(f.GetTerm(i)) + (f.GetDontCare(i) ? "d," : ",");
-    s += " | ";
-  }
-  return s;
-}
-
-bool AnyEmpty(const std::vector<TTermVector>& functions) {
-  for (const auto& f : functions)
-    if (f.Count() == 0) return true;
-  return false;
-}
 
 void CompareWithReference(std::mt19937& rng, const RandomSystemOptions& options, int systems) {
   int compared = 0;
@@ -137,56 +111,6 @@ TEST(Exactness, WorkSharedOutAmongThreadsIsTheWorkOfOne) {
   }
 }
 
-TEST(Exactness, MergedChartColumnsAreThePairColumnsGroupedByRows) {
-  // The merged chart finds its classes by splitting cubes (parts cut out by
-  // a few primes at once where the cube is all care terms); they must be
-  // the pair chart's columns grouped by their rows, in the order of their
-  // first pairs (functions of thousands of classes among them), weighed by
-  // their pairs.
-  std::mt19937 rng(12);
-  RandomSystemOptions o;
-  o.MinFunctions = 1;
-  o.MaxFunctions = 4;
-  o.MixKinds = false;
-  size_t most = 0;
-  for (int n = 0; n < 150; ++n) {
-    o.MinBits = n % 25 == 0 ? 12 : 6;
-    o.MaxBits = n % 25 == 0 ? 12 : 10;
-    o.CareChance = std::uniform_real_distribution<double>(0.5, 0.95)(rng);
-    o.DontCareChance = std::uniform_real_distribution<double>(0.0, 0.1)(rng);
-    int bits = 0;
-    const auto functions = RandomSystem(rng, o, &bits);
-    std::vector<const TTermVector*> work;
-    for (const auto& f : functions) work.push_back(&f);
-    detail::MemoryMeter meter(0);
-    TCover primes;
-    detail::TabulateCubes(work, bits, nullptr, nullptr, nullptr, meter, primes, nullptr);
-    const detail::Chart pairs(work, primes, meter, false), merged(work, primes, meter, true);
-    std::vector<std::vector<uint32_t>> groups;
-    std::vector<int64_t> weights;
-    std::map<std::vector<uint32_t>, size_t> index;
-    for (int32_t c = 0; c < pairs.Columns; ++c) {
-      std::vector<uint32_t> rows(pairs.ColRows.begin() + static_cast<std::ptrdiff_t>(pairs.ColStart[c]),
-                                 pairs.ColRows.begin() + static_cast<std::ptrdiff_t>(pairs.ColEnd[c]));
-      const auto [at, added] = index.emplace(rows, groups.size());
-      if (added) {
-        groups.push_back(rows);
-        weights.push_back(0);
-      }
-      ++weights[at->second];
-    }
-    ASSERT_EQ(merged.Columns, static_cast<int32_t>(groups.size())) << Dump(functions);
-    most = std::max(most, groups.size());
-    for (int32_t c = 0; c < merged.Columns; ++c) {
-      const std::vector<uint32_t> rows(merged.ColRows.begin() + static_cast<std::ptrdiff_t>(merged.ColStart[c]),
-                                       merged.ColRows.begin() + static_cast<std::ptrdiff_t>(merged.ColEnd[c]));
-      ASSERT_EQ(rows, groups[static_cast<size_t>(c)]) << "column " << c << " of " << Dump(functions);
-      ASSERT_EQ(merged.ColWeight[static_cast<size_t>(c)], weights[static_cast<size_t>(c)]) << Dump(functions);
-    }
-  }
-  EXPECT_GT(most, 2000u);
-}
-
 TEST(Exactness, SingleFunctionsWithManyDontCaresMatchTheReferenceRun) {
   std::mt19937 rng(99);
   RandomSystemOptions o;
@@ -208,95 +132,6 @@ TEST(Exactness, ManyFunctionsShareCubesLikeTheReferenceRun) {
   o.MaxFunctions = 70;
   o.MixKinds = false;
   CompareWithReference(rng, o, 8);
-}
-
-TEST(Exactness, BothPrimeMethodsAgreeOnWiderSystems) {
-  // Too wide for the reference run: the two ways of finding primes against
-  // each other, with the chart and the selection on top.
-  std::mt19937 rng(3);
-  RandomSystemOptions o;
-  o.MinBits = 9;
-  o.MaxBits = 12;
-  o.MaxFunctions = 4;
-  for (int n = 0; n < 50; ++n) {
-    // Every other system lists only a few rows in a hundred, which the
-    // splitting keeps as lists instead of tables.
-    o.CareChance = n % 2 ? 0.02 : -1;
-    o.DontCareChance = n % 2 ? 0.01 : -1;
-    int bits = 0;
-    const auto functions = RandomSystem(rng, o, &bits);
-    const auto work = InKind(functions, false, bits);
-    if (AnyEmpty(work)) continue;
-    TRunParams pairing, dense, split, cubes;
-    pairing.PrimeMethod = TPrimeMethod::Pairing;
-    dense.PrimeMethod = TPrimeMethod::Dense;
-    split.PrimeMethod = TPrimeMethod::Split;
-    cubes.PrimeMethod = TPrimeMethod::Cubes;
-    cubes.ChartForm = TChartForm::Classes;
-    RecordingHost a, b, c, d;
-    TRunStats sa, sb;
-    const auto x = MinimizeFunctions(work, bits, &a, &sa, pairing);
-    const auto y = MinimizeFunctions(work, bits, &b, &sb, dense);
-    const auto z = MinimizeFunctions(work, bits, &c, nullptr, split);
-    const auto w = MinimizeFunctions(work, bits, &d, nullptr, cubes);
-    ASSERT_EQ(Describe(x.Primes), Describe(y.Primes)) << Dump(work);
-    ASSERT_EQ(Describe(x.Result), Describe(y.Result)) << Dump(work);
-    ASSERT_EQ(Describe(x.Primes), Describe(z.Primes)) << Dump(work);
-    ASSERT_EQ(Describe(x.Primes), Describe(w.Primes)) << Dump(work);
-    ASSERT_EQ(Describe(x.Result), Describe(w.Result)) << Dump(work);
-    ASSERT_EQ(a.Statuses, b.Statuses);
-    ASSERT_EQ(a.Statuses, c.Statuses);
-    ASSERT_EQ(a.Statuses, d.Statuses);
-    ASSERT_EQ(sa.LevelCubes, sb.LevelCubes);
-  }
-}
-
-TEST(Exactness, StructuredSystemsGiveTheSamePrimesEveryWay) {
-  // Functions made of a few large cubes have deep levels and many equal
-  // sub-tables. The cube finder is also given those cubes as the system's
-  // cover, as a loaded PLA gives its rows.
-  std::mt19937 rng(17);
-  for (int n = 0; n < 40; ++n) {
-    const int bits = 8 + static_cast<int>(rng() % 6);
-    const int count = 1 + static_cast<int>(rng() % 4);
-    const uint32_t rows = uint32_t{1} << bits;
-    std::vector<TTermVector> functions(static_cast<size_t>(count));
-    TCover source(bits, count), dontCares(bits, count);
-    for (auto& f : functions) {
-      uint64_t tag[1] = {uint64_t{1} << (&f - functions.data())};
-      // A term in a don't-care cube is a don't care even where a care cube
-      // lists it too (the first item of a term wins).
-      std::vector<std::pair<int32_t, bool>> items, careItems;
-      for (int c = 0; c < 3 + static_cast<int>(rng() % 5); ++c) {
-        const uint32_t mask = static_cast<uint32_t>(rng()) & static_cast<uint32_t>(rng()) & (rows - 1);
-        const uint32_t value = static_cast<uint32_t>(rng()) & ~mask & (rows - 1);
-        const bool dontCare = rng() % 4 == 0;
-        source.Add(value, mask, tag);
-        if (dontCare) dontCares.Add(value, mask, tag);
-        for (uint32_t sub = 0;; sub = (sub - mask) & mask) {
-          (dontCare ? items : careItems).emplace_back(static_cast<int32_t>(value | sub), dontCare);
-          if (((sub - mask) & mask) == 0) break;
-        }
-      }
-      items.insert(items.end(), careItems.begin(), careItems.end());
-      f.AddAll(items);
-    }
-    functions[0].Add(static_cast<int32_t>(rows - 1), false);
-    const uint64_t first[1] = {1};
-    source.Add(rows - 1, 0, first);
-    TRunParams pairing, split, cubes;
-    pairing.PrimeMethod = TPrimeMethod::Pairing;
-    split.PrimeMethod = TPrimeMethod::Split;
-    cubes.PrimeMethod = TPrimeMethod::Cubes;
-    cubes.ChartForm = TChartForm::Classes;
-    const auto x = MinimizeFunctions(functions, bits, nullptr, nullptr, pairing);
-    const auto z = MinimizeFunctions(functions, bits, nullptr, nullptr, split);
-    const auto w = MinimizeFunctions(functions, bits, nullptr, nullptr, cubes, &source, &dontCares);
-    ASSERT_EQ(Describe(x.Primes), Describe(z.Primes)) << Dump(functions);
-    ASSERT_EQ(Describe(x.Result), Describe(z.Result)) << Dump(functions);
-    ASSERT_EQ(Describe(x.Primes), Describe(w.Primes)) << Dump(functions);
-    ASSERT_EQ(Describe(x.Result), Describe(w.Result)) << Dump(functions);
-  }
 }
 
 TEST(Exactness, PaneTextEqualsTheFormattedReferenceLists) {

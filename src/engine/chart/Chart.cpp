@@ -1,6 +1,7 @@
 #include "engine/chart/Chart.h"
 
 #include "engine/core/CubeSets.h"
+#include "engine/core/Split.h"
 #include "engine/core/Threads.h"
 
 #include <atomic>
@@ -23,14 +24,6 @@ constexpr unsigned kMaxThreads = 4;
 constexpr double kThreadedSets = 1 << 16;
 constexpr double kThreadedColumns = 1 << 16;
 constexpr double kThreadedCells = 1 << 22;
-
-// The input that the most cubes fix (the lowest of equals).
-int MostFixed(const int* fixedCount) {
-  int best = 0;
-  for (int b = 1; b < 32; ++b)
-    if (fixedCount[b] > fixedCount[best]) best = b;
-  return best;
-}
 
 // Sorts n first pairs of one function (with their classes) by their terms,
 // which are below 2^width: large runs digit by digit.
@@ -165,11 +158,16 @@ class ColumnClasses {
         ++pushed;
       } else {
         FScratch.push_back(p);
-        for (uint32_t b = fixed; b; b &= b - 1) ++fixedCount[std::countr_zero(b)];
+        CountInputs(fixed, fixedCount);
       }
     }
     return pushed;
   }
+  // Prime p as a cube, for splitting lists of primes.
+  auto PrimeCube() const {
+    return [this](uint32_t p) { return TCubeRef{FPrimes.Value(p), FPrimes.Mask(p)}; };
+  }
+
   // Takes the last `pushed` primes off FFull again.
   void Unsort(size_t pushed) {
     for (size_t k = 0; k < pushed; ++k) {
@@ -196,91 +194,93 @@ class ColumnClasses {
     int fixedCount[32] = {};
     const size_t pushed = Sort(free, p0, p1, fixedCount);
     const size_t q1 = FScratch.size();
-    if (q0 == q1) {
-      Leaf(FHash, c0, c1);
-    } else if (q1 - q0 <= kFewPartial) {
-      // Few primes cover the cube in part: sort its terms by which of them
-      // they lie in.
-      const size_t q = q1 - q0;
-      // This level's own tables: the recursion does not come back here
-      // before they are read.
-      if (FCount.size() < (size_t{1} << q)) {
-        FCount.resize(size_t{1} << q, 0);
-        FFirst.resize(size_t{1} << q, 0);
-      }
-      int64_t* count = FCount.data();
-      uint32_t* first = FFirst.data();
-      uint32_t masks[kFewPartial], values[kFewPartial];
-      for (size_t i = 0; i < q; ++i) {
-        masks[i] = ~FPrimes.Mask(FScratch[q0 + i]);
-        values[i] = FPrimes.Value(FScratch[q0 + i]);
-      }
-      FTouched.clear();
-      for (size_t c = c0; c < c1; ++c) {
-        const uint32_t t = FCare[c];
-        unsigned in = 0;
-        for (size_t i = 0; i < q; ++i) in |= static_cast<unsigned>((t & masks[i]) == values[i]) << i;
-        if (count[in]++ == 0) {
-          first[in] = t;
-          FTouched.push_back(in);
-        } else if (t < first[in]) {
-          first[in] = t;
-        }
-      }
-      std::sort(FTouched.begin(), FTouched.end());
-      for (const unsigned in : FTouched) {
-        Key h = FHash;
-        const size_t before = FFull.size();
-        for (size_t i = 0; i < q; ++i)
-          if (in & (1u << i)) {
-            const uint32_t p = FScratch[q0 + i];
-            FFull.push_back(p);
-            h.A += FWordA[p];
-            h.B += FWordB[p];
-          }
-        AddToClass(h, count[in], first[in]);
-        count[in] = 0;
-        FFull.resize(before);
-      }
-    } else if (c1 - c0 <= 2) {
-      // Few terms: each one directly.
-      for (size_t c = c0; c < c1; ++c) {
-        const uint32_t t = FCare[c];
-        Key h = FHash;
-        const size_t before = FFull.size();
-        for (size_t i = q0; i < q1; ++i) {
-          const uint32_t p = FScratch[i];
-          if ((t & ~FPrimes.Mask(p)) == FPrimes.Value(p)) {
-            FFull.push_back(p);
-            h.A += FWordA[p];
-            h.B += FWordB[p];
-          }
-        }
-        Leaf(h, c, c + 1);
-        FFull.resize(before);
-      }
-    } else {
-      if (c1 - c0 >= kWideSplitTerms) {
-        SplitWide(c0, c1, free, q0, q1, fixedCount);
-      } else {
-      const int best = MostFixed(fixedCount);
-      const uint32_t bit = uint32_t{1} << best;
-      uint32_t* care = FCare;
-      const size_t cm = static_cast<size_t>(
-          std::partition(care + c0, care + c1, [&](uint32_t t) { return (t & bit) == 0; }) - care);
-      const size_t l0 = FScratch.size();
-      for (size_t i = q0; i < q1; ++i)
-        if ((FPrimes.Value(FScratch[i]) & bit) == 0) FScratch.push_back(FScratch[i]);
-      Split(c0, cm, free & ~bit, l0, FScratch.size());
-      FScratch.resize(l0);
-      for (size_t i = q0; i < q1; ++i)
-        if (((FPrimes.Value(FScratch[i]) | FPrimes.Mask(FScratch[i])) & bit) != 0)
-          FScratch.push_back(FScratch[i]);
-      Split(cm, c1, free & ~bit, l0, FScratch.size());
-      }
-    }
+    if (q0 == q1) Leaf(FHash, c0, c1);
+    else if (q1 - q0 <= kFewPartial) SortByPrimes(c0, c1, q0, q1);
+    else if (c1 - c0 <= 2) EachTerm(c0, c1, q0, q1);
+    else if (c1 - c0 >= kWideSplitTerms) SplitWide(c0, c1, free, q0, q1, fixedCount);
+    else SplitOnInput(c0, c1, free, q0, q1, fixedCount);
     FScratch.resize(q0);
     Unsort(pushed);
+  }
+
+  // Few primes, FScratch[q0, q1), cover the cube of the care terms
+  // FCare[c0, c1) in part: sorts its terms by which of them they lie in.
+  void SortByPrimes(size_t c0, size_t c1, size_t q0, size_t q1) {
+    const size_t q = q1 - q0;
+    // This level's own tables: the recursion does not come back here
+    // before they are read.
+    if (FCount.size() < (size_t{1} << q)) {
+      FCount.resize(size_t{1} << q, 0);
+      FFirst.resize(size_t{1} << q, 0);
+    }
+    int64_t* count = FCount.data();
+    uint32_t* first = FFirst.data();
+    uint32_t masks[kFewPartial], values[kFewPartial];
+    for (size_t i = 0; i < q; ++i) {
+      masks[i] = ~FPrimes.Mask(FScratch[q0 + i]);
+      values[i] = FPrimes.Value(FScratch[q0 + i]);
+    }
+    FTouched.clear();
+    for (size_t c = c0; c < c1; ++c) {
+      const uint32_t t = FCare[c];
+      unsigned in = 0;
+      for (size_t i = 0; i < q; ++i) in |= static_cast<unsigned>((t & masks[i]) == values[i]) << i;
+      if (count[in]++ == 0) {
+        first[in] = t;
+        FTouched.push_back(in);
+      } else if (t < first[in]) {
+        first[in] = t;
+      }
+    }
+    std::sort(FTouched.begin(), FTouched.end());
+    for (const unsigned in : FTouched) {
+      Key h = FHash;
+      const size_t before = FFull.size();
+      for (size_t i = 0; i < q; ++i)
+        if (in & (1u << i)) {
+          const uint32_t p = FScratch[q0 + i];
+          FFull.push_back(p);
+          h.A += FWordA[p];
+          h.B += FWordB[p];
+        }
+      AddToClass(h, count[in], first[in]);
+      count[in] = 0;
+      FFull.resize(before);
+    }
+  }
+
+  // Few care terms, FCare[c0, c1): each one directly, with the primes of
+  // FScratch[q0, q1) that hold it.
+  void EachTerm(size_t c0, size_t c1, size_t q0, size_t q1) {
+    for (size_t c = c0; c < c1; ++c) {
+      const uint32_t t = FCare[c];
+      Key h = FHash;
+      const size_t before = FFull.size();
+      for (size_t i = q0; i < q1; ++i) {
+        const uint32_t p = FScratch[i];
+        if ((t & ~FPrimes.Mask(p)) == FPrimes.Value(p)) {
+          FFull.push_back(p);
+          h.A += FWordA[p];
+          h.B += FWordB[p];
+        }
+      }
+      Leaf(h, c, c + 1);
+      FFull.resize(before);
+    }
+  }
+
+  // Splits the care terms FCare[c0, c1) and the primes FScratch[q0, q1) on
+  // the input that the most of the primes fix.
+  void SplitOnInput(size_t c0, size_t c1, uint32_t free, size_t q0, size_t q1, const int* fixedCount) {
+    const uint32_t bit = uint32_t{1} << MostFixed(fixedCount);
+    uint32_t* care = FCare;
+    const size_t cm = static_cast<size_t>(
+        std::partition(care + c0, care + c1, [&](uint32_t t) { return (t & bit) == 0; }) - care);
+    const size_t l0 = PushHalf(FScratch, q0, q1, bit, 0, PrimeCube());
+    Split(c0, cm, free & ~bit, l0, FScratch.size());
+    FScratch.resize(l0);
+    PushHalf(FScratch, q0, q1, bit, bit, PrimeCube());
+    Split(cm, c1, free & ~bit, l0, FScratch.size());
   }
 
   // The cube (value, free) holds only care terms; FScratch[p0, p1) are the
@@ -299,6 +299,7 @@ class ColumnClasses {
     } else {
       const int best = MostFixed(fixedCount);
       const uint32_t bit = uint32_t{1} << best;
+      // The hottest split of the chart: PushHalf (core/Split.h) measured slower here, so the halves are written out.
       const size_t l0 = FScratch.size();
       for (size_t i = q0; i < q1; ++i)
         if ((FPrimes.Value(FScratch[i]) & bit) == 0) FScratch.push_back(FScratch[i]);
@@ -390,7 +391,7 @@ class ColumnClasses {
       uint32_t sfixed[kDirectPartial], sval[kDirectPartial];
       unsigned m = 0;
       for (unsigned i = 0; i < n; ++i) {
-        if ((fixed[i] & bit) && (val[i] & bit) != half) continue;  // not in this half
+        if (!MeetsHalf(val[i], ~fixed[i], bit, half)) continue;  // not in this half
         sfixed[m] = fixed[i] & ~bit;
         sval[m++] = val[i] & ~bit;
       }
@@ -420,27 +421,15 @@ class ColumnClasses {
     const size_t pushed = Sort(free, p0, p1, fixedCount);
     const size_t q1 = FScratch.size();
     if (q0 == q1) {
-      for (size_t o = allListed ? o1 : o0; o < o1; ++o)
-        for (uint32_t b = free & ~FOn[o].Mask; b; b &= b - 1) ++fixedCount[std::countr_zero(b)];
-      for (size_t d = d0; d < d1; ++d)
-        for (uint32_t b = free & ~FDc[d].Mask; b; b &= b - 1) ++fixedCount[std::countr_zero(b)];
+      for (size_t o = allListed ? o1 : o0; o < o1; ++o) CountInputs(free & ~FOn[o].Mask, fixedCount);
+      for (size_t d = d0; d < d1; ++d) CountInputs(free & ~FDc[d].Mask, fixedCount);
     }
     const int best = MostFixed(fixedCount);
     const uint32_t bit = uint32_t{1} << best;
     for (const uint32_t half : {uint32_t{0}, bit}) {
-      const size_t on0 = FOn.size(), dc0 = FDc.size(), l0 = FScratch.size();
-      for (size_t o = o0; o < o1; ++o) {
-        const TCubeRef c = FOn[o];
-        if ((c.Mask & bit) || (c.Value & bit) == half) FOn.push_back(c);
-      }
-      for (size_t d = d0; d < d1; ++d) {
-        const TCubeRef c = FDc[d];
-        if ((c.Mask & bit) || (c.Value & bit) == half) FDc.push_back(c);
-      }
-      for (size_t i = q0; i < q1; ++i) {
-        const uint32_t p = FScratch[i];
-        if ((FPrimes.Mask(p) & bit) || (FPrimes.Value(p) & bit) == half) FScratch.push_back(p);
-      }
+      const size_t on0 = PushHalf(FOn, o0, o1, bit, half);
+      const size_t dc0 = PushHalf(FDc, d0, d1, bit, half);
+      const size_t l0 = PushHalf(FScratch, q0, q1, bit, half, PrimeCube());
       SplitCubes(value | half, free & ~bit, on0, FOn.size(), dc0, FDc.size(), l0, FScratch.size());
       FOn.resize(on0);
       FDc.resize(dc0);
@@ -546,6 +535,246 @@ class ColumnClasses {
   Key FHash{0, 0};
 };
 
+// The words that tell sets of rows apart: two random words per row.
+struct RowWords {
+  explicit RowWords(size_t rows) : A(rows), B(rows) {
+    for (size_t r = 0; r < rows; ++r) {
+      A[r] = Mix64((r + 1) * 0x9e3779b97f4a7c15ULL);
+      B[r] = Mix64((r + 1) * 0xc2b2ae3d27d4eb4fULL + 0x165667b19e3779f9ULL);
+    }
+  }
+  std::vector<uint64_t> A, B;
+};
+
+// The care terms of each function: listed and not don't care.
+std::vector<int64_t> CareCounts(const std::vector<const TTermVector*>& functions, const TCover& primes,
+                                const TCubeSystem* cubes, size_t fcount) {
+  std::vector<int64_t> careCounts(fcount);
+  for (size_t f = 0; f < fcount; ++f) {
+    const auto* t = cubes ? nullptr : functions[f];
+    careCounts[f] = cubes ? static_cast<int64_t>(CareCount(*cubes, static_cast<int>(f), primes.Width))
+                          : t->Count() - std::count(t->DontCares().begin(), t->DontCares().end(), true);
+  }
+  return careCounts;
+}
+
+// The sets of every function, each found by one of several stores (one a
+// thread). Part f tells where function f's sets are.
+struct FoundSets {
+  struct Part {
+    unsigned Store = 0;
+    size_t Sets0 = 0, Sets1 = 0;  // its sets in that store
+    int64_t Rows = 0, Done = 0;
+    std::exception_ptr Error;
+    bool Finished = false;
+  };
+  std::vector<ColumnClasses> Stores;
+  std::vector<Part> Parts;
+
+  size_t SetCount() const {
+    size_t sets = 0;
+    for (const Part& part : Parts) sets += part.Sets1 - part.Sets0;
+    return sets;
+  }
+};
+
+// Finds the sets of function f's care terms (care: a buffer for them).
+void AddFunctionSets(ColumnClasses& classes, const std::vector<const TTermVector*>& functions,
+                     const TCubeSystem* cubes, size_t f, int64_t careCount, std::vector<uint32_t>& care) {
+  if (cubes) {
+    classes.AddFunctionCubes(TaggedCubes(cubes->Cubes, static_cast<int>(f)),
+                             TaggedCubes(cubes->DontCares, static_cast<int>(f)), static_cast<int>(f), careCount);
+    return;
+  }
+  const auto& terms = functions[f]->Terms();
+  const auto& flags = functions[f]->DontCares();
+  care.clear();
+  for (size_t i = 0; i < terms.size(); ++i)
+    if (!flags[i]) care.push_back(static_cast<uint32_t>(terms[i]));
+  classes.AddFunction(care, static_cast<int>(f));
+}
+
+// The functions are shared out among the threads as they come free. Each
+// thread stores the sets it finds; the sets are then read function by
+// function, so the classes do not depend on who found them. The memory is
+// checked within a function on its own classes, and after each function on
+// all functions up to it: a refusal is that of the first function, in
+// order, that fails, whatever the threads' timing.
+FoundSets FindSets(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
+                   const TCubeSystem* cubes, const std::vector<int64_t>& careCounts, int64_t pairs,
+                   uint64_t baseBytes, const RowWords& words, unsigned most) {
+  const size_t fcount = careCounts.size();
+  const unsigned threads =
+      ShareOut(static_cast<double>(pairs), kThreadedPairs) ? std::min(most, static_cast<unsigned>(fcount)) : 1;
+  FoundSets found;
+  std::vector<ColumnClasses>& stores = found.Stores;
+  stores.reserve(threads);
+  for (unsigned k = 0; k < threads; ++k) {
+    stores.emplace_back(primes, words.A, words.B, meter, baseBytes, pairs);
+    if (pairs >= kReservedPairs) stores.back().ReserveRows();
+  }
+  std::vector<FoundSets::Part>& parts = found.Parts;
+  parts.resize(fcount);
+  std::atomic<size_t> next{0}, failed{fcount};
+  std::mutex mutex;
+  size_t prefix = 0;
+  uint64_t prefixRows = 0, prefixSets = 0;
+  int64_t prefixDone = 0;
+  const auto fail = [&](size_t f, std::exception_ptr e) {
+    parts[f].Error = std::move(e);
+    size_t first = failed.load();
+    while (f < first && !failed.compare_exchange_weak(first, f)) {}
+  };
+  RunOnThreads(threads, [&](unsigned k) {
+    ColumnClasses& classes = stores[k];
+    std::vector<uint32_t> care;
+    for (size_t f = next++; f < fcount && f < failed.load(); f = next++) {
+      FoundSets::Part& part = parts[f];
+      part.Store = k;
+      part.Sets0 = classes.Weight.size();
+      const size_t rows0 = classes.Rows.size();
+      try {
+        AddFunctionSets(classes, functions, cubes, f, careCounts[f], care);
+      } catch (...) {
+        fail(f, std::current_exception());
+        continue;
+      }
+      part.Sets1 = classes.Weight.size();
+      part.Rows = static_cast<int64_t>(classes.Rows.size() - rows0);
+      part.Done = careCounts[f];
+      const std::lock_guard lock(mutex);
+      part.Finished = true;
+      for (; prefix < fcount && parts[prefix].Finished && prefix < failed.load(); ++prefix) {
+        prefixRows += static_cast<uint64_t>(parts[prefix].Rows);
+        prefixSets += parts[prefix].Sets1 - parts[prefix].Sets0;
+        prefixDone += parts[prefix].Done;
+        try {
+          meter.Set(baseBytes + ClassBytes(prefixRows, prefixSets, prefixDone, pairs));
+        } catch (...) {
+          fail(prefix, std::current_exception());
+        }
+      }
+    }
+  });
+  if (failed.load() < fcount) std::rethrow_exception(parts[failed.load()].Error);
+  return found;
+}
+
+// The sets of all functions, numbered in function order: set g has the rows
+// [Begin[g], End[g]), stands for Weight[g] care terms, the first of them
+// First[g], and has the key Keys[g].
+struct NumberedSets {
+  explicit NumberedSets(size_t sets) : Begin(sets), End(sets), Weight(sets), First(sets), Keys(sets) {}
+  std::vector<const uint32_t*, TUninitAllocator<const uint32_t*>> Begin, End;
+  std::vector<int64_t, TUninitAllocator<int64_t>> Weight;
+  std::vector<uint64_t, TUninitAllocator<uint64_t>> First;
+  std::vector<SetKey, TUninitAllocator<SetKey>> Keys;
+};
+
+NumberedSets NumberSets(const FoundSets& found, unsigned threads) {
+  const size_t fcount = found.Parts.size();
+  std::vector<size_t> base(fcount + 1, 0);
+  for (size_t f = 0; f < fcount; ++f) base[f + 1] = base[f] + (found.Parts[f].Sets1 - found.Parts[f].Sets0);
+  NumberedSets sets(base[fcount]);
+  std::atomic<size_t> nextPart{0};
+  RunOnThreads(threads, [&](unsigned) {
+    for (size_t f = nextPart++; f < fcount; f = nextPart++) {
+      const FoundSets::Part& part = found.Parts[f];
+      const ColumnClasses& store = found.Stores[part.Store];
+      for (size_t i = part.Sets0, g = base[f]; i < part.Sets1; ++i, ++g) {
+        sets.Begin[g] = store.Rows.data() + store.Start[i];
+        sets.End[g] = store.Rows.data() + store.Start[i + 1];
+        sets.Weight[g] = store.Weight[i];
+        sets.First[g] = store.First[i];
+        sets.Keys[g] = store.Keys[i];
+      }
+    }
+  });
+  return sets;
+}
+
+// A set found again is folded into its first class (its weight added
+// there, the smaller first pair kept). The keys are shared out among the
+// threads by their top bits, each with a table of its own, so a key's sets
+// are met in order by one thread. Nearly every set is new: each slot is
+// fetched well before it is read.
+void FoldRepeatedSets(NumberedSets& s, unsigned merging) {
+  const size_t sets = s.Keys.size();
+  const auto& keys = s.Keys;
+  RunOnThreads(merging, [&](unsigned t) {
+    constexpr uint32_t kNone = ~uint32_t{0};
+    const auto owner = [&](size_t g) { return static_cast<unsigned>((keys[g].A >> 40) % merging); };
+    const size_t mask = std::max<size_t>(64, std::bit_ceil(2 * sets / merging + 1)) - 1;
+    std::vector<uint32_t> table(mask + 1, kNone);
+    constexpr size_t kAhead = 16;
+    for (size_t g = 0; g < sets; ++g) {
+      if (g + kAhead < sets && owner(g + kAhead) == t)
+        __builtin_prefetch(&table[static_cast<size_t>(keys[g + kAhead].A) & mask]);
+      if (owner(g) != t) continue;
+      const SetKey& h = keys[g];
+      size_t slot = static_cast<size_t>(h.A) & mask;
+      while (table[slot] != kNone && !(keys[table[slot]] == h)) slot = (slot + 1) & mask;
+      const uint32_t c = table[slot];
+      if (c == kNone) {
+        table[slot] = static_cast<uint32_t>(g);
+        continue;
+      }
+      s.Weight[c] += s.Weight[g];
+      s.First[c] = std::min(s.First[c], s.First[g]);
+      s.Weight[g] = 0;
+    }
+  });
+}
+
+// The classes (the sets left with a weight) in the order of their first
+// pair, each with that pair beside it.
+std::vector<std::pair<uint64_t, uint32_t>> ClassesInOrder(const NumberedSets& sets, int width, unsigned most) {
+  // First pairs are distinct.
+  std::vector<std::pair<uint64_t, uint32_t>> byFirst;
+  byFirst.reserve(sets.Weight.size());
+  for (uint32_t c = 0; c < sets.Weight.size(); ++c)
+    if (sets.Weight[c] > 0) byFirst.emplace_back(sets.First[c], c);
+  // Survivors come function by function (a set found again keeps the
+  // function it was first found in), so each function's classes are
+  // sorted on their own, on all threads.
+  std::vector<size_t> groups{0};
+  for (size_t k = 1; k < byFirst.size(); ++k)
+    if ((byFirst[k].first >> 32) != (byFirst[k - 1].first >> 32)) groups.push_back(k);
+  groups.push_back(byFirst.size());
+  std::atomic<size_t> nextGroup{0};
+  RunOnThreads(ShareOut(static_cast<double>(byFirst.size()), kThreadedColumns) ? most : 1, [&](unsigned) {
+    std::vector<std::pair<uint64_t, uint32_t>> scratch;
+    for (size_t g = nextGroup++; g + 1 < groups.size(); g = nextGroup++)
+      SortByTerm(byFirst.data() + groups[g], groups[g + 1] - groups[g], width, scratch);
+  });
+  return byFirst;
+}
+
+// Lays out the columns in the order of byFirst: each column's place first;
+// then the rows are copied by runs of columns, one a thread.
+void LayColumns(const NumberedSets& sets, const std::vector<std::pair<uint64_t, uint32_t>>& byFirst, unsigned most,
+                std::vector<size_t>& colStart, std::vector<int64_t>& colWeight, TCells& colRows) {
+  colStart.resize(byFirst.size() + 1);
+  colWeight.resize(byFirst.size());
+  colStart[0] = 0;
+  for (size_t k = 0; k < byFirst.size(); ++k) {
+    const uint32_t c = byFirst[k].second;
+    colStart[k + 1] = colStart[k] + static_cast<size_t>(sets.End[c] - sets.Begin[c]);
+    colWeight[k] = sets.Weight[c];
+  }
+  colRows.resize(colStart.back());
+  const unsigned runs = ShareOut(static_cast<double>(colRows.size()), kThreadedCells) ? most : 1;
+  RunOnThreads(runs, [&](unsigned t) {
+    const size_t k0 = byFirst.size() * t / runs, k1 = byFirst.size() * (t + 1) / runs;
+    for (size_t k = k0; k < k1; ++k) {
+      // The classes are read out of order: their rows are fetched ahead.
+      if (k + 16 < k1) __builtin_prefetch(sets.Begin[byFirst[k + 16].second]);
+      const uint32_t c = byFirst[k].second;
+      std::copy(sets.Begin[c], sets.End[c], colRows.begin() + static_cast<std::ptrdiff_t>(colStart[k]));
+    }
+  });
+}
+
 }  // namespace
 
 void Chart::BuildPairs(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter) {
@@ -614,8 +843,14 @@ void Chart::BuildPairs(const std::vector<const TTermVector*>& functions, const T
   RowCols = std::move(cols);
   RowEnd.assign(RowStart.begin() + 1, RowStart.end());
   meter.Set(PairChartBytes(static_cast<uint64_t>(Rows), RowCols.size(), static_cast<uint64_t>(Columns)));
+  ListColumnsOfRows();
+  ColWeight.assign(static_cast<size_t>(Columns), 1);
+  Pairs = Columns;
+  Cells = static_cast<int64_t>(RowCols.size());
+}
 
-  // Column lists, rows ascending.
+// Column lists, rows ascending.
+void Chart::ListColumnsOfRows() {
   ColStart.assign(static_cast<size_t>(Columns) + 1, 0);
   for (uint32_t c : RowCols) ++ColStart[c + 1];
   for (size_t c = 0; c < static_cast<size_t>(Columns); ++c) ColStart[c + 1] += ColStart[c];
@@ -624,10 +859,6 @@ void Chart::BuildPairs(const std::vector<const TTermVector*>& functions, const T
   for (int32_t r = 0; r < Rows; ++r)
     for (size_t k = RowStart[static_cast<size_t>(r)]; k < RowStart[static_cast<size_t>(r) + 1]; ++k)
       ColRows[fill[RowCols[k]]++] = static_cast<uint32_t>(r);
-
-  ColWeight.assign(static_cast<size_t>(Columns), 1);
-  Pairs = Columns;
-  Cells = static_cast<int64_t>(RowCols.size());
 }
 
 void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const TCover& primes,
@@ -638,207 +869,38 @@ void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const
   if (!cubes)
     for (const auto* f : functions) termBytes = std::max<uint64_t>(termBytes, static_cast<uint64_t>(f->Count()) * 4);
   const uint64_t baseBytes = termBytes + static_cast<uint64_t>(Rows) * 64;
-  std::vector<uint64_t> wordA(static_cast<size_t>(Rows)), wordB(static_cast<size_t>(Rows));
-  for (size_t r = 0; r < wordA.size(); ++r) {
-    wordA[r] = Mix64((r + 1) * 0x9e3779b97f4a7c15ULL);
-    wordB[r] = Mix64((r + 1) * 0xc2b2ae3d27d4eb4fULL + 0x165667b19e3779f9ULL);
-  }
-  std::vector<int64_t> careCounts(fcount);
-  for (size_t f = 0; f < fcount; ++f) {
-    const auto* t = cubes ? nullptr : functions[f];
-    careCounts[f] = cubes ? static_cast<int64_t>(CareCount(*cubes, static_cast<int>(f), primes.Width))
-                          : t->Count() - std::count(t->DontCares().begin(), t->DontCares().end(), true);
-    Pairs += careCounts[f];
-  }
+  const RowWords words(static_cast<size_t>(Rows));
+  const std::vector<int64_t> careCounts = CareCounts(functions, primes, cubes, fcount);
+  for (const int64_t count : careCounts) Pairs += count;
 
-  // The functions are shared out among the threads as they come free. Each
-  // thread stores the sets it finds; the sets are then read function by
-  // function, so the classes do not depend on who found them. The memory is
-  // checked within a function on its own classes, and after each function on
-  // all functions up to it: a refusal is that of the first function, in
-  // order, that fails, whatever the threads' timing.
   const unsigned most = UsefulThreads(kMaxThreads);
-  const unsigned threads =
-      ShareOut(static_cast<double>(Pairs), kThreadedPairs) ? std::min(most, static_cast<unsigned>(fcount)) : 1;
-  std::vector<ColumnClasses> stores;
-  stores.reserve(threads);
-  for (unsigned k = 0; k < threads; ++k) {
-    stores.emplace_back(primes, wordA, wordB, meter, baseBytes, Pairs);
-    if (Pairs >= kReservedPairs) stores.back().ReserveRows();
-  }
-  struct Part {
-    unsigned Store = 0;
-    size_t Sets0 = 0, Sets1 = 0;  // its sets in that store
-    int64_t Rows = 0, Done = 0;
-    std::exception_ptr Error;
-    bool Finished = false;
-  };
-  std::vector<Part> parts(fcount);
-  std::atomic<size_t> next{0}, failed{fcount};
-  std::mutex mutex;
-  size_t prefix = 0;
-  uint64_t prefixRows = 0, prefixSets = 0;
-  int64_t prefixDone = 0;
-  const auto fail = [&](size_t f, std::exception_ptr e) {
-    parts[f].Error = std::move(e);
-    size_t first = failed.load();
-    while (f < first && !failed.compare_exchange_weak(first, f)) {}
-  };
-  RunOnThreads(threads, [&](unsigned k) {
-    ColumnClasses& classes = stores[k];
-    std::vector<uint32_t> care;
-    for (size_t f = next++; f < fcount && f < failed.load(); f = next++) {
-      Part& part = parts[f];
-      part.Store = k;
-      part.Sets0 = classes.Weight.size();
-      const size_t rows0 = classes.Rows.size();
-      try {
-        if (cubes) {
-          classes.AddFunctionCubes(TaggedCubes(cubes->Cubes, static_cast<int>(f)),
-                                   TaggedCubes(cubes->DontCares, static_cast<int>(f)), static_cast<int>(f),
-                                   careCounts[f]);
-        } else {
-          const auto& terms = functions[f]->Terms();
-          const auto& flags = functions[f]->DontCares();
-          care.clear();
-          for (size_t i = 0; i < terms.size(); ++i)
-            if (!flags[i]) care.push_back(static_cast<uint32_t>(terms[i]));
-          classes.AddFunction(care, static_cast<int>(f));
-        }
-      } catch (...) {
-        fail(f, std::current_exception());
-        continue;
-      }
-      part.Sets1 = classes.Weight.size();
-      part.Rows = static_cast<int64_t>(classes.Rows.size() - rows0);
-      part.Done = careCounts[f];
-      const std::lock_guard lock(mutex);
-      part.Finished = true;
-      for (; prefix < fcount && parts[prefix].Finished && prefix < failed.load(); ++prefix) {
-        prefixRows += static_cast<uint64_t>(parts[prefix].Rows);
-        prefixSets += parts[prefix].Sets1 - parts[prefix].Sets0;
-        prefixDone += parts[prefix].Done;
-        try {
-          meter.Set(baseBytes + ClassBytes(prefixRows, prefixSets, prefixDone, Pairs));
-        } catch (...) {
-          fail(prefix, std::current_exception());
-        }
-      }
-    }
-  });
-  if (failed.load() < fcount) std::rethrow_exception(parts[failed.load()].Error);
-
-  // The sets, numbered in function order.
-  std::vector<size_t> base(fcount + 1, 0);
-  for (size_t f = 0; f < fcount; ++f) base[f + 1] = base[f] + (parts[f].Sets1 - parts[f].Sets0);
-  const size_t sets = base[fcount];
-  for (const ColumnClasses& store : stores) Cells += store.Cells;
-  std::vector<const uint32_t*, TUninitAllocator<const uint32_t*>> setBegin(sets), setEnd(sets);
-  std::vector<int64_t, TUninitAllocator<int64_t>> setWeight(sets);
-  std::vector<uint64_t, TUninitAllocator<uint64_t>> setFirst(sets);
-  std::vector<SetKey, TUninitAllocator<SetKey>> keys(sets);
-  const unsigned merging = ShareOut(static_cast<double>(sets), kThreadedSets) ? most : 1;
+  FoundSets found = FindSets(functions, primes, meter, cubes, careCounts, Pairs, baseBytes, words, most);
+  for (const ColumnClasses& store : found.Stores) Cells += store.Cells;
+  const unsigned merging = ShareOut(static_cast<double>(found.SetCount()), kThreadedSets) ? most : 1;
+  NumberedSets sets = NumberSets(found, merging);
+  FoldRepeatedSets(sets, merging);
   {
-    std::atomic<size_t> nextPart{0};
-    RunOnThreads(merging, [&](unsigned) {
-      for (size_t f = nextPart++; f < fcount; f = nextPart++) {
-        const ColumnClasses& store = stores[parts[f].Store];
-        for (size_t i = parts[f].Sets0, g = base[f]; i < parts[f].Sets1; ++i, ++g) {
-          setBegin[g] = store.Rows.data() + store.Start[i];
-          setEnd[g] = store.Rows.data() + store.Start[i + 1];
-          setWeight[g] = store.Weight[i];
-          setFirst[g] = store.First[i];
-          keys[g] = store.Keys[i];
-        }
-      }
-    });
-  }
-  // A set found again is folded into its first class (its weight added
-  // there, the smaller first pair kept). The keys are shared out among the
-  // threads by their top bits, each with a table of its own, so a key's sets
-  // are met in order by one thread. Nearly every set is new: each slot is
-  // fetched well before it is read.
-  RunOnThreads(merging, [&](unsigned t) {
-    constexpr uint32_t kNone = ~uint32_t{0};
-    const auto owner = [&](size_t g) { return static_cast<unsigned>((keys[g].A >> 40) % merging); };
-    const size_t mask = std::max<size_t>(64, std::bit_ceil(2 * sets / merging + 1)) - 1;
-    std::vector<uint32_t> table(mask + 1, kNone);
-    constexpr size_t kAhead = 16;
-    for (size_t g = 0; g < sets; ++g) {
-      if (g + kAhead < sets && owner(g + kAhead) == t)
-        __builtin_prefetch(&table[static_cast<size_t>(keys[g + kAhead].A) & mask]);
-      if (owner(g) != t) continue;
-      const SetKey& h = keys[g];
-      size_t slot = static_cast<size_t>(h.A) & mask;
-      while (table[slot] != kNone && !(keys[table[slot]] == h)) slot = (slot + 1) & mask;
-      const uint32_t c = table[slot];
-      if (c == kNone) {
-        table[slot] = static_cast<uint32_t>(g);
-        continue;
-      }
-      setWeight[c] += setWeight[g];
-      setFirst[c] = std::min(setFirst[c], setFirst[g]);
-      setWeight[g] = 0;
-    }
-  });
-
-  // Classes in the order of their first pair.
-  {
-    // Sorted with their first pairs beside them (first pairs are distinct).
-    std::vector<std::pair<uint64_t, uint32_t>> byFirst;
-    byFirst.reserve(setWeight.size());
-    for (uint32_t c = 0; c < setWeight.size(); ++c)
-      if (setWeight[c] > 0) byFirst.emplace_back(setFirst[c], c);
+    const auto byFirst = ClassesInOrder(sets, primes.Width, most);
     Columns = static_cast<int32_t>(byFirst.size());
-    // Survivors come function by function (a set found again keeps the
-    // function it was first found in), so each function's classes are
-    // sorted on their own, on all threads.
-    std::vector<size_t> groups{0};
-    for (size_t k = 1; k < byFirst.size(); ++k)
-      if ((byFirst[k].first >> 32) != (byFirst[k - 1].first >> 32)) groups.push_back(k);
-    groups.push_back(byFirst.size());
-    std::atomic<size_t> nextGroup{0};
-    RunOnThreads(ShareOut(static_cast<double>(byFirst.size()), kThreadedColumns) ? most : 1, [&](unsigned) {
-      std::vector<std::pair<uint64_t, uint32_t>> scratch;
-      for (size_t g = nextGroup++; g + 1 < groups.size(); g = nextGroup++)
-        SortByTerm(byFirst.data() + groups[g], groups[g + 1] - groups[g], primes.Width, scratch);
-    });
-    // Each column's place first; then the rows are copied by runs of
-    // columns, one a thread.
-    ColStart.resize(byFirst.size() + 1);
-    ColWeight.resize(byFirst.size());
-    ColStart[0] = 0;
-    for (size_t k = 0; k < byFirst.size(); ++k) {
-      const uint32_t c = byFirst[k].second;
-      ColStart[k + 1] = ColStart[k] + static_cast<size_t>(setEnd[c] - setBegin[c]);
-      ColWeight[k] = setWeight[c];
-    }
-    ColRows.resize(ColStart.back());
-    const unsigned runs = ShareOut(static_cast<double>(ColRows.size()), kThreadedCells) ? most : 1;
-    RunOnThreads(runs, [&](unsigned t) {
-      const size_t k0 = byFirst.size() * t / runs, k1 = byFirst.size() * (t + 1) / runs;
-      for (size_t k = k0; k < k1; ++k) {
-        // The classes are read out of order: their rows are fetched ahead.
-        if (k + 16 < k1) __builtin_prefetch(setBegin[byFirst[k + 16].second]);
-        const uint32_t c = byFirst[k].second;
-        std::copy(setBegin[c], setEnd[c], ColRows.begin() + static_cast<std::ptrdiff_t>(ColStart[k]));
-      }
-    });
+    LayColumns(sets, byFirst, most, ColStart, ColWeight, ColRows);
   }
   // The largest store's rows are reused for the row lists, which are as
   // long as the column lists.
   {
     size_t largest = 0;
-    for (size_t k = 1; k < stores.size(); ++k)
-      if (stores[k].Rows.size() > stores[largest].Rows.size()) largest = k;
-    RowCols = std::move(stores[largest].Rows);
+    for (size_t k = 1; k < found.Stores.size(); ++k)
+      if (found.Stores[k].Rows.size() > found.Stores[largest].Rows.size()) largest = k;
+    RowCols = std::move(found.Stores[largest].Rows);
   }
-  stores.clear();
+  found.Stores.clear();
   meter.Set(ColRows.size() * 12 + static_cast<uint64_t>(Rows) * 40 + static_cast<uint64_t>(Columns) * 40);
+  ListRowsOfColumns(most);
+}
 
-  // Row lists, columns ascending. The columns are cut into runs of about
-  // equal cells, one a thread: each counts its cells per row, and then puts
-  // its columns after those of the runs before it.
+// Row lists, columns ascending. The columns are cut into runs of about
+// equal cells, one a thread: each counts its cells per row, and then puts
+// its columns after those of the runs before it.
+void Chart::ListRowsOfColumns(unsigned most) {
   const unsigned runs = ShareOut(static_cast<double>(ColRows.size()), kThreadedCells) ? most : 1;
   std::vector<uint32_t> cut(runs + 1, static_cast<uint32_t>(Columns));
   for (unsigned k = 0; k < runs; ++k)

@@ -194,6 +194,10 @@ class Chart {
   void BuildPairs(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter);
   void BuildClasses(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
                     const TCubeSystem* cubes);
+  // The column lists from the row lists.
+  void ListColumnsOfRows();
+  // The row lists from the column lists (on up to `threads` threads).
+  void ListRowsOfColumns(unsigned threads);
 };
 
 }  // namespace tavro::detail

@@ -30,23 +30,9 @@ class CubeWalk {
     for (size_t k = c0; k < c1; ++k) {
       const uint32_t bits = free & ~FStack[k].Mask;
       if (bits == 0) return -1;
-      for (uint32_t b = bits; b; b &= b - 1) ++fixed[std::countr_zero(b)];
+      CountInputs(bits, fixed);
     }
-    int best = 0;
-    for (int b = 1; b < 32; ++b)
-      if (fixed[b] > fixed[best]) best = b;
-    return best;
-  }
-
-  // Pushes the cubes of [c0, c1) that meet the half where input `bit` is
-  // `half`; returns where they start.
-  size_t PushHalf(uint32_t bit, uint32_t half, size_t c0, size_t c1) {
-    const size_t start = FStack.size();
-    for (size_t k = c0; k < c1; ++k) {
-      const TCubeRef c = FStack[k];
-      if ((c.Mask & bit) || (c.Value & bit) == half) FStack.push_back(c);
-    }
-    return start;
+    return MostFixed(fixed);
   }
 
   int64_t First(uint32_t value, uint32_t free, size_t c0, size_t c1) {
@@ -56,7 +42,7 @@ class CubeWalk {
     const uint32_t bit = uint32_t{1} << input;
     int64_t best = -1;
     for (const uint32_t half : {uint32_t{0}, bit}) {
-      const size_t start = PushHalf(bit, half, c0, c1);
+      const size_t start = PushHalf(FStack, c0, c1, bit, half);
       const int64_t t = First(value | half, free & ~bit, start, FStack.size());
       FStack.resize(start);
       if (t >= 0 && (best < 0 || t < best)) best = t;
@@ -72,7 +58,7 @@ class CubeWalk {
     const uint32_t bit = uint32_t{1} << input;
     uint64_t total = 0;
     for (const uint32_t half : {uint32_t{0}, bit}) {
-      const size_t start = PushHalf(bit, half, c0, c1);
+      const size_t start = PushHalf(FStack, c0, c1, bit, half);
       total += Count(value | half, free & ~bit, start, FStack.size());
       FStack.resize(start);
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/core/Cover.h"
+#include "engine/core/Split.h"
 #include "model/TermVector.h"
 
 namespace tavro {
@@ -24,12 +25,6 @@ struct TCubeSystem {
 // Where a system is given as cubes, a run from this width on works from
 // them instead of tables of rows; below it the row methods are quick anyway.
 constexpr int kCubesFromInputs = 17;
-
-// A cube as (value, free inputs).
-struct TCubeRef {
-  uint32_t Value;
-  uint32_t Mask;
-};
 
 // The cubes of cover tagged f (none when cover is null).
 std::vector<TCubeRef> TaggedCubes(const TCover* cover, int f);

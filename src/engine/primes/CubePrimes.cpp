@@ -1,15 +1,12 @@
 // Prime implicants from a cover of the system: a list of cubes, each with the
 // functions it belongs to, whose union gives every function's listed terms.
-// With F the system, x an input, F0 and F1 its halves (x = 0, x = 1) and F2
-// their AND, the primes of F are
-//   - the primes of F2, with x free;
-//   - the primes of F0 with x = 0, and of F1 with x = 1, unless the same cube
-//     is a prime of F2 with the same tags.
-// The halves of a cover are cofactors of its cubes; the primes of F2 are the
-// largest of the pairwise intersections of F0's and F1's primes (each prime
-// of F2 is one of them, with the tags of both). An input that no cube fixes
-// to 1 has F1 = F2, so no intersections are needed for it. Equal covers are
-// solved once. This never looks at a single row, so the width of the system
+// The primes of the system F follow from those of its halves F0 and F1 on
+// one input x and of their AND F2, as SplitPrimes.cpp explains. The halves
+// of a cover are the cofactors of its cubes (core/Split.h); the primes of F2
+// are the largest of the pairwise intersections of F0's and F1's primes (each
+// prime of F2 is one of them, with the tags of both). An input that no cube
+// fixes to 1 has F1 = F2, so no intersections are needed for it. Equal covers
+// are solved once. This never looks at a single row, so the width of the system
 // does not matter, only the size of its covers.
 //
 // The primes of a part bound those of the whole from below: each prime of F0
@@ -31,14 +28,11 @@
 #endif
 
 #include "engine/core/CubeSets.h"
-#include "engine/primes/PrimeFinders.h"
+#include "engine/core/Split.h"
 #include "engine/core/Threads.h"
+#include "engine/primes/PrimeFinders.h"
 
 namespace tavro::detail {
-
-namespace {
-
-}  // namespace
 
 const char* CubeBudgetSpent::what() const noexcept { return "the cube finder's budget is spent"; }
 
@@ -106,11 +100,8 @@ class CubeSolver {
     int zeros[32] = {}, ones[32] = {};
     for (size_t i = 0; i < n; ++i) {
       const uint32_t fixed = R & ~F.M[i];
-      for (uint32_t b = fixed; b; b &= b - 1) {
-        const int k = std::countr_zero(b);
-        if (F.V[i] & (uint32_t{1} << k)) ++ones[k];
-        else ++zeros[k];
-      }
+      CountInputs(fixed & F.V[i], ones);
+      CountInputs(fixed & ~F.V[i], zeros);
     }
     int best = -1;
     bool bestBinate = false;
@@ -127,11 +118,12 @@ class CubeSolver {
     if (best < 0) throw InternalError("a cover of several cubes fixes no input");
     const uint32_t bit = uint32_t{1} << best;
 
+    // The cofactors of F on x.
     CubeSet f0, f1;
     for (size_t i = 0; i < n; ++i) {
-      const bool free = (F.M[i] & bit) != 0, one = (F.V[i] & bit) != 0;
-      if (free || !one) Push(f0, F.V[i], F.M[i] & ~bit, &F.T[i * tw]);
-      if (free || one) Push(f1, F.V[i] & ~bit, F.M[i] & ~bit, &F.T[i * tw]);
+      const uint32_t v = F.V[i] & ~bit, m = F.M[i] & ~bit;
+      if (MeetsHalf(F.V[i], F.M[i], bit, 0)) Push(f0, v, m, &F.T[i * tw]);
+      if (MeetsHalf(F.V[i], F.M[i], bit, bit)) Push(f1, v, m, &F.T[i * tw]);
     }
     F = CubeSet();
     const uint32_t rest = R & ~bit;
@@ -355,7 +347,7 @@ class CubeSolver {
     }
   }
 
-  // The primes of F from those of F0, F1 and F2 (see the top of the file).
+  // The primes of F from those of F0, F1 and F2 (see SplitPrimes.cpp).
   std::shared_ptr<CubeSet> Combine(const CubeSet& p0, const CubeSet& p1, const CubeSet& p2, uint32_t bit) {
     const size_t tw = FWords;
     Spend(16 * (p0.Size() + p1.Size() + p2.Size()));

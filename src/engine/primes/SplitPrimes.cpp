@@ -1,11 +1,12 @@
 // Prime implicants by splitting on one input at a time. With F the table of
-// tags over the remaining inputs, F0 and F1 its halves for the top input and
-// F2 their AND, the primes of F are
-//   - the primes of F2, with the top input free;
-//   - the primes of F0 with the top input 0, and of F1 with it 1, unless the
-//     same cube is a prime of F2 with the same tags (it then grows into the
-//     cube with the top input free).
-// Equal tables are solved once. Structured systems share most of their
+// tags over the remaining inputs, x an input, F0 and F1 its halves (x = 0,
+// x = 1) and F2 their AND, the primes of F are
+//   - the primes of F2, with x free;
+//   - the primes of F0 with x = 0, and of F1 with x = 1, unless the same
+//     cube is a prime of F2 with the same tags (it then grows into the cube
+//     with x free).
+// CubePrimes.cpp splits covers the same way. Here x is the table's top input,
+// so that each half is one run of its rows. Equal tables are solved once. Structured systems share most of their
 // tables, and sparse ones run out of cubes after a few splits, so this finds
 // the primes without touching every implicant.
 
@@ -61,14 +62,7 @@ class Splitter {
     if (n == 0) return Empty();
     const uint64_t size = uint64_t{1} << w;
     const uint32_t low = static_cast<uint32_t>(size - 1);
-    if (n * kSparseShare >= size || w <= kDirectInputs) {
-      // Full enough for the dense form.
-      auto& table = FDense[static_cast<size_t>(w)];
-      table.assign(size * tw, 0);
-      for (size_t i = 0; i < n; ++i)
-        std::copy(tags + i * tw, tags + (i + 1) * tw, table.data() + (rows[i] & low) * tw);
-      return Solve(table.data(), w);
-    }
+    if (n * kSparseShare >= size || w <= kDirectInputs) return SolveAsDense(rows, tags, n, w);
     if (n == 1) {
       auto one = std::make_shared<PrimeSet>();
       one->Keys.push_back(rows[0] & low);
@@ -81,16 +75,7 @@ class Splitter {
     bool store = false;
     Hash128 h{0xfeed + static_cast<uint64_t>(w), 0xbeef ^ static_cast<uint64_t>(w)};
     if (memo) {
-      for (size_t i = 0; i < n; ++i) {
-        h.A = (h.A ^ (rows[i] & low)) * 0x9e3779b97f4a7c15ULL;
-        h.A ^= h.A >> 29;
-        for (size_t k = 0; k < tw; ++k) {
-          h.B = (h.B ^ tags[i * tw + k]) * 0xc2b2ae3d27d4eb4fULL;
-          h.B ^= h.B >> 31;
-        }
-      }
-      h.A = Mix64(h.A ^ n);
-      h.B = Mix64(h.B + h.A);
+      HashSparse(rows, tags, n, low, h);
       // The key: each listed row followed by its tags.
       const auto sameRows = [&](const std::vector<uint64_t>& key) {
         if (key.size() != n * (tw + 1)) return false;
@@ -103,47 +88,21 @@ class Splitter {
       if (const PrimeSetPtr* known = Lookup(h, sameRows, store)) return *known;
     }
 
+    // The rows are sorted and split on the top input, so each half is one run
+    // of them, found by a search; the cube split of core/Split.h would copy.
     const uint32_t top = static_cast<uint32_t>(size >> 1);
     const size_t mid = static_cast<size_t>(
         std::partition_point(rows, rows + n, [&](uint32_t r) { return (r & top) == 0; }) - rows);
     const PrimeSetPtr p0 = SolveSparse(rows, tags, mid, w - 1);
     const PrimeSetPtr p1 = SolveSparse(rows + mid, tags + mid * tw, n - mid, w - 1);
-    // The halves' AND: the rows listed in both, one buffer per width.
-    auto& r2 = FSparseRows[static_cast<size_t>(w)];
-    auto& t2 = FSparseTags[static_cast<size_t>(w)];
-    r2.clear();
-    t2.clear();
-    const uint32_t half = top - 1;
-    for (size_t i = 0, j = mid; i < mid && j < n;) {
-      const uint32_t a = rows[i] & half, b = rows[j] & half;
-      if (a < b) {
-        ++i;
-      } else if (b < a) {
-        ++j;
-      } else {
-        uint64_t any = 0;
-        const size_t at = t2.size();
-        t2.resize(at + tw);
-        for (size_t k = 0; k < tw; ++k) any |= t2[at + k] = tags[i * tw + k] & tags[j * tw + k];
-        if (any) r2.push_back(a);
-        else t2.resize(at);
-        ++i;
-        ++j;
-      }
-    }
-    const PrimeSetPtr p2 = SolveSparse(r2.data(), t2.data(), r2.size(), w - 1);
+    AndOfSparseHalves(rows, tags, mid, n, w);
+    const auto& r2 = FSparseRows[static_cast<size_t>(w)];
+    const PrimeSetPtr p2 = SolveSparse(r2.data(), FSparseTags[static_cast<size_t>(w)].data(), r2.size(), w - 1);
 
     auto result = Combine(*p0, *p1, *p2, w);
-    if (memo && store) {
-      // rows and tags still hold this table: the halves work in buffers of
-      // smaller widths.
-      std::vector<uint64_t> key(n * (tw + 1));
-      for (size_t i = 0; i < n; ++i) {
-        key[i * (tw + 1)] = rows[i] & low;
-        std::copy(tags + i * tw, tags + (i + 1) * tw, key.begin() + static_cast<std::ptrdiff_t>(i * (tw + 1) + 1));
-      }
-      Remember(h, std::move(key), result);
-    }
+    // rows and tags still hold this table: the halves work in buffers of
+    // smaller widths.
+    if (memo && store) Remember(h, SparseKey(rows, tags, n, low), result);
     return result;
   }
 
@@ -154,6 +113,48 @@ class Splitter {
     const size_t words = rows * static_cast<size_t>(FWords);
 
     // Empty and constant tables, and tables of one row, end the recursion.
+    if (PrimeSetPtr few = SolveTrivial(table, w)) return few;
+    if (w <= kDirectInputs) return SolveDirect(table, w);
+
+    // Small tables are cheaper to solve again than to look up.
+    // A memo that keeps missing (unstructured systems) is switched off.
+    if (FLookups >= 4096 && FHits * 64 < FLookups) FMemoOn = false;
+    const bool memo = FMemoOn && w >= kMemoInputs;
+    bool store = false;
+    Hash128 h{0x1234567 + static_cast<uint64_t>(w), 0x89abcdef ^ static_cast<uint64_t>(w)};
+    if (memo) {
+      HashTable(table, words, h);
+      const auto sameTable = [&](const std::vector<uint64_t>& key) {
+        return key.size() == words && std::equal(table, table + words, key.begin());
+      };
+      if (const PrimeSetPtr* known = Lookup(h, sameTable, store)) return *known;
+    }
+
+    const uint64_t half = rows / 2;
+    const uint64_t* f0 = table;
+    const uint64_t* f1 = table + half * static_cast<uint64_t>(FWords);
+    const PrimeSetPtr p0 = Solve(f0, w - 1);
+    const PrimeSetPtr p1 = Solve(f1, w - 1);
+    // The recursion holds one frame per width, so each width needs one
+    // buffer for its halves' AND.
+    auto& f2 = FBuffers[static_cast<size_t>(w)];
+    f2.resize(half * static_cast<uint64_t>(FWords));
+    for (size_t i = 0; i < f2.size(); ++i) f2[i] = f0[i] & f1[i];
+    const PrimeSetPtr p2 = Solve(f2.data(), w - 1);
+
+    auto result = Combine(*p0, *p1, *p2, w);
+    // The table is the caller's buffer (or part of it), unchanged by the
+    // halves, which work in buffers of smaller widths.
+    if (memo && store) Remember(h, std::vector<uint64_t>(table, table + words), result);
+    return result;
+  }
+
+ private:
+  // The primes of an empty or constant table, or of a table of one row;
+  // null for any other table.
+  PrimeSetPtr SolveTrivial(const uint64_t* table, int w) {
+    const uint64_t rows = uint64_t{1} << w;
+    const size_t words = rows * static_cast<size_t>(FWords);
     uint64_t any = 0, differ = 0;
     const auto tw = static_cast<size_t>(FWords);
     if (tw == 1) {
@@ -184,52 +185,90 @@ class Splitter {
       one->Tags.assign(t, t + FWords);
       return one;
     }
-
-    if (w <= kDirectInputs) return SolveDirect(table, w);
-
-    // Small tables are cheaper to solve again than to look up.
-    // A memo that keeps missing (unstructured systems) is switched off.
-    if (FLookups >= 4096 && FHits * 64 < FLookups) FMemoOn = false;
-    const bool memo = FMemoOn && w >= kMemoInputs;
-    bool store = false;
-    Hash128 h{0x1234567 + static_cast<uint64_t>(w), 0x89abcdef ^ static_cast<uint64_t>(w)};
-    if (memo) {
-      // Four independent lanes (tables here have at least 128 words).
-      uint64_t lane[4] = {h.A, h.B, h.A ^ 0x5555555555555555ULL, h.B + 0x3333333333333333ULL};
-      for (size_t i = 0; i + 4 <= words; i += 4)
-        for (int j = 0; j < 4; ++j) {
-          lane[j] = (lane[j] ^ table[i + static_cast<size_t>(j)]) * 0x9e3779b97f4a7c15ULL;
-          lane[j] ^= lane[j] >> 29;
-        }
-      for (size_t i = words & ~size_t{3}; i < words; ++i) lane[i & 3] = Mix64(lane[i & 3] ^ table[i]);
-      h.A = Mix64(lane[0] ^ Mix64(lane[1] + 0x9e3779b97f4a7c15ULL));
-      h.B = Mix64(lane[2] ^ Mix64(lane[3] + h.A));
-      const auto sameTable = [&](const std::vector<uint64_t>& key) {
-        return key.size() == words && std::equal(table, table + words, key.begin());
-      };
-      if (const PrimeSetPtr* known = Lookup(h, sameTable, store)) return *known;
-    }
-
-    const uint64_t half = rows / 2;
-    const uint64_t* f0 = table;
-    const uint64_t* f1 = table + half * static_cast<uint64_t>(FWords);
-    const PrimeSetPtr p0 = Solve(f0, w - 1);
-    const PrimeSetPtr p1 = Solve(f1, w - 1);
-    // The recursion holds one frame per width, so each width needs one
-    // buffer for its halves' AND.
-    auto& f2 = FBuffers[static_cast<size_t>(w)];
-    f2.resize(half * static_cast<uint64_t>(FWords));
-    for (size_t i = 0; i < f2.size(); ++i) f2[i] = f0[i] & f1[i];
-    const PrimeSetPtr p2 = Solve(f2.data(), w - 1);
-
-    auto result = Combine(*p0, *p1, *p2, w);
-    // The table is the caller's buffer (or part of it), unchanged by the
-    // halves, which work in buffers of smaller widths.
-    if (memo && store) Remember(h, std::vector<uint64_t>(table, table + words), result);
-    return result;
+    return nullptr;
   }
 
- private:
+  // Hashes the table's words into h.
+  static void HashTable(const uint64_t* table, size_t words, Hash128& h) {
+    // Four independent lanes (tables here have at least 128 words).
+    uint64_t lane[4] = {h.A, h.B, h.A ^ 0x5555555555555555ULL, h.B + 0x3333333333333333ULL};
+    for (size_t i = 0; i + 4 <= words; i += 4)
+      for (int j = 0; j < 4; ++j) {
+        lane[j] = (lane[j] ^ table[i + static_cast<size_t>(j)]) * 0x9e3779b97f4a7c15ULL;
+        lane[j] ^= lane[j] >> 29;
+      }
+    for (size_t i = words & ~size_t{3}; i < words; ++i) lane[i & 3] = Mix64(lane[i & 3] ^ table[i]);
+    h.A = Mix64(lane[0] ^ Mix64(lane[1] + 0x9e3779b97f4a7c15ULL));
+    h.B = Mix64(lane[2] ^ Mix64(lane[3] + h.A));
+  }
+
+  // A sparse table full enough for the dense form.
+  PrimeSetPtr SolveAsDense(const uint32_t* rows, const uint64_t* tags, size_t n, int w) {
+    const auto tw = static_cast<size_t>(FWords);
+    const uint64_t size = uint64_t{1} << w;
+    const uint32_t low = static_cast<uint32_t>(size - 1);
+    auto& table = FDense[static_cast<size_t>(w)];
+    table.assign(size * tw, 0);
+    for (size_t i = 0; i < n; ++i)
+      std::copy(tags + i * tw, tags + (i + 1) * tw, table.data() + (rows[i] & low) * tw);
+    return Solve(table.data(), w);
+  }
+
+  // Hashes the listed rows (read modulo low + 1) and their tags into h.
+  void HashSparse(const uint32_t* rows, const uint64_t* tags, size_t n, uint32_t low, Hash128& h) const {
+    const auto tw = static_cast<size_t>(FWords);
+    for (size_t i = 0; i < n; ++i) {
+      h.A = (h.A ^ (rows[i] & low)) * 0x9e3779b97f4a7c15ULL;
+      h.A ^= h.A >> 29;
+      for (size_t k = 0; k < tw; ++k) {
+        h.B = (h.B ^ tags[i * tw + k]) * 0xc2b2ae3d27d4eb4fULL;
+        h.B ^= h.B >> 31;
+      }
+    }
+    h.A = Mix64(h.A ^ n);
+    h.B = Mix64(h.B + h.A);
+  }
+
+  // The memo key of a sparse table: each listed row followed by its tags.
+  std::vector<uint64_t> SparseKey(const uint32_t* rows, const uint64_t* tags, size_t n, uint32_t low) const {
+    const auto tw = static_cast<size_t>(FWords);
+    std::vector<uint64_t> key(n * (tw + 1));
+    for (size_t i = 0; i < n; ++i) {
+      key[i * (tw + 1)] = rows[i] & low;
+      std::copy(tags + i * tw, tags + (i + 1) * tw, key.begin() + static_cast<std::ptrdiff_t>(i * (tw + 1) + 1));
+    }
+    return key;
+  }
+
+  // The AND of the halves [0, mid) and [mid, n) of a sparse table of 2^w
+  // rows: the rows listed in both, into this width's buffers (the recursion
+  // holds one frame per width).
+  void AndOfSparseHalves(const uint32_t* rows, const uint64_t* tags, size_t mid, size_t n, int w) {
+    const auto tw = static_cast<size_t>(FWords);
+    auto& r2 = FSparseRows[static_cast<size_t>(w)];
+    auto& t2 = FSparseTags[static_cast<size_t>(w)];
+    r2.clear();
+    t2.clear();
+    const uint32_t half = (uint32_t{1} << (w - 1)) - 1;
+    for (size_t i = 0, j = mid; i < mid && j < n;) {
+      const uint32_t a = rows[i] & half, b = rows[j] & half;
+      if (a < b) {
+        ++i;
+      } else if (b < a) {
+        ++j;
+      } else {
+        uint64_t any = 0;
+        const size_t at = t2.size();
+        t2.resize(at + tw);
+        for (size_t k = 0; k < tw; ++k) any |= t2[at + k] = tags[i * tw + k] & tags[j * tw + k];
+        if (any) r2.push_back(a);
+        else t2.resize(at);
+        ++i;
+        ++j;
+      }
+    }
+  }
+
   // The primes of the table with hash h whose content same() confirms, or
   // null. A hash shared with another table is no hit, and that table is not
   // stored (the first one keeps the slot).

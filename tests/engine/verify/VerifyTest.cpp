@@ -1,6 +1,6 @@
-// Checks that would catch a wrong prime implicant list: the splitting memo
-// under forced hash collisions, and the deep verification of lists spoiled
-// on purpose.
+// Checks that would catch a wrong prime implicant list or cover: the deep
+// verification of lists spoiled on purpose, and the cover check of systems
+// given as cubes.
 
 #include <gtest/gtest.h>
 
@@ -11,44 +11,15 @@
 #include "engine/core/CubeSets.h"
 #include "engine/io/Format.h"
 #include "engine/run/Minimize.h"
-#include "engine/primes/PrimeFinders.h"
 #include "engine/verify/Verify.h"
 #include "support/RandomSystems.h"
 #include "support/ReferenceEngine.h"
+#include "support/SystemText.h"
 
 using namespace tavro;
 using namespace tavro::testing;
 
 namespace {
-
-// A random system of 8 to maxBits inputs in minterms, no function empty.
-std::vector<TTermVector> System(std::mt19937& rng, int maxBits, int* bits) {
-  RandomSystemOptions options{8, maxBits, 1, 5};
-  while (true) {
-    const auto functions = RandomSystem(rng, options, bits);
-    auto work = InKind(functions, false, *bits);
-    if (std::none_of(work.begin(), work.end(), [](const TTermVector& f) { return f.Count() == 0; })) return work;
-  }
-}
-
-TEST(SplitMemoTest, ForcedHashCollisionsStillGiveTheReferenceResult) {
-  std::mt19937 rng(1313);
-  TRunParams split;
-  split.PrimeMethod = TPrimeMethod::Split;
-  for (const int hashBits : {1, 3}) {
-    detail::SetSplitMemoHashBits(hashBits);  // nearly every lookup meets another table
-    for (int n = 0; n < 3; ++n) {
-      int bits = 0;
-      const auto work = System(rng, 8, &bits);
-      const auto fast = MinimizeFunctions(work, bits, nullptr, nullptr, split);
-      const auto reference = ReferenceMinimize(work, bits);
-      EXPECT_EQ(FormatCubeTerms(fast.Primes), FormatCubeTerms(reference.Primes));
-      EXPECT_EQ(FormatSOP(fast.Result), FormatSOP(reference.Result));
-    }
-    EXPECT_GT(detail::SplitMemoCollisions(), 0u) << "hash bits " << hashBits;
-  }
-  detail::SetSplitMemoHashBits(128);
-}
 
 // The list with cube k changed by spoil(value, mask, tags) (Cube), listed
 // twice, left out, or swapped with its neighbour.
@@ -72,7 +43,7 @@ TEST(VerifyPrimesTest, CatchesEveryKindOfWrongPrimeList) {
   std::mt19937 rng(26);
   for (int n = 0; n < 30; ++n) {
     int bits = 0;
-    auto work = System(rng, 10, &bits);
+    auto work = MintermSystem(rng, 10, &bits);
     if (n % 3 == 2) work.back().Add((1 << (bits = VerifyFullInputs + 2)) - 1, false);  // past the full compare
     TRunParams params;
     params.PrimeMethod = TPrimeMethod::Split;

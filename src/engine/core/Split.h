@@ -1,0 +1,66 @@
+#pragma once
+// Splitting a set of cubes on one input, the step that the prime finders, the
+// chart's column classes and the cube counts all recurse on. A cube is
+// (value, mask): the inputs set in mask are free, the others fixed to their
+// bit of value. Split on input x, the set falls into the cubes that meet the
+// half x = 0 and those that meet x = 1; a cube that leaves x free meets both.
+// Each half is solved on its own, one input fewer to go; the cofactors of a
+// cube (with x taken out) are the cube itself with x cleared from value and
+// mask.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
+namespace tavro {
+
+// A cube as (value, free inputs).
+struct TCubeRef {
+  uint32_t Value;
+  uint32_t Mask;
+};
+
+// True when the cube (value, mask) meets the half where input `bit` is `half`
+// (0 or bit): it fixes the input to that value or leaves it free. The value
+// is tested first: with the value 0 where free, as cubes are held here, the
+// half x = 0 is then decided without reading the mask.
+constexpr bool MeetsHalf(uint32_t value, uint32_t mask, uint32_t bit, uint32_t half) {
+  return (value & bit) == half || (mask & bit) != 0;
+}
+
+// Appends to `stack` those of its own items [c0, c1) whose cube, cubeOf(item)
+// as a TCubeRef, meets the half where input `bit` is `half`; returns where
+// they start. A recursive split keeps the items of every open part at the end
+// of one stack, and drops a part by cutting the stack back to its start.
+template <class Stack, class CubeOf>
+size_t PushHalf(Stack& stack, size_t c0, size_t c1, uint32_t bit, uint32_t half, const CubeOf& cubeOf) {
+  const size_t start = stack.size();
+  for (size_t k = c0; k < c1; ++k) {
+    const auto item = stack[k];
+    const TCubeRef c = cubeOf(item);
+    if (MeetsHalf(c.Value, c.Mask, bit, half)) stack.push_back(item);
+  }
+  return start;
+}
+
+// The same for a stack of the cubes themselves.
+template <class Stack>
+size_t PushHalf(Stack& stack, size_t c0, size_t c1, uint32_t bit, uint32_t half) {
+  return PushHalf(stack, c0, c1, bit, half, [](const TCubeRef& c) { return c; });
+}
+
+// Counts the inputs set in `fixed`, one per input, into counts[32].
+inline void CountInputs(uint32_t fixed, int* counts) {
+  for (uint32_t b = fixed; b; b &= b - 1) ++counts[std::countr_zero(b)];
+}
+
+// The input with the highest count (the lowest of equals): the one to split
+// on, where counts are the cubes that fix each input.
+inline int MostFixed(const int* counts) {
+  int best = 0;
+  for (int b = 1; b < 32; ++b)
+    if (counts[b] > counts[best]) best = b;
+  return best;
+}
+
+}  // namespace tavro
