@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "engine/core/Cover.h"
-#include "engine/io/Format.h"
 #include "engine/core/FunctionSystem.h"
-#include "engine/run/Minimize.h"
+#include "engine/io/Format.h"
 #include "engine/io/TermFile.h"
+#include "engine/run/Minimize.h"
 #include "model/TermVector.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/run/Minimize.h"
 #include "engine/io/TermFile.h"
+#include "engine/run/Minimize.h"
 #include "model/Errors.h"
 #include "support/RecordingHost.h"
 #include "support/TruthTable.h"
@@ -55,8 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& f : functions) {
       tables.push_back(check::TruthTable(f, width));
       bool listed = false;
-      for (uint8_t v : tables.back())
-        listed |= v == check::kDontCare || v == (pos ? check::kZero : check::kOne);
+      for (uint8_t v : tables.back()) listed |= v == check::kDontCare || v == (pos ? check::kZero : check::kOne);
       anyEmpty |= !listed;
     }
     const TRunOutcome expected = anyEmpty ? TRunOutcome::EmptyFunction : TRunOutcome::Completed;
@@ -64,9 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (outcome != TRunOutcome::Completed) continue;
 
     std::vector<check::TextFunction> printed;
-    const std::string error =
-        check::ParseSection(host.Output, "Optimized Function(s):", width,
-                            static_cast<int>(functions.size()), pos, options.Terms, printed);
+    const std::string error = check::ParseSection(host.Output, "Optimized Function(s):", width,
+                                                  static_cast<int>(functions.size()), pos, options.Terms, printed);
     if (!error.empty()) Fail("unreadable result: " + error, text, host.Output);
     for (size_t f = 0; f < functions.size(); ++f) {
       const std::string wrong = check::CompareWithTable(printed[f], tables[f], pos);
@@ -75,8 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (options.PrimeImplicants) {
       std::vector<check::TextFunction> primes;
       const std::string e = check::ParseSection(host.Output, "All Prime Implicants", width,
-                                                static_cast<int>(functions.size()), pos,
-                                                options.Terms, primes);
+                                                static_cast<int>(functions.size()), pos, options.Terms, primes);
       if (!e.empty()) Fail("unreadable prime implicants: " + e, text, host.Output);
       for (size_t f = 0; f < functions.size(); ++f) {
         const std::string wrong = check::ImplicantViolation(primes[f], tables[f], pos);

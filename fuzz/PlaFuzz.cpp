@@ -25,16 +25,14 @@ size_t Terms(const Parsed& p) {
 }
 
 std::string Write(const Parsed& p) {
-  std::string t = ".i " + std::to_string(p.Inputs) + "\n.o " + std::to_string(p.Functions.size()) +
-                  "\n.type fd\n";
+  std::string t = ".i " + std::to_string(p.Inputs) + "\n.o " + std::to_string(p.Functions.size()) + "\n.type fd\n";
   if (Terms(p) > kMaxWrittenTerms) return t + ".e\n";
   for (size_t f = 0; f < p.Functions.size(); ++f)
     for (int32_t i = 0; i < p.Functions[f].Count(); ++i) {
       const int32_t term = p.Functions[f].GetTerm(i);
       for (int b = p.Inputs - 1; b >= 0; --b) t += ((term >> b) & 1) ? '1' : '0';
       t += ' ';
-      for (size_t g = 0; g < p.Functions.size(); ++g)
-        t += g != f ? '~' : (p.Functions[f].GetDontCare(i) ? '-' : '1');
+      for (size_t g = 0; g < p.Functions.size(); ++g) t += g != f ? '~' : (p.Functions[f].GetDontCare(i) ? '-' : '1');
       t += '\n';
     }
   return t + ".e\n";
@@ -62,14 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       [](std::string_view text) {
         auto pla = tavro::ParsePlaText(text);
         // The rows kept for a run from cubes describe the same functions.
-        if (pla.Cubes.Width > 0 &&
-            tavro::ListCubeTerms({&pla.Cubes, &pla.DontCareCubes}, pla.Cubes.FunctionCount, pla.Inputs) !=
-                pla.Functions)
+        if (pla.Cubes.Width > 0 && tavro::ListCubeTerms({&pla.Cubes, &pla.DontCareCubes}, pla.Cubes.FunctionCount,
+                                                        pla.Inputs) != pla.Functions)
           __builtin_trap();
         Parsed p{pla.Inputs, std::move(pla.Functions)};
         // Too large to write back: only its shape takes part.
-        if (Terms(p) > kMaxWrittenTerms)
-          p.Functions.assign(p.Functions.size(), tavro::TTermVector());
+        if (Terms(p) > kMaxWrittenTerms) p.Functions.assign(p.Functions.size(), tavro::TTermVector());
         return p;
       },
       [](const Parsed& p) { return Write(p); });

@@ -22,8 +22,7 @@ class RangeError : public TavroError {
 // Text that cannot be converted to a 32-bit signed integer.
 class ConvertError : public TavroError {
  public:
-  explicit ConvertError(const std::string& text)
-      : TavroError("'" + text + "' is not a valid integer value") {}
+  explicit ConvertError(const std::string& text) : TavroError("'" + text + "' is not a valid integer value") {}
 };
 
 // A file that cannot be opened, read or written.

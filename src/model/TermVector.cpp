@@ -106,9 +106,7 @@ void TTermVector::Clear() {
   FDontCares.shrink_to_fit();
 }
 
-bool TTermVector::Contains(int32_t Term) const {
-  return std::binary_search(FTerms.begin(), FTerms.end(), Term);
-}
+bool TTermVector::Contains(int32_t Term) const { return std::binary_search(FTerms.begin(), FTerms.end(), Term); }
 
 bool TTermVector::IsDontCare(int32_t Term) const {
   auto pos = std::lower_bound(FTerms.begin(), FTerms.end(), Term);

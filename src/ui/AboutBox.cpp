@@ -17,8 +17,7 @@ namespace tavro {
 
 namespace {
 
-QLabel* MakeText(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
-                 bool wrap) {
+QLabel* MakeText(QWidget* parent, const char* name, const QString& text, const QRect& geometry, bool wrap) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(QLatin1String(name));
   label->setGeometry(geometry);
@@ -32,8 +31,7 @@ QLabel* MakeText(QWidget* parent, const char* name, const QString& text, const Q
 }  // namespace
 
 TfrmAbout::TfrmAbout(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
   RegisterResources();
   setObjectName(QStringLiteral("frmAbout"));
   setWindowTitle(QStringLiteral("About tavro"));
@@ -55,26 +53,22 @@ TfrmAbout::TfrmAbout(QWidget* parent)
   Label3 = MakeText(this, "Label3", QStringLiteral("Tavro"), {176, 8, 60, 20}, false);
   Label3->setFont(TitleFont());
   Label3->adjustSize();
-  lblVersion = MakeText(this, "lblVersion", QStringLiteral("See executable for version infomation."),
-                        {178, 32, 180, 13}, true);
+  lblVersion =
+      MakeText(this, "lblVersion", QStringLiteral("See executable for version infomation."), {178, 32, 180, 13}, true);
   lblDescription =
-      MakeText(this, "lblDescription",
-               QStringLiteral("Two-level minimization of systems of Boolean functions."),
+      MakeText(this, "lblDescription", QStringLiteral("Two-level minimization of systems of Boolean functions."),
                {178, 56, 152, 26}, true);
-  lblCredit1 = MakeText(this, "lblCredit1", QStringLiteral("Written by the Tavro developers."),
-                        {178, 88, 183, 13}, false);
-  lblCredit2 = MakeText(this, "lblCredit2", QStringLiteral("© Tavro developers"),
-                        {178, 104, 183, 13}, false);
+  lblCredit1 =
+      MakeText(this, "lblCredit1", QStringLiteral("Written by the Tavro developers."), {178, 88, 183, 13}, false);
+  lblCredit2 = MakeText(this, "lblCredit2", QStringLiteral("© Tavro developers"), {178, 104, 183, 13}, false);
 
   // A line along its top edge only.
   Bevel2 = new QFrame(this);
   Bevel2->setObjectName(QStringLiteral("Bevel2"));
   Bevel2->setGeometry(176, 240, 193, 9);
-  Bevel2->setStyleSheet(QStringLiteral(
-      "#Bevel2 { border: none; border-top: 1px solid palette(dark); }"));
+  Bevel2->setStyleSheet(QStringLiteral("#Bevel2 { border: none; border-top: 1px solid palette(dark); }"));
 
-  lblPictureCredit = MakeText(this, "lblPictureCredit",
-                              QStringLiteral("Chip picture drawn by the Tavro developers."),
+  lblPictureCredit = MakeText(this, "lblPictureCredit", QStringLiteral("Chip picture drawn by the Tavro developers."),
                               {178, 248, 183, 26}, true);
 
   OKButton = new QPushButton(QStringLiteral("OK"), this);

@@ -2,17 +2,16 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QDir>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 
 namespace tavro {
 
-std::optional<QString> TStandardDialogs::OpenFileName(QWidget* parent, const QString& filter,
-                                                      const QString& folder) {
+std::optional<QString> TStandardDialogs::OpenFileName(QWidget* parent, const QString& filter, const QString& folder) {
   QFileDialog dialog(parent, QStringLiteral("Open"), folder, filter);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
@@ -31,18 +30,13 @@ std::optional<QString> TStandardDialogs::SaveFileName(QWidget* parent, const QSt
   return dialog.selectedFiles().constFirst();
 }
 
-IDialogs::TAnswer TStandardDialogs::AskYesNoCancel(QWidget* parent, const QString& caption,
-                                                   const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, caption, text,
-                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+IDialogs::TAnswer TStandardDialogs::AskYesNoCancel(QWidget* parent, const QString& caption, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
   box.setEscapeButton(QMessageBox::Cancel);
   switch (box.exec()) {
-    case QMessageBox::Yes:
-      return TAnswer::Yes;
-    case QMessageBox::No:
-      return TAnswer::No;
-    default:
-      return TAnswer::Cancel;
+    case QMessageBox::Yes: return TAnswer::Yes;
+    case QMessageBox::No: return TAnswer::No;
+    default: return TAnswer::Cancel;
   }
 }
 
@@ -52,8 +46,7 @@ void TStandardDialogs::ShowError(QWidget* parent, const QString& caption, const 
 
 bool TStandardDialogs::ConfirmReplace(QWidget* parent, const QString& path) {
   QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kApplicationTitle),
-                  QStringLiteral("%1 already exists.\nDo you want to replace it?")
-                      .arg(QDir::toNativeSeparators(path)),
+                  QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QDir::toNativeSeparators(path)),
                   QMessageBox::Yes | QMessageBox::No, parent);
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);

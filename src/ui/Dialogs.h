@@ -24,19 +24,16 @@ class IDialogs {
   // The file-open dialog with a Qt filter string ("Name (*.a *.A);;..."),
   // opened in folder. It also accepts the name of a file that does not
   // exist. nullopt: cancelled.
-  virtual std::optional<QString> OpenFileName(QWidget* parent, const QString& filter,
-                                              const QString& folder) = 0;
+  virtual std::optional<QString> OpenFileName(QWidget* parent, const QString& filter, const QString& folder) = 0;
   // The file-save dialog, opened on initialName (a path: its folder and the
   // proposed name). It adds no suffix and does not ask before replacing a
   // file; the caller asks with ConfirmReplace about the file it will write.
   // nullopt: cancelled.
-  virtual std::optional<QString> SaveFileName(QWidget* parent, const QString& filter,
-                                              const QString& initialName) = 0;
+  virtual std::optional<QString> SaveFileName(QWidget* parent, const QString& filter, const QString& initialName) = 0;
   // Whether the existing file at path may be replaced.
   virtual bool ConfirmReplace(QWidget* parent, const QString& path) = 0;
   // A question with Yes, No and Cancel and no icon; closing the box is Cancel.
-  virtual TAnswer AskYesNoCancel(QWidget* parent, const QString& caption,
-                                 const QString& text) = 0;
+  virtual TAnswer AskYesNoCancel(QWidget* parent, const QString& caption, const QString& text) = 0;
   // An error box with a single OK button.
   virtual void ShowError(QWidget* parent, const QString& caption, const QString& text) = 0;
   // The page set-up dialog; what the user picks is stored in printer.
@@ -52,10 +49,8 @@ class IDialogs {
 // The real thing: Qt's file, message and print dialogs.
 class TStandardDialogs : public IDialogs {
  public:
-  std::optional<QString> OpenFileName(QWidget* parent, const QString& filter,
-                                      const QString& folder) override;
-  std::optional<QString> SaveFileName(QWidget* parent, const QString& filter,
-                                      const QString& initialName) override;
+  std::optional<QString> OpenFileName(QWidget* parent, const QString& filter, const QString& folder) override;
+  std::optional<QString> SaveFileName(QWidget* parent, const QString& filter, const QString& initialName) override;
   bool ConfirmReplace(QWidget* parent, const QString& path) override;
   TAnswer AskYesNoCancel(QWidget* parent, const QString& caption, const QString& text) override;
   void ShowError(QWidget* parent, const QString& caption, const QString& text) override;

@@ -10,9 +10,7 @@ namespace tavro {
 
 std::string FileNameBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-QString FileNameText(const std::string& path) {
-  return QFile::decodeName(QByteArray::fromStdString(path));
-}
+QString FileNameText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 TDocument::TDocument(QObject* parent) : QObject(parent) { InitializeNew(); }
 
@@ -72,8 +70,7 @@ void TDocument::RemoveFunction(int f) {
   const int count = FSystem.FunctionCount();
   if (count >= 2 && f >= 0 && f < count) {
     FSystem.Functions.erase(FSystem.Functions.begin() + f);
-    if (FSystem.CurrentFunction >= FSystem.FunctionCount())
-      FSystem.CurrentFunction = FSystem.FunctionCount() - 1;
+    if (FSystem.CurrentFunction >= FSystem.FunctionCount()) FSystem.CurrentFunction = FSystem.FunctionCount() - 1;
   }
   Touch(true);
 }

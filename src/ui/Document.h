@@ -48,11 +48,11 @@ class TDocument : public QObject {
 
   // Edits of the functions. Each sets Modified, clears ResultReady unless
   // said otherwise, derives the input bits and signals.
-  void SetCurrentFunction(int f);            // no flag changes
+  void SetCurrentFunction(int f);  // no flag changes
   void SetTerms(int f, TTermVector terms);
   void RemoveTerm(int f, int index);
-  int AddFunction();                         // returns the new function's number
-  void RemoveFunction(int f);                // refused for the only function
+  int AddFunction();           // returns the new function's number
+  void RemoveFunction(int f);  // refused for the only function
   // The kind: relabel keeps the numbers and changes their meaning; otherwise
   // the terms become the same function's other kind. Either sets Modified
   // (the term file keeps the kind) and leaves ResultReady as it is.
@@ -63,8 +63,8 @@ class TDocument : public QObject {
 
   // The whole system.
   // Reset and InitializeNew signal Edited even when nothing changed.
-  void Reset();                        // one empty minterm function, no name, flags cleared
-  void InitializeNew();                // as Reset, but unsaved (a new window's system)
+  void Reset();          // one empty minterm function, no name, flags cleared
+  void InitializeNew();  // as Reset, but unsaved (a new window's system)
   // How the file work of Load and SaveAs is carried out: the runner calls
   // the work it is given (on another thread, say) and returns once it is
   // done, rethrowing what it threw. The work reads the document's functions

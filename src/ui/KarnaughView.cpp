@@ -13,20 +13,20 @@
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 
-#include "engine/io/Format.h"
 #include "engine/core/FunctionSystem.h"
+#include "engine/io/Format.h"
 #include "engine/run/Minimize.h"
 
 namespace tavro {
 
 namespace {
 
-constexpr int kCell = 44;          // cell side
+constexpr int kCell = 44;  // cell side
 constexpr int kMargin = 16;
-constexpr int kTitleHeight = 26;   // the line above the maps
-constexpr int kLabelWidth = 44;    // row labels left of a map
-constexpr int kLabelHeight = 40;   // map title and column labels above a map
-constexpr int kGap = 28;           // between two maps
+constexpr int kTitleHeight = 26;  // the line above the maps
+constexpr int kLabelWidth = 44;   // row labels left of a map
+constexpr int kLabelHeight = 40;  // map title and column labels above a map
+constexpr int kGap = 28;          // between two maps
 constexpr int kLegendLine = 20;
 constexpr int kMinWidth = 440;
 
@@ -96,14 +96,12 @@ TKarnaughCell KarnaughCell(const TKarnaughLayout& layout, uint32_t term) {
 
 uint32_t KarnaughTerm(const TKarnaughLayout& layout, const TKarnaughCell& cell) {
   return static_cast<uint32_t>(cell.Map) << (layout.ColumnBits + layout.RowBits) |
-         Gray(static_cast<uint32_t>(cell.Row)) << layout.ColumnBits |
-         Gray(static_cast<uint32_t>(cell.Column));
+         Gray(static_cast<uint32_t>(cell.Row)) << layout.ColumnBits | Gray(static_cast<uint32_t>(cell.Column));
 }
 
 // ---------------------------------------------------------------------------
 
-TKarnaughView::TKarnaughView(IFunctionView& source, QWidget* parent)
-    : QWidget(parent), FSource(source) {
+TKarnaughView::TKarnaughView(IFunctionView& source, QWidget* parent) : QWidget(parent), FSource(source) {
   setObjectName(QStringLiteral("KarnaughView"));
   setAutoFillBackground(true);
   QPalette p = palette();
@@ -118,8 +116,8 @@ QRectF TKarnaughView::GridRect(int map) const {
   const int blockH = kLabelHeight + FLayout.Rows() * kCell;
   const int gx = map % across, gy = map / across;
   return QRectF(kMargin + gx * (blockW + kGap) + kLabelWidth,
-                kMargin + kTitleHeight + gy * (blockH + kGap) + kLabelHeight,
-                FLayout.Columns() * kCell, FLayout.Rows() * kCell);
+                kMargin + kTitleHeight + gy * (blockH + kGap) + kLabelHeight, FLayout.Columns() * kCell,
+                FLayout.Rows() * kCell);
 }
 
 QRectF TKarnaughView::CellRect(uint32_t term) const {
@@ -157,8 +155,8 @@ void TKarnaughView::AddLoop(uint32_t value, uint32_t mask, bool prime, bool pos,
       for (const int dc : {0, -FLayout.Columns()}) {
         if (dc && columnStart + columnLength <= FLayout.Columns()) continue;
         const QRectF shape(grid.left() + (columnStart + dc) * kCell + inset,
-                           grid.top() + (rowStart + dr) * kCell + inset,
-                           columnLength * kCell - 2 * inset, rowLength * kCell - 2 * inset);
+                           grid.top() + (rowStart + dr) * kCell + inset, columnLength * kCell - 2 * inset,
+                           rowLength * kCell - 2 * inset);
         loop.Pieces.push_back({shape, grid});
       }
     }
@@ -175,8 +173,9 @@ void TKarnaughView::Refresh() {
   FValues.clear();
   FMessage.clear();
   FResultNote.clear();
-  FTitle = QStringLiteral("f%1 (%2)").arg(FFunction).arg(FMaxterms ? QStringLiteral("maxterms")
-                                                                   : QStringLiteral("minterms"));
+  FTitle = QStringLiteral("f%1 (%2)")
+               .arg(FFunction)
+               .arg(FMaxterms ? QStringLiteral("maxterms") : QStringLiteral("minterms"));
   if (inputs < 1) {
     FMessage = QStringLiteral("%1: the system has no terms yet.").arg(FTitle);
   } else if (inputs > MaxInputs) {
@@ -188,8 +187,7 @@ void TKarnaughView::Refresh() {
   if (!FMessage.isEmpty()) {
     FLayout = {};
     const QFontMetrics metrics(font());
-    FSize = QSize(std::max(kMinWidth, metrics.horizontalAdvance(FMessage) + 2 * kMargin),
-                  kMargin * 2 + kTitleHeight);
+    FSize = QSize(std::max(kMinWidth, metrics.horizontalAdvance(FMessage) + 2 * kMargin), kMargin * 2 + kTitleHeight);
     updateGeometry();
     update();
     return;
@@ -206,8 +204,7 @@ void TKarnaughView::Refresh() {
   const int blockH = kLabelHeight + FLayout.Rows() * kCell;
   const QFontMetrics metrics(font());
   int width = 2 * kMargin + across * blockW + (across - 1) * kGap;
-  for (const QString& line : LegendLines())
-    width = std::max(width, 2 * kMargin + 30 + metrics.horizontalAdvance(line));
+  for (const QString& line : LegendLines()) width = std::max(width, 2 * kMargin + 30 + metrics.horizontalAdvance(line));
   const int height = 2 * kMargin + kTitleHeight + down * blockH + (down - 1) * kGap + 12 +
                      static_cast<int>(LegendLines().size()) * kLegendLine;
   FSize = QSize(std::max(width, kMinWidth), height);
@@ -241,8 +238,7 @@ void TKarnaughView::AddResultLoops(int inputs) {
         for (size_t i = 0; i < primes.Count(); ++i) {
           if (!primes.Tag(i, FFunction)) continue;
           bool chosen = false;
-          for (const TLoop& l : FLoops)
-            chosen |= !l.Prime && l.Value == primes.Value(i) && l.Mask == primes.Mask(i);
+          for (const TLoop& l : FLoops) chosen |= !l.Prime && l.Value == primes.Value(i) && l.Mask == primes.Mask(i);
           if (!chosen) AddLoop(primes.Value(i), primes.Mask(i), true, pos, shown++);
         }
       } catch (const std::exception&) {
@@ -332,13 +328,12 @@ void TKarnaughView::PaintMapLabels(QPainter& painter, const TFonts& fonts) const
     painter.setPen(Qt::black);
     painter.setFont(fonts.Bold);
     if (FLayout.MapBits > 0)
-      painter.drawText(QRectF(grid.left(), grid.top() - kLabelHeight, grid.width(), 20),
-                       Qt::AlignCenter,
+      painter.drawText(QRectF(grid.left(), grid.top() - kLabelHeight, grid.width(), 20), Qt::AlignCenter,
                        QStringLiteral("%1 = %2").arg(Names(mapFirst, FLayout.MapBits),
                                                      Bits(static_cast<uint32_t>(map), FLayout.MapBits)));
     painter.setFont(fonts.Base);
-    painter.drawText(QRectF(grid.left() - kLabelWidth, grid.top() - 20, kLabelWidth, 20),
-                     Qt::AlignCenter, rowNames + QLatin1Char('\\') + columnNames);
+    painter.drawText(QRectF(grid.left() - kLabelWidth, grid.top() - 20, kLabelWidth, 20), Qt::AlignCenter,
+                     rowNames + QLatin1Char('\\') + columnNames);
     for (int c = 0; c < FLayout.Columns(); ++c)
       painter.drawText(QRectF(grid.left() + c * kCell, grid.top() - 20, kCell, 20), Qt::AlignCenter,
                        Bits(Gray(static_cast<uint32_t>(c)), FLayout.ColumnBits));
@@ -361,11 +356,11 @@ void TKarnaughView::PaintCells(QPainter& painter, const TFonts& fonts) const {
     painter.drawText(cell.adjusted(3, 1, -2, -2), Qt::AlignLeft | Qt::AlignTop, QString::number(term));
     const TTermState v = FValues[term];
     painter.setFont(v == TTermState::Zero || v == TTermState::One ? fonts.Bold : fonts.Base);
-    painter.setPen(v == listed ? Qt::black : v == TTermState::DontCare ? QColor(30, 90, 200)
-                                                                          : QColor(175, 175, 175));
+    painter.setPen(v == listed ? Qt::black : v == TTermState::DontCare ? QColor(30, 90, 200) : QColor(175, 175, 175));
     painter.drawText(cell, Qt::AlignCenter,
-                     v == TTermState::One ? QStringLiteral("1")
-                     : v == TTermState::Zero ? QStringLiteral("0") : QStringLiteral("d"));
+                     v == TTermState::One    ? QStringLiteral("1")
+                     : v == TTermState::Zero ? QStringLiteral("0")
+                                             : QStringLiteral("d"));
   }
 }
 
@@ -398,10 +393,8 @@ bool TKarnaughView::ExportSvg(const QString& path) const {
 
 // ---------------------------------------------------------------------------
 
-TKarnaughWindow::TKarnaughWindow(IFunctionView& source, TSaveName saveName, TShowError showError,
-                                 QWidget* parent)
-    : QWidget(parent, Qt::Window), FSource(source), FSaveName(std::move(saveName)),
-      FShowError(std::move(showError)) {
+TKarnaughWindow::TKarnaughWindow(IFunctionView& source, TSaveName saveName, TShowError showError, QWidget* parent)
+    : QWidget(parent, Qt::Window), FSource(source), FSaveName(std::move(saveName)), FShowError(std::move(showError)) {
   setObjectName(QStringLiteral("KarnaughWindow"));
   auto* layout = new QVBoxLayout(this);
   FScroll = new QScrollArea(this);

@@ -61,10 +61,10 @@ class TKarnaughView : public QWidget {
   };
   struct TLoop {
     uint32_t Value = 0, Mask = 0;
-    bool Prime = false;            // a prime implicant, not a cube of the result
-    std::vector<int> SharedWith;   // the other functions the cube serves
+    bool Prime = false;           // a prime implicant, not a cube of the result
+    std::vector<int> SharedWith;  // the other functions the cube serves
     QColor Color;
-    QString Text;                  // the cube as the text output writes it
+    QString Text;  // the cube as the text output writes it
     std::vector<TPiece> Pieces;
   };
 
@@ -128,8 +128,7 @@ class TKarnaughWindow : public QWidget {
   // saveName asks for a file name for the given filter; nothing: cancelled.
   using TSaveName = std::function<std::optional<QString>(const QString& filter)>;
   using TShowError = std::function<void(const QString& message)>;
-  TKarnaughWindow(IFunctionView& source, TSaveName saveName, TShowError showError,
-                  QWidget* parent = nullptr);
+  TKarnaughWindow(IFunctionView& source, TSaveName saveName, TShowError showError, QWidget* parent = nullptr);
 
   void Refresh();
   TKarnaughView* View() const { return FView; }

@@ -14,9 +14,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollBar>
-#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
@@ -184,10 +184,8 @@ bool TfrmMain::MayReplaceSystem() {
       Guard([&] { saved = SaveAsSteps(); });
       return saved;
     }
-    case IDialogs::TAnswer::No:
-      return true;
-    case IDialogs::TAnswer::Cancel:
-      break;
+    case IDialogs::TAnswer::No: return true;
+    case IDialogs::TAnswer::Cancel: break;
   }
   return false;
 }

@@ -7,11 +7,11 @@
 // the resize rule), MainMenus.cpp (the menu tree), MainCommands.cpp (File,
 // Output and Generate commands).
 
+#include <cstdint>
 #include <exception>
 #include <functional>
-#include <cstdint>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,8 +66,7 @@ class TfrmMain : public QMainWindow {
 
   // Creates the window with one empty function and, when fileArgument names
   // an existing file, loads it.
-  explicit TfrmMain(IDialogs& dialogs, const QString& fileArgument = QString(),
-                    QWidget* parent = nullptr);
+  explicit TfrmMain(IDialogs& dialogs, const QString& fileArgument = QString(), QWidget* parent = nullptr);
   ~TfrmMain() override;
 
   // The term entry dialog and the About box are created after the window.

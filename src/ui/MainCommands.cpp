@@ -1,12 +1,13 @@
 #include <algorithm>
 #include <atomic>
-#include <limits>
 #include <exception>
+#include <limits>
 #include <thread>
 #include <utility>
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -16,14 +17,13 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QCheckBox>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTemporaryFile>
 #include <QTimer>
 
-#include "engine/io/FileIO.h"
 #include "engine/core/RunParams.h"
+#include "engine/io/FileIO.h"
 #include "engine/io/TermFile.h"
 #include "engine/io/Vhdl.h"
 #include "model/Errors.h"
@@ -48,9 +48,9 @@ class TWaitCursor {
 };
 
 const QString kTermFilter = QStringLiteral("Min/Max Term files (*.trm *.TRM)");
-const QString kOpenFilter =
-    QStringLiteral("Min/Max Term files (*.trm *.TRM);;Text files (*.txt *.TXT);;"
-                   "PLA files (*.pla *.PLA)");
+const QString kOpenFilter = QStringLiteral(
+    "Min/Max Term files (*.trm *.TRM);;Text files (*.txt *.TXT);;"
+    "PLA files (*.pla *.PLA)");
 const QString kVhdlFilter = QStringLiteral("VHDL files (*.vhd *.VHD)");
 const QString kTextFilter = QStringLiteral("Text files (*.txt *.TXT)");
 
@@ -99,12 +99,11 @@ void TfrmMain::btnStopClick() { FRun->Stop(); }
 
 void TfrmMain::ShowRunning(bool running) {
   // Nothing that would change the system while a run works on it.
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           Button1, btnRemoveItem, btnAddFunction, btnRemoveFunction, radMinTerms, radMaxTerms,
-           chkLock, scrFunctions, btnSOP, Button2})
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{Button1, btnRemoveItem, btnAddFunction, btnRemoveFunction, radMinTerms,
+                                       radMaxTerms, chkLock, scrFunctions, btnSOP, Button2})
     control->setEnabled(!running);
-  for (QAction* action : {New1, mnuOpen, mnuClear, mnuPLACostCriteria, mnuLowestCost})
-    action->setEnabled(!running);
+  for (QAction* action : {New1, mnuOpen, mnuClear, mnuPLACostCriteria, mnuLowestCost}) action->setEnabled(!running);
   btnVHDL->setEnabled(!running && FDocument.ResultReady());
   btnStop->setEnabled(running);
   FStopShortcut->setEnabled(running);
@@ -139,11 +138,11 @@ void TfrmMain::EndRun() {
 
 void TfrmMain::OfferLargeOutput(const TRunResult& result) {
   const qint64 mib = (result.OutputBytes + (1 << 20) - 1) >> 20;
-  const IDialogs::TAnswer answer = FDialogs.AskYesNoCancel(
-      this, QString::fromLatin1(kApplicationTitle),
-      QStringLiteral("The output of this run (%1 MB) is too large for the output pane. "
-                     "Save it to a text file instead?")
-          .arg(mib));
+  const IDialogs::TAnswer answer =
+      FDialogs.AskYesNoCancel(this, QString::fromLatin1(kApplicationTitle),
+                              QStringLiteral("The output of this run (%1 MB) is too large for the output pane. "
+                                             "Save it to a text file instead?")
+                                  .arg(mib));
   if (answer != IDialogs::TAnswer::Yes) return;
   const std::optional<QString> name = ExecuteSaveDialog(kTextFilter, QStringLiteral("txt"), TextWritten);
   if (!name) return;
@@ -183,9 +182,8 @@ QString TfrmMain::StartFolder() const {
 
 void TfrmMain::RememberFolder(const QString& path) { FLastFolder = QFileInfo(path).absolutePath(); }
 
-std::optional<QString> TfrmMain::ExecuteSaveDialog(
-    const QString& filter, const QString& extension,
-    const std::function<QString(const QString&)>& written) {
+std::optional<QString> TfrmMain::ExecuteSaveDialog(const QString& filter, const QString& extension,
+                                                   const std::function<QString(const QString&)>& written) {
   const QString base = FDocument.BaseName().isEmpty() ? QStringLiteral("untitled") : FDocument.BaseName();
   const QString proposal = QDir(StartFolder()).filePath(base + QLatin1Char('.') + extension);
   std::optional<QString> name = FDialogs.SaveFileName(this, filter, proposal);
@@ -268,13 +266,9 @@ void TfrmMain::New1Click() {
   if (FDocument.Modified()) {
     switch (FDialogs.AskYesNoCancel(this, QStringLiteral("Save Open File"),
                                     QStringLiteral("The current file is not saved. Save it now?"))) {
-      case IDialogs::TAnswer::Yes:
-        SaveAsSteps();
-        return;
-      case IDialogs::TAnswer::No:
-        break;
-      case IDialogs::TAnswer::Cancel:
-        return;
+      case IDialogs::TAnswer::Yes: SaveAsSteps(); return;
+      case IDialogs::TAnswer::No: break;
+      case IDialogs::TAnswer::Cancel: return;
     }
   }
   Memo1->clear();
@@ -330,8 +324,7 @@ void TfrmMain::SendEditRequest(const char* request) {
   QWidget* target = focusWidget();
   if (!target) return;
   const QByteArray signature = QByteArray(request) + "()";
-  if (target->metaObject()->indexOfMethod(signature.constData()) >= 0)
-    QMetaObject::invokeMethod(target, request);
+  if (target->metaObject()->indexOfMethod(signature.constData()) >= 0) QMetaObject::invokeMethod(target, request);
 }
 
 void TfrmMain::mnuCutClick() { SendEditRequest("cut"); }

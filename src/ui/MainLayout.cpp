@@ -50,8 +50,8 @@ QLabel* MakeValueLabel(QLabel* caption, const char* name, int left) {
   return value;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QRect& geometry, const QString& hint = QString()) {
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
+                        const QString& hint = QString()) {
   auto* button = new QPushButton(caption, parent);
   button->setObjectName(QLatin1String(name));
   button->setGeometry(geometry);
@@ -60,8 +60,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
   return button;
 }
 
-QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& caption,
-                     const QRect& geometry) {
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
   auto* group = new QGroupBox(caption, parent);
   group->setObjectName(QLatin1String(name));
   group->setGeometry(geometry);
@@ -78,10 +77,10 @@ void TfrmMain::CreateControls() {
 
   // A group's title sits in its frame's top edge, and its controls keep
   // their design places below it, at every scale.
-  ClientArea->setStyleSheet(QStringLiteral(
-      "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.6em; }"
-      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-      " left: 7px; padding: 0 2px; }"));
+  ClientArea->setStyleSheet(
+      QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.6em; }"
+                     "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                     " left: 7px; padding: 0 2px; }"));
   CreateOutputFunctionsGroup();
   CreateTermsGroup();
   CreateFunctionGroup();
@@ -93,8 +92,7 @@ void TfrmMain::CreateControls() {
 }
 
 void TfrmMain::CreateOutputFunctionsGroup() {
-  GroupBox1 = MakeGroup(ClientArea, "GroupBox1", QStringLiteral("Output Function(s)"),
-                        {0, 0, 505, 321});
+  GroupBox1 = MakeGroup(ClientArea, "GroupBox1", QStringLiteral("Output Function(s)"), {0, 0, 505, 321});
   lblTermsTitle = MakeLabel(GroupBox1, "lblTermsTitle", QStringLiteral("Function 0 Terms"), 8, 16);
   Label2 = MakeLabel(GroupBox1, "Label2", QStringLiteral("Output:"), 112, 16);
 
@@ -143,8 +141,7 @@ void TfrmMain::CreateTermsGroup() {
   chkLock->setChecked(true);
   Button1 = MakeButton(GroupBox3, "Button1", QStringLiteral("Add"), {88, 16, 57, 25},
                        QStringLiteral("Add terms to the current function."));
-  btnRemoveItem = MakeButton(GroupBox3, "btnRemoveItem", QStringLiteral("Remove"),
-                             {88, 56, 57, 25},
+  btnRemoveItem = MakeButton(GroupBox3, "btnRemoveItem", QStringLiteral("Remove"), {88, 56, 57, 25},
                              QStringLiteral("Remove the selected term from the function."));
 
   // The kind buttons and the lock grow to their captions, up to the buttons
@@ -156,15 +153,14 @@ void TfrmMain::CreateTermsGroup() {
 
 void TfrmMain::CreateFunctionGroup() {
   GroupBox5 = MakeGroup(GroupBox1, "GroupBox5", QStringLiteral("Function"), {272, 160, 73, 89});
-  btnAddFunction = MakeButton(GroupBox5, "btnAddFunction", QStringLiteral("Add"),
-                              {8, 16, 57, 25}, QStringLiteral("Add a function to the system."));
-  btnRemoveFunction = MakeButton(GroupBox5, "btnRemoveFunction", QStringLiteral("Remove"),
-                                 {8, 56, 57, 25}, QStringLiteral("Remove the current function."));
+  btnAddFunction = MakeButton(GroupBox5, "btnAddFunction", QStringLiteral("Add"), {8, 16, 57, 25},
+                              QStringLiteral("Add a function to the system."));
+  btnRemoveFunction = MakeButton(GroupBox5, "btnRemoveFunction", QStringLiteral("Remove"), {8, 56, 57, 25},
+                                 QStringLiteral("Remove the current function."));
 }
 
 void TfrmMain::CreateSystemPropertiesGroup() {
-  GroupBox4 = MakeGroup(GroupBox1, "GroupBox4", QStringLiteral("System Properties"),
-                        {352, 160, 145, 89});
+  GroupBox4 = MakeGroup(GroupBox1, "GroupBox4", QStringLiteral("System Properties"), {352, 160, 145, 89});
   Label4 = MakeLabel(GroupBox4, "Label4", QStringLiteral("Terms:"), 8, 16);
   lblTotalTerms = MakeValueLabel(Label4, "lblTotalTerms", 43);
   Label5 = MakeLabel(GroupBox4, "Label5", QStringLiteral("Input bits:"), 8, 32);
@@ -172,8 +168,7 @@ void TfrmMain::CreateSystemPropertiesGroup() {
 }
 
 void TfrmMain::CreateFunctionPropertiesGroup() {
-  GroupBox6 = MakeGroup(GroupBox1, "GroupBox6", QStringLiteral("Function 0 Properties"),
-                        {352, 256, 145, 57});
+  GroupBox6 = MakeGroup(GroupBox1, "GroupBox6", QStringLiteral("Function 0 Properties"), {352, 256, 145, 57});
   Label1 = MakeLabel(GroupBox6, "Label1", QStringLiteral("Terms:"), 8, 16);
   lblNumberOfTerms = MakeValueLabel(Label1, "lblNumberOfTerms", 48);
   Label3 = MakeLabel(GroupBox6, "Label3", QStringLiteral("Input bits:"), 8, 32);
@@ -215,22 +210,18 @@ void TfrmMain::CreateStatusBar() {
 
 void TfrmMain::ConnectControls() {
   setTabOrder(GroupBox1, GroupBox2);
-  QWidget* order[] = {lstTerms,          scrFunctions, Memo1,   radMinTerms, radMaxTerms,
-                      chkLock,           Button1,      btnRemoveItem, btnAddFunction,
-                      btnRemoveFunction, btnSOP,       Button2, btnStop, btnVHDL};
+  QWidget* order[] = {lstTerms, scrFunctions, Memo1,         radMinTerms,    radMaxTerms,
+                      chkLock,  Button1,      btnRemoveItem, btnAddFunction, btnRemoveFunction,
+                      btnSOP,   Button2,      btnStop,       btnVHDL};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   // The handlers run exactly where the program's own moves are meant to run
   // them: RefreshWindow blocks the signals of its silent updates.
   connect(Button1, &QPushButton::clicked, this, [this] { Guard([this] { btnAddTermsClick(); }); });
-  connect(btnRemoveItem, &QPushButton::clicked, this,
-          [this] { Guard([this] { btnRemoveItemClick(); }); });
-  connect(btnAddFunction, &QPushButton::clicked, this,
-          [this] { Guard([this] { btnAddFunctionClick(); }); });
-  connect(btnRemoveFunction, &QPushButton::clicked, this,
-          [this] { Guard([this] { btnRemoveFunctionClick(); }); });
-  connect(scrFunctions, &QScrollBar::valueChanged, this,
-          [this] { Guard([this] { scrFunctionsChange(); }); });
+  connect(btnRemoveItem, &QPushButton::clicked, this, [this] { Guard([this] { btnRemoveItemClick(); }); });
+  connect(btnAddFunction, &QPushButton::clicked, this, [this] { Guard([this] { btnAddFunctionClick(); }); });
+  connect(btnRemoveFunction, &QPushButton::clicked, this, [this] { Guard([this] { btnRemoveFunctionClick(); }); });
+  connect(scrFunctions, &QScrollBar::valueChanged, this, [this] { Guard([this] { scrFunctionsChange(); }); });
   connect(radMinTerms, &QRadioButton::toggled, this, [this](bool on) {
     if (on) Guard([this] { radMinTermsClick(); });
   });
@@ -254,8 +245,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Resize && watched == ClientArea && StatusBar1) {
     const int cw = ClientArea->width(), ch = ClientArea->height();
     FormResize(cw, ch, cw + kFrameWidth, ch + kFrameHeight);
-  } else if (event->type() == QEvent::MouseButtonDblClick && lstTerms &&
-             watched == lstTerms->viewport()) {
+  } else if (event->type() == QEvent::MouseButtonDblClick && lstTerms && watched == lstTerms->viewport()) {
     Guard([this] { lstTermsDblClick(); });
     return true;
   }
@@ -269,8 +259,7 @@ void TfrmMain::FormResize(int CW, int CH, int W, int H) {
   GroupBox2->setGeometry(GroupBox2->x(), CH - 68, CW, GroupBox2->height());
   lstTerms->resize(listWidth, CH - 137);
   scrFunctions->setGeometry(scrFunctions->x(), CH - 99, listWidth, scrFunctions->height());
-  Memo1->setGeometry(lstTerms->x() + lstTerms->width() + 17, Memo1->y(),
-                     CW - lstTerms->width() - 31, CH - 290);
+  Memo1->setGeometry(lstTerms->x() + lstTerms->width() + 17, Memo1->y(), CW - lstTerms->width() - 31, CH - 290);
   GroupBox3->move(Memo1->x(), CH - 251);
   GroupBox5->move(GroupBox3->x() + 160, CH - 251);
   GroupBox4->move(GroupBox3->x() + 240, CH - 251);

@@ -26,8 +26,7 @@ class TMenuMaker {
     else static_cast<QMenu*>(parentMenu)->addMenu(m);
     return m;
   }
-  QAction* Item(QMenu* m, const char* name, const QString& caption,
-                void (TfrmMain::*handler)() = nullptr) const {
+  QAction* Item(QMenu* m, const char* name, const QString& caption, void (TfrmMain::*handler)() = nullptr) const {
     QAction* a = m->addAction(caption);
     a->setObjectName(QLatin1String(name));
     TfrmMain* w = &W;
@@ -70,8 +69,7 @@ void CreateFileMenu(const TMenuMaker& make) {
   w.mnuSave = make.Item(w.mnuFile, "mnuSave", QStringLiteral("&Save As..."), &TfrmMain::mnuSaveClick);
   w.mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   w.MenuDivider2 = make.Separator(w.mnuFile, "MenuDivider2");
-  w.mnuPageSetup = make.Item(w.mnuFile, "mnuPageSetup", QStringLiteral("Page Setup.."),
-                             &TfrmMain::mnuPageSetupClick);
+  w.mnuPageSetup = make.Item(w.mnuFile, "mnuPageSetup", QStringLiteral("Page Setup.."), &TfrmMain::mnuPageSetupClick);
   w.mnuPrint = make.Item(w.mnuFile, "mnuPrint", QStringLiteral("&Print..."), &TfrmMain::mnuPrintClick);
   w.mnuPrint->setShortcut(QKeySequence::Print);
   w.mnuDivider = make.Separator(w.mnuFile, "mnuDivider");
@@ -124,8 +122,8 @@ void CreateOutputMenu(const TMenuMaker& make) {
   w.mnuAlgorithmAnalysis->setChecked(true);
   w.mnuAlgorithmAnalysis->setEnabled(false);
   w.N3 = make.Separator(w.mnuOutput, "N3");
-  w.mnuExportToFile = make.Item(w.mnuOutput, "mnuExportToFile", QStringLiteral("Export To File..."),
-                                &TfrmMain::mnuExportToFileClick);
+  w.mnuExportToFile =
+      make.Item(w.mnuOutput, "mnuExportToFile", QStringLiteral("Export To File..."), &TfrmMain::mnuExportToFileClick);
 }
 
 // The cost criterion of the next run: the described selection, or the
@@ -134,10 +132,10 @@ void CreateAlgorithmMenu(const TMenuMaker& make) {
   TfrmMain& w = make.W;
   w.mnuAlgorithm = make.Menu(w.frmMainMenu, "mnuAlgorithm", QStringLiteral("Algorithm"));
   w.mnuCost = make.Menu(w.mnuAlgorithm, "mnuCost", QStringLiteral("Cost Criteria"));
-  w.mnuPLACostCriteria = make.Item(w.mnuCost, "mnuPLACostCriteria", QStringLiteral("PLA Cost"),
-                                   &TfrmMain::mnuPLACostCriteriaClick);
-  w.mnuLowestCost = make.Item(w.mnuCost, "mnuLowestCost", QStringLiteral("Smallest Cost"),
-                              &TfrmMain::mnuLowestCostClick);
+  w.mnuPLACostCriteria =
+      make.Item(w.mnuCost, "mnuPLACostCriteria", QStringLiteral("PLA Cost"), &TfrmMain::mnuPLACostCriteriaClick);
+  w.mnuLowestCost =
+      make.Item(w.mnuCost, "mnuLowestCost", QStringLiteral("Smallest Cost"), &TfrmMain::mnuLowestCostClick);
   make.RadioGroup({w.mnuPLACostCriteria, w.mnuLowestCost});
   w.mnuLowestCost->setChecked(true);
   make.MakeDefault(w.mnuCost, w.mnuLowestCost);

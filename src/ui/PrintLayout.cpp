@@ -42,14 +42,9 @@ TPrintLayout LayoutPrintText(const QString& text, const TPrintMetrics& m) {
   const double tabWidth = 8 * m.AverageCharWidth;
   for (const QChar c : text) {
     switch (c.unicode()) {
-      case '\n':
-        newLine();
-        break;
-      case '\r':
-        break;
-      case '\f':
-        newPage();
-        break;
+      case '\n': newLine(); break;
+      case '\r': break;
+      case '\f': newPage(); break;
       case '\t':
         flush();
         if (tabWidth > 0) x = (std::floor(x / tabWidth) + 1) * tabWidth;
@@ -87,13 +82,10 @@ void EnsurePrintMargins(QPrinter& printer) {
   printer.setPageMargins(margins, QPageLayout::Millimeter);
 }
 
-QString PageFooter(int page, int pageCount) {
-  return QStringLiteral("Page %1 of %2").arg(page).arg(pageCount);
-}
+QString PageFooter(int page, int pageCount) { return QStringLiteral("Page %1 of %2").arg(page).arg(pageCount); }
 
 void PrintPlainText(QPrinter& printer, const QString& text) {
-  if (!PrinterAvailable(printer))
-    throw TavroError("There is no default printer currently selected");
+  if (!PrinterAvailable(printer)) throw TavroError("There is no default printer currently selected");
   EnsurePrintMargins(printer);
   QPainter painter;
   if (!painter.begin(&printer)) throw TavroError("The print job could not be started");

@@ -14,8 +14,8 @@
 #include <QString>
 
 #include "engine/core/FunctionSystem.h"
-#include "engine/run/Minimize.h"
 #include "engine/core/RunParams.h"
+#include "engine/run/Minimize.h"
 #include "ui/RunWorker.h"
 
 class QPlainTextEdit;
@@ -37,8 +37,7 @@ class TRunController : public QObject {
   ~TRunController() override;
 
   // Starts a run on a copy of system; nothing happens while a run is on its way.
-  void Start(const TFunctionSystem& system, int mode, const TOutputOptions& options,
-             const TRunParams& params);
+  void Start(const TFunctionSystem& system, int mode, const TOutputOptions& options, const TRunParams& params);
   // Asks the working run to end; once the grace period is over without its
   // end, it is given up as Abandon does.
   void Stop();

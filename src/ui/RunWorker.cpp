@@ -81,8 +81,8 @@ TRunWorker::~TRunWorker() {
   Join();
 }
 
-void TRunWorker::Start(const TFunctionSystem& system, int mode, const TOutputOptions& options,
-                       TRunParams params, qint64 paneLimitBytes) {
+void TRunWorker::Start(const TFunctionSystem& system, int mode, const TOutputOptions& options, TRunParams params,
+                       qint64 paneLimitBytes) {
   if (Running()) return;
   FStop.store(false);
   FResult = TRunResult();

@@ -13,8 +13,8 @@
 #include <QString>
 
 #include "engine/core/FunctionSystem.h"
-#include "engine/run/Minimize.h"
 #include "engine/core/RunParams.h"
+#include "engine/run/Minimize.h"
 
 class QTemporaryFile;
 
@@ -48,8 +48,8 @@ class TRunWorker : public QObject {
 
   bool Running() const { return FThread.joinable(); }
   // Starts a run on a copy of system. Nothing happens while one is running.
-  void Start(const TFunctionSystem& system, int mode, const TOutputOptions& options,
-             TRunParams params, qint64 paneLimitBytes = kPaneLimitBytes);
+  void Start(const TFunctionSystem& system, int mode, const TOutputOptions& options, TRunParams params,
+             qint64 paneLimitBytes = kPaneLimitBytes);
   // Asks the run to end; it finishes as Stopped unless it was done already.
   void Stop() { FStop.store(true); }
   bool StopRequested() const { return FStop.load(); }

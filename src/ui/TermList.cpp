@@ -9,9 +9,7 @@ namespace tavro {
 TTermListModel::TTermListModel(const TDocument& document, QObject* parent)
     : QAbstractListModel(parent), FDocument(document) {}
 
-int TTermListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : FRows;
-}
+int TTermListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : FRows; }
 
 QVariant TTermListModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid()) return {};

@@ -15,8 +15,7 @@ namespace tavro {
 namespace {
 
 QString StateText(TTermState s) {
-  return s == TTermState::One ? QStringLiteral("1") : s == TTermState::Zero ? QStringLiteral("0")
-                                                                            : QStringLiteral("d");
+  return s == TTermState::One ? QStringLiteral("1") : s == TTermState::Zero ? QStringLiteral("0") : QStringLiteral("d");
 }
 
 const QColor kCurrentColumn(255, 243, 196);
@@ -63,8 +62,7 @@ QVariant TTruthTableModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole:
       if (!isFunction) return QString::number((row >> (FInputs - 1 - column)) & 1u);
       return StateText(TermState(FSource.Function(column - FInputs), row));
-    case Qt::TextAlignmentRole:
-      return int(Qt::AlignCenter);
+    case Qt::TextAlignmentRole: return int(Qt::AlignCenter);
     case Qt::BackgroundRole:
       if (isFunction && column - FInputs == FCurrent) return QBrush(kCurrentColumn);
       if (!isFunction) return QBrush(QColor(242, 242, 242));
@@ -76,8 +74,7 @@ QVariant TTruthTableModel::data(const QModelIndex& index, int role) const {
         return bold;
       }
       return {};
-    default:
-      return {};
+    default: return {};
   }
 }
 
@@ -96,8 +93,7 @@ QVariant TTruthTableModel::headerData(int section, Qt::Orientation orientation, 
     bold.setBold(true);
     return bold;
   }
-  if (role == Qt::BackgroundRole && isFunction && section - FInputs == FCurrent)
-    return QBrush(kCurrentColumn);
+  if (role == Qt::BackgroundRole && isFunction && section - FInputs == FCurrent) return QBrush(kCurrentColumn);
   return {};
 }
 
@@ -124,10 +120,10 @@ bool TTruthTableModel::setData(const QModelIndex& index, const QVariant& value, 
 
 bool TTruthTableModel::Cycle(const QModelIndex& index) {
   if (!index.isValid() || index.column() < FInputs) return false;
-  const TTermState now = TermState(FSource.Function(index.column() - FInputs),
-                                   static_cast<uint32_t>(index.row()));
-  const TTermState next = now == TTermState::Zero ? TTermState::One
-                          : now == TTermState::One ? TTermState::DontCare : TTermState::Zero;
+  const TTermState now = TermState(FSource.Function(index.column() - FInputs), static_cast<uint32_t>(index.row()));
+  const TTermState next = now == TTermState::Zero  ? TTermState::One
+                          : now == TTermState::One ? TTermState::DontCare
+                                                   : TTermState::Zero;
   return setData(index, StateText(next));
 }
 

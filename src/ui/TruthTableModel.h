@@ -40,7 +40,7 @@ class TTruthTableModel : public QAbstractTableModel {
 
  private:
   IFunctionView& FSource;
-  int FInputs = 0;     // input columns shown (0 above MaxInputs)
+  int FInputs = 0;  // input columns shown (0 above MaxInputs)
   int FRows = 0;
   int FFunctions = 0;
   int FCurrent = 0;

@@ -12,10 +12,8 @@
 
 namespace tavro {
 
-std::optional<TTermVector> FunctionFromEntryExpressions(const std::string& expression,
-                                                        const std::string& dontCares,
-                                                        const TFunctionSystem& system,
-                                                        bool maxterms) {
+std::optional<TTermVector> FunctionFromEntryExpressions(const std::string& expression, const std::string& dontCares,
+                                                        const TFunctionSystem& system, bool maxterms) {
   const auto blank = [](const std::string& s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
   };
@@ -77,8 +75,7 @@ TViewWindows::TViewWindows(TfrmMain& main) : QObject(&main), FMain(main), FSourc
 TKarnaughWindow& TViewWindows::KarnaughWindow() {
   if (!FKarnaugh) {
     FKarnaugh = new TKarnaughWindow(
-        FSource,
-        [this](const QString& filter) { return FMain.Dialogs().SaveFileName(&FMain, filter, QString()); },
+        FSource, [this](const QString& filter) { return FMain.Dialogs().SaveFileName(&FMain, filter, QString()); },
         [this](const QString& message) { FMain.ShowError(message); }, &FMain);
   }
   return *FKarnaugh;

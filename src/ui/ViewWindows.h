@@ -22,10 +22,8 @@ class TTruthTableWindow;
 // both are empty. The expressions are read over the inputs of the other
 // functions, or more when they name a later variable. Throws
 // ExpressionError.
-std::optional<TTermVector> FunctionFromEntryExpressions(const std::string& expression,
-                                                        const std::string& dontCares,
-                                                        const TFunctionSystem& system,
-                                                        bool maxterms);
+std::optional<TTermVector> FunctionFromEntryExpressions(const std::string& expression, const std::string& dontCares,
+                                                        const TFunctionSystem& system, bool maxterms);
 
 // The main window's store seen through the views' interface.
 class TMainFunctionView : public IFunctionView {

@@ -22,8 +22,8 @@ constexpr int kExpressionRows = 52;  // the two expression fields below the term
 }  // namespace
 
 TfrmAddTerms::TfrmAddTerms(TfrmMain& frmMain)
-    : QDialog(&frmMain, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                            Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(&frmMain,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       FMain(frmMain) {
   setObjectName(QStringLiteral("frmAddTerms"));
   setWindowTitle(QStringLiteral("Add Terms to Function"));
@@ -53,8 +53,7 @@ TfrmAddTerms::TfrmAddTerms(TfrmMain& frmMain)
   Button1->setGeometry(304, 192 + kExpressionRows, 81, 25);
   Button1->setAutoDefault(false);
 
-  auto expressionRow = [this](QLabel*& label, QLineEdit*& edit, const char* name, const QString& caption,
-                              int top) {
+  auto expressionRow = [this](QLabel*& label, QLineEdit*& edit, const char* name, const QString& caption, int top) {
     label = new QLabel(caption, this);
     label->move(8, top + 3);
     label->adjustSize();

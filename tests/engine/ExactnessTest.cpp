@@ -6,16 +6,16 @@
 
 #include <memory>
 
-#include "engine/io/Format.h"
-#include "engine/verify/Verify.h"
 #include "engine/chart/Chart.h"
+#include "engine/core/Threads.h"
+#include "engine/io/Format.h"
 #include "engine/primes/PrimeFinders.h"
 #include "engine/run/Minimize.h"
-#include "engine/core/Threads.h"
+#include "engine/verify/Verify.h"
 #include "support/RandomSystems.h"
 #include "support/RecordingHost.h"
-#include "support/SystemText.h"
 #include "support/ReferenceEngine.h"
+#include "support/SystemText.h"
 
 using namespace tavro;
 using namespace tavro::testing;
@@ -36,8 +36,8 @@ void CompareWithReference(std::mt19937& rng, const RandomSystemOptions& options,
         TRunParams limits;
         limits.PrimeMethod = method;
         // The chart's two forms, one with each half of the methods.
-        limits.ChartForm = method == TPrimeMethod::Split || method == TPrimeMethod::Cubes ? TChartForm::Classes
-                                                                                         : TChartForm::Pairs;
+        limits.ChartForm =
+            method == TPrimeMethod::Split || method == TPrimeMethod::Cubes ? TChartForm::Classes : TChartForm::Pairs;
         const auto fast = MinimizeFunctions(work, bits, &host, nullptr, limits);
         ASSERT_EQ(Describe(fast.Primes), Describe(reference.Primes)) << Dump(work);
         ASSERT_EQ(Describe(fast.Result), Describe(reference.Result)) << Dump(work);

@@ -2,10 +2,10 @@
 // leaves the user's system (functions, current function, file name, flags,
 // last result) and the files on disk as they were, and tells the user why.
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,11 +14,11 @@
 #include <functional>
 #include <tuple>
 
-#include "engine/io/FileIO.h"
 #include "engine/core/FunctionSystem.h"
-#include "engine/run/Minimize.h"
+#include "engine/io/FileIO.h"
 #include "engine/io/TermEntry.h"
 #include "engine/io/TermFile.h"
+#include "engine/run/Minimize.h"
 #include "model/Errors.h"
 #include "support/RecordingHost.h"
 #include "support/TempDir.h"
@@ -34,16 +34,21 @@ struct SystemState {
   const TCover* Result;
 
   explicit SystemState(const TFunctionSystem& s)
-      : Functions(s.Functions), CurrentFunction(s.CurrentFunction), InputBits(s.InputBits),
-        ResultMode(s.ResultMode), CurrentFileName(s.CurrentFileName), Modified(s.Modified),
-        ResultReady(s.ResultReady), Result(s.ResultCubes.get()) {}
+      : Functions(s.Functions),
+        CurrentFunction(s.CurrentFunction),
+        InputBits(s.InputBits),
+        ResultMode(s.ResultMode),
+        CurrentFileName(s.CurrentFileName),
+        Modified(s.Modified),
+        ResultReady(s.ResultReady),
+        Result(s.ResultCubes.get()) {}
   bool operator==(const SystemState&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& out, const SystemState& s) {
-  return out << "{'" << TermFileText(s.Functions) << "' current " << s.CurrentFunction << " bits "
-             << s.InputBits << " file '" << s.CurrentFileName << "' modified " << s.Modified
-             << " result " << s.ResultReady << "/" << s.ResultMode << "/" << s.Result << "}";
+  return out << "{'" << TermFileText(s.Functions) << "' current " << s.CurrentFunction << " bits " << s.InputBits
+             << " file '" << s.CurrentFileName << "' modified " << s.Modified << " result " << s.ResultReady << "/"
+             << s.ResultMode << "/" << s.Result << "}";
 }
 
 class NothingLostTest : public ::testing::Test {
@@ -94,8 +99,7 @@ TEST_F(NothingLostTest, LoadingAFileThatCannotBeReadKeepsTheSystem) {
       {Dir / "folder.trm", "File access denied (it is a folder)"},
       {"/proc/self/mem", "Cannot read file"},  // unreadable even for root
   };
-  for (const auto& c : cases)
-    ExpectNothingLost([&] { LoadTermFile(System, c.path); }, c.message);
+  for (const auto& c : cases) ExpectNothingLost([&] { LoadTermFile(System, c.path); }, c.message);
 }
 
 TEST_F(NothingLostTest, LoadingABinaryFileKeepsTheSystem) {
@@ -107,30 +111,29 @@ TEST_F(NothingLostTest, LoadingABinaryFileKeepsTheSystem) {
   ExpectNothingLost([&] { LoadTermFile(System, Dir / "late.trm"); },
                     "late.trm is not a term file (it holds binary data)");
   // An endless device is refused at its first block, not read forever.
-  ExpectNothingLost([&] { LoadSystemFile(System, "/dev/zero"); },
-                    "zero is not a term file (it holds binary data)");
+  ExpectNothingLost([&] { LoadSystemFile(System, "/dev/zero"); }, "zero is not a term file (it holds binary data)");
   // What follows the Ctrl-Z that ends the text is never read, binary or not.
   check::WriteFile(Dir / "after-end.trm", std::string("1, 2\x1a\0", 6) + std::string(200000, '\0'));
   LoadTermFile(System, Dir / "after-end.trm");
   EXPECT_EQ(TermFileText(System.Functions), "-1, 2");
   // Other control characters are text a hand-made file may hold.
-  check::WriteFile(Dir / "tabs.trm", "-1,\t3\f\v\x01 |+\x7f" "0\x1a garbage 99999999999");
+  check::WriteFile(Dir / "tabs.trm",
+                   "-1,\t3\f\v\x01 |+\x7f"
+                   "0\x1a garbage 99999999999");
   LoadTermFile(System, Dir / "tabs.trm");
   EXPECT_EQ(TermFileText(System.Functions), "-1, 3 |+0");
 }
 
 TEST_F(NothingLostTest, LoadingAMalformedFileKeepsTheSystem) {
   check::WriteFile(Dir / "number.trm", "-1, 3, 99999999999, 5");
-  ExpectNothingLost([&] { LoadTermFile(System, Dir / "number.trm"); },
-                    "'99999999999' is not a valid integer value");
+  ExpectNothingLost([&] { LoadTermFile(System, Dir / "number.trm"); }, "'99999999999' is not a valid integer value");
   check::WriteFile(Dir / "late-number.trm", "-1 |-2 |+3, 4, 5, 2147483648");
   ExpectNothingLost([&] { LoadTermFile(System, Dir / "late-number.trm"); },
                     "'2147483648' is not a valid integer value");
   std::string many;
   for (size_t i = 0; i < MaxFunctions; ++i) many += "-1 |";
   check::WriteFile(Dir / "many.trm", many + "-1");  // one function too many
-  ExpectNothingLost([&] { LoadTermFile(System, Dir / "many.trm"); },
-                    "Too many functions (at most 65536).");
+  ExpectNothingLost([&] { LoadTermFile(System, Dir / "many.trm"); }, "Too many functions (at most 65536).");
   // A sparse file just over the size limit is refused before it is read.
   // (In a folder of its own: the snapshot of Dir would read all of it.)
   check::TempDir other;
@@ -171,13 +174,12 @@ TEST_F(NothingLostTest, SavingWhereNoFileCanBeCreatedKeepsTheSystem) {
   std::filesystem::create_directory(Dir / "folder.trm");
   check::WriteFile(Dir / "folder.trm/inside", "keep");
   const std::string paths[] = {
-      Dir / "work.trm/x.trm",         // a file used as a folder
-      Dir / "no/such/folder/x.trm",   // a folder that does not exist
-      "/proc/tavro-test.trm",         // a folder nobody can create files in
-      Dir / "folder.trm",             // a folder where the file should go
+      Dir / "work.trm/x.trm",        // a file used as a folder
+      Dir / "no/such/folder/x.trm",  // a folder that does not exist
+      "/proc/tavro-test.trm",        // a folder nobody can create files in
+      Dir / "folder.trm",            // a folder where the file should go
   };
-  for (const auto& path : paths)
-    ExpectNothingLost([&] { SaveTermFile(System, path); }, "Cannot create file");
+  for (const auto& path : paths) ExpectNothingLost([&] { SaveTermFile(System, path); }, "Cannot create file");
 }
 
 // A full disk, simulated by a file size limit: the write fails half-way and
@@ -197,15 +199,12 @@ TEST_F(NothingLostTest, SavingToAFullDiskKeepsTheOldFile) {
   small.rlim_cur = 16;
   const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  ExpectNothingLost([&] { SaveTermFile(System, WorkFile); },
-                    "Cannot create file " + WorkFile + ": File too large");
-  ExpectNothingLost([&] { WriteFileAtomic(Dir / "new.vhd", std::string(100, 'x')); },
-                    "Cannot create file");
+  ExpectNothingLost([&] { SaveTermFile(System, WorkFile); }, "Cannot create file " + WorkFile + ": File too large");
+  ExpectNothingLost([&] { WriteFileAtomic(Dir / "new.vhd", std::string(100, 'x')); }, "Cannot create file");
   for (const std::string& path : {WorkFile, linked}) {
     ExpectNothingLost([&] { WriteFileAtomic(path, std::string(100, 'x')); },
                       "Cannot create file " + path + ": File too large");
-    ExpectNothingLost([&] { WriteFileAtomicFrom(path, source); },
-                      "Cannot create file " + path + ": File too large");
+    ExpectNothingLost([&] { WriteFileAtomicFrom(path, source); }, "Cannot create file " + path + ": File too large");
     // A source that fails to read half-way (a folder cannot be read).
     ExpectNothingLost([&] { WriteFileAtomicFrom(path, Dir.Path()); },
                       "Cannot read file " + Dir.Path() + ": Is a directory");
@@ -243,8 +242,7 @@ TEST_F(NothingLostTest, ATermEntryWithABadNumberKeepsTheFunction) {
   }
   // The largest number that still is one, and leading zeros that are no
   // overflow.
-  EXPECT_EQ(TermEntryText(ParseTermEntry("2147483647d, 00000000000000000000000000000012", false)),
-            "12, 2147483647d");
+  EXPECT_EQ(TermEntryText(ParseTermEntry("2147483647d, 00000000000000000000000000000012", false)), "12, 2147483647d");
 }
 
 TEST_F(NothingLostTest, ARunRefusedForWidthKeepsTheSystemAndTheLastResult) {
@@ -266,8 +264,7 @@ TEST_F(NothingLostTest, ARunRefusedForMemoryKeepsTheSystemAndTheLastResult) {
   check::RecordingHost host;
   const SystemState before(System);
   for (int mode : {modeSOP, modePOS})
-    EXPECT_EQ(RunCommand(System, mode, {true, true, true}, host, nullptr, limits),
-              TRunOutcome::TooLarge);
+    EXPECT_EQ(RunCommand(System, mode, {true, true, true}, host, nullptr, limits), TRunOutcome::TooLarge);
   EXPECT_EQ(SystemState(System), before);
   EXPECT_EQ(host.Output, "");
   EXPECT_EQ(host.Beeps, 2);
@@ -329,11 +326,12 @@ TEST(FileWriteTest, AnOrdinaryUserWritesOnlyWhatTheShellWould) {
     check::WriteFile(dir / name, "old");
     // A new file could not be root's, as "others" is.
     const bool others = name == "others" && root;
-    ASSERT_EQ(chown((dir / name).c_str(), others ? 0 : user, others ? 0 : group) |
-              chmod((dir / name).c_str(), mode), 0);
+    ASSERT_EQ(chown((dir / name).c_str(), others ? 0 : user, others ? 0 : group) | chmod((dir / name).c_str(), mode),
+              0);
   }
   ASSERT_EQ(chown((dir / "locked").c_str(), user, group) | chmod((dir / "locked").c_str(), 0555) |
-            chmod(dir.Path().c_str(), 0777), 0);
+                chmod(dir.Path().c_str(), 0777),
+            0);
   // The expected refusal, or nothing where the file is written.
   const std::pair<std::string, std::string> cases[] = {{"read-only", "Permission denied"},
                                                        {"locked/writable", ""},
@@ -359,7 +357,8 @@ TEST(FileWriteTest, AnOrdinaryUserWritesOnlyWhatTheShellWould) {
       }
       const std::string refusal = reason.empty() ? "" : "Cannot create file " + path + ": " + reason;
       if (checked != written || written != refusal || check::ReadWholeFile(path) != (reason.empty() ? "new" : old))
-        failures += std::fprintf(stderr, "%s: checked '%s', written '%s'\n", name.c_str(), checked.c_str(), written.c_str()) > 0;
+        failures += std::fprintf(stderr, "%s: checked '%s', written '%s'\n", name.c_str(), checked.c_str(),
+                                 written.c_str()) > 0;
     }
     _exit(failures);
   }

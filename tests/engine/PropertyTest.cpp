@@ -9,9 +9,9 @@
 #include <random>
 
 #include "engine/core/FunctionSystem.h"
-#include "engine/verify/Verify.h"
-#include "engine/run/Minimize.h"
 #include "engine/io/TermFile.h"
+#include "engine/run/Minimize.h"
+#include "engine/verify/Verify.h"
 #include "model/Errors.h"
 #include "support/RecordingHost.h"
 #include "support/TruthTable.h"
@@ -49,8 +49,8 @@ check::TextFunction CoverFunction(const TCover& cover, int f) {
 
 // Runs the system in one mode and checks everything a run promises. Returns
 // the outcome.
-TRunOutcome CheckRun(const std::vector<TTermVector>& functions, int mode,
-                     const TOutputOptions& options, const TRunParams& limits = {}) {
+TRunOutcome CheckRun(const std::vector<TTermVector>& functions, int mode, const TOutputOptions& options,
+                     const TRunParams& limits = {}) {
   const bool pos = mode == modePOS;
   SCOPED_TRACE("system '" + TermFileText(functions) + "' in " + (pos ? "POS" : "SOP") +
                (options.Terms ? " as terms" : ""));
@@ -69,8 +69,7 @@ TRunOutcome CheckRun(const std::vector<TTermVector>& functions, int mode,
   std::vector<std::vector<uint8_t>> tables;
   for (const auto& f : functions) tables.push_back(check::TruthTable(f, width));
   const auto work = RunKindFunctions(tables, pos);
-  const bool anyEmpty =
-      std::any_of(work.begin(), work.end(), [](const TTermVector& f) { return f.Count() == 0; });
+  const bool anyEmpty = std::any_of(work.begin(), work.end(), [](const TTermVector& f) { return f.Count() == 0; });
   if (anyEmpty) {
     EXPECT_EQ(outcome, TRunOutcome::EmptyFunction);
     EXPECT_EQ(host.Beeps, 1);
@@ -95,21 +94,18 @@ TRunOutcome CheckRun(const std::vector<TTermVector>& functions, int mode,
 
   // The printed text, read back.
   std::vector<check::TextFunction> printed;
-  const std::string error =
-      check::ParseSection(host.Output, "Optimized Function(s):", width,
-                          static_cast<int>(functions.size()), pos, options.Terms, printed);
+  const std::string error = check::ParseSection(host.Output, "Optimized Function(s):", width,
+                                                static_cast<int>(functions.size()), pos, options.Terms, printed);
   EXPECT_EQ(error, "") << host.Output;
   if (error.empty()) {
     for (size_t f = 0; f < functions.size(); ++f)
-      EXPECT_EQ(check::CompareWithTable(printed[f], tables[f], pos), "")
-          << "printed f" << f << "\n" << host.Output;
+      EXPECT_EQ(check::CompareWithTable(printed[f], tables[f], pos), "") << "printed f" << f << "\n" << host.Output;
   }
 
   if (options.PrimeImplicants) {
     std::vector<check::TextFunction> primes;
     const std::string e = check::ParseSection(host.Output, "All Prime Implicants", width,
-                                              static_cast<int>(functions.size()), pos,
-                                              options.Terms, primes);
+                                              static_cast<int>(functions.size()), pos, options.Terms, primes);
     EXPECT_EQ(e, "") << host.Output;
     if (e.empty()) {
       for (size_t f = 0; f < functions.size(); ++f)
@@ -200,8 +196,7 @@ TEST(PropertyTest, RandomSmallSystemsWithManyFunctions) {
   // Up to 70 functions: more than one tag word.
   std::mt19937_64 rng(5);
   for (int n = 0; n < 40; ++n) {
-    const auto functions =
-        RandomSystem(rng, 1 + static_cast<int>(rng() % 5), 1 + static_cast<int>(rng() % 70));
+    const auto functions = RandomSystem(rng, 1 + static_cast<int>(rng() % 5), 1 + static_cast<int>(rng() % 70));
     for (int mode : {modeSOP, modePOS}) CheckRun(functions, mode, {});
     if (HasFailure()) return;
   }
@@ -239,24 +234,24 @@ TEST(PropertyTest, CornerCases) {
   };
   using O = TRunOutcome;
   const Case cases[] = {
-      {"", O::NothingToDo, O::NothingToDo},                 // nothing entered
-      {"+ | |+", O::NothingToDo, O::NothingToDo},           // empty functions only
-      {"-0", O::Completed, O::Completed},                   // a single minterm at 0
-      {"+0", O::Completed, O::Completed},                   // a single maxterm at 0
-      {"-0d", O::Completed, O::Completed},                  // a single don't care at 0
-      {"-0, 1, 2, 3", O::Completed, O::EmptyFunction},      // all 1
-      {"+0, 1, 2, 3", O::EmptyFunction, O::Completed},      // all 0
-      {"-0d, 1d, 2d, 3d", O::Completed, O::Completed},      // all don't care
+      {"", O::NothingToDo, O::NothingToDo},             // nothing entered
+      {"+ | |+", O::NothingToDo, O::NothingToDo},       // empty functions only
+      {"-0", O::Completed, O::Completed},               // a single minterm at 0
+      {"+0", O::Completed, O::Completed},               // a single maxterm at 0
+      {"-0d", O::Completed, O::Completed},              // a single don't care at 0
+      {"-0, 1, 2, 3", O::Completed, O::EmptyFunction},  // all 1
+      {"+0, 1, 2, 3", O::EmptyFunction, O::Completed},  // all 0
+      {"-0d, 1d, 2d, 3d", O::Completed, O::Completed},  // all don't care
       {"-0, 1, 2, 3 |+0, 1, 2, 3 |-0d, 1d, 2d, 3d |-2", O::EmptyFunction, O::EmptyFunction},
       {"-0d, 1d, 2d, 3d |-1", O::Completed, O::Completed},
       {"-0, 1, 2, 3 |-0d, 1, 2d, 3", O::Completed, O::EmptyFunction},
-      {"-7 |-7 |-7", O::Completed, O::Completed},           // identical functions
-      {"- |-3", O::EmptyFunction, O::Completed},            // an empty minterm function is all 0
-      {"+ |-3", O::Completed, O::EmptyFunction},            // an empty maxterm function is all 1
-      {"-16777215", O::Completed, O::TooLarge},             // the widest single term
+      {"-7 |-7 |-7", O::Completed, O::Completed},  // identical functions
+      {"- |-3", O::EmptyFunction, O::Completed},   // an empty minterm function is all 0
+      {"+ |-3", O::Completed, O::EmptyFunction},   // an empty maxterm function is all 1
+      {"-16777215", O::Completed, O::TooLarge},    // the widest single term
       {"-0, 16777215", O::Completed, O::TooLarge},
-      {"-16777216", O::TooWide, O::TooWide},                // one bit too wide
-      {"+2147483647", O::TooWide, O::TooWide},              // the largest term a file holds
+      {"-16777216", O::TooWide, O::TooWide},    // one bit too wide
+      {"+2147483647", O::TooWide, O::TooWide},  // the largest term a file holds
   };
   // POS of a lone 24-bit minterm needs 2^24 - 1 maxterms; the limit keeps
   // it short and proves it is refused cleanly.
@@ -273,8 +268,7 @@ TEST(PropertyTest, CornerCases) {
         system.UpdateInputBits();
         check::RecordingHost host;
         outcome = RunCommand(system, mode, {}, host, nullptr, limits);
-        EXPECT_EQ(host.LastStatus(), "Too many input bits: " + std::to_string(system.InputBits) +
-                                         " (at most 24).");
+        EXPECT_EQ(host.LastStatus(), "Too many input bits: " + std::to_string(system.InputBits) + " (at most 24).");
       } else {
         TOutputOptions options;
         options.PrimeImplicants = true;

@@ -6,24 +6,24 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <fstream>
-#include <string>
-#include <filesystem>
 #include <bit>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <random>
 #include <set>
+#include <string>
 
-#include "support/Sanitizers.h"
-#include "engine/core/FunctionSystem.h"
 #include "engine/chart/Chart.h"
-#include "engine/run/Minimize.h"
-#include "engine/primes/PrimeFinders.h"
+#include "engine/core/FunctionSystem.h"
+#include "engine/io/Pla.h"
 #include "engine/io/TermFile.h"
+#include "engine/primes/PrimeFinders.h"
+#include "engine/run/Minimize.h"
 #include "model/Errors.h"
 #include "support/RecordingHost.h"
+#include "support/Sanitizers.h"
 #include "support/TempDir.h"
-#include "engine/io/Pla.h"
 
 namespace tavro {
 namespace {
@@ -37,8 +37,8 @@ std::vector<TTermVector> FullFunction(int width) {
 
 // Runs MinimizeFunctions under the limit; expects ResourceError and returns
 // the MiB it says are needed.
-uint64_t ExpectResourceError(const std::vector<TTermVector>& functions, int width,
-                             uint64_t limitBytes, check::RecordingHost& host) {
+uint64_t ExpectResourceError(const std::vector<TTermVector>& functions, int width, uint64_t limitBytes,
+                             check::RecordingHost& host) {
   TRunParams limits;
   limits.MaxMemoryBytes = limitBytes;
   limits.PrimeMethod = TPrimeMethod::Pairing;  // the method that makes every implicant
@@ -65,8 +65,7 @@ TEST(ResourceLimitTest, TheLimitIsCheckedWhileTheLevelsGrow) {
   check::RecordingHost host;
   const uint64_t mib = ExpectResourceError(FullFunction(16), 16, 8u << 20, host);
   EXPECT_GT(mib, 8u) << "the message must name more than the limit";
-  EXPECT_NE(std::find(host.Statuses.begin(), host.Statuses.end(), "Generating 1 Cubes..."),
-            host.Statuses.end())
+  EXPECT_NE(std::find(host.Statuses.begin(), host.Statuses.end(), "Generating 1 Cubes..."), host.Statuses.end())
       << "expected the stop during the combining, after the zero cubes";
 }
 
@@ -246,7 +245,8 @@ TEST(ResourceLimitTest, ListingALoadedPlaIsSizedFirst) {
   check::RecordingHost host;
   const long peak = PeakRssKiB();
   EXPECT_EQ(RunCommand(system, modeSOP, {}, host, nullptr, limits), TRunOutcome::TooLarge);
-  EXPECT_GE(check::TooLargeMiB(host.LastStatus()).value_or(0), TTermVector::BytesFor(uint64_t{8} << 22) >> 20) << host.LastStatus();
+  EXPECT_GE(check::TooLargeMiB(host.LastStatus()).value_or(0), TTermVector::BytesFor(uint64_t{8} << 22) >> 20)
+      << host.LastStatus();
   EXPECT_LE(PeakRssKiB() - peak, 40 * 1024);
   EXPECT_TRUE(system.TermsInSource);
 }
@@ -312,9 +312,9 @@ TEST(ResourceLimitTest, TheCubeFinderRefusesAChartPastTheLimitEarly) {
   check::RecordingHost done;
   TRunStats stats;
   ASSERT_EQ(RunCommand(system, modeSOP, {}, done, &stats, params), TRunOutcome::Completed);
-  const uint64_t chart = detail::PairChartBytes(static_cast<uint64_t>(stats.ChartRows),
-                                                static_cast<uint64_t>(stats.ChartCells),
-                                                static_cast<uint64_t>(stats.ChartColumns));
+  const uint64_t chart =
+      detail::PairChartBytes(static_cast<uint64_t>(stats.ChartRows), static_cast<uint64_t>(stats.ChartCells),
+                             static_cast<uint64_t>(stats.ChartColumns));
   ASSERT_GT(chart, uint64_t{8} << 20) << "the chart must dwarf the finder's own memory";
   params.MaxMemoryBytes = chart / 2;
   check::RecordingHost refused;

@@ -51,8 +51,8 @@ TEST(TermVector, ClearKeepsTheKind) {
 TEST(TermVector, AddAllMatchesAddingOneByOne) {
   // Unordered input with repeats: the first occurrence keeps its flag, and
   // terms already stored keep theirs.
-  const std::vector<std::pair<int32_t, bool>> items = {
-      {5, true}, {3, false}, {5, false}, {-1, true}, {9, false}, {3, true}, {0, true}, {7, false}};
+  const std::vector<std::pair<int32_t, bool>> items = {{5, true},  {3, false}, {5, false}, {-1, true},
+                                                       {9, false}, {3, true},  {0, true},  {7, false}};
   TTermVector oneByOne, bulk;
   oneByOne.Add(7, true);
   bulk.Add(7, true);

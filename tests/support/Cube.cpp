@@ -21,9 +21,7 @@ void TCube::InitFromTerm(int32_t Term, const std::vector<bool>& tags) {
   }
 }
 
-TCubeList::TCubeList(int32_t Width) : FBlank(std::make_unique<TCube>(Width)) {
-  Items.push_back(FBlank.get());
-}
+TCubeList::TCubeList(int32_t Width) : FBlank(std::make_unique<TCube>(Width)) { Items.push_back(FBlank.get()); }
 
 void TCubeList::Add(TCube* Cube) {
   if (FCount == 0) Items.clear();
@@ -45,7 +43,8 @@ TCube* TCubeList::Item(int32_t Index) const {
 }
 
 TTable::TTable(int32_t rows, int32_t columns)
-    : Rows(rows), Columns(columns),
+    : Rows(rows),
+      Columns(columns),
       Covered(static_cast<size_t>(columns), 0),
       Cells(static_cast<size_t>(rows), std::vector<uint8_t>(static_cast<size_t>(columns), 0)) {}
 

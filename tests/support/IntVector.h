@@ -16,7 +16,10 @@ class TIntVector {
   void Add(int32_t Value);
   // The value at Index (0 = smallest); throws RangeError outside the vector.
   int32_t GetItem(int32_t Index) const;
-  void Clear() { FItems.clear(); FItems.shrink_to_fit(); }
+  void Clear() {
+    FItems.clear();
+    FItems.shrink_to_fit();
+  }
   bool Contains(int32_t Value) const;
 
   const std::vector<int32_t>& Items() const { return FItems; }

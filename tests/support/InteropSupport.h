@@ -25,9 +25,7 @@ inline bool InCI() {
 inline std::filesystem::path SourceDir() { return TAVRO_SOURCE_DIR; }
 
 // The benchmark PLA folder beside the project: ../shared/bench/pla.
-inline std::filesystem::path BenchPlaDir() {
-  return SourceDir().parent_path() / "shared" / "bench" / "pla";
-}
+inline std::filesystem::path BenchPlaDir() { return SourceDir().parent_path() / "shared" / "bench" / "pla"; }
 
 // The value of a function on a row: '1', '0' or '-' (don't care), by its
 // kind (a listed maxterm is 0, an absent row of a maxterm function is 1).

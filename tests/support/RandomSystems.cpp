@@ -38,8 +38,7 @@ int RowValue(const TTermVector& f, uint32_t row) {
 
 std::vector<TTermVector> InKind(const std::vector<TTermVector>& functions, bool maxterms, int bits) {
   std::vector<TTermVector> result;
-  for (const auto& f : functions)
-    result.push_back(f.Maxterms == maxterms ? f : ComplementTerms(f, bits));
+  for (const auto& f : functions) result.push_back(f.Maxterms == maxterms ? f : ComplementTerms(f, bits));
   return result;
 }
 

@@ -54,8 +54,7 @@ void CombineCubes(TCube* A, TCube* B, TCubeList* T, std::vector<std::unique_ptr<
   for (int32_t i = 0; i < T->Count(); ++i) {
     TCube* other = T->Item(i);
     bool same = other->Terms.Count() == M->Terms.Count();
-    for (int32_t t = 0; same && t < M->Terms.Count(); ++t)
-      same = other->Terms.GetItem(t) == M->Terms.GetItem(t);
+    for (int32_t t = 0; same && t < M->Terms.Count(); ++t) same = other->Terms.GetItem(t) == M->Terms.GetItem(t);
     if (same) return;
   }
   T->Add(M.get());

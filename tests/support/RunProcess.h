@@ -54,8 +54,7 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, double tim
   while (true) {
     const pid_t done = wait4(pid, &status, WNOHANG, &usage);
     if (done == pid) break;
-    result.Seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (done < 0 || result.Seconds > timeoutSeconds) {
       result.TimedOut = true;
       kill(pid, SIGKILL);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support/Cube.h"
 #include "model/Errors.h"
+#include "support/Cube.h"
 
 using tavro::TTable;
 

@@ -54,8 +54,8 @@ inline int BitOfName(const std::string& name, int width) {
 // Parses "(A)(~B) + (C) + 1" (SOP) or "(A + ~B)(C)(0)" (POS) or
 // "(1, 3) + (5)" (terms). Sets error and returns false on any unexpected
 // character.
-inline bool ParseExpression(const std::string& text, int width, bool pos, bool terms,
-                            TextFunction& out, std::string& error) {
+inline bool ParseExpression(const std::string& text, int width, bool pos, bool terms, TextFunction& out,
+                            std::string& error) {
   size_t i = 0;
   auto fail = [&](const std::string& what) {
     error = what + " at column " + std::to_string(i) + " of '" + text + "'";
@@ -139,9 +139,8 @@ inline bool ParseExpression(const std::string& text, int width, bool pos, bool t
 // Reads a section of an output pane text ("Optimized Function(s):" or "All
 // Prime Implicants"): the heading line, one line "fK = ..." per function and
 // an empty line. Returns an empty string on success, else what was wrong.
-inline std::string ParseSection(const std::string& pane, const std::string& heading, int width,
-                                int functionCount, bool pos, bool terms,
-                                std::vector<TextFunction>& out) {
+inline std::string ParseSection(const std::string& pane, const std::string& heading, int width, int functionCount,
+                                bool pos, bool terms, std::vector<TextFunction>& out) {
   const std::string head = heading + "\r\n";
   const size_t at = pane.find(head);
   if (at == std::string::npos) return "no '" + heading + "' section";
@@ -156,9 +155,7 @@ inline std::string ParseSection(const std::string& pane, const std::string& head
     const size_t end = pane.find("\r\n", i);
     if (end == std::string::npos) return "line end expected";
     std::string error;
-    if (!ParseExpression(pane.substr(i, end - i), width, pos, terms, out[static_cast<size_t>(f)],
-                         error))
-      return error;
+    if (!ParseExpression(pane.substr(i, end - i), width, pos, terms, out[static_cast<size_t>(f)], error)) return error;
     i = end + 2;
   }
   if (pane.compare(i, 2, "\r\n") != 0) return "an empty line expected after the section";
@@ -174,8 +171,7 @@ inline uint8_t Evaluate(const TextFunction& f, uint32_t row, bool pos) {
 
 // Compares a read-back function with a truth table on every care row.
 // Returns an empty string when they agree, else the first differing row.
-inline std::string CompareWithTable(const TextFunction& f, const std::vector<uint8_t>& table,
-                                    bool pos) {
+inline std::string CompareWithTable(const TextFunction& f, const std::vector<uint8_t>& table, bool pos) {
   for (size_t row = 0; row < table.size(); ++row) {
     if (table[row] == kDontCare) continue;
     const uint8_t got = Evaluate(f, static_cast<uint32_t>(row), pos);
@@ -190,8 +186,7 @@ inline std::string CompareWithTable(const TextFunction& f, const std::vector<uin
 
 // A cube of an implicant list must never cover a row where the function has
 // the opposite value (a 0 row for SOP, a 1 row for POS).
-inline std::string ImplicantViolation(const TextFunction& f, const std::vector<uint8_t>& table,
-                                      bool pos) {
+inline std::string ImplicantViolation(const TextFunction& f, const std::vector<uint8_t>& table, bool pos) {
   const uint8_t forbidden = pos ? kOne : kZero;
   for (size_t k = 0; k < f.Cubes.size(); ++k)
     for (size_t row = 0; row < table.size(); ++row)

@@ -9,9 +9,9 @@
 #include <QClipboard>
 #include <QFile>
 #include <QLabel>
+#include <QMarginsF>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMarginsF>
 #include <QPageLayout>
 #include <QPrinterInfo>
 #include <QRadioButton>
@@ -96,15 +96,14 @@ void TestCommands::sopRunWithBothSections() {
   TPaintRecorder painted(m.findChild<QLabel*>("SimpleText"));
 
   QVERIFY(RunAndWait(w, m.btnSOP));
-  QCOMPARE(m.OutputText(),
-           QStringLiteral("All Prime Implicants\r\n"
-                          "f0 = (~A) + (~A)(B)\r\n"
-                          "f1 = (B) + (~A)(B)\r\n"
-                          "\r\n"
-                          "Optimized Function(s):\r\n"
-                          "f0 = (~A)\r\n"
-                          "f1 = (B)\r\n"
-                          "\r\n"));
+  QCOMPARE(m.OutputText(), QStringLiteral("All Prime Implicants\r\n"
+                                          "f0 = (~A) + (~A)(B)\r\n"
+                                          "f1 = (B) + (~A)(B)\r\n"
+                                          "\r\n"
+                                          "Optimized Function(s):\r\n"
+                                          "f0 = (~A)\r\n"
+                                          "f1 = (B)\r\n"
+                                          "\r\n"));
   QCOMPARE(m.StatusText(), QStringLiteral("Done."));
   QVERIFY(m.btnVHDL->isEnabled());
   QVERIFY(w.System().ResultReady);
@@ -117,11 +116,9 @@ void TestCommands::sopRunWithBothSections() {
   QVERIFY(texts.size() >= 5);
   QCOMPARE(texts.first(), QStringLiteral("Generating zero cubes..."));
   const int passes = int(texts.size()) - 4;
-  for (int k = 1; k <= passes; ++k)
-    QCOMPARE(texts.at(k), QStringLiteral("Generating %1 Cubes...").arg(k));
-  QCOMPARE(texts.mid(texts.size() - 3),
-           (QStringList{"Creating prime implicant matrix...",
-                        "Finding (secondary) essential prime implicants...", "Done."}));
+  for (int k = 1; k <= passes; ++k) QCOMPARE(texts.at(k), QStringLiteral("Generating %1 Cubes...").arg(k));
+  QCOMPARE(texts.mid(texts.size() - 3), (QStringList{"Creating prime implicant matrix...",
+                                                     "Finding (secondary) essential prime implicants...", "Done."}));
   for (const QString& text : texts) QVERIFY2(painted.Painted.contains(text), qPrintable(text));
 
   // A second run appends below the first.
@@ -143,12 +140,10 @@ void TestCommands::outputToggles() {
   m.mnuClear->trigger();
   m.mnuTerms->trigger();
   QVERIFY(RunAndWait(w, m.btnSOP));
-  QCOMPARE(m.OutputText(),
-           QStringLiteral("Optimized Function(s):\r\nf0 = (0, 1)\r\nf1 = (1, 3)\r\n\r\n"));
+  QCOMPARE(m.OutputText(), QStringLiteral("Optimized Function(s):\r\nf0 = (0, 1)\r\nf1 = (1, 3)\r\n\r\n"));
   m.mnuClear->trigger();
   QVERIFY(RunAndWait(w, m.Button2));
-  QCOMPARE(m.OutputText(),
-           QStringLiteral("Optimized Function(s):\r\nf0 = (2, 3)\r\nf1 = (0, 2)\r\n\r\n"));
+  QCOMPARE(m.OutputText(), QStringLiteral("Optimized Function(s):\r\nf0 = (2, 3)\r\nf1 = (0, 2)\r\n\r\n"));
 
   // Neither section: no text, but the result is recorded.
   m.mnuClear->trigger();
@@ -225,8 +220,9 @@ void TestCommands::vhdl() {
   QTest::mouseClick(m.btnVHDL, Qt::LeftButton);
   QCOMPARE(w.Dialogs.SaveFilters, QStringList{"VHDL files (*.vhd *.VHD)"});
   const QByteArray text = ReadAll(dir.filePath("design.vhd"));
-  const QByteArray header = QByteArray(70, '-') + "\r\n-- Author: \r\n-- Date: " +
-                            QByteArray::fromStdString(tavro::TodayShortDate()) + "\r\n";
+  const QByteArray header = QByteArray(70, '-') +
+                            "\r\n-- Author: \r\n-- Date: " + QByteArray::fromStdString(tavro::TodayShortDate()) +
+                            "\r\n";
   QVERIFY2(text.startsWith(header), text.constData());
   QVERIFY(text.contains("\r\n  port (input : in std_logic_vector(1 downto 0);\r\n"));
   QVERIFY(text.contains("output : out std_logic_vector(1 downto 0));\r\n"));
@@ -393,9 +389,8 @@ void TestCommands::open() {
   QCOMPARE(ListLines(m.lstTerms), QStringList{"1"});
   w.Dialogs.Answers = {IDialogs::TAnswer::No};
   m.mnuOpen->trigger();
-  QCOMPARE(w.Dialogs.OpenFilters,
-           QStringList{"Min/Max Term files (*.trm *.TRM);;Text files (*.txt *.TXT);;"
-                       "PLA files (*.pla *.PLA)"});
+  QCOMPARE(w.Dialogs.OpenFilters, QStringList{"Min/Max Term files (*.trm *.TRM);;Text files (*.txt *.TXT);;"
+                                              "PLA files (*.pla *.PLA)"});
   QCOMPARE(w.Dialogs.QuestionTexts.size(), 2);
   QCOMPARE(w.System().FunctionCount(), 2);
   QCOMPARE(ListLines(m.lstTerms), Lines("2 3"));
@@ -464,8 +459,7 @@ void TestCommands::exportToFile() {
   QVERIFY(RunAndWait(w, m.btnSOP));
   const QByteArray expected = "Optimized Function(s):\r\nf0 = (~A)\r\nf1 = (B)\r\n\r\n";
 
-  w.Dialogs.SaveAnswers = {dir.filePath("result"), dir.filePath("result.TXT"),
-                           dir.filePath("result.text")};
+  w.Dialogs.SaveAnswers = {dir.filePath("result"), dir.filePath("result.TXT"), dir.filePath("result.text")};
   m.mnuExportToFile->trigger();
   QCOMPARE(w.Dialogs.SaveFilters, QStringList{"Text files (*.txt *.TXT)"});
   QCOMPARE(ReadAll(dir.filePath("result.txt")), expected);
@@ -484,7 +478,8 @@ void TestCommands::exportToFile() {
   m.mnuExportToFile->trigger();
   QCOMPARE(ReadAll(dir.filePath("empty.txt")), QByteArray());
   m.mnuExportToFile->trigger();
-  QCOMPARE(w.Dialogs.Errors, QStringList{"Cannot create file " + dir.filePath("none/out.txt") + ": No such file or directory."});
+  QCOMPARE(w.Dialogs.Errors,
+           QStringList{"Cannot create file " + dir.filePath("none/out.txt") + ": No such file or directory."});
   QCOMPARE(m.SaveDialogFileName(), dir.filePath("none/out.txt"));
 }
 
@@ -525,8 +520,8 @@ void TestCommands::print() {
   m.Memo1->setPlainText(lines);
   auto pages = [&] {
     const QByteArray pdfText = ReadAll(pdf);
-    return int(pdfText.count("/Type /Page\n") + pdfText.count("/Type /Page\r") +
-               pdfText.count("/Type /Page/") + pdfText.count("/Type /Page "));
+    return int(pdfText.count("/Type /Page\n") + pdfText.count("/Type /Page\r") + pdfText.count("/Type /Page/") +
+               pdfText.count("/Type /Page "));
   };
   m.mnuPrint->trigger();
   const int all = pages();
@@ -545,8 +540,7 @@ void TestCommands::print() {
   w.Dialogs.OnPrint = [](QPrinter&) { return false; };
   m.mnuPrint->trigger();
   QVERIFY(!QFile::exists(pdf));
-  QCOMPARE(tavro::PrintJobText(m.OutputText()),
-           "Generated by Tavro.\r\n" + m.OutputText() + "\r\n");
+  QCOMPARE(tavro::PrintJobText(m.OutputText()), "Generated by Tavro.\r\n" + m.OutputText() + "\r\n");
 }
 
 void TestCommands::menuTree() {
@@ -585,12 +579,11 @@ void TestCommands::menuTree() {
   QCOMPARE(m.mnuCost->defaultAction(), m.mnuLowestCost);
   QVERIFY(m.mnuLowestCost->actionGroup()->isExclusive());
   QCOMPARE(m.mnuLowestCost->actionGroup(), m.mnuPLACostCriteria->actionGroup());
-  for (const QString& name :
-       Lines("New1 mnuOpen N1 mntSave mnuSave MenuDivider2 mnuPageSetup mnuPrint mnuDivider "
-             "mnuExit mnuCut mnuCopy mnuPaste N5 mnuClear erms1 Function1 erms2 Function2 "
-             "mnuTerms N4 mnuPIs mnuOptimizedFunction N2 mnuAlgorithmAnalysis N3 "
-             "mnuExportToFile mnuPLACostCriteria mnuLowestCost N6 RemoveHazards1 IEEE1 "
-             "ieeestdlogic11641 mnuAbout"))
+  for (const QString& name : Lines("New1 mnuOpen N1 mntSave mnuSave MenuDivider2 mnuPageSetup mnuPrint mnuDivider "
+                                   "mnuExit mnuCut mnuCopy mnuPaste N5 mnuClear erms1 Function1 erms2 Function2 "
+                                   "mnuTerms N4 mnuPIs mnuOptimizedFunction N2 mnuAlgorithmAnalysis N3 "
+                                   "mnuExportToFile mnuPLACostCriteria mnuLowestCost N6 RemoveHazards1 IEEE1 "
+                                   "ieeestdlogic11641 mnuAbout"))
     QVERIFY2(m.findChild<QAction*>(name), qPrintable(name));
   QCOMPARE(m.btnSOP->toolTip(), QStringLiteral("Creates sum of products equations."));
   QCOMPARE(m.Button2->toolTip(), QStringLiteral("Creates prodcuts of sums equations."));
@@ -623,11 +616,14 @@ void TestCommands::editRequestsGoToTheFocusedControl() {
 
 void TestCommands::errorDisplayText() {
   // A period follows a last character that sorts after ".".
-  const std::pair<const char*, const char*> cases[] = {
-      {"File not found", "File not found."}, {"Error 5", "Error 5."}, {"a/", "a/."},
-      {"'x'", "'x'"}, {"Done.", "Done."}, {"Stop!", "Stop!"}, {"", ""}};
-  for (const auto& [message, shown] : cases)
-    QCOMPARE(tavro::ErrorDisplayText(message), QString::fromLatin1(shown));
+  const std::pair<const char*, const char*> cases[] = {{"File not found", "File not found."},
+                                                       {"Error 5", "Error 5."},
+                                                       {"a/", "a/."},
+                                                       {"'x'", "'x'"},
+                                                       {"Done.", "Done."},
+                                                       {"Stop!", "Stop!"},
+                                                       {"", ""}};
+  for (const auto& [message, shown] : cases) QCOMPARE(tavro::ErrorDisplayText(message), QString::fromLatin1(shown));
 }
 
 void TestCommands::aboutBox() {

@@ -1,8 +1,8 @@
 // The document behind the window, and runs on the worker thread: stopping,
 // the results they leave, large output, and where the pane shows them.
 
-#include <atomic>
 #include <sys/stat.h>
+#include <atomic>
 
 #include <exception>
 #include <random>
@@ -20,8 +20,8 @@
 #include <QTextBlock>
 
 #include "UiTestUtil.h"
-#include "engine/io/TermFile.h"
 #include "engine/core/RunParams.h"
+#include "engine/io/TermFile.h"
 #include "ui/Document.h"
 
 using tavro::IDialogs;
@@ -99,7 +99,10 @@ void TestDocument::editsAgainstAReference() {
           break;
         }
         case 1:
-          if (ref[size_t(f)].Count() == 0) { edit = false; break; }
+          if (ref[size_t(f)].Count() == 0) {
+            edit = false;
+            break;
+          }
           ref[size_t(f)].Delete(0);
           doc.RemoveTerm(f, 0);
           modified = true, ready = false;
@@ -254,8 +257,7 @@ void TestDocument::stoppedRunChangesNothing() {
   QVERIFY(!w.System().ResultReady);
   QVERIFY(!m.btnVHDL->isEnabled());
   QVERIFY(m.btnAddFunction->isEnabled() && !m.btnStop->isEnabled());
-  for (size_t f = 0; f < system.size(); ++f)
-    QCOMPARE(TermLines(w.System().Functions[f]), TermLines(system[f]));
+  for (size_t f = 0; f < system.size(); ++f) QCOMPARE(TermLines(w.System().Functions[f]), TermLines(system[f]));
 
   m.Memo1->clear();
   QVERIFY(RunAndWait(w, m.btnSOP));

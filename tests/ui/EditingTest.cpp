@@ -114,8 +114,7 @@ void TestEditing::termEntryTooLargeNumber() {
   d.memoNewTerms->setPlainText("2147483647, 1");
   QTest::mouseClick(d.Button1, Qt::LeftButton);
   QVERIFY(!d.isVisible());
-  QCOMPARE(View(w),
-           "F0: 1 2147483647 | min lock | 2 terms 31 bits | system 2 terms 31 bits | modified");
+  QCOMPARE(View(w), "F0: 1 2147483647 | min lock | 2 terms 31 bits | system 2 terms 31 bits | modified");
 }
 
 void TestEditing::termEntryCancelAndDoubleClick() {
@@ -326,8 +325,12 @@ void TestEditing::viewFollowsTheDocument() {
       case 2: doc.RemoveFunction(f); break;
       case 3: doc.SetKind(f, rng() % 2, rng() % 2); break;
       case 4: doc.SaveAs(name); break;
-      case 5: if (QFile::exists(name + ".trm")) doc.Load(name + ".trm"); break;
-      case 6: if (rng() % 4 == 0) doc.Reset(); break;
+      case 5:
+        if (QFile::exists(name + ".trm")) doc.Load(name + ".trm");
+        break;
+      case 6:
+        if (rng() % 4 == 0) doc.Reset();
+        break;
     }
     const QStringList before = shown();
     m.RefreshWindow();

@@ -43,8 +43,7 @@ class TFakeDialogs : public tavro::IDialogs {
     OpenFolders << folder;
     return Pop(OpenAnswers);
   }
-  std::optional<QString> SaveFileName(QWidget*, const QString& filter,
-                                      const QString& initialName) override {
+  std::optional<QString> SaveFileName(QWidget*, const QString& filter, const QString& initialName) override {
     SaveFilters << filter;
     SaveInitialNames << initialName;
     return Pop(SaveAnswers);

@@ -31,8 +31,7 @@ std::vector<TPrintRun> Runs(std::initializer_list<TPrintRun> runs) { return runs
 
 QString Describe(const std::vector<TPrintRun>& runs) {
   QStringList parts;
-  for (const auto& r : runs)
-    parts << QStringLiteral("p%1(%2,%3)\"%4\"").arg(r.Page).arg(r.X).arg(r.Y).arg(r.Text);
+  for (const auto& r : runs) parts << QStringLiteral("p%1(%2,%3)\"%4\"").arg(r.Page).arg(r.X).arg(r.Y).arg(r.Text);
   return parts.join(' ');
 }
 
@@ -117,13 +116,11 @@ void TestLayout::printLineEnds() {
   const auto m = SmallPage();
   // Line feed: a new line at the left; CR alone does not move to a new line.
   auto layout = tavro::LayoutPrintText("ab\r\ncd\rxy\n\nz", m);
-  QCOMPARE(Describe(layout.Runs),
-           Describe(Runs({{0, 0, 0, "ab"}, {0, 0, 20, "cdxy"}, {1, 0, 0, "z"}})));
+  QCOMPARE(Describe(layout.Runs), Describe(Runs({{0, 0, 0, "ab"}, {0, 0, 20, "cdxy"}, {1, 0, 0, "z"}})));
   QCOMPARE(layout.PageCount, 2);
   // Form feed: a new page, blank pages included.
   layout = tavro::LayoutPrintText("a\fb\f\fc", m);
-  QCOMPARE(Describe(layout.Runs),
-           Describe(Runs({{0, 0, 0, "a"}, {1, 0, 0, "b"}, {3, 0, 0, "c"}})));
+  QCOMPARE(Describe(layout.Runs), Describe(Runs({{0, 0, 0, "a"}, {1, 0, 0, "b"}, {3, 0, 0, "c"}})));
   QCOMPARE(layout.PageCount, 4);
   // Line ends after the last text start no page of their own.
   layout = tavro::LayoutPrintText("1\r\n2\r\n3\r\n\r\n\f", m);
@@ -135,14 +132,13 @@ void TestLayout::printTabs() {
   const auto m = SmallPage();
   // Stops every 80 units; past the page edge the tab starts a new line.
   auto layout = tavro::LayoutPrintText("a\tb\n\tc\nabcdefgh\td\nabcdefghi\te", m);
-  QCOMPARE(Describe(layout.Runs),
-           Describe(Runs({{0, 0, 0, "a"},
-                          {0, 80, 0, "b"},
-                          {0, 80, 20, "c"},
-                          {0, 0, 40, "abcdefgh"},
-                          {1, 0, 0, "d"},
-                          {1, 0, 20, "abcdefghi"},
-                          {1, 0, 40, "e"}})));
+  QCOMPARE(Describe(layout.Runs), Describe(Runs({{0, 0, 0, "a"},
+                                                 {0, 80, 0, "b"},
+                                                 {0, 80, 20, "c"},
+                                                 {0, 0, 40, "abcdefgh"},
+                                                 {1, 0, 0, "d"},
+                                                 {1, 0, 20, "abcdefghi"},
+                                                 {1, 0, 40, "e"}})));
 }
 
 void TestLayout::printLongLines() {
@@ -150,10 +146,7 @@ void TestLayout::printLongLines() {
   // Broken after the last character that fits: ten narrow ones, or fewer wide.
   auto layout = tavro::LayoutPrintText("abcdefghijklm\nWWWWWWWx", m);
   QCOMPARE(Describe(layout.Runs),
-           Describe(Runs({{0, 0, 0, "abcdefghij"},
-                          {0, 0, 20, "klm"},
-                          {0, 0, 40, "WWWWWW"},
-                          {1, 0, 0, "Wx"}})));
+           Describe(Runs({{0, 0, 0, "abcdefghij"}, {0, 0, 20, "klm"}, {0, 0, 40, "WWWWWW"}, {1, 0, 0, "Wx"}})));
   // A character wider than the page still prints, alone on its line.
   auto narrow = m;
   narrow.PageWidth = 12;
@@ -165,13 +158,12 @@ void TestLayout::printPages() {
   const auto m = SmallPage();
   // Three lines to a page; the fourth starts the next page at the top.
   auto layout = tavro::LayoutPrintText(tavro::PrintJobText("1\r\n2\r\n3\r\n4"), m);
-  QCOMPARE(Describe(layout.Runs),
-           Describe(Runs({{0, 0, 0, "Generated "},
-                          {0, 0, 20, "by Tavro."},
-                          {0, 0, 40, "1"},
-                          {1, 0, 0, "2"},
-                          {1, 0, 20, "3"},
-                          {1, 0, 40, "4"}})));
+  QCOMPARE(Describe(layout.Runs), Describe(Runs({{0, 0, 0, "Generated "},
+                                                 {0, 0, 20, "by Tavro."},
+                                                 {0, 0, 40, "1"},
+                                                 {1, 0, 0, "2"},
+                                                 {1, 0, 20, "3"},
+                                                 {1, 0, 40, "4"}})));
   QCOMPARE(layout.PageCount, 2);
 }
 

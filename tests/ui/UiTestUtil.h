@@ -3,10 +3,10 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QSignalSpy>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QStringList>
 #include <QTest>
 
@@ -37,14 +37,11 @@ inline bool RunAndWait(TWindows& w, QPushButton* button) {
 }
 
 // The caption as shown, without the unsaved mark's placeholder.
-inline QString Caption(const QWidget& window) {
-  return window.windowTitle().remove(QStringLiteral("[*]"));
-}
+inline QString Caption(const QWidget& window) { return window.windowTitle().remove(QStringLiteral("[*]")); }
 
 inline QStringList TermLines(const tavro::TTermVector& f) {
   QStringList lines;
-  for (int i = 0; i < f.Count(); ++i)
-    lines << QString::number(f.GetTerm(i)) + (f.GetDontCare(i) ? "d" : "");
+  for (int i = 0; i < f.Count(); ++i) lines << QString::number(f.GetTerm(i)) + (f.GetDontCare(i) ? "d" : "");
   return lines;
 }
 

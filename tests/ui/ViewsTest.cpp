@@ -11,12 +11,12 @@
 
 #include <random>
 
-#include "engine/run/Minimize.h"
-#include "engine/io/TermEntry.h"
-#include "support/RandomSystems.h"
-#include "support/RecordingHost.h"
 #include "FakeDialogs.h"
 #include "UiTestUtil.h"
+#include "engine/io/TermEntry.h"
+#include "engine/run/Minimize.h"
+#include "support/RandomSystems.h"
+#include "support/RecordingHost.h"
 #include "ui/KarnaughView.h"
 #include "ui/TruthTableModel.h"
 #include "ui/ViewWindows.h"
@@ -131,8 +131,7 @@ class TestViews : public QObject {
         for (uint32_t term = 0; term < (1u << bits); ++term) {
           const QPointF centre = view.CellRect(term).center();
           bool inside = false;
-          for (const auto& piece : loop.Pieces)
-            inside |= piece.Shape.contains(centre) && piece.Clip.contains(centre);
+          for (const auto& piece : loop.Pieces) inside |= piece.Shape.contains(centre) && piece.Clip.contains(centre);
           QCOMPARE(inside, (term & ~loop.Mask) == loop.Value);
         }
         ++loopsChecked;
@@ -170,7 +169,8 @@ class TestViews : public QObject {
       for (int x = 0; x < image.width() && !found; ++x) {
         const QColor c = image.pixelColor(x, y);
         found = std::abs(c.red() - loopColor.red()) + std::abs(c.green() - loopColor.green()) +
-                    std::abs(c.blue() - loopColor.blue()) < 40;
+                    std::abs(c.blue() - loopColor.blue()) <
+                40;
       }
     QVERIFY(found);
     QFile file(svg);
@@ -280,7 +280,8 @@ class TestViews : public QObject {
       TWindows typed, expression;
       for (TWindows* w : {&typed, &expression})
         if (maxterms) QTest::mouseClick(w->Main.radMaxTerms, Qt::LeftButton);
-      EnterTerms(typed, rows(4, [&](int r) { return on(r) != maxterms; }, dc));
+      EnterTerms(typed, rows(
+                            4, [&](int r) { return on(r) != maxterms; }, dc));
       QTest::mouseClick(expression.Main.Button1, Qt::LeftButton);
       expression.AddTerms.memoNewTerms->setPlainText("99");  // not read when an expression is given
       expression.AddTerms.edtExpression->setText("A~B + (C ^ D)' + 0");
@@ -296,7 +297,10 @@ class TestViews : public QObject {
     QTest::mouseClick(w.Main.Button1, Qt::LeftButton);
     w.AddTerms.edtExpression->setText("A");
     QTest::mouseClick(w.AddTerms.Button1, Qt::LeftButton);
-    QCOMPARE(w.System().Functions[1], ParseTermEntry(rows(5, [&](int r) { return r >= 16; }, [](int) { return false; }).toStdString(), false));
+    QCOMPARE(w.System().Functions[1], ParseTermEntry(rows(
+                                                         5, [&](int r) { return r >= 16; }, [](int) { return false; })
+                                                         .toStdString(),
+                                                     false));
 
     QVERIFY(RunAndWait(w, w.Main.btnSOP));
     const QString before = View(w);

@@ -104,8 +104,7 @@ bool ReadAssigned(const std::string& a, TCliOptions& o, std::string& error) {
     const double seconds = std::strtod(text.c_str(), &end);
     if (text.empty() || *end != '\0' || !(seconds >= 0) || seconds > 1e6)
       error = "--time-limit takes a number of seconds, not '" + text + "'";
-    else
-      o.Params.TimeLimitSeconds = seconds;
+    else o.Params.TimeLimitSeconds = seconds;
   } else {
     return false;
   }
@@ -113,8 +112,8 @@ bool ReadAssigned(const std::string& a, TCliOptions& o, std::string& error) {
 }
 
 bool TakesValue(const std::string& a) {
-  return a == "--vhdl" || a == "--verilog" || a == "--pla" || a == "--date" || a == "-o" ||
-         a == "--max-memory" || a == "-e" || a == "--expr" || a == "--inputs";
+  return a == "--vhdl" || a == "--verilog" || a == "--pla" || a == "--date" || a == "-o" || a == "--max-memory" ||
+         a == "-e" || a == "--expr" || a == "--inputs";
 }
 
 // An option that takes the next argument as its value; returns the refusal

@@ -21,14 +21,14 @@ enum class TCliAction { Run, Help, Version };
 
 struct TCliOptions {
   TCliAction Action = TCliAction::Run;
-  int Mode = modeSOP;             // --sop, --pos
-  TOutputOptions Output;          // --pis, --no-optimized, --terms
-  bool ShowStatus = false;        // --status
-  bool ShowStats = false;         // --stats
-  TRunParams Params;              // --primes=, --cost=, --time-limit=, --verify, --max-memory
-  std::string File;               // FILE; empty when the functions are expressions
+  int Mode = modeSOP;                    // --sop, --pos
+  TOutputOptions Output;                 // --pis, --no-optimized, --terms
+  bool ShowStatus = false;               // --status
+  bool ShowStats = false;                // --stats
+  TRunParams Params;                     // --primes=, --cost=, --time-limit=, --verify, --max-memory
+  std::string File;                      // FILE; empty when the functions are expressions
   std::vector<std::string> Expressions;  // -e, --expr, in their order
-  int ExpressionInputs = 0;       // --inputs; 0 when not given
+  int ExpressionInputs = 0;              // --inputs; 0 when not given
   // The output paths and the header date as given; absent when not given.
   std::optional<std::string> VhdlPath, VerilogPath, PlaPath, OutputPath, Date;
 };

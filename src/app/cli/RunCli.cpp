@@ -54,8 +54,7 @@ std::string FileIdentity(const std::string& path) {
   } catch (const FileError&) {
   }
   struct stat st {};
-  if (::stat(target.c_str(), &st) == 0)
-    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  if (::stat(target.c_str(), &st) == 0) return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
   std::error_code ignored;
   const std::filesystem::path absolute = std::filesystem::absolute(target, ignored);
   return "new:" + std::filesystem::weakly_canonical(absolute, ignored).string();
@@ -76,8 +75,7 @@ std::string OverwrittenFile(const std::string& input, const std::vector<TNamedOu
     const std::string id = FileIdentity(o.Path);
     if (!input.empty() && id == inputId) return o.Option + " " + o.Path + " would overwrite the input file";
     for (size_t k = 0; k < ids.size(); ++k)
-      if (ids[k] == id)
-        return o.Option + " " + o.Path + " would overwrite the output of " + outputs[k].Option;
+      if (ids[k] == id) return o.Option + " " + o.Path + " would overwrite the output of " + outputs[k].Option;
     ids.push_back(id);
   }
   return "";
@@ -178,8 +176,7 @@ int LoadSystem(const TCliOptions& o, TFunctionSystem& system) {
 
 // The run; its failures reported. Returns kExitOk when it ended with an
 // outcome, which is in outcome.
-int Run(const TCliOptions& o, TFunctionSystem& system, CliHost& host, TRunStats& stats,
-        TRunOutcome& outcome) {
+int Run(const TCliOptions& o, TFunctionSystem& system, CliHost& host, TRunStats& stats, TRunOutcome& outcome) {
   try {
     outcome = RunCommand(system, o.Mode, o.Output, host, &stats, o.Params);
   } catch (const TavroError& e) {
@@ -197,15 +194,18 @@ int Run(const TCliOptions& o, TFunctionSystem& system, CliHost& host, TRunStats&
 
 // What the outcome of the run means for the tool; kExitOk when the output
 // and the result files are to be written.
-int CheckOutcome(const TCliOptions& o, const TOutputFiles& files, TRunOutcome outcome,
-                 const CliHost& host, const TRunStats& stats) {
+int CheckOutcome(const TCliOptions& o, const TOutputFiles& files, TRunOutcome outcome, const CliHost& host,
+                 const TRunStats& stats) {
   switch (outcome) {
     case TRunOutcome::NothingToDo:
       // No terms, so no result: a result file asked for cannot be written,
       // and leaving an old one in place would pass for this run's result.
       if (o.VhdlPath || o.VerilogPath || o.PlaPath) {
-        std::fprintf(stderr, "tavro-cli: %s holds no terms, so there is no result to write to %s\n",
-                     o.File.c_str(), (o.VhdlPath ? files.Vhdl : o.VerilogPath ? *o.VerilogPath : *o.PlaPath).c_str());
+        std::fprintf(stderr, "tavro-cli: %s holds no terms, so there is no result to write to %s\n", o.File.c_str(),
+                     (o.VhdlPath      ? files.Vhdl
+                      : o.VerilogPath ? *o.VerilogPath
+                                      : *o.PlaPath)
+                         .c_str());
         return kExitRefused;
       }
       return kExitOk;
@@ -219,8 +219,7 @@ int CheckOutcome(const TCliOptions& o, const TOutputFiles& files, TRunOutcome ou
         std::fprintf(stderr, "primes: %lld\n", static_cast<long long>(stats.Primes));
       if (!o.ShowStatus) std::fprintf(stderr, "%s\n", host.Status.c_str());
       return kExitRefused;
-    case TRunOutcome::Completed:
-      return kExitOk;
+    case TRunOutcome::Completed: return kExitOk;
   }
   return kExitOk;
 }
@@ -241,16 +240,15 @@ int WriteResults(const TCliOptions& o, const TOutputFiles& files, const TFunctio
       }
     }
     if (o.VhdlPath) {
-      WriteVHDL(*system.ResultCubes, files.Vhdl, system.ResultMode, system.InputBits,
-                       system.FunctionCount(), o.Date ? *o.Date : TodayShortDate());
+      WriteVHDL(*system.ResultCubes, files.Vhdl, system.ResultMode, system.InputBits, system.FunctionCount(),
+                o.Date ? *o.Date : TodayShortDate());
     }
     if (o.VerilogPath) {
-      WriteVerilog(*system.ResultCubes, *o.VerilogPath, system.ResultMode, system.InputBits,
-                          system.FunctionCount(), o.Date ? *o.Date : TodayShortDate());
+      WriteVerilog(*system.ResultCubes, *o.VerilogPath, system.ResultMode, system.InputBits, system.FunctionCount(),
+                   o.Date ? *o.Date : TodayShortDate());
     }
     if (o.PlaPath) {
-      WritePla(*system.ResultCubes, *o.PlaPath, system.ResultMode, system.InputBits,
-                      system.FunctionCount());
+      WritePla(*system.ResultCubes, *o.PlaPath, system.ResultMode, system.InputBits, system.FunctionCount());
     }
   } catch (const TavroError& e) {
     std::fprintf(stderr, "tavro-cli: %s\n", e.what());

@@ -16,14 +16,9 @@ int main(int argc, char** argv) {
   if (const auto* refused = std::get_if<TCliUsageError>(&parsed)) return Usage(refused->Message);
   const TCliOptions& options = std::get<TCliOptions>(parsed);
   switch (options.Action) {
-    case TCliAction::Help:
-      std::fputs(kUsage, stdout);
-      return kExitOk;
-    case TCliAction::Version:
-      std::printf("tavro-cli %s\n", TAVRO_VERSION);
-      return kExitOk;
-    case TCliAction::Run:
-      break;
+    case TCliAction::Help: std::fputs(kUsage, stdout); return kExitOk;
+    case TCliAction::Version: std::printf("tavro-cli %s\n", TAVRO_VERSION); return kExitOk;
+    case TCliAction::Run: break;
   }
   return RunCli(options);
 }

@@ -8,7 +8,6 @@
 #include <exception>
 #include <mutex>
 
-
 namespace tavro::detail {
 
 namespace {
@@ -274,8 +273,8 @@ class ColumnClasses {
   void SplitOnInput(size_t c0, size_t c1, uint32_t free, size_t q0, size_t q1, const int* fixedCount) {
     const uint32_t bit = uint32_t{1} << MostFixed(fixedCount);
     uint32_t* care = FCare;
-    const size_t cm = static_cast<size_t>(
-        std::partition(care + c0, care + c1, [&](uint32_t t) { return (t & bit) == 0; }) - care);
+    const size_t cm =
+        static_cast<size_t>(std::partition(care + c0, care + c1, [&](uint32_t t) { return (t & bit) == 0; }) - care);
     const size_t l0 = PushHalf(FScratch, q0, q1, bit, 0, PrimeCube());
     Split(c0, cm, free & ~bit, l0, FScratch.size());
     FScratch.resize(l0);
@@ -306,8 +305,7 @@ class ColumnClasses {
       SplitFull(value, free & ~bit, l0, FScratch.size());
       FScratch.resize(l0);
       for (size_t i = q0; i < q1; ++i)
-        if (((FPrimes.Value(FScratch[i]) | FPrimes.Mask(FScratch[i])) & bit) != 0)
-          FScratch.push_back(FScratch[i]);
+        if (((FPrimes.Value(FScratch[i]) | FPrimes.Mask(FScratch[i])) & bit) != 0) FScratch.push_back(FScratch[i]);
       SplitFull(value | bit, free & ~bit, l0, FScratch.size());
     }
     FScratch.resize(q0);
@@ -405,8 +403,7 @@ class ColumnClasses {
   // cubes FOn[o0, o1) less those of FDc[d0, d1) (the cubes that meet it).
   // Where no prime covers the part only in part, it is split on the inputs
   // the cubes fix until each piece is all care terms or none.
-  void SplitCubes(uint32_t value, uint32_t free, size_t o0, size_t o1, size_t d0, size_t d1, size_t p0,
-                  size_t p1) {
+  void SplitCubes(uint32_t value, uint32_t free, size_t o0, size_t o1, size_t d0, size_t d1, size_t p0, size_t p1) {
     if (o0 == o1) return;
     for (size_t d = d0; d < d1; ++d)
       if ((free & ~FDc[d].Mask) == 0) return;
@@ -515,7 +512,8 @@ class ColumnClasses {
       // it alone has done a twentieth of the system's pairs, at that rate
       // for all of them.
       const uint64_t rows = Rows.size() - FRows0, sets = Weight.size() - FSets0;
-      FMeter.Set(FBaseBytes + std::max(ClassBytes(rows, sets, FDone, FPairs), ClassBytes(rows, sets, FDone, FTotalPairs)));
+      FMeter.Set(FBaseBytes +
+                 std::max(ClassBytes(rows, sets, FDone, FPairs), ClassBytes(rows, sets, FDone, FTotalPairs)));
     }
   }
 
@@ -579,8 +577,8 @@ struct FoundSets {
 };
 
 // Finds the sets of function f's care terms (care: a buffer for them).
-void AddFunctionSets(ColumnClasses& classes, const std::vector<const TTermVector*>& functions,
-                     const TCubeSystem* cubes, size_t f, int64_t careCount, std::vector<uint32_t>& care) {
+void AddFunctionSets(ColumnClasses& classes, const std::vector<const TTermVector*>& functions, const TCubeSystem* cubes,
+                     size_t f, int64_t careCount, std::vector<uint32_t>& care) {
   if (cubes) {
     classes.AddFunctionCubes(TaggedCubes(cubes->Cubes, static_cast<int>(f)),
                              TaggedCubes(cubes->DontCares, static_cast<int>(f)), static_cast<int>(f), careCount);
@@ -601,8 +599,8 @@ void AddFunctionSets(ColumnClasses& classes, const std::vector<const TTermVector
 // all functions up to it: a refusal is that of the first function, in
 // order, that fails, whatever the threads' timing.
 FoundSets FindSets(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
-                   const TCubeSystem* cubes, const std::vector<int64_t>& careCounts, int64_t pairs,
-                   uint64_t baseBytes, const RowWords& words, unsigned most) {
+                   const TCubeSystem* cubes, const std::vector<int64_t>& careCounts, int64_t pairs, uint64_t baseBytes,
+                   const RowWords& words, unsigned most) {
   const size_t fcount = careCounts.size();
   const unsigned threads =
       ShareOut(static_cast<double>(pairs), kThreadedPairs) ? std::min(most, static_cast<unsigned>(fcount)) : 1;
@@ -623,7 +621,8 @@ FoundSets FindSets(const std::vector<const TTermVector*>& functions, const TCove
   const auto fail = [&](size_t f, std::exception_ptr e) {
     parts[f].Error = std::move(e);
     size_t first = failed.load();
-    while (f < first && !failed.compare_exchange_weak(first, f)) {}
+    while (f < first && !failed.compare_exchange_weak(first, f)) {
+    }
   };
   RunOnThreads(threads, [&](unsigned k) {
     ColumnClasses& classes = stores[k];
@@ -861,8 +860,8 @@ void Chart::ListColumnsOfRows() {
       ColRows[fill[RowCols[k]]++] = static_cast<uint32_t>(r);
 }
 
-void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const TCover& primes,
-                         MemoryMeter& meter, const TCubeSystem* cubes) {
+void Chart::BuildClasses(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
+                         const TCubeSystem* cubes) {
   const size_t fcount = cubes ? static_cast<size_t>(primes.FunctionCount) : functions.size();
   Rows = static_cast<int32_t>(primes.Count());
   uint64_t termBytes = 0;
@@ -904,8 +903,8 @@ void Chart::ListRowsOfColumns(unsigned most) {
   const unsigned runs = ShareOut(static_cast<double>(ColRows.size()), kThreadedCells) ? most : 1;
   std::vector<uint32_t> cut(runs + 1, static_cast<uint32_t>(Columns));
   for (unsigned k = 0; k < runs; ++k)
-    cut[k] = static_cast<uint32_t>(
-        std::lower_bound(ColStart.begin(), ColStart.end() - 1, ColRows.size() * k / runs) - ColStart.begin());
+    cut[k] = static_cast<uint32_t>(std::lower_bound(ColStart.begin(), ColStart.end() - 1, ColRows.size() * k / runs) -
+                                   ColStart.begin());
   std::vector<std::vector<size_t>> fill(runs, std::vector<size_t>(static_cast<size_t>(Rows), 0));
   RunOnThreads(runs, [&](unsigned k) {
     for (size_t i = ColStart[cut[k]]; i < ColStart[cut[k + 1]]; ++i) ++fill[k][ColRows[i]];
@@ -929,8 +928,8 @@ void Chart::ListRowsOfColumns(unsigned most) {
   RowEnd.assign(RowStart.begin() + 1, RowStart.end());
 }
 
-Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
-             bool classes, const TCubeSystem* cubes) {
+Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter, bool classes,
+             const TCubeSystem* cubes) {
   if (classes || cubes) BuildClasses(functions, primes, meter, cubes);
   else BuildPairs(functions, primes, meter);
   ColEnd.assign(ColStart.begin() + 1, ColStart.end());

@@ -72,8 +72,8 @@ class Chart {
   // from row to column where it fits (quicker on narrow systems).
   // cubes: the functions as cubes (then always merged; functions is not
   // read).
-  Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
-        bool classes, const TCubeSystem* cubes = nullptr);
+  Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter, bool classes,
+        const TCubeSystem* cubes = nullptr);
 
   void KillColumn(uint32_t c) {
     ColAlive[c] = 0;
@@ -177,7 +177,7 @@ class Chart {
     int64_t Count = 0;       // alive columns, weighted
     uint8_t Size = 0;        // free positions of the row's cube
     uint8_t Alive = 1;
-    uint8_t Dirty = 1;       // lost a column since the last reduction
+    uint8_t Dirty = 1;  // lost a column since the last reduction
   };
   std::vector<RowState> Row;
   std::vector<uint8_t> RowAlive;  // Row[r].Alive again, densely, for scans of columns
@@ -185,7 +185,7 @@ class Chart {
   std::vector<int32_t> ColCount;   // alive rows
   std::vector<int64_t> ColWeight;  // pairs the column stands for
   std::vector<uint64_t> ColWord;
-  int32_t NonEmpty = 0;          // alive rows with an alive column
+  int32_t NonEmpty = 0;  // alive rows with an alive column
   int32_t NonEmptyOfSize[33] = {};
   std::vector<uint32_t> DirtyRows;  // rows that lost a column since the last reduction
   std::vector<uint32_t> Single;     // columns whose row count fell to one

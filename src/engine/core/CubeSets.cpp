@@ -94,8 +94,8 @@ uint64_t ListedCount(const TCubeSystem& system, int f, int width) {
 }
 
 uint64_t CareCount(const TCubeSystem& system, int f, int width) {
-  const uint64_t listed = system.Listed ? static_cast<uint64_t>((*system.Listed)[static_cast<size_t>(f)])
-                                        : ListedCount(system, f, width);
+  const uint64_t listed =
+      system.Listed ? static_cast<uint64_t>((*system.Listed)[static_cast<size_t>(f)]) : ListedCount(system, f, width);
   return listed - CoveredCount(0, AllInputs(width), TaggedCubes(system.DontCares, f));
 }
 

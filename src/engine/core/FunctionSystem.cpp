@@ -71,8 +71,8 @@ std::vector<uint64_t> TermsIdentity(const std::vector<TTermVector>& functions) {
 TTermVector ComplementTerms(const TTermVector& f, int inputBits) {
   if (inputBits < 0) inputBits = 0;
   if (inputBits > MaxInputBits)
-    throw TavroError("Too many input bits: " + std::to_string(inputBits) + " (at most " +
-                     std::to_string(MaxInputBits) + ").");
+    throw TavroError("Too many input bits: " + std::to_string(inputBits) + " (at most " + std::to_string(MaxInputBits) +
+                     ").");
   TTermVector result;
   result.Maxterms = !f.Maxterms;
   const auto& terms = f.Terms();

@@ -77,7 +77,7 @@ uint64_t DefaultMemoryLimit();
 inline ResourceError TooLargeError(uint64_t bytes) {
   const uint64_t mib = bytes / (uint64_t{1} << 20) + (bytes % (uint64_t{1} << 20) != 0);
   std::string message = "System too large to minimize (about ";  // (piecewise: GCC 12 warns falsely
-  message += std::to_string(mib);                                  // of "..." + std::string here)
+  message += std::to_string(mib);                                // of "..." + std::string here)
   message += " MiB needed).";
   return ResourceError(message);
 }
@@ -103,23 +103,23 @@ struct TLoadParams {
 struct TRunStats {
   int Inputs = 0;
   int Outputs = 0;
-  int64_t Terms = 0;                  // terms of all functions as minimized
+  int64_t Terms = 0;  // terms of all functions as minimized
   int64_t ZeroCubes = 0;
-  std::vector<int64_t> LevelCubes;    // cubes kept per level (the last is 0); empty when unknown
-  int64_t Implicants = 0;             // all levels together
+  std::vector<int64_t> LevelCubes;  // cubes kept per level (the last is 0); empty when unknown
+  int64_t Implicants = 0;           // all levels together
   int64_t Primes = 0;
   int64_t ChartRows = 0, ChartColumns = 0, ChartCells = 0;
-  int64_t Selected = 0;               // products of the result
-  int64_t Literals = 0;               // literals of the result, each product counted once
+  int64_t Selected = 0;  // products of the result
+  int64_t Literals = 0;  // literals of the result, each product counted once
   // The minimum cover search ("PLA Cost"); under "Smallest Cost" the lower
   // bound is 0 and Proven false.
-  int64_t LowerBound = 0;             // products any cover needs at least
-  bool Proven = false;                // the result is a proven minimum
-  bool LiteralsProven = false;        // and has the fewest literals of such covers
+  int64_t LowerBound = 0;                 // products any cover needs at least
+  bool Proven = false;                    // the result is a proven minimum
+  bool LiteralsProven = false;            // and has the fewest literals of such covers
   int64_t CoreRows = 0, CoreColumns = 0;  // what is left after the reductions
   int64_t SearchNodes = 0;
-  double SecondsConvert = 0, SecondsCombine = 0, SecondsChart = 0, SecondsSelect = 0,
-         SecondsOutput = 0, SecondsTotal = 0;
+  double SecondsConvert = 0, SecondsCombine = 0, SecondsChart = 0, SecondsSelect = 0, SecondsOutput = 0,
+         SecondsTotal = 0;
 
   // The figures as "name: value" lines, one per figure.
   std::string Text() const;

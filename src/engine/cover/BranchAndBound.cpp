@@ -33,8 +33,7 @@ constexpr int64_t kPollWork = int64_t{1} << 12;
 
 class Brancher {
  public:
-  Brancher(const CoverPart& part, const BranchParams& params, BranchStats& stats)
-      : FParams(params), FStats(stats) {
+  Brancher(const CoverPart& part, const BranchParams& params, BranchStats& stats) : FParams(params), FStats(stats) {
     N = part.Row.size();
     M = part.ColRows.size();
     RW = (N + 63) / 64;
@@ -101,7 +100,7 @@ class Brancher {
   int64_t Floor = 0;  // the root's bound: a cover this cheap ends the search
   int64_t LastBound = 0;
   std::vector<double> Reduced;  // each row's reduced cost at the last bound
-  bool Literals = false;  // the second pass, which counts literals
+  bool Literals = false;        // the second pass, which counts literals
   bool Abort = false;
   int64_t Budget = 0;
   Clock::time_point NextPoll;
@@ -407,13 +406,13 @@ class Brancher {
 
   // A node's program for its Lagrangian bound.
   struct Relaxation {
-    std::vector<uint32_t> Live, Alive;  // the node's rows and columns
+    std::vector<uint32_t> Live, Alive;      // the node's rows and columns
     std::vector<uint32_t> Start{0}, Cells;  // the cells among them, by row
-    bool Literals = false;  // costs are literals, else rows
+    bool Literals = false;                  // costs are literals, else rows
     int64_t RowsLeft = 0, Base = 0, Unit = 0;
-    double Target = 0;  // a cover better than this is sought
+    double Target = 0;                      // a cover better than this is sought
     std::vector<double> Reduced, Negative;  // of the last multipliers
-    double Cut = 0;  // the reduced cost of the last row taken, when fewer than all
+    double Cut = 0;                         // the reduced cost of the last row taken, when fewer than all
     std::vector<int> Hits;
   };
 
@@ -435,8 +434,8 @@ class Brancher {
     x.Base = literals ? ChosenCost + x.RowsLeft * kRowCost : ChosenCost;
     // The sums run in rows or in literals, whole numbers either way.
     x.Unit = literals ? 1 : kRowCost;
-    x.Target = Literals && !literals ? static_cast<double>(x.RowsLeft + 1)
-                                     : static_cast<double>((BestCost - x.Base) / x.Unit);
+    x.Target =
+        Literals && !literals ? static_cast<double>(x.RowsLeft + 1) : static_cast<double>((BestCost - x.Base) / x.Unit);
     x.Reduced.resize(x.Live.size());
     x.Hits.assign(M, 0);
     return x;
@@ -582,16 +581,13 @@ class Brancher {
   // the rows of the independent columns: with it, searched here, then
   // without it: true when that one is still worth a search (the row is then
   // barred from rows).
-  bool Branch(std::vector<Word>& rows, std::vector<Word>& cols, const std::vector<double>& u,
-              const Bound& bound) {
+  bool Branch(std::vector<Word>& rows, std::vector<Word>& cols, const std::vector<double>& u, const Bound& bound) {
     size_t pick = N;
     double best = -1e300;
     ForEach(bound.Used, [&](size_t r) {
       double score = 0;
-      if (Literals)
-        score = -Reduced[r];  // counting literals: the row the bound likes best
-      else
-        ForEach(RowSet(r), cols, [&](size_t c) { score += 1.0 / std::max(1, ColCount[c] - 1); });
+      if (Literals) score = -Reduced[r];  // counting literals: the row the bound likes best
+      else ForEach(RowSet(r), cols, [&](size_t c) { score += 1.0 / std::max(1, ColCount[c] - 1); });
       if (score > best + 1e-12 || (score > best - 1e-12 && Lit[r] < Lit[pick])) {
         best = score;
         pick = r;

@@ -27,7 +27,7 @@ struct BranchParams {
 struct BranchStats {
   int64_t Nodes = 0;
   int64_t Work = 0;
-  int64_t LowerBound = 0;  // rows any cover of the part needs
+  int64_t LowerBound = 0;         // rows any cover of the part needs
   bool ProductsFinished = false;  // the cover has the fewest rows
   bool Finished = false;          // and the fewest literals among those
   bool TimedOut = false;

@@ -20,9 +20,8 @@ namespace tavro::detail {
 
 void ShowProgress(const SearchControl& control, int64_t found, int64_t needed) {
   if (!control.Host) return;
-  control.Host->SetStatus("Searching for the fewest products... " +
-                          std::to_string(control.SettledProducts + found) + " found, at least " +
-                          std::to_string(control.SettledBound + needed) + " needed");
+  control.Host->SetStatus("Searching for the fewest products... " + std::to_string(control.SettledProducts + found) +
+                          " found, at least " + std::to_string(control.SettledBound + needed) + " needed");
 }
 
 namespace {
@@ -79,8 +78,7 @@ class SearchEvents : public CbcEventHandler {
       const double bound = model_->getBestPossibleObjValue();
       if (best < 1e20 && bound > -1e20)
         ShowProgress(*FControl, std::llround(best), static_cast<int64_t>(std::ceil(bound - 1e-6)));
-      else
-        FControl->Host->SetStatus("Searching for the fewest products...");
+      else FControl->Host->SetStatus("Searching for the fewest products...");
     }
     return noAction;
   }
@@ -232,9 +230,10 @@ void RunSearch(CbcModel& model, int maxRows, const SearchControl& control) {
   CbcSolverUsefulData data;
   CbcMain0(model, data);
   const std::string seconds = std::to_string(std::max(0.01, Remaining(control)));
-  const char* argv[] = {"tavro",  "-log", "0",   "-sec", seconds.c_str(), "-preprocess",
-                        "off",    "-cuts", "off", "-heuristics", kHeuristics, "-solve", "-quit"};
-  CbcMain1(static_cast<int>(std::size(argv)), argv, model, [](CbcModel*, int) { return 0; }, data);
+  const char* argv[] = {"tavro", "-log", "0",           "-sec",      seconds.c_str(), "-preprocess", "off",
+                        "-cuts", "off",  "-heuristics", kHeuristics, "-solve",        "-quit"};
+  CbcMain1(
+      static_cast<int>(std::size(argv)), argv, model, [](CbcModel*, int) { return 0; }, data);
 }
 
 struct ProgramResult {
@@ -281,15 +280,15 @@ ProgramResult SolveProgram(const CoverPart& part, const std::vector<double>& cos
   result.Nodes = model.getNodeCount();
   keeper.Offer(model.bestSolution(), model.getNumCols());
   result.Best = keeper.Best;
-  result.Finished = !control.Stopped && !control.TimedOut &&
-                    (model.isProvenOptimal() || model.isProvenInfeasible()) && !model.isSecondsLimitReached() &&
-                    !model.isNodeLimitReached() && keeper.BestCost <= model.getObjValue() + 0.5;
+  result.Finished = !control.Stopped && !control.TimedOut && (model.isProvenOptimal() || model.isProvenInfeasible()) &&
+                    !model.isSecondsLimitReached() && !model.isNodeLimitReached() &&
+                    keeper.BestCost <= model.getObjValue() + 0.5;
   // The search's own bound where it is one (below the best cover), else
   // the first relaxation's: a search stopped early can report anything.
   const double searched = model.getBestPossibleObjValue();
-  result.Bound = result.Finished                                                         ? 0
+  result.Bound = result.Finished                                                          ? 0
                  : !interrupted && searched > relaxed && searched < keeper.BestCost - 0.5 ? searched
-                                                                                         : relaxed;
+                                                                                          : relaxed;
   return result;
 }
 
@@ -327,8 +326,8 @@ void LiteralSearch(const CoverPart& part, const std::vector<uint8_t>& fewest, Se
 
 }  // namespace
 
-void ProgramSearch(const CoverPart& part, const std::vector<uint8_t>& start, int64_t searched,
-                   SearchControl& control, PartResult& result) {
+void ProgramSearch(const CoverPart& part, const std::vector<uint8_t>& start, int64_t searched, SearchControl& control,
+                   PartResult& result) {
   control.RelaxationSeconds = FirstRelaxationSeconds(part);
   if (!RelaxationFits(control)) {
     result.Chosen = start;

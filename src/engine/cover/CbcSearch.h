@@ -37,7 +37,7 @@ void ShowProgress(const SearchControl& control, int64_t found, int64_t needed);
 // covers it); searched is a lower bound already proven (0 if none). Fills
 // result; past the deadline, or too close to it for the part's first
 // relaxation, the start cover stands.
-void ProgramSearch(const CoverPart& part, const std::vector<uint8_t>& start, int64_t searched,
-                   SearchControl& control, PartResult& result);
+void ProgramSearch(const CoverPart& part, const std::vector<uint8_t>& start, int64_t searched, SearchControl& control,
+                   PartResult& result);
 
 }  // namespace tavro::detail

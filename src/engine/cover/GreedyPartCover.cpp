@@ -24,10 +24,8 @@ class PartGreedy {
   std::vector<uint8_t> Run() {
     if (!IndexRows()) return {};
     Score();
-    if (FWeighted)
-      FillHeap();
-    else
-      FillBuckets();
+    if (FWeighted) FillHeap();
+    else FillBuckets();
     if (!Cover()) return {};
     DropRedundant();
     return Chosen;
@@ -90,8 +88,7 @@ class PartGreedy {
   }
 
   bool Better(size_t r, size_t best) const {
-    return Gain[r] > Gain[best] + 1e-12 ||
-           (Gain[r] >= Gain[best] - 1e-12 && FPart.Literals[r] < FPart.Literals[best]);
+    return Gain[r] > Gain[best] + 1e-12 || (Gain[r] >= Gain[best] - 1e-12 && FPart.Literals[r] < FPart.Literals[best]);
   }
 
   // The rule over the given rows, ascending.

@@ -38,7 +38,9 @@ namespace tavro::detail {
 
 namespace {
 
-int64_t CountOf(const std::vector<uint8_t>& x) { return static_cast<int64_t>(std::count(x.begin(), x.end(), uint8_t{1})); }
+int64_t CountOf(const std::vector<uint8_t>& x) {
+  return static_cast<int64_t>(std::count(x.begin(), x.end(), uint8_t{1}));
+}
 
 int64_t LiteralsOf(const CoverPart& part, const std::vector<uint8_t>& x) {
   int64_t sum = 0;
@@ -179,13 +181,12 @@ SearchResult SolveParts(CoverCore& core, bool reduced, Watch& watch, const TRunP
 
 }  // namespace
 
-std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int functionCount,
-                                    const TRunParams& params, IEngineHost* host, TRunStats* stats) {
+std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int functionCount, const TRunParams& params,
+                                    IEngineHost* host, TRunStats* stats) {
   const auto start = Clock::now();
-  Watch watch(params, params.TimeLimitSeconds > 0
-                          ? start + std::chrono::duration_cast<Clock::duration>(
-                                        std::chrono::duration<double>(params.TimeLimitSeconds))
-                          : Clock::time_point::max());
+  Watch watch(params, params.TimeLimitSeconds > 0 ? start + std::chrono::duration_cast<Clock::duration>(
+                                                                std::chrono::duration<double>(params.TimeLimitSeconds))
+                                                  : Clock::time_point::max());
   CoverCore core(chart, primes);
   // On a chart this large the described selection takes seconds, which a
   // run cut short by the limit would spend past it: it is made first, within

@@ -21,7 +21,7 @@ std::vector<uint32_t> SelectGreedy(Chart& chart, int functionCount, const TRunPa
 // fewest literals, proven by search or the best found within the time
 // limit. Never worse than SelectGreedy's cover, which it computes as its
 // first bound; spends the chart. Fills the search figures of stats.
-std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int functionCount,
-                                    const TRunParams& params, IEngineHost* host, TRunStats* stats);
+std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int functionCount, const TRunParams& params,
+                                    IEngineHost* host, TRunStats* stats);
 
 }  // namespace tavro::detail

@@ -134,8 +134,7 @@ class TParser {
   // NOT is its operand, the node just before it: the NOT is dropped.
   int Negate(int operand) {
     const TNode& node = FNodes[static_cast<size_t>(operand)];
-    if (node.Kind == TKind::Not && operand == static_cast<int>(FNodes.size()) - 1 &&
-        node.Children[0] == operand - 1) {
+    if (node.Kind == TKind::Not && operand == static_cast<int>(FNodes.size()) - 1 && node.Children[0] == operand - 1) {
       FNodes.pop_back();
       return operand - 1;
     }
@@ -192,10 +191,12 @@ class TParser {
 class TEvaluator {
  public:
   TEvaluator(const std::vector<TNode>& nodes, int inputs)
-      : FNodes(nodes), FInputs(inputs),
+      : FNodes(nodes),
+        FInputs(inputs),
         FWords(inputs <= 6 ? 1 : size_t{1} << (inputs - 6)),
         FRowsMask(inputs >= 6 ? ~uint64_t{0} : (uint64_t{1} << (1u << inputs)) - 1),
-        FNeed(nodes.size()), FFirst(nodes.size(), -1) {
+        FNeed(nodes.size()),
+        FFirst(nodes.size(), -1) {
     // Children come before their parents.
     for (size_t n = 0; n < nodes.size(); ++n) {
       const TNode& node = nodes[n];
@@ -340,8 +341,8 @@ class TEvaluator {
   // written straight into the operator's table.
   bool Direct(TKind parent, int child) const {
     uint32_t fixed, value;
-    return parent != TKind::Xor && CubeOf(child, parent == TKind::Or ? false : true, fixed, value) !=
-                                       TCubeResult::NotACube;
+    return parent != TKind::Xor &&
+           CubeOf(child, parent == TKind::Or ? false : true, fixed, value) != TCubeResult::NotACube;
   }
   // Whether an AND or OR is made in one table without others: a product or
   // sum of literals, or an operator whose operands all are direct.
@@ -350,8 +351,7 @@ class TEvaluator {
     if (node.Kind != TKind::And && node.Kind != TKind::Or) return false;
     uint32_t fixed, value;
     if (CubeOf(n, node.Kind == TKind::Or, fixed, value) != TCubeResult::NotACube) return true;
-    return std::all_of(node.Children.begin(), node.Children.end(),
-                       [&](int child) { return Direct(node.Kind, child); });
+    return std::all_of(node.Children.begin(), node.Children.end(), [&](int child) { return Direct(node.Kind, child); });
   }
   bool IsFlat(int n) const {
     const TKind kind = FNodes[static_cast<size_t>(n)].Kind;
@@ -391,9 +391,7 @@ class TEvaluator {
   void Fill(int n, std::vector<uint64_t>& out) const {
     const TNode& node = FNodes[static_cast<size_t>(n)];
     switch (node.Kind) {
-      case TKind::Constant:
-        std::fill(out.begin(), out.end(), node.Value ? ~uint64_t{0} : 0);
-        return;
+      case TKind::Constant: std::fill(out.begin(), out.end(), node.Value ? ~uint64_t{0} : 0); return;
       case TKind::Variable: {
         const int bit = FInputs - node.Value;
         if (bit < 6) {
@@ -406,8 +404,7 @@ class TEvaluator {
         }
         return;
       }
-      default:
-        break;
+      default: break;
     }
     const bool isOr = node.Kind == TKind::Or;
     uint32_t fixed, value;
@@ -434,9 +431,12 @@ class TEvaluator {
   void Combine(TKind kind) {
     const std::vector<uint64_t>& b = FTables[FTop - 1];
     std::vector<uint64_t>& a = FTables[FTop - 2];
-    if (kind == TKind::Or) for (size_t w = 0; w < FWords; ++w) a[w] |= b[w];
-    else if (kind == TKind::And) for (size_t w = 0; w < FWords; ++w) a[w] &= b[w];
-    else for (size_t w = 0; w < FWords; ++w) a[w] ^= b[w];
+    if (kind == TKind::Or)
+      for (size_t w = 0; w < FWords; ++w) a[w] |= b[w];
+    else if (kind == TKind::And)
+      for (size_t w = 0; w < FWords; ++w) a[w] &= b[w];
+    else
+      for (size_t w = 0; w < FWords; ++w) a[w] ^= b[w];
     --FTop;
   }
 
@@ -444,10 +444,10 @@ class TEvaluator {
   int FInputs;
   size_t FWords;
   uint64_t FRowsMask;
-  std::vector<size_t> FNeed;    // tables a node needs in use at once, its own included
-  std::vector<int> FFirst;      // the operand an operator takes first, -1: none (a flat node)
+  std::vector<size_t> FNeed;  // tables a node needs in use at once, its own included
+  std::vector<int> FFirst;    // the operand an operator takes first, -1: none (a flat node)
   std::vector<std::vector<uint64_t>> FTables;
-  size_t FTop = 0;              // tables in use
+  size_t FTop = 0;  // tables in use
 };
 
 // Memory held by the expressions' tables and term lists, checked before each
@@ -467,8 +467,7 @@ class TExpressionMemory {
 
 uint64_t TableBytes(int inputs) { return (inputs <= 6 ? 1 : uint64_t{1} << (inputs - 6)) * sizeof(uint64_t); }
 
-std::vector<uint64_t> Evaluate(const std::vector<TNode>& nodes, int inputsUsed, int inputs,
-                               TExpressionMemory& memory) {
+std::vector<uint64_t> Evaluate(const std::vector<TNode>& nodes, int inputsUsed, int inputs, TExpressionMemory& memory) {
   if (inputs < inputsUsed || inputs > MaxInputBits)
     throw TavroError("An expression over " + std::to_string(inputsUsed) + " inputs cannot be read over " +
                      std::to_string(inputs) + ".");
@@ -533,15 +532,14 @@ std::vector<uint64_t> TBooleanExpression::Evaluate(int inputs, const TExpression
   return tavro::Evaluate(FNodes, FInputsUsed, inputs, memory);
 }
 
-TTermVector FunctionFromExpressions(const TBooleanExpression& function,
-                                    const TBooleanExpression* dontCares, int inputs,
+TTermVector FunctionFromExpressions(const TBooleanExpression& function, const TBooleanExpression* dontCares, int inputs,
                                     bool maxterms, const TExpressionParams& params) {
   TExpressionMemory memory(params);
   return MakeFunction(function, dontCares, inputs, maxterms, memory);
 }
 
-void LoadExpressions(TFunctionSystem& system, const std::vector<std::string>& expressions,
-                     int inputs, const TExpressionParams& params) {
+void LoadExpressions(TFunctionSystem& system, const std::vector<std::string>& expressions, int inputs,
+                     const TExpressionParams& params) {
   std::vector<TBooleanExpression> parsed;
   int used = 0;
   for (size_t i = 0; i < expressions.size(); ++i) {
@@ -554,11 +552,10 @@ void LoadExpressions(TFunctionSystem& system, const std::vector<std::string>& ex
   }
   if (inputs == 0) inputs = std::max(used, 1);
   if (inputs < used)
-    throw TavroError("the expressions use " + std::to_string(used) + " inputs, more than " +
-                     std::to_string(inputs));
+    throw TavroError("the expressions use " + std::to_string(used) + " inputs, more than " + std::to_string(inputs));
   if (inputs > MaxInputBits)
-    throw TavroError("Too many input bits: " + std::to_string(inputs) + " (at most " +
-                     std::to_string(MaxInputBits) + ").");
+    throw TavroError("Too many input bits: " + std::to_string(inputs) + " (at most " + std::to_string(MaxInputBits) +
+                     ").");
   // Every function is made before the system is replaced, under one limit.
   TExpressionMemory memory(params);
   std::vector<TTermVector> functions;

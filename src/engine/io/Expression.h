@@ -57,8 +57,8 @@ class ExpressionError : public TavroError {
 class ExpressionNestingError : public ExpressionError {
  public:
   explicit ExpressionNestingError(int column)
-      : ExpressionError(TMessage{"nesting deeper than " + std::to_string(MaxExpressionNesting) +
-                                 " at column " + std::to_string(column)},
+      : ExpressionError(TMessage{"nesting deeper than " + std::to_string(MaxExpressionNesting) + " at column " +
+                                 std::to_string(column)},
                         column) {}
 };
 
@@ -106,8 +106,7 @@ class TBooleanExpression {
 };
 
 // Throws ExpressionError.
-TBooleanExpression ParseBooleanExpression(std::string_view text,
-                                          TEmptyExpression empty = TEmptyExpression::Error);
+TBooleanExpression ParseBooleanExpression(std::string_view text, TEmptyExpression empty = TEmptyExpression::Error);
 
 // The function given by an expression and an expression of its don't cares
 // (an empty text: none), read over `inputs` inputs, as a term vector of the
@@ -116,8 +115,7 @@ TBooleanExpression ParseBooleanExpression(std::string_view text,
 // cares either way. Throws TavroError when the expressions use more than
 // `inputs` inputs, and ResourceError when the tables and the term list would
 // take more memory than allowed.
-TTermVector FunctionFromExpressions(const TBooleanExpression& function,
-                                    const TBooleanExpression* dontCares, int inputs,
+TTermVector FunctionFromExpressions(const TBooleanExpression& function, const TBooleanExpression* dontCares, int inputs,
                                     bool maxterms, const TExpressionParams& params = {});
 
 // Replaces the system by one minterm function per expression, over the
@@ -127,7 +125,7 @@ TTermVector FunctionFromExpressions(const TBooleanExpression& function,
 // made together. Throws TavroError (with the number of the expression in
 // front of a parse error's message) or ResourceError; the system is then
 // unchanged.
-void LoadExpressions(TFunctionSystem& system, const std::vector<std::string>& expressions,
-                     int inputs, const TExpressionParams& params = {});
+void LoadExpressions(TFunctionSystem& system, const std::vector<std::string>& expressions, int inputs,
+                     const TExpressionParams& params = {});
 
 }  // namespace tavro

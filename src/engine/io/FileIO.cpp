@@ -23,15 +23,11 @@ namespace {
 std::string ReadError(int error) {
   switch (error) {
     case ENOENT:
-    case ENOTDIR:
-      return "File not found";
+    case ENOTDIR: return "File not found";
     case EACCES:
-    case EPERM:
-      return "File access denied";
-    case EISDIR:
-      return "File access denied (it is a folder)";
-    default:
-      return std::string("Cannot read file: ") + std::strerror(error);
+    case EPERM: return "File access denied";
+    case EISDIR: return "File access denied (it is a folder)";
+    default: return std::string("Cannot read file: ") + std::strerror(error);
   }
 }
 
@@ -97,9 +93,7 @@ std::string ReadFile(const std::string& path, const TReadParams& params) {
 
 std::string ReadFileBytes(const std::string& path) { return ReadFile(path, {}); }
 
-std::string ReadTextFile(const std::string& path, const std::string& kind) {
-  return ReadFile(path, {kind, true, 0});
-}
+std::string ReadTextFile(const std::string& path, const std::string& kind) { return ReadFile(path, {kind, true, 0}); }
 
 std::string_view WithoutByteOrderMark(std::string_view text) {
   constexpr std::string_view mark = "\xEF\xBB\xBF";
@@ -142,9 +136,7 @@ namespace {
   throw FileError("Cannot create file " + path + ": " + reason);
 }
 
-[[noreturn]] void CannotCreate(const std::string& path, int error) {
-  CannotCreate(path, std::strerror(error));
-}
+[[noreturn]] void CannotCreate(const std::string& path, int error) { CannotCreate(path, std::strerror(error)); }
 
 // The write under way as a signal handler sees it. One write at a time holds
 // this slot (the command-line tool writes one file after another); a write
@@ -227,8 +219,7 @@ mode_t CurrentUmask() {
     char line[256];
     unsigned mask = 0;
     bool found = false;
-    while (!found && std::fgets(line, sizeof line, status))
-      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    while (!found && std::fgets(line, sizeof line, status)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
     std::fclose(status);
     if (found) return static_cast<mode_t>(mask);
   }
@@ -243,9 +234,7 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool MayWrite(const std::string& path, int how) {
-  return ::faccessat(AT_FDCWD, path.c_str(), how, AT_EACCESS) == 0;
-}
+bool MayWrite(const std::string& path, int how) { return ::faccessat(AT_FDCWD, path.c_str(), how, AT_EACCESS) == 0; }
 
 // 0 when a new file can be made in folder, else why not (an errno).
 int NoNewFileIn(const std::string& folder) {
@@ -305,19 +294,19 @@ TWritePlan PlanWrite(const std::string& given) {
   if (!S_ISREG(plan.Old.st_mode)) CannotCreate(given, "it is not a regular file");
   plan.Exists = true;
   if (!MayWrite(plan.Path, W_OK)) CannotCreate(given, errno);  // as the shell refuses it
-  std::string why;  // why it cannot be replaced
+  std::string why;                                             // why it cannot be replaced
   if (plan.Old.st_nlink > 1) why = "it has other hard links";
   else if (NoNewFileIn(folder) != 0) why = "its folder takes no new file";
   else if (!CanKeepOwner(plan.Old)) why = "a new file could not keep its owner and group";
   if (why.empty()) return plan;
   plan.Kind = TWriteKind::InPlace;
   if (static_cast<uint64_t>(plan.Old.st_size) > MaxInPlaceBackupBytes)
-    CannotCreate(given, why + ", and it is too large (more than " +
-                            std::to_string(MaxInPlaceBackupBytes >> 20) +
+    CannotCreate(given, why + ", and it is too large (more than " + std::to_string(MaxInPlaceBackupBytes >> 20) +
                             " MiB) to keep its old content while it is rewritten in place");
   if (!MayWrite(plan.Path, R_OK))
-    CannotCreate(given, why + ", and its old content cannot be read to be kept while it is "
-                              "rewritten in place");
+    CannotCreate(given, why +
+                            ", and its old content cannot be read to be kept while it is "
+                            "rewritten in place");
   return plan;
 }
 
@@ -452,15 +441,9 @@ void RewriteInPlace(const TWritePlan& plan, const std::string& given, const TSou
 void Write(const std::string& given, const TSource& source) {
   const TWritePlan plan = PlanWrite(given);
   switch (plan.Kind) {
-    case TWriteKind::Direct:
-      WriteDirect(plan.Path, source);
-      return;
-    case TWriteKind::Replace:
-      Replace(plan, given, source);
-      return;
-    case TWriteKind::InPlace:
-      RewriteInPlace(plan, given, source);
-      return;
+    case TWriteKind::Direct: WriteDirect(plan.Path, source); return;
+    case TWriteKind::Replace: Replace(plan, given, source); return;
+    case TWriteKind::InPlace: RewriteInPlace(plan, given, source); return;
   }
 }
 

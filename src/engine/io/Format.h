@@ -22,8 +22,6 @@ std::string FormatCubeTerms(const TCover& list, bool everyFunction = false);
 
 inline void WriteSOP(const TCover& list, IEngineHost& host) { host.AppendOutput(FormatSOP(list)); }
 inline void WritePOS(const TCover& list, IEngineHost& host) { host.AppendOutput(FormatPOS(list)); }
-inline void WriteCubeTerms(const TCover& list, IEngineHost& host) {
-  host.AppendOutput(FormatCubeTerms(list));
-}
+inline void WriteCubeTerms(const TCover& list, IEngineHost& host) { host.AppendOutput(FormatCubeTerms(list)); }
 
 }  // namespace tavro

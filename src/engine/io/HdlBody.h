@@ -32,7 +32,6 @@ struct THdlSyntax {
 // without literals is One after an SOP run and Zero after a POS run; an output
 // without cubes the other way round. functionCount outputs are written, also
 // those past the cover's FunctionCount (which have no cubes).
-void AppendHdlStatements(std::string& text, const TCover& cubes, int functionCount, int mode,
-                         const THdlSyntax& syntax);
+void AppendHdlStatements(std::string& text, const TCover& cubes, int functionCount, int mode, const THdlSyntax& syntax);
 
 }  // namespace tavro

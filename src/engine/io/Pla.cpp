@@ -7,9 +7,9 @@
 #include <cctype>
 #include <cstdint>
 
+#include "engine/core/RunParams.h"
 #include "engine/io/FileIO.h"
 #include "engine/io/Format.h"
-#include "engine/core/RunParams.h"
 
 namespace tavro {
 
@@ -73,7 +73,6 @@ unsigned TypeSets(std::string_view word) {
   return 0;
 }
 
-
 // The first term of the cube whose bit is set, or -1.
 int64_t FirstTermIn(const std::vector<uint64_t>& bits, uint32_t value, uint32_t mask) {
   std::vector<uint64_t> cube(bits.size(), 0);
@@ -133,8 +132,7 @@ struct TPlaTable {
 class TPlaReader {
  public:
   // held: the memory held so far, which the rows read add to.
-  TPlaReader(TPlaSystem& pla, const TLoadParams& params, uint64_t& held)
-      : FPla(pla), FParams(params), FHeld(held) {}
+  TPlaReader(TPlaSystem& pla, const TLoadParams& params, uint64_t& held) : FPla(pla), FParams(params), FHeld(held) {}
 
   // Reads up to the end of the text or a .e line, then checks that nothing
   // was left unfinished and that the sizes were declared.
@@ -172,8 +170,7 @@ TPlaTable TPlaReader::Read(std::string_view text) {
   while (pos < text.size()) {
     std::string_view line = NextLine(text, pos);
     if ((++FLine & 0xfff) == 0) CheckStop();
-    if (const size_t hash = line.find('#'); hash != std::string_view::npos)
-      line = line.substr(0, hash);
+    if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
     const auto words = Words(line);
     if (words.empty()) continue;
     if (FPendingNames) {
@@ -202,16 +199,15 @@ bool TPlaReader::ReadKeyword(const std::vector<std::string_view>& words) {
     const int64_t n = NumberArgument(words, FLine, 1000000);
     if (n < 1) Fail(FLine, ".i 0: a system needs at least one input");
     if (n > MaxInputBits)
-      Fail(FLine, ".i " + (n > 1000000 ? std::string(words[1]) : std::to_string(n)) +
-                      ": too many inputs (at most " + std::to_string(MaxInputBits) + ")");
+      Fail(FLine, ".i " + (n > 1000000 ? std::string(words[1]) : std::to_string(n)) + ": too many inputs (at most " +
+                      std::to_string(MaxInputBits) + ")");
     FTable.Inputs = static_cast<int>(n);
   } else if (keyword == ".o") {
     if (FTable.Outputs >= 0) Fail(FLine, ".o appears twice");
     if (afterRows) Fail(FLine, ".o must come before the first row");
     const int64_t n = NumberArgument(words, FLine, MaxPlaOutputs);
     if (n < 1) Fail(FLine, ".o 0: a system needs at least one output");
-    if (n > MaxPlaOutputs)
-      Fail(FLine, "too many outputs (at most " + std::to_string(MaxPlaOutputs) + ")");
+    if (n > MaxPlaOutputs) Fail(FLine, "too many outputs (at most " + std::to_string(MaxPlaOutputs) + ")");
     FTable.Outputs = static_cast<int>(n);
   } else if (keyword == ".p") {
     NumberArgument(words, FLine, INT32_MAX);  // the row count is not needed
@@ -219,8 +215,7 @@ bool TPlaReader::ReadKeyword(const std::vector<std::string_view>& words) {
     if (afterRows) Fail(FLine, ".type must come before the first row");
     if (words.size() != 2) Fail(FLine, ".type needs exactly one type");
     FTable.Sets = TypeSets(words[1]);
-    if (FTable.Sets == 0)
-      Fail(FLine, "unknown .type '" + std::string(words[1]) + "' (known: f, fd, fr, fdr, r, dr)");
+    if (FTable.Sets == 0) Fail(FLine, "unknown .type '" + std::string(words[1]) + "' (known: f, fd, fr, fdr, r, dr)");
   } else if (keyword == ".ilb" || keyword == ".ob") {
     ReadNames(keyword, words);
   } else {
@@ -298,7 +293,9 @@ void TPlaReader::AddRow() {
     switch (FCells[static_cast<size_t>(p)]) {
       case '0': break;
       case '1': row.Value |= bit; break;
-      case '-': case '2': case '~': row.Mask |= bit; break;
+      case '-':
+      case '2':
+      case '~': row.Mask |= bit; break;
       default:
         Fail(FCellsLine, Quoted(FCells[static_cast<size_t>(p)]) + " in input column " + std::to_string(p + 1) +
                              " (expected 0, 1 or -)");
@@ -308,13 +305,15 @@ void TPlaReader::AddRow() {
     const char c = FCells[static_cast<size_t>(inputs + j)];
     char v;
     switch (c) {
-      case '1': case '4': v = kOutOn; break;
-      case '0': case '3': v = kOutOff; break;
-      case '-': case '2': v = kOutDc; break;
+      case '1':
+      case '4': v = kOutOn; break;
+      case '0':
+      case '3': v = kOutOff; break;
+      case '-':
+      case '2': v = kOutDc; break;
       case '~': v = kOutNone; break;
       default:
-        Fail(FCellsLine, Quoted(c) + " in output column " + std::to_string(j + 1) +
-                             " (expected 1, 0, -, ~, 2 or 4)");
+        Fail(FCellsLine, Quoted(c) + " in output column " + std::to_string(j + 1) + " (expected 1, 0, -, ~, 2 or 4)");
     }
     FTable.OutChars += v;
   }
@@ -630,8 +629,7 @@ std::string PlaText(const TCover& cubes, int inputBits, int functionCount, int m
   return t;
 }
 
-void WritePla(const TCover& cubes, const std::string& path, int mode, int inputBits,
-              int functionCount) {
+void WritePla(const TCover& cubes, const std::string& path, int mode, int inputBits, int functionCount) {
   WriteFileAtomic(path, PlaText(cubes, inputBits, functionCount, mode));
 }
 

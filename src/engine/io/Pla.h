@@ -102,7 +102,6 @@ std::string PlaText(const TCover& cubes, int inputBits, int functionCount, int m
 
 // Writes PlaText to path as given (WriteFileAtomic);
 // throws FileError("Cannot create file <path>: <reason>").
-void WritePla(const TCover& cubes, const std::string& path, int mode, int inputBits,
-              int functionCount);
+void WritePla(const TCover& cubes, const std::string& path, int mode, int inputBits, int functionCount);
 
 }  // namespace tavro

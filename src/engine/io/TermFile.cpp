@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
-#include "engine/io/FileIO.h"
 #include "engine/core/RunParams.h"
+#include "engine/io/FileIO.h"
 #include "engine/io/Pla.h"
 #include "engine/io/TermText.h"
 
@@ -54,8 +54,9 @@ std::vector<TTermVector> ParseTermFileText(std::string_view text, const TLoadPar
   auto fold = [&] {
     const auto byTerm = [](const auto& a, const auto& b) { return a.first < b.first; };
     std::stable_sort(items.begin(), items.end(), byTerm);
-    items.erase(std::unique(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
-                items.end());
+    items.erase(
+        std::unique(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+        items.end());
     folded = items.size();
     foldAt = items.size() + kFoldAt;
   };

@@ -8,15 +8,25 @@ namespace tavro {
 namespace {
 
 const THdlSyntax kVerilog = {
-    .CubeStart = "  assign x", .CubeAssign = " = ", .OutputStart = "  assign out[", .OutputAssign = "] = ",
-    .And = " & ", .Or = " | ", .Not = "~", .InputStart = "in[", .InputEnd = "]",
-    .SignalStart = "x", .SignalEnd = "", .One = "1'b1", .Zero = "1'b0", .StatementEnd = ";\r\n",
+    .CubeStart = "  assign x",
+    .CubeAssign = " = ",
+    .OutputStart = "  assign out[",
+    .OutputAssign = "] = ",
+    .And = " & ",
+    .Or = " | ",
+    .Not = "~",
+    .InputStart = "in[",
+    .InputEnd = "]",
+    .SignalStart = "x",
+    .SignalEnd = "",
+    .One = "1'b1",
+    .Zero = "1'b0",
+    .StatementEnd = ";\r\n",
 };
 
 }  // namespace
 
-std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, int mode,
-                        const std::string& date) {
+std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, int mode, const std::string& date) {
   const std::string crlf = "\r\n";
   const std::string rule = "//" + std::string(68, '-');
 
@@ -42,8 +52,8 @@ std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, i
   return t;
 }
 
-void WriteVerilog(const TCover& cubes, const std::string& path, int mode, int inputBits,
-                  int functionCount, const std::string& date) {
+void WriteVerilog(const TCover& cubes, const std::string& path, int mode, int inputBits, int functionCount,
+                  const std::string& date) {
   WriteFileAtomic(path, VerilogText(cubes, inputBits, functionCount, mode, date));
 }
 

@@ -15,12 +15,11 @@ namespace tavro {
 // the cover; date fills the header's date line. A constant cube is 1'b1 after
 // an SOP run and 1'b0 after a POS run; an output with no cube is 1'b0 after an
 // SOP run and 1'b1 after a POS run.
-std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, int mode,
-                        const std::string& date);
+std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, int mode, const std::string& date);
 
 // Writes the text to path as given (WriteFileAtomic);
 // throws FileError("Cannot create file <path>: <reason>").
-void WriteVerilog(const TCover& cubes, const std::string& path, int mode, int inputBits,
-                  int functionCount, const std::string& date);
+void WriteVerilog(const TCover& cubes, const std::string& path, int mode, int inputBits, int functionCount,
+                  const std::string& date);
 
 }  // namespace tavro

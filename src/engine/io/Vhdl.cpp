@@ -12,15 +12,25 @@ namespace tavro {
 namespace {
 
 const THdlSyntax kVhdl = {
-    .CubeStart = "  x", .CubeAssign = " <= ", .OutputStart = "  output(", .OutputAssign = ") <= ",
-    .And = "and ", .Or = "or ", .Not = "not ", .InputStart = "input(", .InputEnd = ") ",
-    .SignalStart = "x", .SignalEnd = " ", .One = "'1' ", .Zero = "'0' ", .StatementEnd = "after 0 ps;\r\n",
+    .CubeStart = "  x",
+    .CubeAssign = " <= ",
+    .OutputStart = "  output(",
+    .OutputAssign = ") <= ",
+    .And = "and ",
+    .Or = "or ",
+    .Not = "not ",
+    .InputStart = "input(",
+    .InputEnd = ") ",
+    .SignalStart = "x",
+    .SignalEnd = " ",
+    .One = "'1' ",
+    .Zero = "'0' ",
+    .StatementEnd = "after 0 ps;\r\n",
 };
 
 }  // namespace
 
-std::string VhdlText(const TCover& cubes, int inputBits, int functionCount, int mode,
-                     const std::string& date) {
+std::string VhdlText(const TCover& cubes, int inputBits, int functionCount, int mode, const std::string& date) {
   const std::string crlf = "\r\n";
   const std::string hyphens(70, '-');
 
@@ -36,8 +46,7 @@ std::string VhdlText(const TCover& cubes, int inputBits, int functionCount, int 
   t += "entity SOP is" + crlf;
   t += crlf;
   t += "  port (input : in std_logic_vector(" + std::to_string(inputBits - 1) + " downto 0);" + crlf;
-  t += "       output : out std_logic_vector(" + std::to_string(functionCount - 1) +
-       " downto 0));" + crlf;
+  t += "       output : out std_logic_vector(" + std::to_string(functionCount - 1) + " downto 0));" + crlf;
   t += "end SOP;" + crlf;
   t += crlf;
   t += "architecture struct of SOP is" + crlf;
@@ -64,8 +73,8 @@ std::string VhdlPath(const std::string& name, TExtensionCase extensionCase) {
   return name + ".vhd";
 }
 
-void WriteVHDL(const TCover& cubes, const std::string& path, int mode, int inputBits,
-               int functionCount, const std::string& date) {
+void WriteVHDL(const TCover& cubes, const std::string& path, int mode, int inputBits, int functionCount,
+               const std::string& date) {
   WriteFileAtomic(path, VhdlText(cubes, inputBits, functionCount, mode, date));
 }
 

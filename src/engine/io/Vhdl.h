@@ -11,8 +11,7 @@ namespace tavro {
 // The full file text (lines end in "\r\n", the last line has no line end).
 // inputBits and functionCount give the port widths; mode is the mode of the
 // run that made the cover; date fills the header's date line.
-std::string VhdlText(const TCover& cubes, int inputBits, int functionCount, int mode,
-                     const std::string& date);
+std::string VhdlText(const TCover& cubes, int inputBits, int functionCount, int mode, const std::string& date);
 
 // How a name's extension is compared: the window's VHDL command takes only
 // ".vhd" itself ("design.VHD" is written as "design.VHD.vhd"); the
@@ -27,8 +26,8 @@ std::string VhdlPath(const std::string& name, TExtensionCase extensionCase = TEx
 
 // Writes the text to path (WriteFileAtomic); throws FileError("Cannot create
 // file <path>: <reason>").
-void WriteVHDL(const TCover& cubes, const std::string& path, int mode, int inputBits,
-               int functionCount, const std::string& date);
+void WriteVHDL(const TCover& cubes, const std::string& path, int mode, int inputBits, int functionCount,
+               const std::string& date);
 
 // Today's date in the locale's short format.
 std::string TodayShortDate();

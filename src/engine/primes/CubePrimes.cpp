@@ -51,15 +51,14 @@ uint64_t MeetMask(uint32_t value, uint32_t mask, uint32_t within, const uint32_t
   const __m128i v = _mm_set1_epi32(static_cast<int>(value)), m = _mm_set1_epi32(static_cast<int>(mask)),
                 w = _mm_set1_epi32(static_cast<int>(within)), zero = _mm_setzero_si128();
   for (; j + 4 <= n; j += 4) {
-    const __m128i differ = _mm_or_si128(
-        _mm_xor_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + j))), w);
+    const __m128i differ =
+        _mm_or_si128(_mm_xor_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + j))), w);
     const __m128i free = _mm_or_si128(m, _mm_loadu_si128(reinterpret_cast<const __m128i*>(masks + j)));
     const __m128i hit = _mm_cmpeq_epi32(_mm_andnot_si128(free, differ), zero);
     bits |= static_cast<uint64_t>(_mm_movemask_ps(_mm_castsi128_ps(hit))) << j;
   }
 #endif
-  for (; j < n; ++j)
-    bits |= static_cast<uint64_t>((((value ^ values[j]) | within) & ~(mask | masks[j])) == 0) << j;
+  for (; j < n; ++j) bits |= static_cast<uint64_t>((((value ^ values[j]) | within) & ~(mask | masks[j])) == 0) << j;
   return bits;
 }
 
@@ -76,8 +75,12 @@ class CubeSolver {
   // what each part solved says of the system's primes (may be empty).
   CubeSolver(int tagWords, MemoryMeter& meter, const std::atomic<bool>* stop, double budget,
              const PrimeFloorCheck& floor)
-      : FWords(static_cast<size_t>(tagWords)), FMeter(meter), FStop(stop), FBudget(budget),
-        FStart(std::chrono::steady_clock::now()), FFloor(floor) {}
+      : FWords(static_cast<size_t>(tagWords)),
+        FMeter(meter),
+        FStop(stop),
+        FBudget(budget),
+        FStart(std::chrono::steady_clock::now()),
+        FFloor(floor) {}
 
   // The primes of the cover F, whose cubes use only the inputs in R.
   CubeSetPtr Solve(CubeSet F, uint32_t R) {
@@ -209,9 +212,9 @@ class CubeSolver {
     // number of fixed inputs, the mask and the value (24 bits each at most).
     std::vector<std::pair<uint64_t, uint32_t>> keyed(n);
     for (size_t i = 0; i < n; ++i)
-      keyed[i] = {(static_cast<uint64_t>(32 - std::popcount(s.M[i])) << 58) |
-                      (static_cast<uint64_t>(s.M[i]) << 29) | s.V[i],
-                  static_cast<uint32_t>(i)};
+      keyed[i] = {
+          (static_cast<uint64_t>(32 - std::popcount(s.M[i])) << 58) | (static_cast<uint64_t>(s.M[i]) << 29) | s.V[i],
+          static_cast<uint32_t>(i)};
     std::sort(keyed.begin(), keyed.end());
     std::vector<uint32_t> order(n);
     for (size_t i = 0; i < n; ++i) order[i] = keyed[i].second;
@@ -396,8 +399,7 @@ class CubeSolver {
 
 // A cover from the term lists: the listed rows with their tags, joined into
 // aligned blocks of rows with equal tags.
-CubeSet CoverFromTerms(const std::vector<const TTermVector*>& functions, int width, int tw,
-                       MemoryMeter& meter) {
+CubeSet CoverFromTerms(const std::vector<const TTermVector*>& functions, int width, int tw, MemoryMeter& meter) {
   size_t total = 0;
   for (const auto* f : functions) total += f->Terms().size();
   meter.Set(total * 8);
@@ -434,9 +436,9 @@ CubeSet CoverFromTerms(const std::vector<const TTermVector*>& functions, int wid
 
 }  // namespace
 
-void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source,
-                   IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes,
-                   const std::atomic<bool>* stop, double budget, const PrimeFloorCheck& floor) {
+void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source, IEngineHost* host,
+                   TRunStats* stats, MemoryMeter& meter, TCover& primes, const std::atomic<bool>* stop, double budget,
+                   const PrimeFloorCheck& floor) {
   const int fcount = static_cast<int>(functions.size());
   const int tw = (fcount + 63) / 64;
   CubeSet cover;

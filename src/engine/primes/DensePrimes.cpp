@@ -52,8 +52,11 @@ struct DenseLevel {
   std::vector<uint8_t> Any;  // per mask: some cube exists
 
   DenseLevel(int width, int k, int tagWords)
-      : K(k), Masks(k <= width ? kBinomials.C[width][k] : 0), PerMask(k <= width ? uint64_t{1} << (width - k) : 0),
-        Tags(Masks * PerMask * static_cast<uint64_t>(tagWords), 0), Combined(Masks * PerMask, 0),
+      : K(k),
+        Masks(k <= width ? kBinomials.C[width][k] : 0),
+        PerMask(k <= width ? uint64_t{1} << (width - k) : 0),
+        Tags(Masks * PerMask * static_cast<uint64_t>(tagWords), 0),
+        Combined(Masks * PerMask, 0),
         Any(Masks, 0) {}
 };
 
@@ -119,8 +122,7 @@ void NextLevel(int width, int tw, DenseLevel& from, DenseLevel& to) {
     // is the parent's fixed position number p = that bit's index.
     const uint32_t low = mask & (~mask + 1);
     const int p = std::countr_zero(low);
-    const uint64_t* in =
-        from.Tags.data() + MaskRank(mask & ~low) * from.PerMask * static_cast<uint64_t>(tw);
+    const uint64_t* in = from.Tags.data() + MaskRank(mask & ~low) * from.PerMask * static_cast<uint64_t>(tw);
     bool any = false;
     for (uint64_t i = 0; i < n1; ++i) {
       const uint64_t j = Spread(i, p);
@@ -173,8 +175,8 @@ int64_t GatherDense(int width, int tw, const DenseLevel& level, TCover& primes) 
 }
 
 template <int Words>
-void Sweep(const std::vector<const TTermVector*>& functions, int width, int tw, IEngineHost* host,
-           TRunStats* stats, TCover& primes) {
+void Sweep(const std::vector<const TTermVector*>& functions, int width, int tw, IEngineHost* host, TRunStats* stats,
+           TCover& primes) {
   if (host) host->SetStatus("Generating zero cubes...");
   DenseLevel current(width, 0, tw);
   for (size_t f = 0; f < functions.size(); ++f)
@@ -213,8 +215,8 @@ uint64_t DenseBytes(int width, int tagWords) {
   return worst;
 }
 
-bool TabulateDense(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
-                   TRunStats* stats, MemoryMeter& meter, TCover& primes) {
+bool TabulateDense(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host, TRunStats* stats,
+                   MemoryMeter& meter, TCover& primes) {
   const int fcount = static_cast<int>(functions.size());
   const int tw = (fcount + 63) / 64;
   const uint64_t bytes = DenseBytes(width, tw);

@@ -74,9 +74,7 @@ class KeyIndex {
   size_t FCount = 0;
 };
 
-inline uint64_t Key(uint32_t value, uint32_t mask) {
-  return (static_cast<uint64_t>(mask) << 32) | value;
-}
+inline uint64_t Key(uint32_t value, uint32_t mask) { return (static_cast<uint64_t>(mask) << 32) | value; }
 
 // One level of the tabulation in list order: ascending by number of ones and,
 // among equal ones, the most recently made cube first.
@@ -95,8 +93,7 @@ struct Level {
 
 // Cubes of a level under construction, per number of ones in creation order.
 struct LevelBuilder {
-  LevelBuilder(int width, int tagWords) : TagWords(tagWords), Values(width + 1), Masks(width + 1),
-                                          Tags(width + 1) {}
+  LevelBuilder(int width, int tagWords) : TagWords(tagWords), Values(width + 1), Masks(width + 1), Tags(width + 1) {}
   int TagWords;
   std::vector<std::vector<uint32_t>> Values, Masks;
   std::vector<std::vector<uint64_t>> Tags;
@@ -188,9 +185,8 @@ Level ZeroCubes(const std::vector<const TTermVector*>& functions, int width, int
   const uint64_t words = static_cast<uint64_t>(tagWords);
   const uint64_t rowBytes = total * (sizeof(uint32_t) + 8 * words);
   const uint64_t buildBytes = total * (2 * sizeof(uint32_t) + 8 * words);
-  const uint64_t source = width < 32 && (uint64_t{1} << width) * words <= total
-                              ? (uint64_t{1} << width) * words * 8
-                              : total * 8;
+  const uint64_t source =
+      width < 32 && (uint64_t{1} << width) * words <= total ? (uint64_t{1} << width) * words * 8 : total * 8;
   meter.Set(std::max({source + rowBytes, rowBytes + buildBytes, buildBytes + buildBytes + total}));
   std::vector<uint32_t> rows;
   std::vector<uint64_t> tags;
@@ -238,13 +234,11 @@ Level CombineLevel(Level& current, int width, int tagWords, MemoryMeter& meter) 
       if (!AnyTag(merged.data(), tagWords)) continue;
       if (SameTags(merged.data(), ta, tagWords)) current.Combined[j] = 1;
       if (SameTags(merged.data(), tb, tagWords)) current.Combined[i] = 1;
-      if (made.Insert(Key(v, m | bit), 0))
-        next.Append(std::popcount(v), v, m | bit, merged.data());
+      if (made.Insert(Key(v, m | bit), 0)) next.Append(std::popcount(v), v, m | bit, merged.data());
     }
     if (next.Count - checkpoint >= 65536) {
       checkpoint = next.Count;
-      meter.Set(base + made.Bytes() +
-                next.Count * (2 * sizeof(uint32_t) + 8 * static_cast<size_t>(tagWords)) * 2);
+      meter.Set(base + made.Bytes() + next.Count * (2 * sizeof(uint32_t) + 8 * static_cast<size_t>(tagWords)) * 2);
     }
   }
   return next.Finish();
@@ -271,8 +265,8 @@ TCover PrimeListOf(const PrimeStore& primes, int width, int functionCount, int t
 
 // Zero cubes, combining passes and the gathering of prime implicants, pair
 // by pair in list order.
-TCover TabulateListed(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
-                      TRunStats* stats, MemoryMeter& meter) {
+TCover TabulateListed(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host, TRunStats* stats,
+                      MemoryMeter& meter) {
   const int fcount = static_cast<int>(functions.size());
   const int tagWords = (fcount + 63) / 64;
 

@@ -28,21 +28,21 @@ namespace tavro::detail {
 // Every term that some function lists, ascending, in rows, with the
 // functions that list it in tags (tagWords words a row). Takes no more
 // memory than a (term, function) pair per listed term.
-void ListedRows(const std::vector<const TTermVector*>& functions, int width, int tagWords,
-                std::vector<uint32_t>& rows, std::vector<uint64_t>& tags);
+void ListedRows(const std::vector<const TTermVector*>& functions, int width, int tagWords, std::vector<uint32_t>& rows,
+                std::vector<uint64_t>& tags);
 
 // Pairs cubes level by level; every width.
-TCover TabulateListed(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
-                      TRunStats* stats, MemoryMeter& meter);
+TCover TabulateListed(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host, TRunStats* stats,
+                      MemoryMeter& meter);
 
 // Sweeps dense arrays of all cubes of each mask; returns false (and does
 // nothing) when the arrays would not fit the meter's limit.
-bool TabulateDense(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
-                   TRunStats* stats, MemoryMeter& meter, TCover& primes);
+bool TabulateDense(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host, TRunStats* stats,
+                   MemoryMeter& meter, TCover& primes);
 
 // Splits the system on one input at a time, solving equal sub-tables once.
-void TabulateSplit(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
-                   TRunStats* stats, MemoryMeter& meter, TCover& primes);
+void TabulateSplit(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host, TRunStats* stats,
+                   MemoryMeter& meter, TCover& primes);
 
 // Test hook: the splitting memo keeps only this many bits of its 128-bit
 // hash (128, the default: all), so that a test can force different tables to
@@ -69,9 +69,9 @@ struct TPrimeFloor {
   uint64_t Primes = 0, Covered = 0;
 };
 using PrimeFloorCheck = std::function<void(const TPrimeFloor&)>;
-void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source,
-                   IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes,
-                   const std::atomic<bool>* stop, double budget = 0, const PrimeFloorCheck& floor = {});
+void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source, IEngineHost* host,
+                   TRunStats* stats, MemoryMeter& meter, TCover& primes, const std::atomic<bool>* stop,
+                   double budget = 0, const PrimeFloorCheck& floor = {});
 
 // Working memory of the dense sweep at its widest two levels.
 uint64_t DenseBytes(int width, int tagWords);

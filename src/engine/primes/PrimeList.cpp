@@ -27,8 +27,8 @@ struct Key192 {
 
 }  // namespace
 
-void ListedRows(const std::vector<const TTermVector*>& functions, int width, int tagWords,
-                std::vector<uint32_t>& rows, std::vector<uint64_t>& tags) {
+void ListedRows(const std::vector<const TTermVector*>& functions, int width, int tagWords, std::vector<uint32_t>& rows,
+                std::vector<uint64_t>& tags) {
   const auto words = static_cast<size_t>(tagWords);
   size_t total = 0;
   for (const auto* f : functions) total += f->Terms().size();
@@ -103,8 +103,7 @@ void SortPrimeList(TCover& primes) {
     }
     keyed[i] = {key, static_cast<uint32_t>(i)};
   }
-  std::sort(keyed.begin(), keyed.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   TCover sorted(primes.Width, primes.FunctionCount);
   sorted.Reserve(primes.Count());
   for (const auto& [key, i] : keyed) sorted.Add(primes.Value(i), primes.Mask(i), primes.Tags(i));

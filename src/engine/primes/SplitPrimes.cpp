@@ -91,8 +91,8 @@ class Splitter {
     // The rows are sorted and split on the top input, so each half is one run
     // of them, found by a search; the cube split of core/Split.h would copy.
     const uint32_t top = static_cast<uint32_t>(size >> 1);
-    const size_t mid = static_cast<size_t>(
-        std::partition_point(rows, rows + n, [&](uint32_t r) { return (r & top) == 0; }) - rows);
+    const size_t mid =
+        static_cast<size_t>(std::partition_point(rows, rows + n, [&](uint32_t r) { return (r & top) == 0; }) - rows);
     const PrimeSetPtr p0 = SolveSparse(rows, tags, mid, w - 1);
     const PrimeSetPtr p1 = SolveSparse(rows + mid, tags + mid * tw, n - mid, w - 1);
     AndOfSparseHalves(rows, tags, mid, n, w);
@@ -209,8 +209,7 @@ class Splitter {
     const uint32_t low = static_cast<uint32_t>(size - 1);
     auto& table = FDense[static_cast<size_t>(w)];
     table.assign(size * tw, 0);
-    for (size_t i = 0; i < n; ++i)
-      std::copy(tags + i * tw, tags + (i + 1) * tw, table.data() + (rows[i] & low) * tw);
+    for (size_t i = 0; i < n; ++i) std::copy(tags + i * tw, tags + (i + 1) * tw, table.data() + (rows[i] & low) * tw);
     return Solve(table.data(), w);
   }
 
@@ -319,8 +318,7 @@ class Splitter {
       result->Tags.insert(result->Tags.end(), tags, tags + FWords);
     };
     while (a < p0->Keys.size() || b < p1->Keys.size()) {
-      const bool takeA = b >= p1->Keys.size() ||
-                         (a < p0->Keys.size() && p0->Keys[a] <= (p1->Keys[b] | top));
+      const bool takeA = b >= p1->Keys.size() || (a < p0->Keys.size() && p0->Keys[a] <= (p1->Keys[b] | top));
       if (takeA) {
         if (!absorbed(*p0, a, c0)) put(p0->Keys[a], p0->Tags.data() + a * FWords);
         ++a;
@@ -412,8 +410,8 @@ void SetSplitMemoHashBits(int bits) {
 
 uint64_t SplitMemoCollisions() { return gMemoCollisions.load(std::memory_order_relaxed); }
 
-void TabulateSplit(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host,
-                   TRunStats* stats, MemoryMeter& meter, TCover& primes) {
+void TabulateSplit(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host, TRunStats* stats,
+                   MemoryMeter& meter, TCover& primes) {
   const int fcount = static_cast<int>(functions.size());
   const int tw = (fcount + 63) / 64;
   if (host) host->SetStatus("Generating zero cubes...");

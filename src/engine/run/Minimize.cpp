@@ -12,8 +12,8 @@
 
 #include "engine/chart/Chart.h"
 #include "engine/core/CubeSets.h"
-#include "engine/io/Format.h"
 #include "engine/cover/Selection.h"
+#include "engine/io/Format.h"
 #include "engine/primes/PrimeFinders.h"
 #include "engine/run/Route.h"
 #include "engine/verify/Verify.h"
@@ -31,9 +31,7 @@ using detail::Chart;
 using detail::MemoryMeter;
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // The result list: ascending by ones, the cube chosen last first among equals.
 TCover ResultList(const TCover& primes, const std::vector<uint32_t>& chosen) {
@@ -140,12 +138,8 @@ void TablePrimes(const std::vector<const TTermVector*>& functions, int inputBits
     case TPrimeFinder::Dense:
       if (detail::TabulateDense(functions, inputBits, host, stats, meter, primes)) break;
       [[fallthrough]];
-    case TPrimeFinder::Pairing:
-      primes = detail::TabulateListed(functions, inputBits, host, stats, meter);
-      break;
-    default:
-      detail::TabulateSplit(functions, inputBits, host, stats, meter, primes);
-      break;
+    case TPrimeFinder::Pairing: primes = detail::TabulateListed(functions, inputBits, host, stats, meter); break;
+    default: detail::TabulateSplit(functions, inputBits, host, stats, meter, primes); break;
   }
 }
 
@@ -170,8 +164,8 @@ void FindPrimes(TRunInput& in, int inputBits, TPrimeFinder finder, TChartPlan& p
 // The chart stage: classes or pairs as planned; made from the cubes where
 // the route reads them and the chart takes classes, else from the terms
 // (listed now where only the cubes gave them).
-Chart MakeChart(TRunInput& in, const TCover& primes, const TChartPlan& plan, const TRunRoute& route,
-                MemoryMeter& meter, TCubeSystem& counted) {
+Chart MakeChart(TRunInput& in, const TCover& primes, const TChartPlan& plan, const TRunRoute& route, MemoryMeter& meter,
+                TCubeSystem& counted) {
   const bool classes = !plan.PairColumns(primes.Count());
   const bool fromCubes = classes && route.FromCubes;
   if (!fromCubes) ListTerms(in, meter.Limit());
@@ -260,8 +254,7 @@ TCover RemapTags(const TCover& list, const std::vector<size_t>& kept, int count,
 std::string MinimumStatus(const TRunStats& s) {
   const std::string products = std::to_string(s.Selected) + (s.Selected == 1 ? " product" : " products");
   if (s.Proven) return "Done. " + products + ", minimum.";
-  return "Done. " + products + " (at least " + std::to_string(s.LowerBound) +
-         " needed; time limit reached).";
+  return "Done. " + products + " (at least " + std::to_string(s.LowerBound) + " needed; time limit reached).";
 }
 
 std::vector<const TTermVector*> Pointers(const std::vector<TTermVector>& functions) {
@@ -273,9 +266,14 @@ std::vector<const TTermVector*> Pointers(const std::vector<TTermVector>& functio
 // One SOP or POS command on the system, step by step.
 class TCommand {
  public:
-  TCommand(TFunctionSystem& system, int mode, const TOutputOptions& options, IEngineHost& host,
-           TRunStats& stats, const TRunParams& params)
-      : FSystem(system), FMode(mode), FOptions(options), FHost(host), FStats(stats), FParams(params),
+  TCommand(TFunctionSystem& system, int mode, const TOutputOptions& options, IEngineHost& host, TRunStats& stats,
+           const TRunParams& params)
+      : FSystem(system),
+        FMode(mode),
+        FOptions(options),
+        FHost(host),
+        FStats(stats),
+        FParams(params),
         FWidth(system.InputBits) {}
 
   TRunOutcome Execute() {
@@ -333,8 +331,7 @@ class TCommand {
     for (const auto& f : FSystem.Functions)
       if (f.Maxterms != WantMaxterms()) FConverted.push_back(ComplementTerms(f, FWidth));
     size_t next = 0;
-    for (const auto& f : FSystem.Functions)
-      FWork.push_back(f.Maxterms != WantMaxterms() ? &FConverted[next++] : &f);
+    for (const auto& f : FSystem.Functions) FWork.push_back(f.Maxterms != WantMaxterms() ? &FConverted[next++] : &f);
     FStats.SecondsConvert = SecondsSince(FStart);
     FStats.Inputs = FWidth;
     FStats.Outputs = FSystem.FunctionCount();
@@ -420,16 +417,13 @@ class TCommand {
   // reads the cubes, so the cover is checked against those.
   void VerifyResult(const TCover& result) {
     if (FRoute.FromCubes)
-      VerifyCoverCubes({FSystem.SourceCubes.get(), FSystem.SourceDontCares.get()}, FSystem.FunctionCount(),
-                       result);
-    else
-      VerifyCover(FWork, result);
+      VerifyCoverCubes({FSystem.SourceCubes.get(), FSystem.SourceDontCares.get()}, FSystem.FunctionCount(), result);
+    else VerifyCover(FWork, result);
   }
 
   void Output(TCover result) {
     const auto outputStart = Clock::now();
-    if (FOptions.OptimizedFunctions)
-      FHost.AppendOutput("Optimized Function(s):\r\n" + Format(result) + "\r\n");
+    if (FOptions.OptimizedFunctions) FHost.AppendOutput("Optimized Function(s):\r\n" + Format(result) + "\r\n");
     FHost.SetStatus(FParams.Cost == TCostCriterion::Pla ? MinimumStatus(FStats) : std::string("Done."));
     FSystem.ResultCubes = std::make_shared<const TCover>(std::move(result));
     FSystem.ResultReady = true;
@@ -468,9 +462,9 @@ class TCommand {
 
 }  // namespace
 
-TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits,
-                                  IEngineHost* host, TRunStats* stats, const TRunParams& params,
-                                  const TCover* source, const TCover* sourceDontCares) {
+TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits, IEngineHost* host,
+                                  TRunStats* stats, const TRunParams& params, const TCover* source,
+                                  const TCover* sourceDontCares) {
   const TCubeSystem cubes{source, sourceDontCares};
   TRunInput in;
   in.Functions = Pointers(functions);
@@ -481,8 +475,8 @@ TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int
   return {std::move(parts.Primes), std::move(parts.Result)};
 }
 
-TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& options,
-                       IEngineHost& host, TRunStats* statsOut, const TRunParams& params) {
+TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& options, IEngineHost& host,
+                       TRunStats* statsOut, const TRunParams& params) {
   // The final status reads the search's figures, so there always are some.
   TRunStats ownStats;
   return TCommand(system, mode, options, host, statsOut ? *statsOut : ownStats, params).Execute();

@@ -16,13 +16,13 @@ namespace tavro {
 
 // The Output menu's toggles.
 struct TOutputOptions {
-  bool PrimeImplicants = false;     // "Prime Implcants"
-  bool OptimizedFunctions = true;   // "Optimized Functions"
-  bool Terms = false;               // "Terms"
+  bool PrimeImplicants = false;    // "Prime Implcants"
+  bool OptimizedFunctions = true;  // "Optimized Functions"
+  bool Terms = false;              // "Terms"
 };
 
 enum class TRunOutcome {
-  NothingToDo,    // InputBits is 0
+  NothingToDo,  // InputBits is 0
   Completed,
   EmptyFunction,  // a function has no terms in the run's kind
   TooWide,        // more than MaxInputBits inputs
@@ -44,17 +44,15 @@ struct TMinimizeResult {
 // prime finder and the chart where the run's route reads them (run/Route.h);
 // sourceDontCares: cubes whose tags give exactly each function's don't cares
 // (optional, none when null).
-TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits,
-                                  IEngineHost* host, TRunStats* stats = nullptr,
-                                  const TRunParams& params = {}, const TCover* source = nullptr,
-                                  const TCover* sourceDontCares = nullptr);
+TMinimizeResult MinimizeFunctions(const std::vector<TTermVector>& functions, int inputBits, IEngineHost* host,
+                                  TRunStats* stats = nullptr, const TRunParams& params = {},
+                                  const TCover* source = nullptr, const TCover* sourceDontCares = nullptr);
 
 // The SOP (mode modeSOP) or POS (modePOS) command on the store: converts the
 // functions to the run's kind, runs, appends the requested sections to the
 // output pane, records the result and converts the functions back. The caller
 // refreshes its view afterwards.
-TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& options,
-                       IEngineHost& host, TRunStats* stats = nullptr,
-                       const TRunParams& params = {});
+TRunOutcome RunCommand(TFunctionSystem& system, int mode, const TOutputOptions& options, IEngineHost& host,
+                       TRunStats* stats = nullptr, const TRunParams& params = {});
 
 }  // namespace tavro

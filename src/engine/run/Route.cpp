@@ -27,8 +27,7 @@ TPrimeFinder ChooseFinder(const TRunSource& source, const TRunParams& params, bo
   }
   // Covers whose primes overlap in great numbers (shifters) are quicker on
   // tables; the cubes get a budget of work before that.
-  return fromCubes && source.Cubes->Count() <= kCubesMaxSource ? TPrimeFinder::CubesThenTables
-                                                                : TPrimeFinder::Tables;
+  return fromCubes && source.Cubes->Count() <= kCubesMaxSource ? TPrimeFinder::CubesThenTables : TPrimeFinder::Tables;
 }
 
 }  // namespace
@@ -40,10 +39,10 @@ TRunRoute ChooseRoute(const TRunSource& source, const TRunParams& params) {
   // The run starts without the terms only where its finder starts from the
   // cubes and nothing reads the terms up front: the check of the primes
   // does, and so does a chart asked to keep one column per pair.
-  const bool startsFromCubes = route.FromCubes && (route.Finder == TPrimeFinder::Cubes ||
-                                                   route.Finder == TPrimeFinder::CubesThenTables);
-  route.ListTermsFirst = source.TermsInCubes && !(startsFromCubes && !params.Verify &&
-                                                  params.ChartForm != TChartForm::Pairs);
+  const bool startsFromCubes =
+      route.FromCubes && (route.Finder == TPrimeFinder::Cubes || route.Finder == TPrimeFinder::CubesThenTables);
+  route.ListTermsFirst =
+      source.TermsInCubes && !(startsFromCubes && !params.Verify && params.ChartForm != TChartForm::Pairs);
   return route;
 }
 

@@ -22,8 +22,7 @@ class ListedRows {
     if (words * functions.size() * 8 > (uint64_t{256} << 20)) return;
     FBits.assign(functions.size(), std::vector<uint64_t>(words));
     for (size_t f = 0; f < functions.size(); ++f)
-      for (int32_t t : functions[f]->Terms())
-        FBits[f][static_cast<uint32_t>(t) >> 6] |= uint64_t{1} << (t & 63);
+      for (int32_t t : functions[f]->Terms()) FBits[f][static_cast<uint32_t>(t) >> 6] |= uint64_t{1} << (t & 63);
   }
 
   bool Lists(size_t f, uint32_t row) const {
@@ -91,8 +90,7 @@ TCover AllPrimes(const std::vector<const TTermVector*>& functions, int width) {
 }
 
 bool SameCube(const TCover& a, size_t i, const TCover& b, size_t j) {
-  return a.Value(i) == b.Value(j) && a.Mask(i) == b.Mask(j) &&
-         std::equal(a.Tags(i), a.Tags(i) + a.TagWords, b.Tags(j));
+  return a.Value(i) == b.Value(j) && a.Mask(i) == b.Mask(j) && std::equal(a.Tags(i), a.Tags(i) + a.TagWords, b.Tags(j));
 }
 
 // primes sorted by (mask, value), as AllPrimes makes them.
@@ -124,8 +122,7 @@ void CompareWithFullLists(const std::vector<const TTermVector*>& functions, cons
     throw InternalError("pairing lists " + std::to_string(paired.Count()) + " prime implicants, not " +
                         std::to_string(primes.Count()));
   for (size_t i = 0; i < primes.Count(); ++i)
-    if (!SameCube(paired, i, primes, i))
-      Fail(primes, i, "stands where pairing lists " + paired.Pattern(i));
+    if (!SameCube(paired, i, primes, i)) Fail(primes, i, "stands where pairing lists " + paired.Pattern(i));
 }
 
 }  // namespace
@@ -142,8 +139,9 @@ void VerifyPrimes(const std::vector<const TTermVector*>& functions, const TCover
       const bool tagged = primes.Tag(i, static_cast<int>(f));
       any = any || tagged;
       if (listed.Implicant(f, v, m) != tagged)
-        Fail(primes, i, std::string(tagged ? "is tagged for" : "is not tagged for, but an implicant of") +
-                            " f" + std::to_string(f));
+        Fail(primes, i,
+             std::string(tagged ? "is tagged for" : "is not tagged for, but an implicant of") + " f" +
+                 std::to_string(f));
     }
     if (!any) Fail(primes, i, "has no tags");
     for (uint32_t fixed = full & ~m; fixed; fixed &= fixed - 1) {
@@ -203,8 +201,7 @@ void VerifyCover(const std::vector<const TTermVector*>& functions, const TCover&
                             ", which the function does not list");
     for (size_t i = 0; i < terms.size(); ++i)
       if (!flags[i] && !((covered[static_cast<size_t>(terms[i]) >> 6] >> (terms[i] & 63)) & 1u))
-        throw InternalError("term " + std::to_string(terms[i]) + " of f" + std::to_string(f) +
-                            " is not covered");
+        throw InternalError("term " + std::to_string(terms[i]) + " of f" + std::to_string(f) + " is not covered");
   }
 }
 

@@ -2,8 +2,8 @@
 // tiny memory limit. The tool must end by itself with status 0, 2 or 3 and
 // say why, never crash, hang or print a partial result.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
@@ -36,7 +36,8 @@ check::ProcessResult Cli(std::vector<std::string> args, double timeout = 60) {
 std::string Describe(const check::ProcessResult& r) {
   return "exit " + std::to_string(r.ExitCode) + " signal " + std::to_string(r.Signal) +
          (r.TimedOut ? " (timed out)" : "") + " after " + std::to_string(r.Seconds) + " s (" +
-         std::to_string(r.CpuSeconds) + " s CPU)\nstdout: " + r.Out.substr(0, 300) + "\nstderr: " + r.Err.substr(0, 300);
+         std::to_string(r.CpuSeconds) + " s CPU)\nstdout: " + r.Out.substr(0, 300) +
+         "\nstderr: " + r.Err.substr(0, 300);
 }
 
 void ExpectRefused(const check::ProcessResult& r, int exitCode, const std::string& message) {
@@ -47,8 +48,12 @@ void ExpectRefused(const check::ProcessResult& r, int exitCode, const std::strin
 
 TEST(CliHostileTest, UnreadableAndBinaryFilesExitWithStatus2) {
   check::TempDir dir;
-  check::WriteFile(dir / "program.trm", std::string("\x7f" "ELF\x02\x01\x01\0\0\0-1, 2", 15));
-  check::WriteFile(dir / "utf16.trm", std::string("\xff\xfe-\0" "1\0", 6));
+  check::WriteFile(dir / "program.trm", std::string("\x7f"
+                                                    "ELF\x02\x01\x01\0\0\0-1, 2",
+                                                    15));
+  check::WriteFile(dir / "utf16.trm", std::string("\xff\xfe-\0"
+                                                  "1\0",
+                                                  6));
   check::WriteFile(dir / "number.trm", "-1, 3, 4294967296");
   check::WriteFile(dir / "many.trm", [] {
     std::string s;
@@ -92,11 +97,13 @@ TEST(CliHostileTest, OddFilesRunOrAreRefusedCleanly) {
       {"ctrl-z", "\x1a-1, 2", 0, ""},
       {"nul-after-ctrl-z", std::string("-1, 2\x1a\0\xff\0", 8), 0, ""},
       {"marks-only", "dddd,,,,||--++ d|+d", 0, ""},
-      {"empty-functions", [] {
+      {"empty-functions",
+       [] {
          std::string s;
          for (int i = 1; i < 65536; ++i) s += " |";
          return s;
-       }(), 0, ""},
+       }(),
+       0, ""},
       {"bom-crlf", "\xef\xbb\xbf-1,\r\n 2 ,\r\n\r\n3d |\r\n+0", 0, ""},
       {"empty-minterm-function", "-1 |+ |-", 3, "Function 2 contains no terms!"},
       {"widest-number", "-2147483647", 3, "Too many input bits: 31 (at most 24)."},
@@ -147,8 +154,7 @@ TEST(CliHostileTest, ResultsOfGeneratedFilesAreRight) {
       const auto r = Cli({pos ? "--pos" : "--sop", dir / "f.trm"});
       ASSERT_EQ(r.ExitCode, 0) << Describe(r);
       std::vector<check::TextFunction> printed;
-      ASSERT_EQ(check::ParseSection(r.Out, "Optimized Function(s):", width, 1, pos, false, printed), "")
-          << r.Out;
+      ASSERT_EQ(check::ParseSection(r.Out, "Optimized Function(s):", width, 1, pos, false, printed), "") << r.Out;
       EXPECT_EQ(check::CompareWithTable(printed[0], check::TruthTable(f, width), pos), "") << r.Out;
     }
   }
@@ -160,8 +166,8 @@ TEST(CliResourceLimitTest, ATinyMemoryLimitRefusesTheRunWithStatus3) {
   for (int t = 1; t < 65536; ++t) text += ", " + std::to_string(t);
   check::WriteFile(dir / "full16.trm", text);
   // Pairing makes every implicant of the full function, so its levels grow.
-  const auto r = Cli({"--primes=pairing", "--max-memory", "1", "--pis", "-o", dir / "out.txt", "--vhdl", dir / "out.vhd",
-                      dir / "full16.trm"});
+  const auto r = Cli({"--primes=pairing", "--max-memory", "1", "--pis", "-o", dir / "out.txt", "--vhdl",
+                      dir / "out.vhd", dir / "full16.trm"});
   EXPECT_EQ(r.ExitCode, 3) << Describe(r);
   EXPECT_EQ(r.Out, "");
   ASSERT_FALSE(r.Err.empty());
@@ -173,8 +179,7 @@ TEST(CliResourceLimitTest, ATinyMemoryLimitRefusesTheRunWithStatus3) {
   // Stopped during the combining, not only at the start.
   const auto later = Cli({"--primes=pairing", "--max-memory", "8", "--status", dir / "full16.trm"});
   EXPECT_EQ(later.ExitCode, 3) << Describe(later);
-  EXPECT_NE(later.Err.find("Generating 1 Cubes...\nSystem too large to minimize"), std::string::npos)
-      << later.Err;
+  EXPECT_NE(later.Err.find("Generating 1 Cubes...\nSystem too large to minimize"), std::string::npos) << later.Err;
   EXPECT_EQ(later.Out, "");
 
   for (const std::string bad : {"0", "-5", "abc", "12abc", ""})
@@ -264,7 +269,8 @@ TEST(CliHostileTest, OutputPathsNeverReplaceTheInputAndWriteThroughLinks) {
   const auto inputs = check::Snapshot(dir.Path());
   for (const std::string option : {"-o", "--vhdl", "--verilog", "--pla"}) {
     // (--vhdl adds ".vhd" to a name without it.)
-    if (option != "--vhdl") ExpectRefused(Cli({option, dir / "./in.pla", dir / "in.pla"}), 2, "would overwrite the input file");
+    if (option != "--vhdl")
+      ExpectRefused(Cli({option, dir / "./in.pla", dir / "in.pla"}), 2, "would overwrite the input file");
     ExpectRefused(Cli({option, dir / (option == "--vhdl" ? "in-link" : "in-link.vhd"), dir / "in.trm"}), 2,
                   "would overwrite the input file");
   }
@@ -283,8 +289,8 @@ TEST(CliHostileTest, OutputPathsNeverReplaceTheInputAndWriteThroughLinks) {
   fs::create_symlink(dir / "to", dir / "folder-link");
   fs::create_symlink("/proc/tavro-test.v", dir / "proc.v");
   fs::create_symlink("to/locked/kept.vhd", dir / "locked.vhd");
-  const auto r = Cli({"--verilog", dir / "out.v", "--pla", dir / "out.pla", "--vhdl", dir / "folder-link/x.vhd",
-                      "-o", dir / "folder-link/../out.txt", dir / "in.trm"});
+  const auto r = Cli({"--verilog", dir / "out.v", "--pla", dir / "out.pla", "--vhdl", dir / "folder-link/x.vhd", "-o",
+                      dir / "folder-link/../out.txt", dir / "in.trm"});
   EXPECT_EQ(r.ExitCode, 0) << Describe(r);
   EXPECT_EQ(check::ReadWholeFile(dir / "to/old.v").rfind("//", 0), 0u);
   EXPECT_NE(check::ReadWholeFile(dir / "to/new.pla").find(".i 2\n"), std::string::npos);
@@ -362,7 +368,9 @@ TEST(CliHostileTest, AnInterruptedWriteLeavesNoTemporaryFile) {
     // Stopped as soon as its temporary file appears, so that the signal
     // surely comes while it writes.
     alignas(inotify_event) char event[sizeof(inotify_event) + NAME_MAX + 1];
-    struct pollfd ready {watch, POLLIN, 0};
+    struct pollfd ready {
+      watch, POLLIN, 0
+    };
     const bool seen = poll(&ready, 1, 60000) == 1 && read(watch, event, sizeof event) > 0 &&
                       std::string(reinterpret_cast<inotify_event*>(event)->name).rfind("big.txt.", 0) == 0;
     close(watch);

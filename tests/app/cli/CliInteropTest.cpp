@@ -34,8 +34,8 @@ class CliDir {
   }
   // Runs tavro-cli with the arguments; returns its exit status.
   int Cli(const std::string& args) {
-    const std::string command = std::string("'") + TAVRO_CLI + "' " + args + " >'" + File("stdout") +
-                                "' 2>'" + File("stderr") + "'";
+    const std::string command =
+        std::string("'") + TAVRO_CLI + "' " + args + " >'" + File("stdout") + "' 2>'" + File("stderr") + "'";
     const int status = std::system(command.c_str());
     Stdout = ReadFileBytes(File("stdout"));
     Stderr = ReadFileBytes(File("stderr"));
@@ -64,16 +64,15 @@ TEST(CliPla, ReadsPlaLikeTheSameTermFileAndWritesTheResult) {
     SCOPED_TRACE(mode);
     ASSERT_EQ(dir.Cli(std::string(mode) + " '" + trm + "'"), 0) << dir.Stderr;
     const std::string fromTerms = dir.Stdout;
-    ASSERT_EQ(dir.Cli(std::string(mode) + " --pla '" + dir.File("out.pla") + "' --verilog '" +
-                      dir.File("out.v") + "' --date 1/2/26 '" + pla + "'"),
+    ASSERT_EQ(dir.Cli(std::string(mode) + " --pla '" + dir.File("out.pla") + "' --verilog '" + dir.File("out.v") +
+                      "' --date 1/2/26 '" + pla + "'"),
               0)
         << dir.Stderr;
     EXPECT_EQ(dir.Stdout, fromTerms);
     EXPECT_NE(dir.Stdout.find("f2 = "), std::string::npos);
 
     const std::string written = ReadFileBytes(dir.File("out.pla"));
-    EXPECT_NE(written.find(std::string(mode) == "--sop" ? ".type f\n" : ".type r\n"),
-              std::string::npos);
+    EXPECT_NE(written.find(std::string(mode) == "--sop" ? ".type f\n" : ".type r\n"), std::string::npos);
     const TPlaSystem back = ParsePlaText(written);
     ASSERT_EQ(back.Functions.size(), 3u);
     for (size_t i = 0; i < 3; ++i)

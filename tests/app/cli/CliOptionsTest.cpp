@@ -28,8 +28,11 @@ std::string Describe(const TCliOptions& o) {
   if (!o.File.empty()) d += " file=" + o.File;
   for (const auto& e : o.Expressions) d += " e=" + e;
   if (o.ExpressionInputs) d += " inputs=" + std::to_string(o.ExpressionInputs);
-  for (const auto& [name, value] : {std::pair{"vhdl", &o.VhdlPath}, {"verilog", &o.VerilogPath},
-                                    {"pla", &o.PlaPath}, {"o", &o.OutputPath}, {"date", &o.Date}})
+  for (const auto& [name, value] : {std::pair{"vhdl", &o.VhdlPath},
+                                    {"verilog", &o.VerilogPath},
+                                    {"pla", &o.PlaPath},
+                                    {"o", &o.OutputPath},
+                                    {"date", &o.Date}})
     if (*value) d += std::string(" ") + name + "=" + **value;
   return d;
 }

@@ -59,8 +59,7 @@ TEST(CoverCore, NoReductionAppliesToWhatIsLeft) {
   for (int n = 0; n < 150; ++n) {
     int bits = 0;
     const auto functions = InKind(RandomSystem(rng, options, &bits), false, bits);
-    if (std::any_of(functions.begin(), functions.end(), [](const TTermVector& f) { return f.Count() == 0; }))
-      continue;
+    if (std::any_of(functions.begin(), functions.end(), [](const TTermVector& f) { return f.Count() == 0; })) continue;
     const TCover primes = ReferenceMinimize(functions, bits).Primes;
     std::vector<const TTermVector*> pointers;
     for (const auto& f : functions) pointers.push_back(&f);

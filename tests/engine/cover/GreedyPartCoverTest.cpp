@@ -71,7 +71,8 @@ TEST(GreedyPartCover, TakesTheRowsItsRuleTakes) {
     }
     for (int c = 0; c < columns; ++c) {
       std::set<int> col;
-      for (int k = 1 + static_cast<int>(rng() % 7); k > 0; --k) col.insert(static_cast<int>(rng() % static_cast<unsigned>(rows)));
+      for (int k = 1 + static_cast<int>(rng() % 7); k > 0; --k)
+        col.insert(static_cast<int>(rng() % static_cast<unsigned>(rows)));
       part.ColRows.emplace_back(col.begin(), col.end());
     }
     for (bool weighted : {false, true})

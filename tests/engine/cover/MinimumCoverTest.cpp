@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "engine/cover/CoverPart.h"
-#include "engine/verify/Verify.h"
 #include "engine/run/Minimize.h"
+#include "engine/verify/Verify.h"
 #include "support/RandomSystems.h"
 #include "support/RecordingHost.h"
 #include "support/ReferenceEngine.h"

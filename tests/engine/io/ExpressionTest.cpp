@@ -8,11 +8,11 @@
 #include <random>
 #include <sstream>
 
+#include "engine/core/FunctionSystem.h"
 #include "engine/io/Expression.h"
 #include "engine/io/Format.h"
-#include "engine/core/FunctionSystem.h"
-#include "engine/run/Minimize.h"
 #include "engine/io/TermFile.h"
+#include "engine/run/Minimize.h"
 #include "support/Builders.h"
 #include "support/RandomSystems.h"
 #include "support/RecordingHost.h"
@@ -59,8 +59,7 @@ TEST(ExpressionTest, PrintedResultsParseBackToTheirFunctions) {
         SCOPED_TRACE(line);
         // Half the lines with their name, half without.
         const std::string text = (checkedLines % 2) ? line : line.substr(line.find('=') + 1);
-        const auto expression =
-            ParseBooleanExpression(text, pos ? TEmptyExpression::One : TEmptyExpression::Zero);
+        const auto expression = ParseBooleanExpression(text, pos ? TEmptyExpression::One : TEmptyExpression::Zero);
         const auto got = expression.Evaluate(bits);
         const auto want = check::TruthTable(functions[static_cast<size_t>(f)], bits);
         for (uint32_t row = 0; row < want.size(); ++row)
@@ -93,8 +92,7 @@ TEST(ExpressionTest, WideCoversParseBackOnEveryRow) {
       const std::string line = pos ? FormatPOS(cover) : FormatSOP(cover);
       SCOPED_TRACE(line);
       const auto table = ParseBooleanExpression(line.substr(0, line.size() - 2)).Evaluate(width);
-      for (uint32_t row = 0; row <= full; ++row)
-        ASSERT_EQ(Bit(table, row), covered[row] != pos) << "row " << row;
+      for (uint32_t row = 0; row <= full; ++row) ASSERT_EQ(Bit(table, row), covered[row] != pos) << "row " << row;
     }
   }
 }
@@ -146,7 +144,8 @@ std::string Print(const TTree& t, std::mt19937& rng) {
   switch (t.K) {
     case TTree::Var: {
       std::string name = VariableName(t.Value);
-      if (rng() % 4 == 0) for (auto& c : name) c = static_cast<char>(c - 'A' + 'a');
+      if (rng() % 4 == 0)
+        for (auto& c : name) c = static_cast<char>(c - 'A' + 'a');
       return name;
     }
     case TTree::Const: return std::to_string(t.Value);
@@ -198,7 +197,8 @@ TEST(ExpressionTest, RandomExpressionsAgreeWithTheirTree) {
     const auto values = check::TruthTable(f, inputs);
     for (uint32_t row = 0; row < (1u << inputs); ++row) {
       const uint8_t want = dcTree.Eval(row, inputs) ? check::kDontCare
-                           : tree.Eval(row, inputs) ? check::kOne : check::kZero;
+                           : tree.Eval(row, inputs) ? check::kOne
+                                                    : check::kZero;
       ASSERT_EQ(values[row], want) << "row " << row;
     }
     ASSERT_EQ(f.Maxterms, maxterms);
@@ -232,7 +232,8 @@ TEST(ExpressionTest, ParenthesesNestToTheLimitAndNoDeeper) {
     const TTree tree = RandomTree(rng, inputs, 0);
     const std::string inner = Print(tree, rng);
     int innerDepth = 0;  // the parentheses of the tree's own text
-    for (int depth = 0; const char c : inner) innerDepth = std::max(innerDepth, depth += c == '(' ? 1 : c == ')' ? -1 : 0);
+    for (int depth = 0; const char c : inner)
+      innerDepth = std::max(innerDepth, depth += c == '(' ? 1 : c == ')' ? -1 : 0);
     bool odd;
     int column;
     const std::string text = Nested(inner, MaxExpressionNesting - innerDepth, shape, rng, odd, column);
@@ -247,8 +248,8 @@ TEST(ExpressionTest, ParenthesesNestToTheLimitAndNoDeeper) {
       ADD_FAILURE() << "nesting past the limit was accepted";
     } catch (const ExpressionNestingError& e) {
       EXPECT_EQ(e.Column, column);
-      EXPECT_EQ(std::string(e.what()), "nesting deeper than " + std::to_string(MaxExpressionNesting) +
-                                           " at column " + std::to_string(column));
+      EXPECT_EQ(std::string(e.what()),
+                "nesting deeper than " + std::to_string(MaxExpressionNesting) + " at column " + std::to_string(column));
     }
   }
 }
@@ -265,8 +266,7 @@ TEST(ExpressionTest, RunsOfNotsOfAnyLengthGiveTheirParity) {
     for (size_t k = 0; k < prefix; ++k) text += "~!"[rng() % 2];
     text += "(" + Print(tree, rng) + ")" + std::string(postfix, '\'');
     const bool odd = (prefix + postfix) % 2 != 0;
-    SCOPED_TRACE(std::to_string(prefix) + " NOTs, " + std::to_string(postfix) + " primes: " +
-                 text.substr(prefix, 100));
+    SCOPED_TRACE(std::to_string(prefix) + " NOTs, " + std::to_string(postfix) + " primes: " + text.substr(prefix, 100));
     const auto expression = ParseBooleanExpression(text);
     const auto& nodes = expression.Nodes();
     for (const auto& node : nodes) {

@@ -21,10 +21,10 @@
 #include <sstream>
 
 #include "engine/io/FileIO.h"
-#include "engine/run/Minimize.h"
 #include "engine/io/TermFile.h"
 #include "engine/io/Verilog.h"
 #include "engine/io/Vhdl.h"
+#include "engine/run/Minimize.h"
 #include "support/InteropSupport.h"
 
 namespace tavro {
@@ -91,8 +91,7 @@ TTermVector Terms(bool maxterms, std::initializer_list<int32_t> terms) {
 std::vector<Design> BuildDesigns() {
   std::vector<std::pair<std::string, std::vector<TTermVector>>> systems;
   systems.push_back({"two functions over 2 bits", {Terms(false, {0, 1}), Terms(false, {1, 3})}});
-  systems.push_back(
-      {"shared cube 0-0", {Terms(false, {0, 2, 5, 7}), Terms(false, {0, 2, 3, 7})}});
+  systems.push_back({"shared cube 0-0", {Terms(false, {0, 2, 5, 7}), Terms(false, {0, 2, 3, 7})}});
   for (const char* name : {"full-adder", "bcd-7segment", "majority-maxterms"})
     systems.push_back({name, ParseTermFileText(ReadFileBytes(
                                  (test::SourceDir() / "examples" / (std::string(name) + ".trm")).string()))});
@@ -102,10 +101,9 @@ std::vector<Design> BuildDesigns() {
   systems.push_back({"constant 0 beside AND", {Terms(true, {0, 1, 2, 3}), Terms(false, {3})}});
   systems.push_back({"constant 1 alone", {Terms(false, {0, 1})}});
   systems.push_back({"constant 0 alone", {Terms(true, {0, 1, 2, 3, 4, 5, 6, 7})}});
-  systems.push_back({"all don't care beside XOR",
-                     {Fn(false, {{0, true}, {1, true}, {2, true}, {3, true}}), Terms(false, {1, 2})}});
   systems.push_back(
-      {"all don't care alone", {Fn(false, {{0, true}, {1, true}, {2, true}, {3, true}})}});
+      {"all don't care beside XOR", {Fn(false, {{0, true}, {1, true}, {2, true}, {3, true}}), Terms(false, {1, 2})}});
+  systems.push_back({"all don't care alone", {Fn(false, {{0, true}, {1, true}, {2, true}, {3, true}})}});
   systems.push_back({"all don't care maxterms beside OR",
                      {Fn(true, {{0, true}, {1, true}, {2, true}, {3, true}}), Terms(true, {0})}});
   systems.push_back({"single minterm 0", {Terms(false, {0})}});
@@ -186,31 +184,29 @@ std::string VhdlTestbench(const std::vector<Design>& designs) {
     const std::string s = std::to_string(k);
     const size_t rows = size_t{1} << d.Width;
     const size_t fns = d.Functions.size();
-    decl << "  type table_" << s << " is array (0 to " << fns - 1 << ") of string(1 to " << rows
-         << ");\n";
+    decl << "  type table_" << s << " is array (0 to " << fns - 1 << ") of string(1 to " << rows << ");\n";
     decl << "  constant expect_" << s << " : table_" << s << " := (";
     for (size_t i = 0; i < fns; ++i) decl << (i ? ", " : "") << i << " => \"" << d.Expected[i] << "\"";
     decl << ");\n";
     decl << "  signal in_" << s << " : std_logic_vector(" << d.Width - 1 << " downto 0);\n";
     decl << "  signal out_" << s << " : std_logic_vector(" << fns - 1 << " downto 0);\n";
-    body << "  dut_" << s << ": entity work.SOP" << Suffix(k, designs.size()) << " port map (input => in_"
-         << s << ", output => out_" << s << ");\n";
+    body << "  dut_" << s << ": entity work.SOP" << Suffix(k, designs.size()) << " port map (input => in_" << s
+         << ", output => out_" << s << ");\n";
     body << "  check_" << s << ": process\n"
          << "    variable checked : natural := 0;\n"
          << "    variable e : character;\n"
          << "  begin\n"
          << "    for r in 0 to " << rows - 1 << " loop\n"
          << "      for p in 0 to " << d.Width - 1 << " loop\n"
-         << "        if (r / 2**(" << d.Width - 1 << " - p)) mod 2 = 1 then in_" << s
-         << "(p) <= '1'; else in_" << s << "(p) <= '0'; end if;\n"
+         << "        if (r / 2**(" << d.Width - 1 << " - p)) mod 2 = 1 then in_" << s << "(p) <= '1'; else in_" << s
+         << "(p) <= '0'; end if;\n"
          << "      end loop;\n"
          << "      wait for 1 ns;\n"
          << "      for i in 0 to " << fns - 1 << " loop\n"
          << "        e := expect_" << s << "(i)(r + 1);\n"
          << "        if e /= '-' then\n"
          << "          checked := checked + 1;\n"
-         << "          if (e = '1' and out_" << s << "(i) /= '1') or (e = '0' and out_" << s
-         << "(i) /= '0') then\n"
+         << "          if (e = '1' and out_" << s << "(i) /= '1') or (e = '0' and out_" << s << "(i) /= '0') then\n"
          << "            report \"MISMATCH design " << s
          << " row \" & integer'image(r) & \" output \" & integer'image(i) severity note;\n"
          << "          end if;\n"
@@ -230,8 +226,7 @@ std::string VerilogDesigns(const std::vector<Design>& designs) {
   std::string all;
   for (size_t k = 0; k < designs.size(); ++k) {
     const Design& d = designs[k];
-    std::string text =
-        VerilogText(*d.Cover, d.Width, static_cast<int>(d.Functions.size()), d.Mode, kDate);
+    std::string text = VerilogText(*d.Cover, d.Width, static_cast<int>(d.Functions.size()), d.Mode, kDate);
     if (designs.size() > 1) ReplaceOnce(text, "module SOP (", "module SOP" + Suffix(k, designs.size()) + " (");
     all += text;
   }
@@ -251,8 +246,7 @@ std::string VerilogTestbench(const std::vector<Design>& designs) {
       << "  reg [" << rows - 1 << ":0] care_" << s << " [0:" << fns - 1 << "];\n"
       << "  reg [" << rows - 1 << ":0] value_" << s << " [0:" << fns - 1 << "];\n"
       << "  integer r_" << s << ", p_" << s << ", i_" << s << ", checked_" << s << ";\n"
-      << "  SOP" << Suffix(k, designs.size()) << " dut_" << s << " (.in(in_" << s << "), .out(out_" << s
-      << "));\n"
+      << "  SOP" << Suffix(k, designs.size()) << " dut_" << s << " (.in(in_" << s << "), .out(out_" << s << "));\n"
       << "  initial begin\n";
     for (size_t i = 0; i < fns; ++i) {
       std::string care, value;  // most significant (last) row first
@@ -264,21 +258,15 @@ std::string VerilogTestbench(const std::vector<Design>& designs) {
         << "    value_" << s << "[" << i << "] = " << rows << "'b" << value << ";\n";
     }
     t << "    checked_" << s << " = 0;\n"
-      << "    for (r_" << s << " = 0; r_" << s << " < " << rows << "; r_" << s << " = r_" << s
-      << " + 1) begin\n"
-      << "      for (p_" << s << " = 0; p_" << s << " < " << d.Width << "; p_" << s << " = p_" << s
-      << " + 1)\n"
-      << "        in_" << s << "[p_" << s << "] = (r_" << s << " >> (" << d.Width - 1 << " - p_" << s
-      << ")) & 1;\n"
+      << "    for (r_" << s << " = 0; r_" << s << " < " << rows << "; r_" << s << " = r_" << s << " + 1) begin\n"
+      << "      for (p_" << s << " = 0; p_" << s << " < " << d.Width << "; p_" << s << " = p_" << s << " + 1)\n"
+      << "        in_" << s << "[p_" << s << "] = (r_" << s << " >> (" << d.Width - 1 << " - p_" << s << ")) & 1;\n"
       << "      #1;\n"
-      << "      for (i_" << s << " = 0; i_" << s << " < " << fns << "; i_" << s << " = i_" << s
-      << " + 1)\n"
+      << "      for (i_" << s << " = 0; i_" << s << " < " << fns << "; i_" << s << " = i_" << s << " + 1)\n"
       << "        if (care_" << s << "[i_" << s << "][r_" << s << "]) begin\n"
       << "          checked_" << s << " = checked_" << s << " + 1;\n"
-      << "          if (out_" << s << "[i_" << s << "] !== value_" << s << "[i_" << s << "][r_" << s
-      << "])\n"
-      << "            $display(\"MISMATCH design " << s << " row %0d output %0d\", r_" << s << ", i_"
-      << s << ");\n"
+      << "          if (out_" << s << "[i_" << s << "] !== value_" << s << "[i_" << s << "][r_" << s << "])\n"
+      << "            $display(\"MISMATCH design " << s << " row %0d output %0d\", r_" << s << ", i_" << s << ");\n"
       << "        end\n"
       << "    end\n"
       << "    $display(\"DONE design " << s << " checked %0d\", checked_" << s << ");\n"
@@ -292,11 +280,11 @@ bool HaveTool(const char* tool) {
   return std::system(("command -v " + std::string(tool) + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-#define REQUIRE_TOOLS(...)                                                          \
-  for (const char* tool : {__VA_ARGS__})                                            \
-    if (!HaveTool(tool)) {                                                          \
-      if (test::InCI()) FAIL() << tool << " is not installed";                       \
-      GTEST_SKIP() << tool << " is not installed";                                  \
+#define REQUIRE_TOOLS(...)                                     \
+  for (const char* tool : {__VA_ARGS__})                       \
+    if (!HaveTool(tool)) {                                     \
+      if (test::InCI()) FAIL() << tool << " is not installed"; \
+      GTEST_SKIP() << tool << " is not installed";             \
     }
 
 class SimDir {
@@ -336,9 +324,7 @@ void CheckReport(const std::vector<Design>& designs, const std::string& output) 
       ASSERT_EQ(std::sscanf(line.c_str() + at, "DONE design %lu checked %lld", &k, &count), 2) << line;
       checked.at(k) = count;
     } else if (const size_t at = line.find("MISMATCH design "); at != std::string::npos) {
-      ASSERT_EQ(std::sscanf(line.c_str() + at, "MISMATCH design %lu row %lu output %lu", &k, &row, &fn),
-                3)
-          << line;
+      ASSERT_EQ(std::sscanf(line.c_str() + at, "MISMATCH design %lu row %lu output %lu", &k, &row, &fn), 3) << line;
       ADD_FAILURE() << designs.at(k).Name << ": output " << fn << " wrong on row " << row;
     }
   }

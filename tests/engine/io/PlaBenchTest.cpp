@@ -12,9 +12,9 @@
 #include <sstream>
 
 #include "engine/io/FileIO.h"
-#include "engine/run/Minimize.h"
 #include "engine/io/Pla.h"
 #include "engine/io/TermFile.h"
+#include "engine/run/Minimize.h"
 #include "support/InteropSupport.h"
 
 namespace tavro {
@@ -90,8 +90,8 @@ class PlaBenchFile : public testing::TestWithParam<std::string> {
 
 TEST_P(PlaBenchFile, SameFunctionsAsTheTermFile) {
   const TPlaSystem pla = Read();
-  const auto trm = ParseTermFileText(
-      ReadFileBytes((test::BenchPlaDir().parent_path() / "trm" / (GetParam() + ".trm")).string()));
+  const auto trm =
+      ParseTermFileText(ReadFileBytes((test::BenchPlaDir().parent_path() / "trm" / (GetParam() + ".trm")).string()));
   std::vector<TTermVector> kept;
   for (const auto& f : pla.Functions)
     if (f.Count() > 0) kept.push_back(f);
@@ -125,8 +125,7 @@ void RoundTrip(const TPlaSystem& pla, int mode) {
   system.UpdateInputBits();
   NullHost host;
   ASSERT_EQ(RunCommand(system, mode, TOutputOptions{}, host), TRunOutcome::Completed);
-  const std::string text =
-      PlaText(*system.ResultCubes, system.InputBits, system.FunctionCount(), mode);
+  const std::string text = PlaText(*system.ResultCubes, system.InputBits, system.FunctionCount(), mode);
   const TPlaSystem back = ParsePlaText(text);
   ASSERT_EQ(back.Functions.size(), system.Functions.size());
   const uint32_t rows = 1u << pla.Inputs;

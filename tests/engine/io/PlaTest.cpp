@@ -9,16 +9,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <array>
 #include <atomic>
 #include <bitset>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <set>
 
-#include "engine/run/Minimize.h"
 #include "engine/io/TermFile.h"
+#include "engine/run/Minimize.h"
 #include "support/InteropSupport.h"
 #include "support/RecordingHost.h"
 #include "support/TempDir.h"
@@ -36,8 +36,7 @@ class TempDir {
  public:
   TempDir() {
     std::random_device rd;
-    Path = std::filesystem::temp_directory_path() /
-           ("tavro-pla-" + std::to_string(rd()) + std::to_string(rd()));
+    Path = std::filesystem::temp_directory_path() / ("tavro-pla-" + std::to_string(rd()) + std::to_string(rd()));
     std::filesystem::create_directories(Path);
   }
   ~TempDir() { std::filesystem::remove_all(Path); }
@@ -115,10 +114,9 @@ TEST(PlaRead, OnAndOffTogetherIsAFaultUnlessDontCare) {
   }
   // Under fdr a don't-care row settles the clashes.
   const auto pla = ParsePlaText(head + "fdr\n1-- 11\n0-- 10\n-11 01\n-11 --\n");
-  EXPECT_EQ(pla.Functions[0], Minterms({{0, false}, {1, false}, {2, false}, {3, true},
-                                        {4, false}, {5, false}, {6, false}, {7, true}}));
-  EXPECT_EQ(pla.Functions[1],
-            Minterms({{3, true}, {4, false}, {5, false}, {6, false}, {7, true}}));
+  EXPECT_EQ(pla.Functions[0],
+            Minterms({{0, false}, {1, false}, {2, false}, {3, true}, {4, false}, {5, false}, {6, false}, {7, true}}));
+  EXPECT_EQ(pla.Functions[1], Minterms({{3, true}, {4, false}, {5, false}, {6, false}, {7, true}}));
 }
 
 TEST(PlaRead, RowsMaySpanLines) {
@@ -128,8 +126,8 @@ TEST(PlaRead, RowsMaySpanLines) {
   std::mt19937 rng(10);
   for (int round = 0; round < 50; ++round) {
     const int inputs = 1 + static_cast<int>(rng() % 6), outputs = 1 + static_cast<int>(rng() % 4);
-    std::string head = ".i " + std::to_string(inputs) + "\n.o " + std::to_string(outputs) +
-                       "\n.type " + (rng() % 2 ? "fd" : "fr") + "\n";
+    std::string head = ".i " + std::to_string(inputs) + "\n.o " + std::to_string(outputs) + "\n.type " +
+                       (rng() % 2 ? "fd" : "fr") + "\n";
     std::string oneLine = head, broken = head;
     const int rowCount = 1 + static_cast<int>(rng() % 8);
     for (int r = 0; r < rowCount; ++r) {
@@ -184,7 +182,8 @@ TEST(PlaRead, CubesDescribeTheFunctionsExactly) {
     for (int j = 0; j < outputs; ++j) {
       std::set<int32_t> fromCubes;
       for (size_t k = 0; k < pla.Cubes.Count(); ++k)
-        if (pla.Cubes.Tag(k, j)) pla.Cubes.ForEachTerm(k, [&](uint32_t t) { fromCubes.insert(static_cast<int32_t>(t)); });
+        if (pla.Cubes.Tag(k, j))
+          pla.Cubes.ForEachTerm(k, [&](uint32_t t) { fromCubes.insert(static_cast<int32_t>(t)); });
       const auto& terms = pla.Functions[static_cast<size_t>(j)].Terms();
       ASSERT_EQ(std::vector<int32_t>(fromCubes.begin(), fromCubes.end()), terms) << text << " output " << j;
     }
@@ -249,8 +248,8 @@ TEST(PlaRead, WideFilesRunThroughTheirCubesWithTheSameText) {
   }
   // A POS run needs the terms: it lists them first.
   {
-    const auto halfPath = dir.Write("half.pla", ".i 17\n.o 1\n0" + std::string(16, '-') + " 1\n-1" +
-                                                    std::string(15, '-') + " 1\n");
+    const auto halfPath =
+        dir.Write("half.pla", ".i 17\n.o 1\n0" + std::string(16, '-') + " 1\n-1" + std::string(15, '-') + " 1\n");
     TFunctionSystem rows, terms;
     LoadPlaFile(rows, halfPath, false);
     LoadPlaFile(terms, halfPath);
@@ -334,8 +333,8 @@ TEST(PlaRead, WidestCubesExpandToEveryTerm) {
   // 2^24 and 2^22 terms from one row each, and the don't-care fill of fr over
   // the whole 24-bit range.
   const std::string all(24, '-');
-  const auto pla = ParsePlaText(".i 24\n.o 3\n.type fr\n" + all + " 1~~\n1" + std::string(22, '-') +
-                                "0 ~10\n" + std::string(24, '0') + " ~~1\n");
+  const auto pla = ParsePlaText(".i 24\n.o 3\n.type fr\n" + all + " 1~~\n1" + std::string(22, '-') + "0 ~10\n" +
+                                std::string(24, '0') + " ~~1\n");
   const auto& f0 = pla.Functions[0];
   ASSERT_EQ(f0.Count(), 1 << 24);
   EXPECT_EQ(f0.GetTerm(0), 0);
@@ -360,8 +359,7 @@ TEST(PlaLoad, ThroughLoadSystemFileAsANewUnsavedSystem) {
   system.CurrentFileName = "old.trm";
   system.ResultReady = true;
   LoadSystemFile(system, plaPath);
-  EXPECT_EQ(system.Functions,
-            (std::vector<TTermVector>{Minterms({{1, false}, {2, false}}), Minterms({{3, false}})}));
+  EXPECT_EQ(system.Functions, (std::vector<TTermVector>{Minterms({{1, false}, {2, false}}), Minterms({{3, false}})}));
   EXPECT_EQ(system.CurrentFileName, "");
   EXPECT_TRUE(system.Modified);
   EXPECT_FALSE(system.ResultReady);
@@ -432,8 +430,8 @@ TCover ExampleCover() {
 
 TEST(PlaWrite, RowsHeaderAndPolarity) {
   const std::string sop = PlaText(ExampleCover(), 3, 2, modeSOP);
-  for (const char* line : {"\n.i 3\n", "\n.o 2\n", "\n.ilb A B C\n", "\n.ob f0 f1\n",
-                           "\n.type f\n", "\n.p 3\n", "\n0-0 11\n1-1 10\n-11 01\n.e\n"})
+  for (const char* line : {"\n.i 3\n", "\n.o 2\n", "\n.ilb A B C\n", "\n.ob f0 f1\n", "\n.type f\n", "\n.p 3\n",
+                           "\n0-0 11\n1-1 10\n-11 01\n.e\n"})
     EXPECT_NE(sop.find(line), std::string::npos) << line;
   const std::string pos = PlaText(ExampleCover(), 3, 2, modePOS);
   for (const char* line : {"\n.type r\n", "\n0-0 00\n1-1 0~\n-11 ~0\n.e\n"})
@@ -458,12 +456,10 @@ TEST(PlaWrite, ReadBackGivesTheCoverFunctions) {
       ASSERT_EQ(back.Functions.size(), static_cast<size_t>(cover.FunctionCount));
       for (int f = 0; f < cover.FunctionCount; ++f)
         for (uint32_t row = 0; row < (1u << cover.Width); ++row)
-          EXPECT_EQ(test::FunctionValue(back.Functions[f], row),
-                    test::CoverValue(cover, f, row, mode) ? '1' : '0')
+          EXPECT_EQ(test::FunctionValue(back.Functions[f], row), test::CoverValue(cover, f, row, mode) ? '1' : '0')
               << "f" << f << " row " << row;
     }
 }
-
 
 TEST(PlaRead, AFewLinesCannotDeclareAnEndlessSystem) {
   // Under .type fr every row in neither set is a don't care: seventeen
@@ -527,15 +523,15 @@ TEST(PlaRead, LineEndsAndAByteOrderMarkReadTheSame) {
       }
   }
   std::mt19937 rng(5);
-  const std::vector<std::string> pieces = {".i 3", ".o 2", ".i 2", ".type fr", ".ilb a b", "c", ".ob x y",
-                                           "01- 1~", "1-1 -1", "0-0 11", "11 1", "# note", "", "title", ".e"};
+  const std::vector<std::string> pieces = {".i 3", ".o 2",    ".i 2",   ".type fr", ".ilb a b",
+                                           "c",    ".ob x y", "01- 1~", "1-1 -1",   "0-0 11",
+                                           "11 1", "# note",  "",       "title",    ".e"};
   for (int round = 0; round < 300; ++round) {
     std::string text;
     for (int n = static_cast<int>(rng() % 9); n > 0; --n) text += pieces[rng() % pieces.size()] + "\n";
     const std::string expected = Reading(text);
     for (const char* lineEnd : {"\r\n", "\r"})
-      for (const bool bom : {false, true})
-        EXPECT_EQ(Reading(Recoded(text, bom, lineEnd)), expected) << text;
+      for (const bool bom : {false, true}) EXPECT_EQ(Reading(Recoded(text, bom, lineEnd)), expected) << text;
   }
 }
 
@@ -649,7 +645,7 @@ TEST(PlaLoad, AStoppedLoadThrowsAndChangesNothing) {
     const TStopScope scope(&stop);
     for (const auto& path : {plaPath, trmPath}) EXPECT_THROW(LoadSystemFile(system, path), StoppedError) << path;
     EXPECT_THROW(ReadFileBytes(plaPath), StoppedError);
-    EXPECT_THROW(ParsePlaText(pla, false), StoppedError);  // its rows alone
+    EXPECT_THROW(ParsePlaText(pla, false), StoppedError);                                          // its rows alone
     EXPECT_THROW(ParsePlaText(".i 20\n.o 4\n" + std::string(20, '-') + " 1111\n"), StoppedError);  // a listing
     EXPECT_THROW(ParseTermFileText("-1, 2"), StoppedError);
     EXPECT_THROW(system.ListSourceTerms(), StoppedError);

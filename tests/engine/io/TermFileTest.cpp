@@ -36,8 +36,7 @@ class TermFileOnDisk : public ::testing::Test {
 TEST(TermFileText, WritesFunctionsSeparatedByBars) {
   EXPECT_EQ(TermFileText({Terms({0, 1, 5})}), "-0, 1, 5");
   EXPECT_EQ(TermFileText({Terms({2, 3}), Terms({6}, {}, true)}), "-2, 3 |+6");
-  EXPECT_EQ(TermFileText({Terms({1, 3, 5}, {7}), TTermVector(), Terms({0, 4}, {}, true)}),
-            "-1, 3, 5, 7d | |+0, 4");
+  EXPECT_EQ(TermFileText({Terms({1, 3, 5}, {7}), TTermVector(), Terms({0, 4}, {}, true)}), "-1, 3, 5, 7d | |+0, 4");
   EXPECT_EQ(TermFileText({TTermVector(), TTermVector(), TTermVector()}), " | |");
   EXPECT_EQ(TermFileText({TTermVector()}), "");
   // An empty maxterm function keeps its kind.

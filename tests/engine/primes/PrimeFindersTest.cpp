@@ -6,9 +6,9 @@
 
 #include <random>
 
+#include "engine/io/Format.h"
 #include "engine/primes/PrimeFinders.h"
 #include "engine/run/Minimize.h"
-#include "engine/io/Format.h"
 #include "support/RandomSystems.h"
 #include "support/RecordingHost.h"
 #include "support/ReferenceEngine.h"

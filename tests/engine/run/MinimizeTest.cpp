@@ -8,8 +8,8 @@
 #include "support/RecordingHost.h"
 
 using namespace tavro;
-using tavro::testing::Terms;
 using tavro::testing::RecordingHost;
+using tavro::testing::Terms;
 
 namespace {
 
@@ -46,12 +46,10 @@ TEST(Minimize, FourMintermsMergeIntoTheConstant) {
   MinimizeFunctions(s.Functions, 2, nullptr, &pairing, limits);
   EXPECT_EQ(pairing.LevelCubes, (std::vector<int64_t>{4, 4, 1, 0}));
   EXPECT_EQ(r.Stats.Primes, 1);
-  EXPECT_EQ(r.Host.Output,
-            "All Prime Implicants\r\nf0 = 1\r\n\r\nOptimized Function(s):\r\nf0 = 1\r\n\r\n");
+  EXPECT_EQ(r.Host.Output, "All Prime Implicants\r\nf0 = 1\r\n\r\nOptimized Function(s):\r\nf0 = 1\r\n\r\n");
   EXPECT_EQ(r.Host.Statuses,
-            (std::vector<std::string>{"Generating zero cubes...", "Generating 1 Cubes...",
-                                      "Generating 2 Cubes...", "Generating 3 Cubes...",
-                                      "Creating prime implicant matrix...",
+            (std::vector<std::string>{"Generating zero cubes...", "Generating 1 Cubes...", "Generating 2 Cubes...",
+                                      "Generating 3 Cubes...", "Creating prime implicant matrix...",
                                       "Finding (secondary) essential prime implicants...", "Done."}));
   ASSERT_NE(s.ResultCubes, nullptr);
   ASSERT_EQ(s.ResultCubes->Count(), 1u);
@@ -103,8 +101,7 @@ TEST(Minimize, MaxtermFunctionRunAsSumOfProducts) {
   auto r = Execute(s, modeSOP);
   // The cube 100, essential for f1, is tagged for f0 too and so part of its
   // result.
-  EXPECT_EQ(r.Host.Output,
-            "Optimized Function(s):\r\nf0 = (A)(~B)(~C) + (A) + (C)\r\nf1 = (A)(~B)(~C)\r\n\r\n");
+  EXPECT_EQ(r.Host.Output, "Optimized Function(s):\r\nf0 = (A)(~B)(~C) + (A) + (C)\r\nf1 = (A)(~B)(~C)\r\n\r\n");
   EXPECT_EQ(s.Functions[0], Terms({0, 2}, {}, true));
 }
 
@@ -174,8 +171,9 @@ TEST(Minimize, RunsAppendAndTogglesChooseSections) {
   RecordingHost host;
   RunCommand(s, modeSOP, {}, host);
   RunCommand(s, modeSOP, {}, host);
-  EXPECT_EQ(host.Output, "Optimized Function(s):\r\nf0 = (A)(~B) + (~A)(B)\r\n\r\n"
-                         "Optimized Function(s):\r\nf0 = (A)(~B) + (~A)(B)\r\n\r\n");
+  EXPECT_EQ(host.Output,
+            "Optimized Function(s):\r\nf0 = (A)(~B) + (~A)(B)\r\n\r\n"
+            "Optimized Function(s):\r\nf0 = (A)(~B) + (~A)(B)\r\n\r\n");
   RecordingHost silent;
   s.ResultReady = false;
   EXPECT_EQ(RunCommand(s, modeSOP, {false, false, false}, silent), TRunOutcome::Completed);

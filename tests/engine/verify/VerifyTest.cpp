@@ -57,12 +57,14 @@ TEST(VerifyPrimesTest, CatchesEveryKindOfWrongPrimeList) {
     std::vector<std::pair<const char*, TCover>> wrong = {
         {"a tag", Spoiled(primes, k, Change::Cube, [](auto&, auto&, auto& t) { t ^= 1; })},
         {"a cube twice", Spoiled(primes, k, Change::Twice)}};
-    if (free) wrong.emplace_back("a smaller cube", Spoiled(primes, k, Change::Cube, [&](auto& v, auto& m, auto&) {
-                                   m ^= free, v |= free * (rng() & 1);
-                                 }));
-    if (fixed) wrong.emplace_back("a larger cube", Spoiled(primes, k, Change::Cube, [&](auto& v, auto& m, auto&) {
-                                    m |= fixed & -fixed, v &= ~(fixed & -fixed);
-                                  }));
+    if (free)
+      wrong.emplace_back("a smaller cube", Spoiled(primes, k, Change::Cube, [&](auto& v, auto& m, auto&) {
+                           m ^= free, v |= free * (rng() & 1);
+                         }));
+    if (fixed)
+      wrong.emplace_back("a larger cube", Spoiled(primes, k, Change::Cube, [&](auto& v, auto& m, auto&) {
+                           m |= fixed & -fixed, v &= ~(fixed & -fixed);
+                         }));
     if (bits <= VerifyFullInputs) {  // found only against the full lists
       wrong.emplace_back("a prime left out", Spoiled(primes, k, Change::Skip));
       wrong.emplace_back("two primes swapped", Spoiled(primes, k, Change::Swap));
