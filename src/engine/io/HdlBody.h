@@ -28,6 +28,14 @@ struct THdlSyntax {
   const char* StatementEnd;  // the end of a statement, line end included
 };
 
+// Appends the header comment both languages open with: a rule, the author,
+// date, description and comment lines (each started by comment and a blank),
+// and the rule again; every line ends in CR LF.
+void AppendHdlHeader(std::string& text, const std::string& rule, const std::string& comment, const std::string& date);
+
+// "x0, x1, ..., xN" for the cover's cubes, N = count - 1 ("x0" when empty).
+std::string HdlSignalList(size_t count);
+
 // Appends the cube statements, then the output statements, to text. A cube
 // without literals is One after an SOP run and Zero after a POS run; an output
 // without cubes the other way round. functionCount outputs are written, also
