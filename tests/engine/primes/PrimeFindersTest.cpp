@@ -18,8 +18,8 @@ using namespace tavro;
 using namespace tavro::testing;
 
 TEST(PrimeFinders, AllMethodsAgreeOnWiderSystems) {
-  // Too wide for the reference run: the two ways of finding primes against
-  // each other, with the chart and the selection on top.
+  // Too wide for the reference run: the four prime finders against each
+  // other, with the chart and the selection on top.
   std::mt19937 rng(3);
   RandomSystemOptions o;
   o.MinBits = 9;
