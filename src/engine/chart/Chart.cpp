@@ -550,7 +550,7 @@ std::vector<int64_t> CareCounts(const std::vector<const TTermVector*>& functions
   std::vector<int64_t> careCounts(fcount);
   for (size_t f = 0; f < fcount; ++f) {
     const auto* t = cubes ? nullptr : functions[f];
-    careCounts[f] = cubes ? static_cast<int64_t>(CareCount(*cubes, static_cast<int>(f), primes.Width))
+    careCounts[f] = cubes ? CountFigure(CareCount(*cubes, static_cast<int>(f), primes.Width))
                           : t->Count() - std::count(t->DontCares().begin(), t->DontCares().end(), true);
   }
   return careCounts;
@@ -929,8 +929,9 @@ void Chart::ListRowsOfColumns(unsigned most) {
 }
 
 Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter, bool classes,
-             const TCubeSystem* cubes) {
-  if (classes || cubes) BuildClasses(functions, primes, meter, cubes);
+             const TCubeSystem* cubes, bool wide) {
+  if (cubes && (wide || primes.Width > kMaxTermInputs)) BuildWide(primes, meter, *cubes, wide);
+  else if (classes || cubes) BuildClasses(functions, primes, meter, cubes);
   else BuildPairs(functions, primes, meter);
   ColEnd.assign(ColStart.begin() + 1, ColStart.end());
 
@@ -942,6 +943,7 @@ Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& pri
     ColWord[c] = z ^ (z >> 31);
   }
   Row.assign(static_cast<size_t>(Rows), RowState{});
+  NonEmptyOfSize.assign(static_cast<size_t>(primes.Width) + 1, 0);
   RowAlive.assign(static_cast<size_t>(Rows), 1);
   ColAlive.assign(static_cast<size_t>(Columns), 1);
   // Column by column: the few rows stay in cache, the many columns are read
@@ -972,7 +974,7 @@ Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& pri
     }
   for (uint32_t r = 0; r < static_cast<uint32_t>(Rows); ++r) {
     DirtyRows.push_back(r);
-    Row[r].Size = static_cast<uint8_t>(std::popcount(primes.Mask(r)));
+    Row[r].Size = static_cast<uint16_t>(primes.FreeCount(r));
     if (Row[r].Count > 0) {
       ++NonEmpty;
       ++NonEmptyOfSize[Row[r].Size];
@@ -983,7 +985,8 @@ Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& pri
     ColCount[c] = static_cast<int32_t>(ColStart[c + 1] - ColStart[c]);
     if (ColCount[c] == 1) Single.push_back(c);
   }
-  AliveColumns = Pairs;
+  AliveColumns = 0;
+  for (const int64_t w : ColWeight) AliveColumns += w;
 }
 
 }  // namespace tavro::detail

@@ -72,8 +72,12 @@ class Chart {
   // from row to column where it fits (quicker on narrow systems).
   // cubes: the functions as cubes (then always merged; functions is not
   // read).
+  // wide: the cubes are held in a wide type (core/Bits.h) even on a narrow
+  // system; a system past kMaxTermInputs always is. Then the classes' weights
+  // are scaled down where their sum passes 2^62 (Pairs and Cells still
+  // count every pair, up to INT64_MAX).
   Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter, bool classes,
-        const TCubeSystem* cubes = nullptr);
+        const TCubeSystem* cubes = nullptr, bool wide = false);
 
   void KillColumn(uint32_t c) {
     ColAlive[c] = 0;
@@ -175,7 +179,7 @@ class Chart {
     uint64_t Hash = 0;       // sum of the alive columns' words
     uint64_t Signature = 0;  // of all the row's columns, alive or not
     int64_t Count = 0;       // alive columns, weighted
-    uint8_t Size = 0;        // free positions of the row's cube
+    uint16_t Size = 0;       // free positions of the row's cube
     uint8_t Alive = 1;
     uint8_t Dirty = 1;  // lost a column since the last reduction
   };
@@ -185,15 +189,18 @@ class Chart {
   std::vector<int32_t> ColCount;   // alive rows
   std::vector<int64_t> ColWeight;  // pairs the column stands for
   std::vector<uint64_t> ColWord;
-  int32_t NonEmpty = 0;  // alive rows with an alive column
-  int32_t NonEmptyOfSize[33] = {};
-  std::vector<uint32_t> DirtyRows;  // rows that lost a column since the last reduction
-  std::vector<uint32_t> Single;     // columns whose row count fell to one
+  int32_t NonEmpty = 0;                 // alive rows with an alive column
+  std::vector<int32_t> NonEmptyOfSize;  // by free positions
+  std::vector<uint32_t> DirtyRows;      // rows that lost a column since the last reduction
+  std::vector<uint32_t> Single;         // columns whose row count fell to one
 
  private:
   void BuildPairs(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter);
   void BuildClasses(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
                     const TCubeSystem* cubes);
+  // The classes of a system given by cubes, held in any cube type
+  // (WideChart.cpp).
+  void BuildWide(const TCover& primes, MemoryMeter& meter, const TCubeSystem& cubes, bool wide);
   // The column lists from the row lists.
   void ListColumnsOfRows();
   // The row lists from the column lists (on up to `threads` threads).

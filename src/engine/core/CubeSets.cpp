@@ -1,6 +1,9 @@
 #include "engine/core/CubeSets.h"
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
+#include <limits>
 #include <string>
 
 #include "engine/core/RunParams.h"
@@ -13,90 +16,235 @@ namespace {
 // Splits the cube (value, free) on the input that the most of the cubes
 // meeting it fix, until a part lies inside one cube or meets none. The cubes
 // meeting the current part are kept at the end of one stack.
+template <class B>
 class CubeWalk {
  public:
-  CubeWalk(uint32_t value, uint32_t free, const std::vector<TCubeRef>& cubes) : FValue(value), FFree(free) {
+  // Narrow counts are exact in 64 bits; wider ones need the range.
+  using Count = std::conditional_t<std::is_same_v<B, uint32_t>, uint64_t, TTermCount>;
+
+  CubeWalk(const B& value, const B& free, const std::vector<TCubeOf<B>>& cubes) : FValue(value), FFree(free) {
     for (const auto& c : cubes)
-      if (((c.Value ^ value) & ~(c.Mask | free)) == 0) FStack.push_back(c);
+      if (!bits::Any((c.Value ^ value) & ~(c.Mask | free))) FStack.push_back(c);
   }
 
-  int64_t First() { return First(FValue, FFree, 0, FStack.size()); }
-  uint64_t Count() { return Count(FValue, FFree, 0, FStack.size()); }
+  std::optional<B> First() { return First(FValue, FFree, 0, FStack.size()); }
+  Count Covered() { return Covered(FValue, FFree, 0, FStack.size()); }
 
  private:
+  static constexpr int kBits = static_cast<int>(sizeof(B) * 8);
+
   // The input to split on, or -1 when a cube holds the whole part.
-  int SplitInput(uint32_t free, size_t c0, size_t c1) const {
-    int fixed[32] = {};
-    for (size_t k = c0; k < c1; ++k) {
-      const uint32_t bits = free & ~FStack[k].Mask;
-      if (bits == 0) return -1;
-      CountInputs(bits, fixed);
+  int SplitInput(const B& free, size_t c0, size_t c1) {
+    if constexpr (std::is_same_v<B, uint32_t>) {
+      int fixed[32] = {};
+      for (size_t k = c0; k < c1; ++k) {
+        const uint32_t bits = free & ~FStack[k].Mask;
+        if (bits == 0) return -1;
+        CountInputs(bits, fixed);
+      }
+      return MostFixed(fixed);
+    } else {
+      std::vector<int> fixed(kBits, 0);
+      for (size_t k = c0; k < c1; ++k) {
+        const B b = free & ~FStack[k].Mask;
+        if (!bits::Any(b)) return -1;
+        CountInputs(b, fixed);
+      }
+      return MostFixed(fixed.data(), kBits);
     }
-    return MostFixed(fixed);
   }
 
-  int64_t First(uint32_t value, uint32_t free, size_t c0, size_t c1) {
+  std::optional<B> First(const B& value, const B& free, size_t c0, size_t c1) {
     if (c0 == c1) return value;
     const int input = SplitInput(free, c0, c1);
-    if (input < 0) return -1;
-    const uint32_t bit = uint32_t{1} << input;
-    int64_t best = -1;
-    for (const uint32_t half : {uint32_t{0}, bit}) {
+    if (input < 0) return std::nullopt;
+    const B bit = bits::One<B>(input);
+    std::optional<B> best;
+    for (const B& half : {B{}, bit}) {
       const size_t start = PushHalf(FStack, c0, c1, bit, half);
-      const int64_t t = First(value | half, free & ~bit, start, FStack.size());
+      const std::optional<B> t = First(value | half, free & ~bit, start, FStack.size());
       FStack.resize(start);
-      if (t >= 0 && (best < 0 || t < best)) best = t;
-      if (best == static_cast<int64_t>(value)) break;
+      if (t && (!best || *t < *best)) best = t;
+      if (best && *best == value) break;
     }
     return best;
   }
 
-  uint64_t Count(uint32_t value, uint32_t free, size_t c0, size_t c1) {
+  Count Covered(const B& value, const B& free, size_t c0, size_t c1) {
     if (c0 == c1) return 0;
     const int input = SplitInput(free, c0, c1);
-    if (input < 0) return uint64_t{1} << std::popcount(free);
-    const uint32_t bit = uint32_t{1} << input;
-    uint64_t total = 0;
-    for (const uint32_t half : {uint32_t{0}, bit}) {
+    if (input < 0) {
+      if constexpr (std::is_same_v<B, uint32_t>) return uint64_t{1} << std::popcount(free);
+      else return std::ldexp(TTermCount{1}, bits::Count(free));
+    }
+    const B bit = bits::One<B>(input);
+    Count total = 0;
+    for (const B& half : {B{}, bit}) {
       const size_t start = PushHalf(FStack, c0, c1, bit, half);
-      total += Count(value | half, free & ~bit, start, FStack.size());
+      total += Covered(value | half, free & ~bit, start, FStack.size());
       FStack.resize(start);
     }
     return total;
   }
 
-  uint32_t FValue, FFree;
-  std::vector<TCubeRef> FStack;
+  B FValue, FFree;
+  std::vector<TCubeOf<B>> FStack;
 };
 
-uint32_t AllInputs(int width) { return width >= 32 ? ~uint32_t{0} : (uint32_t{1} << width) - 1; }
+// A row for a message: its number, or past 63 inputs its pattern.
+template <class B>
+std::string RowText(const B& row, int width) {
+  if (width <= 63) return std::to_string(bits::Word(row, 0));
+  std::string p;
+  for (int k = width; k-- > 0;) p += bits::Test(row, k) ? '1' : '0';
+  return p;
+}
+
+template <class B>
+void VerifyCoverAs(const TCubeSystem& system, int functionCount, const TCover& cover) {
+  for (int f = 0; f < functionCount; ++f) {
+    const auto listed = TaggedCubes<B>(system.Cubes, f);
+    auto allowed = TaggedCubes<B>(system.DontCares, f);
+    std::optional<B> extra;
+    for (size_t k = 0; k < cover.Count(); ++k) {
+      if (!cover.Tag(k, f)) continue;
+      const B m = cover.MaskAs<B>(k), v = cover.ValueAs<B>(k) & ~m;
+      const std::optional<B> t = FirstUncovered<B>(v, m, listed);
+      if (t && (!extra || *t < *extra)) extra = t;
+      allowed.push_back({v, m});
+    }
+    if (extra)
+      throw InternalError("the cover of f" + std::to_string(f) + " includes row " + RowText(*extra, cover.Width) +
+                          ", which the function does not list");
+    std::optional<B> missing;
+    for (const auto& c : listed) {
+      const std::optional<B> t = FirstUncovered<B>(c.Value, c.Mask, allowed);
+      if (t && (!missing || *t < *missing)) missing = t;
+    }
+    if (missing)
+      throw InternalError("term " + RowText(*missing, cover.Width) + " of f" + std::to_string(f) + " is not covered");
+  }
+}
+
+// The complement of a list of cubes within a cube, as cubes.
+template <class B>
+class Complementer {
+ public:
+  explicit Complementer(std::vector<TCubeOf<B>> cubes) : FStack(std::move(cubes)) {}
+
+  std::vector<TCubeOf<B>> Within(const B& free) { return Part(B{}, free, 0, FStack.size()); }
+
+ private:
+  static constexpr int kBits = static_cast<int>(sizeof(B) * 8);
+
+  std::vector<TCubeOf<B>> Part(const B& value, const B& free, size_t c0, size_t c1) {
+    if (c0 == c1) return {{value, free}};
+    std::vector<int> fixed(kBits, 0);
+    for (size_t k = c0; k < c1; ++k) {
+      const B b = free & ~FStack[k].Mask;
+      if (!bits::Any(b)) return {};
+      CountInputs(b, fixed);
+    }
+    const int input = MostFixed(fixed.data(), kBits);
+    const B bit = bits::One<B>(input);
+    std::vector<TCubeOf<B>> halves[2];
+    for (int h = 0; h < 2; ++h) {
+      const B half = h ? bit : B{};
+      const size_t start = PushHalf(FStack, c0, c1, bit, half);
+      halves[h] = Part(value | half, free & ~bit, start, FStack.size());
+      FStack.resize(start);
+    }
+    // A cube both halves give (apart from the split input) is one cube with
+    // the input free. Each half's cubes are distinct, so sorting finds them.
+    const auto less = [&](const TCubeOf<B>& a, const TCubeOf<B>& b) {
+      const B av = a.Value & ~bit, bv = b.Value & ~bit;
+      return a.Mask < b.Mask || (a.Mask == b.Mask && av < bv);
+    };
+    std::sort(halves[0].begin(), halves[0].end(), less);
+    std::sort(halves[1].begin(), halves[1].end(), less);
+    std::vector<TCubeOf<B>> out;
+    size_t i = 0, j = 0;
+    while (i < halves[0].size() || j < halves[1].size()) {
+      if (j == halves[1].size() || (i < halves[0].size() && less(halves[0][i], halves[1][j]))) {
+        out.push_back(halves[0][i++]);
+      } else if (i == halves[0].size() || less(halves[1][j], halves[0][i])) {
+        out.push_back(halves[1][j++]);
+      } else {
+        out.push_back({halves[0][i].Value & ~bit, halves[0][i].Mask | bit});
+        ++i;
+        ++j;
+      }
+    }
+    return out;
+  }
+
+  std::vector<TCubeOf<B>> FStack;
+};
 
 }  // namespace
 
-std::vector<TCubeRef> TaggedCubes(const TCover* cover, int f) {
-  std::vector<TCubeRef> cubes;
-  if (!cover) return cubes;
-  for (size_t k = 0; k < cover->Count(); ++k)
-    if (cover->Tag(k, f)) cubes.push_back({cover->Value(k) & ~cover->Mask(k), cover->Mask(k)});
-  return cubes;
+void AppendComplement(const std::vector<const TCover*>& from, int f, int width, const uint64_t* tags, TCover& out) {
+  WithCubeBits(width, [&](auto b) {
+    using B = decltype(b);
+    std::vector<TCubeOf<B>> cubes;
+    for (const TCover* cover : from) {
+      const auto some = TaggedCubes<B>(cover, f);
+      cubes.insert(cubes.end(), some.begin(), some.end());
+    }
+    CheckStop();
+    for (const auto& c : Complementer<B>(std::move(cubes)).Within(bits::Low<B>(width)))
+      out.AddAs(c.Value, c.Mask, tags);
+  });
 }
 
+int64_t CountFigure(TTermCount n) {
+  constexpr auto kMax = std::numeric_limits<int64_t>::max();
+  return n >= static_cast<TTermCount>(kMax) ? kMax : static_cast<int64_t>(n);
+}
+
+template <class B>
+std::optional<B> FirstUncovered(const B& value, const B& free, const std::vector<TCubeOf<B>>& cubes) {
+  return CubeWalk<B>(value & ~free, free, cubes).First();
+}
+
+template <class B>
+TTermCount CoveredTerms(const B& value, const B& free, const std::vector<TCubeOf<B>>& cubes) {
+  return static_cast<TTermCount>(CubeWalk<B>(value & ~free, free, cubes).Covered());
+}
+
+#define TAVRO_CUBE_SETS(B)                                                                      \
+  template std::optional<B> FirstUncovered(const B&, const B&, const std::vector<TCubeOf<B>>&); \
+  template TTermCount CoveredTerms(const B&, const B&, const std::vector<TCubeOf<B>>&);
+TAVRO_CUBE_SETS(uint32_t)
+TAVRO_CUBE_SETS(uint64_t)
+TAVRO_CUBE_SETS(TBits<4>)
+TAVRO_CUBE_SETS(TBits<16>)
+#undef TAVRO_CUBE_SETS
+
 int64_t FirstUncovered(uint32_t value, uint32_t free, const std::vector<TCubeRef>& cubes) {
-  return CubeWalk(value & ~free, free, cubes).First();
+  const auto t = FirstUncovered<uint32_t>(value, free, cubes);
+  return t ? static_cast<int64_t>(*t) : -1;
 }
 
 uint64_t CoveredCount(uint32_t value, uint32_t free, const std::vector<TCubeRef>& cubes) {
-  return CubeWalk(value & ~free, free, cubes).Count();
+  return CubeWalk<uint32_t>(value & ~free, free, cubes).Covered();
 }
 
-uint64_t ListedCount(const TCubeSystem& system, int f, int width) {
-  return CoveredCount(0, AllInputs(width), TaggedCubes(system.Cubes, f));
+TTermCount CoveredCount(const TCover& cover, int f, int width) {
+  return WithCubeBits(width, [&](auto b) {
+    using B = decltype(b);
+    return CoveredTerms(B{}, bits::Low<B>(width), TaggedCubes<B>(&cover, f));
+  });
 }
 
-uint64_t CareCount(const TCubeSystem& system, int f, int width) {
-  const uint64_t listed =
-      system.Listed ? static_cast<uint64_t>((*system.Listed)[static_cast<size_t>(f)]) : ListedCount(system, f, width);
-  return listed - CoveredCount(0, AllInputs(width), TaggedCubes(system.DontCares, f));
+TTermCount ListedCount(const TCubeSystem& system, int f, int width) {
+  return system.Cubes ? CoveredCount(*system.Cubes, f, width) : 0;
+}
+
+TTermCount CareCount(const TCubeSystem& system, int f, int width) {
+  const TTermCount listed =
+      system.Listed ? static_cast<TTermCount>((*system.Listed)[static_cast<size_t>(f)]) : ListedCount(system, f, width);
+  return listed - (system.DontCares ? CoveredCount(*system.DontCares, f, width) : 0);
 }
 
 std::vector<TTermVector> ListCubeTerms(const TCubeSystem& system, int functionCount, int width) {
@@ -125,28 +273,9 @@ std::vector<TTermVector> ListCubeTerms(const TCubeSystem& system, int functionCo
   return functions;
 }
 
-void VerifyCoverCubes(const TCubeSystem& system, int functionCount, const TCover& cover) {
-  for (int f = 0; f < functionCount; ++f) {
-    const auto listed = TaggedCubes(system.Cubes, f);
-    auto allowed = TaggedCubes(system.DontCares, f);
-    int64_t extra = -1;
-    for (size_t k = 0; k < cover.Count(); ++k) {
-      if (!cover.Tag(k, f)) continue;
-      const int64_t t = FirstUncovered(cover.Value(k), cover.Mask(k), listed);
-      if (t >= 0 && (extra < 0 || t < extra)) extra = t;
-      allowed.push_back({cover.Value(k) & ~cover.Mask(k), cover.Mask(k)});
-    }
-    if (extra >= 0)
-      throw InternalError("the cover of f" + std::to_string(f) + " includes row " + std::to_string(extra) +
-                          ", which the function does not list");
-    int64_t missing = -1;
-    for (const auto& c : listed) {
-      const int64_t t = FirstUncovered(c.Value, c.Mask, allowed);
-      if (t >= 0 && (missing < 0 || t < missing)) missing = t;
-    }
-    if (missing >= 0)
-      throw InternalError("term " + std::to_string(missing) + " of f" + std::to_string(f) + " is not covered");
-  }
+void VerifyCoverCubes(const TCubeSystem& system, int functionCount, const TCover& cover, bool wide) {
+  WithCubeBits(
+      cover.Width, [&](auto b) { VerifyCoverAs<decltype(b)>(system, functionCount, cover); }, wide);
 }
 
 }  // namespace tavro

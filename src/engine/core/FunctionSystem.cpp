@@ -45,9 +45,11 @@ void TFunctionSystem::ListSourceTerms() {
 
 uint64_t TFunctionSystem::SourceTermsBytes() const {
   if (!TermsInSource) return 0;
+  // Terms past the term-number world are never listed.
+  if (MinInputBits > kMaxTermInputs) return ~uint64_t{0};
   uint64_t bytes = 2 * (((uint64_t{1} << MinInputBits) + 63) / 64) * sizeof(uint64_t);
   for (int f = 0; f < FunctionCount(); ++f)
-    bytes += TTermVector::BytesFor(ListedCount({SourceCubes.get(), nullptr}, f, MinInputBits));
+    bytes += TTermVector::BytesFor(static_cast<uint64_t>(ListedCount({SourceCubes.get(), nullptr}, f, MinInputBits)));
   return bytes;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/Bits.h"
 #include "engine/core/Cover.h"
 #include "model/TermVector.h"
 
@@ -17,7 +18,7 @@ constexpr int modeSOP = 0;
 constexpr int modePOS = 1;
 
 // Widest system a run accepts; a conversion enumerates 2^InputBits rows.
-constexpr int MaxInputBits = 24;
+constexpr int MaxInputBits = kMaxTermInputs;
 
 class TFunctionSystem {
  public:

@@ -30,7 +30,9 @@ std::string TRunStats::Text() const {
     out += value;
     out += '\n';
   };
-  auto number = [](int64_t v) { return std::to_string(v); };
+  // A negative count was not made (past 24 inputs the terms are not
+  // counted: that can take as long as listing them).
+  auto number = [](int64_t v) { return v < 0 ? std::string("-") : std::to_string(v); };
   auto seconds = [](double v) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.3f", v);

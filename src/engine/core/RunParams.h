@@ -55,6 +55,10 @@ struct TRunParams {
   // of the chart small enough for it; off, every part goes to the linear
   // program's search (for tests and measurements).
   bool CombinatorialSearch = true;
+  // A run from cubes holds them in a wide cube type (core/Bits.h) even where
+  // the system is narrow, as past kMaxTermInputs inputs (for tests: the two
+  // must give the same result).
+  bool WideCubes = false;
   // Check the prime implicant list in depth (VerifyPrimes) before the chart
   // is made; a build configured with TAVRO_VERIFY does so in every run.
 #ifdef TAVRO_VERIFY

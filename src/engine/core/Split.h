@@ -11,42 +11,50 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
+#include <vector>
+
+#include "engine/core/Bits.h"
 
 namespace tavro {
 
-// A cube as (value, free inputs).
-struct TCubeRef {
-  uint32_t Value;
-  uint32_t Mask;
+// A cube as (value, free inputs), in a cube type of core/Bits.h.
+template <class B>
+struct TCubeOf {
+  B Value;
+  B Mask;
 };
+using TCubeRef = TCubeOf<uint32_t>;
 
 // True when the cube (value, mask) meets the half where input `bit` is `half`
 // (0 or bit): it fixes the input to that value or leaves it free. The value
 // is tested first: with the value 0 where free, as cubes are held here, the
 // half x = 0 is then decided without reading the mask.
-constexpr bool MeetsHalf(uint32_t value, uint32_t mask, uint32_t bit, uint32_t half) {
-  return (value & bit) == half || (mask & bit) != 0;
+template <class B>
+constexpr bool MeetsHalf(const B& value, const B& mask, const B& bit, const std::type_identity_t<B>& half) {
+  return (value & bit) == half || bits::Any(mask & bit);
 }
 
 // Appends to `stack` those of its own items [c0, c1) whose cube, cubeOf(item)
 // as a TCubeRef, meets the half where input `bit` is `half`; returns where
 // they start. A recursive split keeps the items of every open part at the end
 // of one stack, and drops a part by cutting the stack back to its start.
-template <class Stack, class CubeOf>
-size_t PushHalf(Stack& stack, size_t c0, size_t c1, uint32_t bit, uint32_t half, const CubeOf& cubeOf) {
+template <class Stack, class B, class CubeOf>
+size_t PushHalf(Stack& stack, size_t c0, size_t c1, const B& bit, const std::type_identity_t<B>& half,
+                const CubeOf& cubeOf) {
   const size_t start = stack.size();
   for (size_t k = c0; k < c1; ++k) {
     const auto item = stack[k];
-    const TCubeRef c = cubeOf(item);
+    const TCubeOf<B> c = cubeOf(item);
     if (MeetsHalf(c.Value, c.Mask, bit, half)) stack.push_back(item);
   }
   return start;
 }
 
 // The same for a stack of the cubes themselves.
-template <class Stack>
-size_t PushHalf(Stack& stack, size_t c0, size_t c1, uint32_t bit, uint32_t half) {
-  return PushHalf(stack, c0, c1, bit, half, [](const TCubeRef& c) { return c; });
+template <class Stack, class B>
+size_t PushHalf(Stack& stack, size_t c0, size_t c1, const B& bit, const std::type_identity_t<B>& half) {
+  return PushHalf(stack, c0, c1, bit, half, [](const TCubeOf<B>& c) { return c; });
 }
 
 // Counts the inputs set in `fixed`, one per input, into counts[32].
@@ -55,12 +63,18 @@ inline void CountInputs(uint32_t fixed, int* counts) {
 }
 
 // The input with the highest count (the lowest of equals): the one to split
-// on, where counts are the cubes that fix each input.
-inline int MostFixed(const int* counts) {
+// on, where counts are the cubes that fix each input (n of them).
+inline int MostFixed(const int* counts, int n = 32) {
   int best = 0;
-  for (int b = 1; b < 32; ++b)
+  for (int b = 1; b < n; ++b)
     if (counts[b] > counts[best]) best = b;
   return best;
+}
+
+// The same for any cube type: counts holds one count per bit of B.
+template <class B>
+void CountInputs(const B& fixed, std::vector<int>& counts) {
+  bits::ForEach(fixed, [&](int k) { ++counts[static_cast<size_t>(k)]; });
 }
 
 }  // namespace tavro

@@ -229,7 +229,7 @@ class GreedySelector {
   // Whether the dirty row p, not empty, is dominated (or already to go);
   // with findClass, its class of equal rows into Class.
   bool DominatedOrInClass(uint32_t p, const Probe& probe, bool findClass) {
-    const uint8_t sp = FChart.Row[p].Size;
+    const uint16_t sp = FChart.Row[p].Size;
     const int64_t count = FChart.Row[p].Count;
     bool dominated = Drop[p] != 0;
     Class.clear();

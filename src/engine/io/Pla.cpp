@@ -27,6 +27,9 @@ struct Row {
   int Line = 0;
 };
 
+// Past 32 inputs a row's bits are held in 64-bit words beside it.
+size_t RowWords(int inputs) { return inputs > 32 ? static_cast<size_t>((inputs + 63) / 64) : 0; }
+
 [[noreturn]] void Fail(int line, const std::string& what) {
   throw PlaError("Line " + std::to_string(line) + ": " + what);
 }
@@ -103,8 +106,9 @@ std::string OutputLabel(int j, const std::vector<std::string>& names) {
 }
 
 // Memory the rows of a cover take.
-uint64_t CoverBytes(size_t rows, int outputs) {
-  return rows * (2 * sizeof(uint32_t) + sizeof(uint64_t) * static_cast<uint64_t>((outputs + 63) / 64));
+uint64_t CoverBytes(size_t rows, int inputs, int outputs) {
+  const uint64_t cube = inputs > 32 ? 16 * RowWords(inputs) : 2 * sizeof(uint32_t);
+  return rows * (cube + sizeof(uint64_t) * static_cast<uint64_t>((outputs + 63) / 64));
 }
 
 // The next line of text from pos on, without its end: a line feed, a
@@ -124,6 +128,9 @@ struct TPlaTable {
   unsigned Sets = kOn | kDc;
   std::vector<Row> Rows;
   std::string OutChars;  // outputs characters of all rows, row after row
+  // Past 32 inputs, each row's value words and then its mask words
+  // (RowWords each, the lowest input first).
+  std::vector<uint64_t> Wide;
 };
 
 // Reads a PLA text line by line: its header keywords, the name lists (which
@@ -198,9 +205,9 @@ bool TPlaReader::ReadKeyword(const std::vector<std::string_view>& words) {
     if (afterRows) Fail(FLine, ".i must come before the first row");
     const int64_t n = NumberArgument(words, FLine, 1000000);
     if (n < 1) Fail(FLine, ".i 0: a system needs at least one input");
-    if (n > MaxInputBits)
+    if (n > kMaxCubeInputs)
       Fail(FLine, ".i " + (n > 1000000 ? std::string(words[1]) : std::to_string(n)) + ": too many inputs (at most " +
-                      std::to_string(MaxInputBits) + ")");
+                      std::to_string(kMaxCubeInputs) + ")");
     FTable.Inputs = static_cast<int>(n);
   } else if (keyword == ".o") {
     if (FTable.Outputs >= 0) Fail(FLine, ".o appears twice");
@@ -288,14 +295,30 @@ void TPlaReader::AddRow() {
   const int inputs = FTable.Inputs, outputs = FTable.Outputs;
   Row row;
   row.Line = FCellsLine;
+  const size_t words = RowWords(inputs);
+  uint64_t* wide = nullptr;
+  if (words > 0) {
+    FTable.Wide.resize(FTable.Wide.size() + 2 * words, 0);
+    wide = FTable.Wide.data() + FTable.Wide.size() - 2 * words;
+  }
   for (int p = 0; p < inputs; ++p) {
-    const uint32_t bit = uint32_t{1} << (inputs - 1 - p);
+    const int k = inputs - 1 - p;
+    const uint32_t bit = words ? 0 : uint32_t{1} << k;
+    const auto setWide = [&](size_t at) {
+      if (wide) wide[at + (static_cast<size_t>(k) >> 6)] |= uint64_t{1} << (k & 63);
+    };
     switch (FCells[static_cast<size_t>(p)]) {
       case '0': break;
-      case '1': row.Value |= bit; break;
+      case '1':
+        row.Value |= bit;
+        setWide(0);
+        break;
       case '-':
       case '2':
-      case '~': row.Mask |= bit; break;
+      case '~':
+        row.Mask |= bit;
+        setWide(words);
+        break;
       default:
         Fail(FCellsLine, Quoted(FCells[static_cast<size_t>(p)]) + " in input column " + std::to_string(p + 1) +
                              " (expected 0, 1 or -)");
@@ -322,9 +345,11 @@ void TPlaReader::AddRow() {
     // The rows and their output characters grow together; while they
     // move, the old storage and the new are both held.
     const size_t grown = std::max<size_t>(64, rows.capacity() * 2);
-    FParams.CheckMemory(FHeld + (rows.capacity() + grown) * (sizeof(Row) + static_cast<size_t>(outputs)));
+    const size_t rowBytes = sizeof(Row) + static_cast<size_t>(outputs) + 16 * RowWords(inputs);
+    FParams.CheckMemory(FHeld + (rows.capacity() + grown) * rowBytes);
     rows.reserve(grown);
     FTable.OutChars.reserve(grown * static_cast<size_t>(outputs));
+    FTable.Wide.reserve(grown * 2 * RowWords(inputs));
   }
   rows.push_back(row);
 }
@@ -365,9 +390,57 @@ void FillCovers(const TPlaTable& table, TPlaSystem& pla) {
         anyDc = true;
       }
     }
+    const size_t words = RowWords(table.Inputs);
+    if (words > 0) {
+      const uint64_t* value = table.Wide.data() + r * 2 * words;
+      if (any) pla.Cubes.AddWords(value, value + words, tags.data());
+      if (anyDc) pla.DontCareCubes.AddWords(value, value + words, dcTags.data());
+      continue;
+    }
     if (any) pla.Cubes.Add(table.Rows[r].Value, table.Rows[r].Mask, tags.data());
     if (anyDc) pla.DontCareCubes.Add(table.Rows[r].Value, table.Rows[r].Mask, dcTags.data());
   }
+}
+
+// The covers of a wide table whose type lists an off-set, where the terms
+// cannot be listed: the rows' on- and don't-care sets as FillCovers makes
+// them, and for each output the cubes of the terms its rows leave out, made
+// by complementing. Under fr and fdr those are don't cares (neither on nor
+// off); under r and dr they are the on-set (neither off nor don't care).
+// (A term in both the on- and the off-set is not looked for here.)
+void ComplementCovers(const TPlaTable& table, TPlaSystem& pla) {
+  FillCovers(table, pla);
+  const int outputs = table.Outputs;
+  const size_t words = RowWords(table.Inputs);
+  TCover off(table.Inputs, outputs);
+  std::vector<uint64_t> tags(static_cast<size_t>(off.TagWords));
+  for (size_t r = 0; r < table.Rows.size(); ++r) {
+    std::fill(tags.begin(), tags.end(), 0);
+    bool any = false;
+    for (int j = 0; j < outputs; ++j)
+      if (table.OutChars[r * static_cast<size_t>(outputs) + static_cast<size_t>(j)] == kOutOff) {
+        tags[static_cast<size_t>(j) >> 6] |= uint64_t{1} << (j & 63);
+        any = true;
+      }
+    if (!any) continue;
+    if (words > 0)
+      off.AddWords(table.Wide.data() + r * 2 * words, table.Wide.data() + r * 2 * words + words, tags.data());
+    else off.Add(table.Rows[r].Value, table.Rows[r].Mask, tags.data());
+  }
+  const bool onGiven = (table.Sets & kOn) != 0;
+  TCover cubes = std::move(pla.Cubes), dontCares = std::move(pla.DontCareCubes);
+  for (int j = 0; j < outputs; ++j) {
+    std::fill(tags.begin(), tags.end(), 0);
+    tags[static_cast<size_t>(j) >> 6] |= uint64_t{1} << (j & 63);
+    // Under fr and fdr the on-set is among the cubes; under r and dr only
+    // the don't cares are.
+    const size_t before = cubes.Count();
+    AppendComplement({&cubes, &off}, j, table.Inputs, tags.data(), cubes);
+    if (onGiven)
+      for (size_t k = before; k < cubes.Count(); ++k) dontCares.AddFrom(cubes, k, tags.data());
+  }
+  pla.Cubes = std::move(cubes);
+  pla.DontCareCubes = std::move(dontCares);
 }
 
 // Refuses a system run from its rows whose outputs together list too many
@@ -381,7 +454,7 @@ void CheckRowTerms(const TPlaSystem& pla, int inputs, int outputs) {
       bound += pla.Cubes.Size(k) * static_cast<uint64_t>(std::popcount(pla.Cubes.Tags(k)[w]));
   uint64_t totalTerms = 0;
   for (int j = 0; j < outputs && bound > kMaxPlaTerms; ++j) {
-    totalTerms += ListedCount(cubes, j, inputs);
+    totalTerms += static_cast<uint64_t>(ListedCount(cubes, j, inputs));
     if (totalTerms > kMaxPlaTerms) TooManyTerms(j, pla.OutputNames);
   }
 }
@@ -538,14 +611,24 @@ TPlaSystem ParsePlaText(std::string_view text, const TLoadParams& params) {
   const unsigned sets = table.Sets;
 
   pla.Inputs = inputs;
-  held += table.Rows.capacity() * sizeof(Row) + table.OutChars.capacity();
+  held += table.Rows.capacity() * sizeof(Row) + table.OutChars.capacity() + table.Wide.capacity() * 8;
   for (const auto* names : {&pla.InputNames, &pla.OutputNames})
     for (const auto& name : *names) held += sizeof(std::string) + name.capacity();
   if (!(sets & kOff)) {
     // Every row may go into both covers.
-    held += 2 * CoverBytes(table.Rows.size(), outputs);
+    held += 2 * CoverBytes(table.Rows.size(), inputs, outputs);
     params.CheckMemory(held);
     FillCovers(table, pla);
+  }
+
+  // Past the term-number world the rows are all there is: a run works from
+  // them (run/Route.h). A set given by what the rows leave out is their
+  // complement, made as cubes.
+  if (inputs > MaxInputBits) {
+    if (sets & kOff) ComplementCovers(table, pla);
+    pla.Functions.resize(static_cast<size_t>(outputs));
+    pla.TermsListed = false;
+    return pla;
   }
 
   // A wide system described by its rows alone keeps its terms in them

@@ -62,14 +62,46 @@ uint64_t MeetMask(uint32_t value, uint32_t mask, uint32_t within, const uint32_t
   return bits;
 }
 
+template <class B>
+uint64_t MeetMask(const B& value, const B& mask, const B& within, const B* values, const B* masks, size_t n) {
+  uint64_t bits = 0;
+  for (size_t j = 0; j < n; ++j)
+    bits |= static_cast<uint64_t>(!bits::Any(((value ^ values[j]) | within) & ~(mask | masks[j]))) << j;
+  return bits;
+}
+
+// A cube as a key of the finder's tables: narrow cubes packed in one word.
+template <class B>
+struct CubeKey {
+  B V, M;
+  bool operator==(const CubeKey&) const = default;
+};
+template <class B>
+auto KeyOf(const B& v, const B& m) {
+  if constexpr (std::is_same_v<B, uint32_t>) return (static_cast<uint64_t>(m) << 32) | v;
+  else return CubeKey<B>{v, m};
+}
+struct CubeKeyHash {
+  size_t operator()(uint64_t k) const { return std::hash<uint64_t>{}(k); }
+  template <class B>
+  size_t operator()(const CubeKey<B>& k) const {
+    return static_cast<size_t>(Mix64(bits::HashWords(k.M) * 0x9e3779b97f4a7c15ULL ^ bits::HashWords(k.V)));
+  }
+};
+
+template <class B>
 struct CubeSet {
-  std::vector<uint32_t> V, M;  // value (0 where free), mask of free inputs
-  std::vector<uint64_t> T;     // tag words per cube
+  std::vector<B> V, M;      // value (0 where free), mask of free inputs
+  std::vector<uint64_t> T;  // tag words per cube
   size_t Size() const { return V.size(); }
 };
-using CubeSetPtr = std::shared_ptr<const CubeSet>;
 
+template <class B>
 class CubeSolver {
+  using CubeSet = tavro::detail::CubeSet<B>;
+  using CubeSetPtr = std::shared_ptr<const CubeSet>;
+  static constexpr int kBits = static_cast<int>(sizeof(B) * 8);
+
  public:
   // budget: seconds allowed before giving up (0: no limit). floor: told
   // what each part solved says of the system's primes (may be empty).
@@ -83,7 +115,7 @@ class CubeSolver {
         FFloor(floor) {}
 
   // The primes of the cover F, whose cubes use only the inputs in R.
-  CubeSetPtr Solve(CubeSet F, uint32_t R) {
+  CubeSetPtr Solve(CubeSet F, const B& R) {
     if (FStop && FStop->load(std::memory_order_relaxed)) throw StoppedError();
     const size_t tw = FWords;
     Spend(16 * (F.Size() + 1));
@@ -92,23 +124,31 @@ class CubeSolver {
     if (n == 0) return Empty();
     if (n == 1) return std::make_shared<CubeSet>(std::move(F));
 
-    Hash128 h{Mix64(R + 0x51ed27), Mix64(n * 0x9e3779b97f4a7c15ULL)};
+    Hash128 h{Mix64(bits::HashWords(R) + 0x51ed27), Mix64(n * 0x9e3779b97f4a7c15ULL)};
     for (size_t i = 0; i < n; ++i) {
-      h.A = Mix64(h.A ^ ((static_cast<uint64_t>(F.M[i]) << 32) | F.V[i]));
+      if constexpr (std::is_same_v<B, uint32_t>) {
+        h.A = Mix64(h.A ^ ((static_cast<uint64_t>(F.M[i]) << 32) | F.V[i]));
+      } else {
+        for (size_t k = 0; k < sizeof(B) / 8; ++k)
+          h.A = Mix64(h.A ^ bits::Word(F.M[i], k) ^ (bits::Word(F.V[i], k) * 0x9e3779b97f4a7c15ULL));
+      }
       for (size_t k = 0; k < tw; ++k) h.B = Mix64(h.B ^ F.T[i * tw + k]) + h.A;
     }
     if (auto found = FMemo.find(h); found != FMemo.end()) return found->second;
 
     // The input that the most cubes fix, preferring inputs fixed both ways.
-    int zeros[32] = {}, ones[32] = {};
+    int* const zeros = FZeros.data();
+    int* const ones = FOnes.data();
+    std::fill(FZeros.begin(), FZeros.end(), 0);
+    std::fill(FOnes.begin(), FOnes.end(), 0);
     for (size_t i = 0; i < n; ++i) {
-      const uint32_t fixed = R & ~F.M[i];
-      CountInputs(fixed & F.V[i], ones);
-      CountInputs(fixed & ~F.V[i], zeros);
+      const B fixed = R & ~F.M[i];
+      bits::ForEach(fixed & F.V[i], [&](int k) { ++ones[k]; });
+      bits::ForEach(fixed & ~F.V[i], [&](int k) { ++zeros[k]; });
     }
     int best = -1;
     bool bestBinate = false;
-    for (int k = 0; k < 32; ++k) {
+    for (int k = 0; k < kBits; ++k) {
       if (zeros[k] + ones[k] == 0) continue;
       const bool binate = zeros[k] > 0 && ones[k] > 0;
       if (best < 0 || (binate && !bestBinate) ||
@@ -119,23 +159,25 @@ class CubeSolver {
     }
     // Canonical covers of two or more cubes differ somewhere.
     if (best < 0) throw InternalError("a cover of several cubes fixes no input");
-    const uint32_t bit = uint32_t{1} << best;
+    const B bit = bits::One<B>(best);
+    const bool noOnes = ones[best] == 0, noZeros = zeros[best] == 0;
 
     // The cofactors of F on x.
     CubeSet f0, f1;
     for (size_t i = 0; i < n; ++i) {
-      const uint32_t v = F.V[i] & ~bit, m = F.M[i] & ~bit;
-      if (MeetsHalf(F.V[i], F.M[i], bit, 0)) Push(f0, v, m, &F.T[i * tw]);
-      if (MeetsHalf(F.V[i], F.M[i], bit, bit)) Push(f1, v, m, &F.T[i * tw]);
+      const B v = F.V[i] & ~bit, m = F.M[i] & ~bit;
+      const bool free = bits::Test(F.M[i], best), one = bits::Test(F.V[i], best);
+      if (free || !one) Push(f0, v, m, &F.T[i * tw]);
+      if (free || one) Push(f1, v, m, &F.T[i * tw]);
     }
     F = CubeSet();
-    const uint32_t rest = R & ~bit;
+    const B rest = R & ~bit;
     CubeSetPtr p0, p1, p2;
-    if (ones[best] == 0) {
+    if (noOnes) {
       // F1 holds only the cubes free in x, so F1 <= F0 and F2 = F1.
       p0 = Solve(std::move(f0), rest);
       p1 = p2 = Solve(std::move(f1), rest);
-    } else if (zeros[best] == 0) {
+    } else if (noZeros) {
       p1 = Solve(std::move(f1), rest);
       p0 = p2 = Solve(std::move(f0), rest);
     } else {
@@ -166,7 +208,8 @@ class CubeSolver {
     for (size_t i = 0; i < primes.Size(); ++i) {
       uint64_t tags = 0;
       for (size_t k = 0; k < FWords; ++k) tags += static_cast<uint64_t>(std::popcount(primes.T[i * FWords + k]));
-      covered += tags << std::popcount(primes.M[i]);
+      const int free = bits::Count(primes.M[i]);
+      covered = free >= 40 ? ~uint64_t{0} : std::min(~uint64_t{0} >> free, covered + (tags << free));
     }
     if (primes.Size() <= FSeen.Primes && covered <= FSeen.Covered) return;
     FSeen.Primes = std::max<uint64_t>(FSeen.Primes, primes.Size());
@@ -175,7 +218,7 @@ class CubeSolver {
   }
 
   // The memory of one cube of a set: value, mask and tags.
-  uint64_t CubeBytes() const { return 8 + 8 * FWords; }
+  uint64_t CubeBytes() const { return 2 * sizeof(B) + 8 * FWords; }
 
   void Spend(uint64_t work) {
     const uint64_t spent = FSpent.fetch_add(work, std::memory_order_relaxed) + work;
@@ -187,7 +230,7 @@ class CubeSolver {
     }
   }
 
-  void Push(CubeSet& s, uint32_t v, uint32_t m, const uint64_t* t) const {
+  void Push(CubeSet& s, const B& v, const B& m, const uint64_t* t) const {
     s.V.push_back(v);
     s.M.push_back(m);
     s.T.insert(s.T.end(), t, t + FWords);
@@ -208,23 +251,37 @@ class CubeSolver {
     // At its peak the set is held three times (as given, sorted and kept)
     // beside its order.
     Weigh(FBytes + n * (3 * CubeBytes() + sizeof(uint32_t)));
-    // Larger cubes first, then by pattern (mask, value): one key of the
-    // number of fixed inputs, the mask and the value (24 bits each at most).
-    std::vector<std::pair<uint64_t, uint32_t>> keyed(n);
-    for (size_t i = 0; i < n; ++i)
-      keyed[i] = {
-          (static_cast<uint64_t>(32 - std::popcount(s.M[i])) << 58) | (static_cast<uint64_t>(s.M[i]) << 29) | s.V[i],
-          static_cast<uint32_t>(i)};
-    std::sort(keyed.begin(), keyed.end());
+    // Larger cubes first, then by pattern (mask, value).
     std::vector<uint32_t> order(n);
-    for (size_t i = 0; i < n; ++i) order[i] = keyed[i].second;
-    std::vector<std::pair<uint64_t, uint32_t>>().swap(keyed);
+    if constexpr (std::is_same_v<B, uint32_t>) {
+      // One key of the number of fixed inputs, the mask and the value (24
+      // bits each at most).
+      std::vector<std::pair<uint64_t, uint32_t>> keyed(n);
+      for (size_t i = 0; i < n; ++i)
+        keyed[i] = {
+            (static_cast<uint64_t>(32 - std::popcount(s.M[i])) << 58) | (static_cast<uint64_t>(s.M[i]) << 29) | s.V[i],
+            static_cast<uint32_t>(i)};
+      std::sort(keyed.begin(), keyed.end());
+      for (size_t i = 0; i < n; ++i) order[i] = keyed[i].second;
+    } else {
+      std::vector<int> freeCount(n);
+      for (size_t i = 0; i < n; ++i) {
+        freeCount[i] = bits::Count(s.M[i]);
+        order[i] = static_cast<uint32_t>(i);
+      }
+      std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        if (freeCount[a] != freeCount[b]) return freeCount[a] > freeCount[b];
+        if (!(s.M[a] == s.M[b])) return s.M[a] < s.M[b];
+        if (!(s.V[a] == s.V[b])) return s.V[a] < s.V[b];
+        return a < b;
+      });
+    }
     CubeSet out;
     out.V.reserve(n);
     out.M.reserve(n);
     out.T.reserve(n * tw);
     for (size_t i = 0; i < n;) {
-      const uint32_t v = s.V[order[i]], m = s.M[order[i]];
+      const B v = s.V[order[i]], m = s.M[order[i]];
       const size_t at = out.T.size();
       out.T.resize(at + tw, 0);
       uint64_t any = 0;
@@ -248,11 +305,11 @@ class CubeSolver {
     kept.T.reserve(out.T.size());
     for (size_t i = 0; i < out.Size(); ++i) {
       Spend(kept.Size());
-      const uint32_t v = out.V[i], m = out.M[i];
+      const B v = out.V[i], m = out.M[i];
       const uint64_t* t = &out.T[i * tw];
       bool inside = false;
       for (size_t k0 = 0; k0 < kept.Size() && !inside; k0 += 64)
-        for (uint64_t holds = MeetMask(v, 0, m, &kept.V[k0], &kept.M[k0], std::min<size_t>(64, kept.Size() - k0));
+        for (uint64_t holds = MeetMask(v, B{}, m, &kept.V[k0], &kept.M[k0], std::min<size_t>(64, kept.Size() - k0));
              holds && !inside; holds &= holds - 1)
           inside = TagsWithin(t, &kept.T[(k0 + static_cast<size_t>(std::countr_zero(holds))) * tw]);
       if (!inside) Push(kept, v, m, t);
@@ -299,10 +356,17 @@ class CubeSolver {
     std::vector<uint64_t> t(tw);
     // Equal intersections are joined at once (their tags together), which
     // keeps the set to sort small.
+    // Slots hold the hash of their cube's key (never ~0) and its index.
     std::vector<uint64_t> keys(1024, ~uint64_t{0});
     std::vector<uint32_t> slots(1024);
-    auto add = [&](uint32_t v, uint32_t m) {
-      const uint64_t key = (static_cast<uint64_t>(m) << 32) | v;
+    const auto hashOf = [](const B& v, const B& m) {
+      const uint64_t h = Mix64(CubeKeyHash{}(KeyOf(v, m)));
+      return h == ~uint64_t{0} ? 0 : h;
+    };
+    auto add = [&](const B& v, const B& m) {
+      uint64_t key;
+      if constexpr (std::is_same_v<B, uint32_t>) key = KeyOf(v, m);
+      else key = hashOf(v, m);
       if ((s.Size() + 1) * 2 > keys.size()) {
         std::vector<uint64_t> k2(keys.size() * 2, ~uint64_t{0});
         std::vector<uint32_t> s2(keys.size() * 2);
@@ -318,7 +382,9 @@ class CubeSolver {
       }
       size_t at = Mix64(key) & (keys.size() - 1);
       while (keys[at] != ~uint64_t{0}) {
-        if (keys[at] == key) {
+        bool same = keys[at] == key;
+        if constexpr (!std::is_same_v<B, uint32_t>) same = same && s.V[slots[at]] == v && s.M[slots[at]] == m;
+        if (same) {
           uint64_t* into = &s.T[static_cast<size_t>(slots[at]) * tw];
           for (size_t k = 0; k < tw; ++k) into[k] |= t[k];
           return;
@@ -332,11 +398,11 @@ class CubeSolver {
       Spend(8);
     };
     for (size_t i = i0; i < i1; ++i) {
-      const uint32_t va = a.V[i], ma = a.M[i];
+      const B va = a.V[i], ma = a.M[i];
       const uint64_t* ta = &a.T[i * tw];
       Spend(b.Size());
       for (size_t j0 = 0; j0 < b.Size(); j0 += 64) {
-        for (uint64_t meet = MeetMask(va, ma, 0, &b.V[j0], &b.M[j0], std::min<size_t>(64, b.Size() - j0)); meet;
+        for (uint64_t meet = MeetMask(va, ma, B{}, &b.V[j0], &b.M[j0], std::min<size_t>(64, b.Size() - j0)); meet;
              meet &= meet - 1) {
           const size_t j = j0 + static_cast<size_t>(std::countr_zero(meet));
           uint64_t any = 0;
@@ -351,15 +417,14 @@ class CubeSolver {
   }
 
   // The primes of F from those of F0, F1 and F2 (see SplitPrimes.cpp).
-  std::shared_ptr<CubeSet> Combine(const CubeSet& p0, const CubeSet& p1, const CubeSet& p2, uint32_t bit) {
+  std::shared_ptr<CubeSet> Combine(const CubeSet& p0, const CubeSet& p1, const CubeSet& p2, const B& bit) {
     const size_t tw = FWords;
     Spend(16 * (p0.Size() + p1.Size() + p2.Size()));
-    std::unordered_map<uint64_t, uint32_t> index;
+    std::unordered_map<decltype(KeyOf(B{}, B{})), uint32_t, CubeKeyHash> index;
     index.reserve(p2.Size() * 2);
-    for (size_t i = 0; i < p2.Size(); ++i)
-      index.emplace((static_cast<uint64_t>(p2.M[i]) << 32) | p2.V[i], static_cast<uint32_t>(i));
+    for (size_t i = 0; i < p2.Size(); ++i) index.emplace(KeyOf(p2.V[i], p2.M[i]), static_cast<uint32_t>(i));
     auto absorbed = [&](const CubeSet& s, size_t i) {
-      const auto it = index.find((static_cast<uint64_t>(s.M[i]) << 32) | s.V[i]);
+      const auto it = index.find(KeyOf(s.V[i], s.M[i]));
       return it != index.end() &&
              std::equal(&s.T[i * tw], &s.T[i * tw] + tw, &p2.T[static_cast<size_t>(it->second) * tw]);
     };
@@ -395,11 +460,13 @@ class CubeSolver {
   std::unordered_map<Hash128, CubeSetPtr, Hash128Hasher> FMemo;
   const PrimeFloorCheck& FFloor;
   TPrimeFloor FSeen;
+  std::vector<int> FZeros = std::vector<int>(kBits), FOnes = std::vector<int>(kBits);
 };
 
 // A cover from the term lists: the listed rows with their tags, joined into
 // aligned blocks of rows with equal tags.
-CubeSet CoverFromTerms(const std::vector<const TTermVector*>& functions, int width, int tw, MemoryMeter& meter) {
+CubeSet<uint32_t> CoverFromTerms(const std::vector<const TTermVector*>& functions, int width, int tw,
+                                 MemoryMeter& meter) {
   size_t total = 0;
   for (const auto* f : functions) total += f->Terms().size();
   meter.Set(total * 8);
@@ -409,7 +476,7 @@ CubeSet CoverFromTerms(const std::vector<const TTermVector*>& functions, int wid
   const auto words = static_cast<size_t>(tw);
   // Blocks grow one input at a time from the lowest: two neighbouring
   // blocks of one size with equal tags become one.
-  CubeSet cover;
+  CubeSet<uint32_t> cover;
   std::vector<uint32_t> masks(rows.size(), 0);
   for (int k = 0; k < width; ++k) {
     const uint32_t bit = uint32_t{1} << k;
@@ -434,29 +501,35 @@ CubeSet CoverFromTerms(const std::vector<const TTermVector*>& functions, int wid
   return cover;
 }
 
-}  // namespace
-
-void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source, IEngineHost* host,
-                   TRunStats* stats, MemoryMeter& meter, TCover& primes, const std::atomic<bool>* stop, double budget,
-                   const PrimeFloorCheck& floor) {
-  const int fcount = static_cast<int>(functions.size());
+// The finder with cubes held in B.
+template <class B>
+void TabulateCubesAs(const std::vector<const TTermVector*>& functions, int width, const TCover* source,
+                     IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes,
+                     const std::atomic<bool>* stop, double budget, const PrimeFloorCheck& floor) {
+  const int fcount = source ? source->FunctionCount : static_cast<int>(functions.size());
   const int tw = (fcount + 63) / 64;
-  CubeSet cover;
+  CubeSet<B> cover;
   if (source) {
     for (size_t i = 0; i < source->Count(); ++i) {
-      cover.V.push_back(source->Value(i) & ~source->Mask(i));
-      cover.M.push_back(source->Mask(i));
+      const B m = source->MaskAs<B>(i);
+      cover.V.push_back(source->ValueAs<B>(i) & ~m);
+      cover.M.push_back(m);
       cover.T.insert(cover.T.end(), source->Tags(i), source->Tags(i) + tw);
     }
   } else {
-    cover = CoverFromTerms(functions, width, tw, meter);
+    const CubeSet<uint32_t> narrow = CoverFromTerms(functions, width, tw, meter);
+    for (size_t i = 0; i < narrow.Size(); ++i) {
+      cover.V.push_back(bits::FromWord<B>(narrow.V[i]));
+      cover.M.push_back(bits::FromWord<B>(narrow.M[i]));
+    }
+    cover.T = narrow.T;
   }
   // The number of listed rows, for the figures.
   int64_t zeroCubes = 0;
-  if (stats && source) {
-    std::vector<TCubeRef> rows;
-    for (size_t i = 0; i < source->Count(); ++i) rows.push_back({source->Value(i), source->Mask(i)});
-    zeroCubes = static_cast<int64_t>(CoveredCount(0, width >= 32 ? ~uint32_t{0} : (uint32_t{1} << width) - 1, rows));
+  if (stats && source && width > kMaxTermInputs) {
+    zeroCubes = -1;
+  } else if (stats && source) {
+    zeroCubes = CountFigure(CoveredCount(*source, -1, width));
   } else if (stats) {
     std::vector<uint64_t> seen((size_t{1} << width) / 64 + 1, 0);
     for (const auto* f : functions)
@@ -464,11 +537,10 @@ void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, 
     for (uint64_t w : seen) zeroCubes += std::popcount(w);
   }
 
-  CubeSetPtr found;
+  std::shared_ptr<const CubeSet<B>> found;
   {
-    CubeSolver solver(tw, meter, stop, budget, floor);
-    const uint32_t all = width >= 32 ? ~uint32_t{0} : (uint32_t{1} << width) - 1;
-    found = solver.Solve(std::move(cover), all);
+    CubeSolver<B> solver(tw, meter, stop, budget, floor);
+    found = solver.Solve(std::move(cover), bits::Low<B>(width));
   }
 
   if (host) host->SetStatus("Generating zero cubes...");
@@ -476,12 +548,25 @@ void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, 
   primes.Reserve(found->Size());
   int deepest = 0;
   for (size_t i = 0; i < found->Size(); ++i) {
-    primes.Add(found->V[i], found->M[i], found->T.data() + i * static_cast<size_t>(tw));
-    deepest = std::max(deepest, std::popcount(found->M[i]));
+    primes.AddAs(found->V[i], found->M[i], found->T.data() + i * static_cast<size_t>(tw));
+    deepest = std::max(deepest, bits::Count(found->M[i]));
   }
   // The pairing would make levels up to the largest prime and then one
   // empty level; say so in the same words.
   FinishPrimeList(primes, deepest, zeroCubes, host, stats);
+}
+
+}  // namespace
+
+void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source, IEngineHost* host,
+                   TRunStats* stats, MemoryMeter& meter, TCover& primes, const std::atomic<bool>* stop, double budget,
+                   const PrimeFloorCheck& floor, bool wide) {
+  WithCubeBits(
+      width,
+      [&](auto b) {
+        TabulateCubesAs<decltype(b)>(functions, width, source, host, stats, meter, primes, stop, budget, floor);
+      },
+      wide);
 }
 
 }  // namespace tavro::detail

@@ -53,7 +53,8 @@ uint64_t SplitMemoCollisions();
 
 // Splits a cover of the system on one input at a time: the given cover (its
 // cubes' tags giving, function by function, exactly the listed terms), or
-// one made from the term lists when source is null. With a budget (seconds),
+// one made from the term lists when source is null. The cubes are held in
+// the cube type of the width (core/Bits.h), or a wide one where asked. With a budget (seconds),
 // throws CubeBudgetSpent once it is spent, or once its memory passes a
 // quarter of the meter's limit.
 struct CubeBudgetSpent : std::exception {
@@ -71,7 +72,7 @@ struct TPrimeFloor {
 using PrimeFloorCheck = std::function<void(const TPrimeFloor&)>;
 void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source, IEngineHost* host,
                    TRunStats* stats, MemoryMeter& meter, TCover& primes, const std::atomic<bool>* stop,
-                   double budget = 0, const PrimeFloorCheck& floor = {});
+                   double budget = 0, const PrimeFloorCheck& floor = {}, bool wide = false);
 
 // Working memory of the dense sweep at its widest two levels.
 uint64_t DenseBytes(int width, int tagWords);

@@ -63,14 +63,15 @@ void ListedRows(const std::vector<const TTermVector*>& functions, int width, int
   }
 }
 
-void SortPrimeList(TCover& primes) {
-  // The pairing makes level k's cubes in the order of (value, free positions
-  // taken in a fixed pattern), ascending for even k and descending for odd
-  // k; the pattern lists the positions (1 = lowest) as
-  //   k = 1: 1;  even k: the pattern of k-1, then k;
-  //   odd k: the pattern of k-1 with every entry one higher, then 1.
-  // The prime list holds them ascending by ones, larger cubes first.
-  const int width = primes.Width;
+namespace {
+
+// The pairing makes level k's cubes in the order of (value, free positions
+// taken in a fixed pattern), ascending for even k and descending for odd
+// k; the pattern lists the positions (1 = lowest) as
+//   k = 1: 1;  even k: the pattern of k-1, then k;
+//   odd k: the pattern of k-1 with every entry one higher, then 1.
+// The prime list holds them ascending by ones, larger cubes first.
+std::vector<std::vector<int>> PairingPatterns(int width) {
   std::vector<std::vector<int>> pattern(static_cast<size_t>(width) + 1);
   for (int k = 1; k <= width; ++k) {
     auto& p = pattern[static_cast<size_t>(k)];
@@ -85,6 +86,11 @@ void SortPrimeList(TCover& primes) {
       p.push_back(1);
     }
   }
+  return pattern;
+}
+
+// Narrow primes: one 192-bit key each.
+void SortNarrow(TCover& primes, const std::vector<std::vector<int>>& pattern) {
   std::vector<std::pair<Key192, uint32_t>> keyed(primes.Count());
   std::array<int, 32> bits{};
   for (size_t i = 0; i < primes.Count(); ++i) {
@@ -108,6 +114,44 @@ void SortPrimeList(TCover& primes) {
   sorted.Reserve(primes.Count());
   for (const auto& [key, i] : keyed) sorted.Add(primes.Value(i), primes.Mask(i), primes.Tags(i));
   primes = std::move(sorted);
+}
+
+// Any width: the same order, with keys of one number per part (the value
+// as its bits from the highest, each free position as one number).
+void SortWide(TCover& primes, const std::vector<std::vector<int>>& pattern) {
+  const int width = primes.Width;
+  std::vector<std::vector<uint32_t>> keys(primes.Count());
+  std::vector<int> free;
+  for (size_t i = 0; i < primes.Count(); ++i) {
+    free.clear();
+    for (int b = 0; b < width; ++b)
+      if (primes.FreeAt(i, b)) free.push_back(b);
+    const int k = static_cast<int>(free.size());
+    const bool descending = k % 2 == 1;
+    auto& key = keys[i];
+    key.push_back(static_cast<uint32_t>(primes.Ones(i)));
+    key.push_back(static_cast<uint32_t>(width - k));
+    for (int b = width; b-- > 0;) key.push_back(primes.OneAt(i, b) != descending ? 1u : 0u);
+    for (int x : pattern[static_cast<size_t>(k)]) {
+      const auto b = static_cast<uint32_t>(free[static_cast<size_t>(x - 1)]);
+      key.push_back(descending ? static_cast<uint32_t>(width) - b : b);
+    }
+  }
+  std::vector<uint32_t> order(primes.Count());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+  TCover sorted(primes.Width, primes.FunctionCount);
+  sorted.Reserve(primes.Count());
+  for (const uint32_t i : order) sorted.AddFrom(primes, i, primes.Tags(i));
+  primes = std::move(sorted);
+}
+
+}  // namespace
+
+void SortPrimeList(TCover& primes) {
+  const auto pattern = PairingPatterns(primes.Width);
+  if (primes.Width <= kMaxTermInputs && primes.Narrow()) SortNarrow(primes, pattern);
+  else SortWide(primes, pattern);
 }
 
 void FinishPrimeList(TCover& primes, int deepest, int64_t zeroCubes, IEngineHost* host, TRunStats* stats) {

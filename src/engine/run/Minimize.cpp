@@ -39,8 +39,7 @@ TCover ResultList(const TCover& primes, const std::vector<uint32_t>& chosen) {
   result.Reserve(chosen.size());
   for (int ones = 0; ones <= primes.Width; ++ones)
     for (size_t k = chosen.size(); k-- > 0;)
-      if (primes.Ones(chosen[k]) == ones)
-        result.Add(primes.Value(chosen[k]), primes.Mask(chosen[k]), primes.Tags(chosen[k]));
+      if (primes.Ones(chosen[k]) == ones) result.AddFrom(primes, chosen[k], primes.Tags(chosen[k]));
   return result;
 }
 
@@ -78,7 +77,7 @@ void ListTerms(TRunInput& in, uint64_t limit) {
 void CheckInput(const TRunInput& in, int inputBits) {
   for (const int64_t n : in.Listed)
     if (n == 0) throw InternalError("a function without terms reached the tabulation");
-  if (inputBits < 1 || inputBits > MaxInputBits)
+  if (inputBits < 1 || inputBits > (in.Cubes ? kMaxCubeInputs : MaxInputBits))
     throw InternalError("the run was given " + std::to_string(inputBits) + " input bits");
 }
 
@@ -96,6 +95,7 @@ class TChartPlan {
   // Whether the chart keeps one column per pair for that many primes (or
   // more).
   bool PairColumns(uint64_t primes) const {
+    if (FInputBits > MaxInputBits) return false;
     const bool pairsSuit =
         FInputBits <= 16 || ((static_cast<uint64_t>(FIn.Functions.size()) * 4 << FInputBits) <= (uint64_t{64} << 20) &&
                              static_cast<uint64_t>(FPairs) <= 16 * primes);
@@ -145,14 +145,16 @@ void TablePrimes(const std::vector<const TTermVector*>& functions, int inputBits
 
 // The primes stage: the route's finder. Where the cubes' budget is spent,
 // the tables take over with the terms listed.
-void FindPrimes(TRunInput& in, int inputBits, TPrimeFinder finder, TChartPlan& plan, MemoryMeter& meter,
+void FindPrimes(TRunInput& in, int inputBits, const TRunRoute& route, TChartPlan& plan, MemoryMeter& meter,
                 IEngineHost* host, TRunStats* stats, const TRunParams& params, TCover& primes) {
+  const TPrimeFinder finder = route.Finder;
   if (finder == TPrimeFinder::Cubes || finder == TPrimeFinder::CubesThenTables) {
     const TCover* source = in.Cubes ? in.Cubes->Cubes : nullptr;
     const double budget = finder == TPrimeFinder::Cubes ? 0 : CubesBudget(inputBits);
     try {
-      detail::TabulateCubes(in.Functions, inputBits, source, host, stats, meter, primes, params.Stop, budget,
-                            [&](const detail::TPrimeFloor& floor) { plan.CheckFloor(floor, meter); });
+      detail::TabulateCubes(
+          in.Functions, inputBits, source, host, stats, meter, primes, params.Stop, budget,
+          [&](const detail::TPrimeFloor& floor) { plan.CheckFloor(floor, meter); }, route.Wide);
       return;
     } catch (const detail::CubeBudgetSpent&) {
     }
@@ -173,7 +175,7 @@ Chart MakeChart(TRunInput& in, const TCover& primes, const TChartPlan& plan, con
     counted = *in.Cubes;
     counted.Listed = &in.Listed;
   }
-  return Chart(in.Functions, primes, meter, classes, fromCubes ? &counted : nullptr);
+  return Chart(in.Functions, primes, meter, classes, fromCubes ? &counted : nullptr, route.Wide);
 }
 
 // The cover stage: the selection the cost criterion asks for, in result list
@@ -187,7 +189,7 @@ TCover SelectCover(Chart& chart, const TCover& primes, int functionCount, IEngin
   if (stats) {
     stats->Selected = static_cast<int64_t>(result.Count());
     stats->Literals = 0;
-    for (size_t k = 0; k < result.Count(); ++k) stats->Literals += result.Width - std::popcount(result.Mask(k));
+    for (size_t k = 0; k < result.Count(); ++k) stats->Literals += result.Width - result.FreeCount(k);
     if (params.Cost != TCostCriterion::Pla) {
       stats->LowerBound = 0;
       stats->Proven = false;
@@ -208,9 +210,10 @@ RunParts Run(TRunInput& in, int inputBits, const TRunRoute& route, IEngineHost* 
   RunParts parts;
 
   auto start = Clock::now();
-  FindPrimes(in, inputBits, route.Finder, plan, meter, host, stats, params, parts.Primes);
+  FindPrimes(in, inputBits, route, plan, meter, host, stats, params, parts.Primes);
   if (stats) stats->SecondsCombine = SecondsSince(start);
-  if (params.Verify) VerifyPrimes(in.Functions, parts.Primes);
+  if (params.Verify && route.Wide) VerifyPrimesCubes(*in.Cubes, parts.Primes);
+  else if (params.Verify) VerifyPrimes(in.Functions, parts.Primes);
 
   start = Clock::now();
   TCubeSystem counted;
@@ -244,7 +247,7 @@ TCover RemapTags(const TCover& list, const std::vector<size_t>& kept, int count,
       const size_t from = widen ? k : kept[k], to = widen ? kept[k] : k;
       if (list.Tag(i, static_cast<int>(from))) tags[to >> 6] |= uint64_t{1} << (to & 63);
     }
-    out.Add(list.Value(i), list.Mask(i), tags.data());
+    out.AddFrom(list, i, tags.data());
   }
   return out;
 }
@@ -278,7 +281,8 @@ class TCommand {
 
   TRunOutcome Execute() {
     if (const auto refused = CheckWidth()) return *refused;
-    FRoute = ChooseRoute(FSystem, FMode, FParams);
+    if (const auto refused = ChooseCubes()) return *refused;
+    FRoute = ChooseRoute(FSource, FParams);
     if (const auto refused = ListTermsFirst()) return *refused;
     Convert();
     CountTerms();
@@ -299,11 +303,45 @@ class TCommand {
     return outcome;
   }
 
+  // Past the term-number world a run reads the system's cubes, which must
+  // then give its functions as the run takes them.
   TRefusal CheckWidth() {
     if (FWidth == 0) return TRunOutcome::NothingToDo;
-    if (FWidth > MaxInputBits)
+    if (FWidth > MaxInputBits && !(FSystem.SourceCubes && FSystem.TermsInSource))
       return Refuse(TRunOutcome::TooWide, "Too many input bits: " + std::to_string(FWidth) + " (at most " +
                                               std::to_string(MaxInputBits) + ").");
+    return std::nullopt;
+  }
+
+  // The cubes the run may read: the file's while they give the functions as
+  // the run takes them; past the term-number world, where the run is of the
+  // other kind, their complement (with the don't cares kept) instead.
+  TRefusal ChooseCubes() {
+    FSource = RunSourceOf(FSystem, FMode);
+    FCubes = {FSource.Cubes, FSource.Cubes ? FSystem.SourceDontCares.get() : nullptr};
+    if (FSource.Cubes || FWidth <= MaxInputBits) return std::nullopt;
+    try {
+      const TStopScope stopScope(FParams.Stop ? FParams.Stop : RunStopFlag);
+      FOtherKind = TCover(FWidth, FSystem.FunctionCount());
+      std::vector<uint64_t> tags(static_cast<size_t>(FOtherKind.TagWords));
+      const TCover* dontCares = FSystem.SourceDontCares.get();
+      for (int f = 0; f < FSystem.FunctionCount(); ++f) {
+        std::fill(tags.begin(), tags.end(), 0);
+        tags[static_cast<size_t>(f) >> 6] |= uint64_t{1} << (f & 63);
+        AppendComplement({FSystem.SourceCubes.get()}, f, FWidth, tags.data(), FOtherKind);
+        if (dontCares)
+          for (size_t k = 0; k < dontCares->Count(); ++k)
+            if (dontCares->Tag(k, f)) FOtherKind.AddFrom(*dontCares, k, tags.data());
+        if (FOtherKind.Count() * (16 + 16 * FOtherKind.TagWords) > Limit())
+          throw TooLargeError(FOtherKind.Count() * (16 + 16 * FOtherKind.TagWords));
+      }
+    } catch (const ResourceError& e) {
+      return Refuse(TRunOutcome::TooLarge, e.what());
+    } catch (const StoppedError& e) {
+      return Refuse(TRunOutcome::Stopped, e.what());
+    }
+    FSource.Cubes = &FOtherKind;
+    FCubes = {&FOtherKind, FSystem.SourceDontCares.get()};
     return std::nullopt;
   }
 
@@ -313,7 +351,7 @@ class TCommand {
     const bool listFirst = FRoute.ListTermsFirst;
     uint64_t bytes = listFirst ? FSystem.SourceTermsBytes() : 0;
     for (const auto& f : FSystem.Functions)
-      if (f.Maxterms != WantMaxterms()) bytes += TTermVector::BytesFor(uint64_t{1} << FWidth);
+      if (f.Maxterms != WantMaxterms() && FWidth <= MaxInputBits) bytes += TTermVector::BytesFor(uint64_t{1} << FWidth);
     if (bytes > Limit()) return Refuse(TRunOutcome::TooLarge, TooLargeError(bytes).what());
     try {
       const TStopScope stopScope(FParams.Stop ? FParams.Stop : RunStopFlag);
@@ -328,21 +366,35 @@ class TCommand {
   // touched, so converting back restores them exactly.
   void Convert() {
     FConverted.reserve(FSystem.Functions.size());
+    // Past the term-number world the functions hold no terms: their cubes
+    // (ChooseCubes) are already of the run's kind.
+    const auto converts = [&](const TTermVector& f) { return f.Maxterms != WantMaxterms() && FWidth <= MaxInputBits; };
     for (const auto& f : FSystem.Functions)
-      if (f.Maxterms != WantMaxterms()) FConverted.push_back(ComplementTerms(f, FWidth));
+      if (converts(f)) FConverted.push_back(ComplementTerms(f, FWidth));
     size_t next = 0;
-    for (const auto& f : FSystem.Functions) FWork.push_back(f.Maxterms != WantMaxterms() ? &FConverted[next++] : &f);
+    for (const auto& f : FSystem.Functions) FWork.push_back(converts(f) ? &FConverted[next++] : &f);
     FStats.SecondsConvert = SecondsSince(FStart);
     FStats.Inputs = FWidth;
     FStats.Outputs = FSystem.FunctionCount();
   }
 
+  // Past the term-number world a function's terms are not counted (a union
+  // of cubes can take as long to count as to list): it takes part where it
+  // has a cube.
   void CountTerms() {
+    if (FWidth > MaxInputBits) {
+      for (size_t f = 0; f < FWork.size(); ++f) {
+        bool any = false;
+        for (size_t k = 0; k < FCubes.Cubes->Count() && !any; ++k) any = FCubes.Cubes->Tag(k, static_cast<int>(f));
+        FListed.push_back(any ? 1 : 0);
+      }
+      FStats.Terms = -1;
+      return;
+    }
     const bool termsListed = !FSystem.TermsInSource;
     for (size_t f = 0; f < FWork.size(); ++f)
       FListed.push_back(termsListed ? FWork[f]->Count()
-                                    : static_cast<int64_t>(ListedCount({FSystem.SourceCubes.get(), nullptr},
-                                                                       static_cast<int>(f), FWidth)));
+                                    : CountFigure(ListedCount({FCubes.Cubes, nullptr}, static_cast<int>(f), FWidth)));
     FStats.Terms = 0;
     for (const int64_t n : FListed) FStats.Terms += n;
   }
@@ -370,7 +422,7 @@ class TCommand {
       in.Kept = FKept;
     }
     if (!FRoute.FromCubes) return in;
-    FFileCubes = {FSystem.SourceCubes.get(), FSystem.SourceDontCares.get()};
+    FFileCubes = FCubes;
     in.Cubes = &FFileCubes;
     if (!Narrowed()) return in;
     const int kept = static_cast<int>(FKept.size());
@@ -416,8 +468,7 @@ class TCommand {
   // Terms kept in the cubes until mid-run are read only where the route
   // reads the cubes, so the cover is checked against those.
   void VerifyResult(const TCover& result) {
-    if (FRoute.FromCubes)
-      VerifyCoverCubes({FSystem.SourceCubes.get(), FSystem.SourceDontCares.get()}, FSystem.FunctionCount(), result);
+    if (FRoute.FromCubes) VerifyCoverCubes(FCubes, FSystem.FunctionCount(), result, FRoute.Wide);
     else VerifyCover(FWork, result);
   }
 
@@ -451,6 +502,9 @@ class TCommand {
   const TRunParams& FParams;
   const int FWidth;
   const Clock::time_point FStart = Clock::now();
+  TRunSource FSource;
+  TCubeSystem FCubes;  // the cubes the run reads (ChooseCubes)
+  TCover FOtherKind;   // the file's cubes complemented, where needed
   TRunRoute FRoute;
   std::vector<TTermVector> FConverted;
   std::vector<const TTermVector*> FWork;  // every function in the run's kind

@@ -34,6 +34,12 @@ TPrimeFinder ChooseFinder(const TRunSource& source, const TRunParams& params, bo
 
 TRunRoute ChooseRoute(const TRunSource& source, const TRunParams& params) {
   TRunRoute route;
+  if (source.Inputs > kMaxTermInputs) {
+    route.FromCubes = true;
+    route.Finder = TPrimeFinder::Cubes;
+    route.Wide = true;
+    return route;
+  }
   route.FromCubes = ReadsCubes(source, params);
   route.Finder = ChooseFinder(source, params, route.FromCubes);
   // The run starts without the terms only where its finder starts from the
@@ -43,6 +49,11 @@ TRunRoute ChooseRoute(const TRunSource& source, const TRunParams& params) {
       route.FromCubes && (route.Finder == TPrimeFinder::Cubes || route.Finder == TPrimeFinder::CubesThenTables);
   route.ListTermsFirst =
       source.TermsInCubes && !(startsFromCubes && !params.Verify && params.ChartForm != TChartForm::Pairs);
+  route.Wide = route.FromCubes && params.WideCubes;
+  if (route.Wide) {
+    route.Finder = TPrimeFinder::Cubes;
+    route.ListTermsFirst = false;
+  }
   return route;
 }
 

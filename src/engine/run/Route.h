@@ -55,6 +55,10 @@ struct TRunRoute {
   // tables once the cubes' budget is spent, a chart of pairs).
   bool ListTermsFirst = false;
   TPrimeFinder Finder = TPrimeFinder::Tables;
+  // The cubes are held in a wide type (core/Bits.h): past kMaxTermInputs
+  // inputs, where there are no term numbers (the run is then from cubes with
+  // the cube finder, and nothing lists the terms), or where asked.
+  bool Wide = false;
 };
 
 TRunRoute ChooseRoute(const TRunSource& source, const TRunParams& params);

@@ -163,6 +163,52 @@ void VerifyPrimes(const std::vector<const TTermVector*>& functions, const TCover
   if (width <= VerifyFullInputs && tableBytes <= (uint64_t{256} << 20)) CompareWithFullLists(functions, primes);
 }
 
+namespace {
+
+template <class B>
+void VerifyPrimesAs(const TCubeSystem& system, const TCover& primes) {
+  const int fcount = primes.FunctionCount;
+  std::vector<std::vector<TCubeOf<B>>> listed;
+  for (int f = 0; f < fcount; ++f) listed.push_back(TaggedCubes<B>(system.Cubes, f));
+  const auto implicant = [&](int f, const B& v, const B& m) {
+    return !FirstUncovered<B>(v & ~m, m, listed[static_cast<size_t>(f)]).has_value();
+  };
+  const B full = bits::Low<B>(primes.Width);
+  std::vector<std::pair<B, B>> seen;
+  for (size_t i = 0; i < primes.Count(); ++i) {
+    const B v = primes.ValueAs<B>(i), m = primes.MaskAs<B>(i);
+    if (bits::Any(v & m) || bits::Any((v | m) & ~full)) Fail(primes, i, "is not a cube of the system's inputs");
+    bool any = false;
+    for (int f = 0; f < fcount; ++f) {
+      const bool tagged = primes.Tag(i, f);
+      any = any || tagged;
+      if (implicant(f, v, m) != tagged)
+        Fail(primes, i,
+             std::string(tagged ? "is tagged for" : "is not tagged for, but an implicant of") + " f" +
+                 std::to_string(f));
+    }
+    if (!any) Fail(primes, i, "has no tags");
+    bits::ForEach(full & ~m, [&](int k) {
+      const B b = bits::One<B>(k);
+      bool grows = true;
+      for (int f = 0; f < fcount && grows; ++f)
+        if (primes.Tag(i, f)) grows = implicant(f, v & ~b, m | b);
+      if (grows) Fail(primes, i, "is no prime: input " + std::to_string(k) + " can be dropped");
+    });
+    seen.emplace_back(m, v);
+  }
+  std::sort(seen.begin(), seen.end());
+  if (std::adjacent_find(seen.begin(), seen.end()) != seen.end())
+    throw InternalError("the prime implicant list holds a cube twice");
+}
+
+}  // namespace
+
+void VerifyPrimesCubes(const TCubeSystem& system, const TCover& primes) {
+  WithCubeBits(
+      primes.Width, [&](auto b) { VerifyPrimesAs<decltype(b)>(system, primes); }, true);
+}
+
 void VerifyCover(const std::vector<TTermVector>& functions, const TCover& cover) {
   std::vector<const TTermVector*> pointers;
   for (const auto& f : functions) pointers.push_back(&f);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/core/Cover.h"
+#include "engine/core/CubeSets.h"
 #include "model/TermVector.h"
 
 namespace tavro {
@@ -25,6 +26,10 @@ constexpr int VerifyFullInputs = 10;
 //     in which pairing the cubes level by level lists them.
 // Throws InternalError naming the first fault.
 void VerifyPrimes(const std::vector<const TTermVector*>& functions, const TCover& primes);
+
+// The same checks but the last, for a system given by cubes (any width):
+// the implicants are told by walking the cubes, never the rows.
+void VerifyPrimesCubes(const TCubeSystem& system, const TCover& primes);
 
 // Checks that the cover realises every function: each care term covered by a
 // cube tagged for its function, and no tagged cube covering a row the function

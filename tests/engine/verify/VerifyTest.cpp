@@ -121,7 +121,7 @@ TEST(VerifyCoverTest, FromCubesAgreesWithTheTermCheck) {
     ASSERT_EQ(actual, expected) << "round " << round;
     failures += !expected.empty();
     for (int f = 0; f < functions; ++f)
-      EXPECT_EQ(ListedCount(system, f, width), static_cast<uint64_t>(terms[static_cast<size_t>(f)].Count()));
+      EXPECT_EQ(ListedCount(system, f, width), static_cast<TTermCount>(terms[static_cast<size_t>(f)].Count()));
   }
   EXPECT_GT(failures, 100);
   EXPECT_LT(failures, 380);
