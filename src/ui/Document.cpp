@@ -149,6 +149,10 @@ void TDocument::Load(const QString& path, const TRunner& run) {
 
 void TDocument::Write(const QString& path, const TRunner& run) {
   const std::string name = FileNameBytes(path);
+  if (FSystem.TermsInSource && FSystem.InputBits > MaxInputBits)
+    throw TavroError("Cannot save " + name + " as a term file: the system has " + std::to_string(FSystem.InputBits) +
+                     " inputs, and a term file holds at most " + std::to_string(MaxInputBits) +
+                     ". Its PLA file stays its source; a result is written as PLA by tavro-cli --pla.");
   Run(run, [&] { WriteTermFile(FSystem.Functions, name); });  // throws before anything changes
   FSystem.Modified = false;
   FSystem.CurrentFileName = name;

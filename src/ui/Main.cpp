@@ -216,19 +216,31 @@ void TfrmMain::dropEvent(QDropEvent* event) {
 // ---------------------------------------------------------------------------
 // Function editing
 
+// A system past the term-number world is given by the rows of its PLA file:
+// it has no term numbers to edit.
+bool TfrmMain::RefusedTermEdit() {
+  const TFunctionSystem& system = FDocument.System();
+  if (!system.TermsInSource || system.InputBits <= MaxInputBits) return false;
+  ShowError(QStringLiteral("This system has %1 inputs and is given by the rows of its PLA file, which the list shows. "
+                           "Terms are edited up to %2 inputs.")
+                .arg(system.InputBits)
+                .arg(MaxInputBits));
+  return true;
+}
+
 void TfrmMain::btnAddTermsClick() {
-  if (Running()) return;
+  if (Running() || RefusedTermEdit()) return;
   FDocument.MarkModified();
   if (FAddTerms) FDialogs.ShowModal(*FAddTerms);
 }
 
 void TfrmMain::lstTermsDblClick() {
-  if (Running()) return;
+  if (Running() || RefusedTermEdit()) return;
   if (FAddTerms) FDialogs.ShowModal(*FAddTerms);
 }
 
 void TfrmMain::btnRemoveItemClick() {
-  if (Running()) return;
+  if (Running() || RefusedTermEdit()) return;
   FDocument.MarkModified();
   const int row = lstTerms->currentRow();
   if (row < 0) return;

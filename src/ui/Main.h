@@ -290,6 +290,7 @@ class TfrmMain : public QMainWindow {
   QString StartFolder() const;
   void RememberFolder(const QString& path);
   void UpdateModifiedMark();
+  bool RefusedTermEdit();
   void SendEditRequest(const char* request);
 
  public:

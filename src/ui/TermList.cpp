@@ -11,8 +11,35 @@ TTermListModel::TTermListModel(const TDocument& document, QObject* parent)
 
 int TTermListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : FRows; }
 
+namespace {
+
+// A system whose terms only its PLA rows give (past 24 inputs) lists the
+// rows of the current function: the cubes tagged for it, then its don't
+// cares (marked d).
+std::vector<std::pair<const TCover*, size_t>> RowsOf(const TFunctionSystem& system) {
+  std::vector<std::pair<const TCover*, size_t>> rows;
+  if (!system.TermsInSource) return rows;
+  for (const TCover* cover : {system.SourceCubes.get(), system.SourceDontCares.get()})
+    if (cover)
+      for (size_t k = 0; k < cover->Count(); ++k)
+        if (system.CurrentFunction < cover->FunctionCount && cover->Tag(k, system.CurrentFunction))
+          rows.emplace_back(cover, k);
+  return rows;
+}
+
+}  // namespace
+
 QVariant TTermListModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid()) return {};
+  if (!index.isValid()) return {};
+  if (FDocument.System().TermsInSource && (role == Qt::DisplayRole || role == Qt::ToolTipRole)) {
+    const auto rows = RowsOf(FDocument.System());
+    if (static_cast<size_t>(index.row()) >= rows.size()) return {};
+    const auto& [cover, k] = rows[static_cast<size_t>(index.row())];
+    QString text = QString::fromStdString(cover->Pattern(k));
+    if (cover == FDocument.System().SourceDontCares.get()) text += QLatin1Char('d');
+    return text;
+  }
+  if (role != Qt::DisplayRole) return {};
   const TTermVector& f = FDocument.Current();
   if (index.row() >= f.Count()) return {};
   QString text = QString::number(f.GetTerm(index.row()));
@@ -22,7 +49,8 @@ QVariant TTermListModel::data(const QModelIndex& index, int role) const {
 
 void TTermListModel::Reload() {
   beginResetModel();
-  FRows = FDocument.Current().Count();
+  FRows = FDocument.System().TermsInSource ? static_cast<int>(RowsOf(FDocument.System()).size())
+                                           : FDocument.Current().Count();
   endResetModel();
 }
 
