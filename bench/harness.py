@@ -3,7 +3,7 @@
 and prints one table row per file, with the run's own figures, whole-process
 wall time and peak RSS from /usr/bin/time, and the all-primes+greedy time of
 REFERENCE.md with the ratio ours/theirs where it has one. With --wide it runs
-the PLA files of BENCH_DIR/wide instead, beside Espresso's all-primes
+the PLA files of BENCH_DIR/wide (with --wider those of BENCH_DIR/wider) instead, beside Espresso's all-primes
 (`-Dprimes`) time and prime count from REFERENCE.md's wide table.
 
 Usually started through bench/run.sh, which builds the CLI first. Python 3
@@ -388,6 +388,8 @@ def main():
     p.add_argument("--wide", action="store_true",
                    help="the PLA files of BENCH_DIR/wide (17-24 inputs) instead, beside "
                         "Espresso's -Dprimes figures")
+    p.add_argument("--wider", action="store_true",
+                   help="the PLA files of BENCH_DIR/wider (25-130 inputs), as --wide does")
     p.add_argument("--quick", action="store_true",
                    help="one run per file and a 10 s timeout (unless --timeout is given)")
     p.add_argument("--timeout", type=float, default=None,
@@ -415,6 +417,8 @@ def main():
     p.add_argument("--reference", default=None,
                    help="reference figures (default BENCH_DIR/REFERENCE.md)")
     args = p.parse_args()
+    folder = "wider" if args.wider else "wide"
+    args.wide = args.wide or args.wider
 
     if args.timeout is None:
         args.timeout = 10.0 if args.quick else 120.0
@@ -434,9 +438,9 @@ def main():
 
     files = args.files
     if not files and args.wide:
-        files = sorted(glob.glob(os.path.join(bench_dir, "wide", "*.pla")))
+        files = sorted(glob.glob(os.path.join(bench_dir, folder, "*.pla")))
         if not files:
-            die(f"no PLA files in {bench_dir}/wide (give --bench-dir or set TAVRO_BENCH_DIR)")
+            die(f"no PLA files in {bench_dir}/{folder} (give --bench-dir or set TAVRO_BENCH_DIR)")
     if not files:
         files = sorted(glob.glob(os.path.join(bench_dir, "trm", "*.trm"))) + \
                 sorted(glob.glob(os.path.join(bench_dir, "synth", "*.trm")))
