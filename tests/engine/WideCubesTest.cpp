@@ -135,6 +135,13 @@ TEST(WideCubes, SystemsAmongUnusedInputsAreMinimizedAtAnyWidth) {
       const RunResult run = RunOn(Load(text), mode, params);
       ASSERT_EQ(run.Outcome, TRunOutcome::Completed) << run.Output;
       ASSERT_EQ(run.Result->Width, width);
+      // The result's PLA text reads back as the same rows.
+      const TPlaSystem back = ParsePlaText(PlaText(*run.Result, width, outputs, mode), false);
+      ASSERT_EQ(back.Inputs, width);
+      if (mode == modeSOP) {
+        ASSERT_EQ(back.Cubes.Count(), run.Result->Count());
+        for (size_t k = 0; k < back.Cubes.Count(); ++k) EXPECT_EQ(back.Cubes.Pattern(k), run.Result->Pattern(k));
+      }
       std::string row(static_cast<size_t>(width), '0');
       for (uint32_t t = 0; t < (1u << inputs); ++t) {
         // The unused inputs take random values.

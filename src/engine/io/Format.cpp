@@ -67,6 +67,13 @@ std::string FormatPOS(const TCover& list, bool everyFunction) {
 std::string FormatCubeTerms(const TCover& list, bool everyFunction) {
   return FormatLines(list, everyFunction, " + ", [&](std::string& out, size_t i) {
     out += '(';
+    // Past the term-number world a cube's terms are too many to list: its
+    // pattern stands for them.
+    if (list.Width > kMaxTermInputs) {
+      out += list.Pattern(i);
+      out += ')';
+      return;
+    }
     bool first = true;
     list.ForEachTerm(i, [&](uint32_t t) {
       if (!first) out += ", ";

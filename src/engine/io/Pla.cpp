@@ -697,9 +697,8 @@ std::string PlaText(const TCover& cubes, int inputBits, int functionCount, int m
   for (size_t k = 0; k < cubes.Count(); ++k) {
     for (int p = 0; p < inputBits; ++p) {
       const int bitIndex = cubes.Width - 1 - p;
-      const uint32_t bit = bitIndex >= 0 ? uint32_t{1} << bitIndex : 0;
-      if (bit == 0 || (cubes.Mask(k) & bit)) t += '-';
-      else t += (cubes.Value(k) & bit) ? '1' : '0';
+      if (bitIndex < 0 || cubes.FreeAt(k, bitIndex)) t += '-';
+      else t += cubes.OneAt(k, bitIndex) ? '1' : '0';
     }
     t += ' ';
     for (int i = 0; i < functionCount; ++i) {
