@@ -166,27 +166,6 @@ constexpr uint64_t HashWords(const B& x) {
   }
 }
 
-// x as a decimal number (bits past 64 make it long: up to 309 digits).
-template <class B>
-std::string Decimal(const B& x) {
-  if constexpr (std::is_integral_v<B>) return std::to_string(x);
-  else {
-    B n = x;
-    std::string digits;
-    do {
-      // Long division by 10, highest word first.
-      unsigned __int128 rest = 0;
-      for (size_t k = sizeof(n.W) / 8; k-- > 0;) {
-        const unsigned __int128 cur = (rest << 64) | n.W[k];
-        n.W[k] = static_cast<uint64_t>(cur / 10);
-        rest = cur % 10;
-      }
-      digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(rest)));
-    } while (Any(n));
-    return digits;
-  }
-}
-
 }  // namespace bits
 
 // Calls fn(B{}) with the cube type of a width (up to kMaxCubeInputs), the
