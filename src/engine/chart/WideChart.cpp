@@ -46,7 +46,9 @@ struct WideClassList {
 template <class B>
 class WideClasses {
  public:
-  WideClasses(const TCover& primes, MemoryMeter& meter) : FPrimes(primes), FMeter(meter) {
+  // prune: keep only classes that no smaller class found in the same cube
+  // lies within (see SplitFull).
+  WideClasses(const TCover& primes, MemoryMeter& meter, bool prune) : FPrimes(primes), FMeter(meter), FPrune(prune) {
     for (size_t r = 0; r < primes.Count(); ++r) {
       const B m = primes.MaskAs<B>(r);
       FCubes.push_back({primes.ValueAs<B>(r) & ~m, m});
@@ -62,7 +64,33 @@ class WideClasses {
     FScratch.clear();
     for (size_t r = 0; r < FPrimes.Count(); ++r)
       if (FPrimes.Tag(r, f)) FScratch.push_back(static_cast<uint32_t>(r));
-    Split(B{}, bits::Low<B>(FPrimes.Width), 0, FOn.size(), 0, FDc.size(), 0, FScratch.size(), 0);
+    if (!FPrune) {
+      Split(B{}, bits::Low<B>(FPrimes.Width), 0, FOn.size(), 0, FDc.size(), 0, FScratch.size(), 0);
+      return;
+    }
+    // Pruned, the function's cubes are taken one at a time (a term in
+    // several of them is seen again, which changes no class kept): the
+    // space between them is never split.
+    const size_t on = FOn.size(), dc = FDc.size(), primes = FScratch.size();
+    const auto meets = [](const TCubeOf<B>& a, const TCubeOf<B>& b) {
+      return !bits::Any((a.Value ^ b.Value) & ~(a.Mask | b.Mask));
+    };
+    for (size_t k = 0; k < on; ++k) {
+      const TCubeOf<B> c = FOn[k];
+      // A part that lies in an earlier cube was seen with it.
+      FEarlier.clear();
+      for (size_t j = 0; j < k; ++j)
+        if (meets(c, FOn[j])) FEarlier.push_back(FOn[j]);
+      FOn.push_back(c);
+      for (size_t d = 0; d < dc; ++d)
+        if (meets(c, FDc[d])) FDc.push_back(FDc[d]);
+      for (size_t i = 0; i < primes; ++i)
+        if (meets(c, FCubes[FScratch[i]])) FScratch.push_back(FScratch[i]);
+      Split(c.Value, c.Mask, on, FOn.size(), dc, FDc.size(), primes, FScratch.size(), 0);
+      FOn.resize(on);
+      FDc.resize(dc);
+      FScratch.resize(primes);
+    }
   }
 
   WideClassList<B> Classes;
@@ -112,6 +140,16 @@ class WideClasses {
     const size_t q0 = FScratch.size(), full0 = FFull.size();
     Sort(free, p0, p1, counts);
     const size_t q1 = FScratch.size();
+    if (q0 == q1 && d0 == d1 && FPrune) {
+      // Every care term of the cube has the rows FFull: one class, whose
+      // smallest term is the smallest that a cube of the function holds.
+      B first = FOn[o0].Value | value;
+      for (size_t o = o0 + 1; o < o1; ++o) first = std::min(first, FOn[o].Value | value);
+      AddClass(first, std::ldexp(TTermCount{1}, bits::Count(free)));
+      FScratch.resize(q0);
+      FFull.resize(full0);
+      return;
+    }
     if (q0 == q1) {
       for (size_t o = allListed ? o1 : o0; o < o1; ++o) CountInputs(free & ~FOn[o].Mask, counts);
       for (size_t d = d0; d < d1; ++d) CountInputs(free & ~FDc[d].Mask, counts);
@@ -133,12 +171,24 @@ class WideClasses {
   // The cube (value, free) holds only care terms; FScratch[p0, p1) are the
   // primes that meet it.
   void SplitFull(const B& value, const B& free, size_t p0, size_t p1, int depth) {
+    for (const auto& e : FEarlier)
+      if (!bits::Any((free | (value ^ e.Value)) & ~e.Mask)) return;
     std::vector<int>& counts = Counts(depth);
     const size_t q0 = FScratch.size(), full0 = FFull.size();
     Sort(free, p0, p1, counts);
     const size_t q1 = FScratch.size();
-    if (q0 == q1) {
-      AddClass(value, std::ldexp(TTermCount{1}, bits::Count(free)));
+    std::optional<B> outside;
+    if (FPrune && q0 != q1) {
+      // A term of the cube that none of the primes holding part of it
+      // holds has the rows FFull alone; every other class of the cube has
+      // them and more, so a cover of that class covers them all. Those are
+      // left out (the weight of the one kept stands for the cube).
+      FPartial.clear();
+      for (size_t i = q0; i < q1; ++i) FPartial.push_back(FCubes[FScratch[i]]);
+      outside = FirstUncovered<B>(value, free, FPartial);
+    }
+    if (q0 == q1 || outside) {
+      AddClass(outside ? *outside : value, std::ldexp(TTermCount{1}, bits::Count(free)));
     } else if (q1 - q0 <= kDirectPartial) {
       SplitDirect(value, free, q0, q1);
     } else {
@@ -255,12 +305,18 @@ class WideClasses {
     list.First.push_back(first);
     if ((list.Size() & 4095) == 0) {
       CheckStop();
-      FMeter.Set(list.Rows.size() * 4 + list.Size() * (2 * sizeof(B) + 64) + FCubes.size() * 2 * sizeof(B));
+      // The stores at their capacity (growing, the old one is held too),
+      // and the index's nodes and buckets.
+      FMeter.Set(list.Rows.capacity() * 4 * 3 / 2 +
+                 list.Size() * (sizeof(B) + sizeof(TTermCount) + sizeof(int) + sizeof(size_t)) * 3 / 2 +
+                 FIndex.size() * 48 + FIndex.bucket_count() * 8 + FCubes.size() * 2 * sizeof(B));
     }
   }
 
   const TCover& FPrimes;
   MemoryMeter& FMeter;
+  const bool FPrune;
+  std::vector<TCubeOf<B>> FPartial, FEarlier;
   std::vector<TCubeOf<B>> FCubes;  // the primes
   std::vector<uint64_t> FWordA, FWordB;
   int FFunction = 0;
@@ -278,7 +334,9 @@ void Chart::BuildWide(const TCover& primes, MemoryMeter& meter, const TCubeSyste
       primes.Width,
       [&](auto b) {
         using B = decltype(b);
-        WideClasses<B> found(primes, meter);
+        // Past the term-number world the chart keeps only the classes that
+        // matter to a cover (its classes there can be too many to list).
+        WideClasses<B> found(primes, meter, primes.Width > kMaxTermInputs);
         for (int f = 0; f < primes.FunctionCount; ++f) found.AddFunction(cubes, f);
         const auto& classes = found.Classes;
         // A class found again keeps the function it was first found in, so

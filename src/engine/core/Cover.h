@@ -7,6 +7,7 @@
 // bit Width-1 is pattern position 1, the letter A.
 
 #include <bit>
+#include <cassert>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -60,8 +61,15 @@ class TCover {
   // Up to 32 inputs a cube is held as two 32-bit words; wider ones as
   // (Width + 63) / 64 64-bit words each, read through ValueAs and MaskAs.
   bool Narrow() const { return FWords == 0; }
-  uint32_t Value(size_t i) const { return FValues[i]; }
-  uint32_t Mask(size_t i) const { return FMasks[i]; }
+  // The 32-bit fields of a narrow cover.
+  uint32_t Value(size_t i) const {
+    assert(Narrow());
+    return FValues[i];
+  }
+  uint32_t Mask(size_t i) const {
+    assert(Narrow());
+    return FMasks[i];
+  }
   // The cube's value and mask in a cube type of core/Bits.h wide enough
   // for Width.
   template <class B>

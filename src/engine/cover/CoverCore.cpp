@@ -22,7 +22,7 @@ CoverCore::CoverCore(const Chart& chart, const TCover& primes) {
   RowEnd.assign(chart.RowStart.begin() + 1, chart.RowStart.end());
   ColEnd.assign(chart.ColStart.begin() + 1, chart.ColStart.end());
   Literals.resize(rows);
-  for (size_t r = 0; r < rows; ++r) Literals[r] = primes.Width - std::popcount(primes.Mask(r));
+  for (size_t r = 0; r < rows; ++r) Literals[r] = primes.Width - primes.FreeCount(r);
   RowAlive.assign(rows, 1);
   ColAlive.assign(cols, 1);
   RowCount.resize(rows);

@@ -159,6 +159,17 @@ class CubeSolver {
     }
     // Canonical covers of two or more cubes differ somewhere.
     if (best < 0) throw InternalError("a cover of several cubes fixes no input");
+    // A unate cover of one function (every input fixed one way only, every
+    // cube with the same tags) holds all its primes: they are its cubes that
+    // no other cube holds. Splitting it would go on for every input.
+    if (!bestBinate && SameTags(F)) {
+      Canonical(F, true);
+      auto result = std::make_shared<CubeSet>(std::move(F));
+      Raise(*result);
+      Weigh(FBytes += ResultBytes(*result));
+      FMemo.emplace(h, result);
+      return result;
+    }
     const B bit = bits::One<B>(best);
     const bool noOnes = ones[best] == 0, noZeros = zeros[best] == 0;
 
@@ -187,7 +198,7 @@ class CubeSolver {
     }
     auto result = Combine(*p0, *p1, *p2, bit);
     Raise(*result);
-    Weigh(FBytes += result->Size() * CubeBytes() + 96);
+    Weigh(FBytes += ResultBytes(*result));
     FMemo.emplace(h, result);
     return result;
   }
@@ -217,6 +228,13 @@ class CubeSolver {
     FFloor(FSeen);
   }
 
+  // The memory a solved part keeps in the memo. Wide cubes count the
+  // slack of their growing lists and the memo's node as well.
+  uint64_t ResultBytes(const CubeSet& s) const {
+    if constexpr (std::is_same_v<B, uint32_t>) return s.Size() * CubeBytes() + 96;
+    else return s.Size() * CubeBytes() * 3 / 2 + 256;
+  }
+
   // The memory of one cube of a set: value, mask and tags.
   uint64_t CubeBytes() const { return 2 * sizeof(B) + 8 * FWords; }
 
@@ -234,6 +252,12 @@ class CubeSolver {
     s.V.push_back(v);
     s.M.push_back(m);
     s.T.insert(s.T.end(), t, t + FWords);
+  }
+
+  bool SameTags(const CubeSet& s) const {
+    for (size_t i = 1; i < s.Size(); ++i)
+      if (!std::equal(&s.T[0], &s.T[0] + FWords, &s.T[i * FWords])) return false;
+    return true;
   }
 
   bool TagsWithin(const uint64_t* a, const uint64_t* b) const {
