@@ -140,6 +140,11 @@ class WideClasses {
     const size_t q0 = FScratch.size(), full0 = FFull.size();
     Sort(free, p0, p1, counts);
     const size_t q1 = FScratch.size();
+    if (Dominated()) {
+      FScratch.resize(q0);
+      FFull.resize(full0);
+      return;
+    }
     if (q0 == q1 && d0 == d1 && FPrune) {
       // Every care term of the cube has the rows FFull: one class, whose
       // smallest term is the smallest that a cube of the function holds.
@@ -177,6 +182,11 @@ class WideClasses {
     const size_t q0 = FScratch.size(), full0 = FFull.size();
     Sort(free, p0, p1, counts);
     const size_t q1 = FScratch.size();
+    if (Dominated()) {
+      FScratch.resize(q0);
+      FFull.resize(full0);
+      return;
+    }
     std::optional<B> outside;
     if (FPrune && q0 != q1) {
       // A term of the cube that none of the primes holding part of it
@@ -280,6 +290,23 @@ class WideClasses {
     return std::nullopt;
   }
 
+  // Pruned, whether every class of the current part is one already found
+  // and more: the rows holding all of the part include the rows of a small
+  // class found before (filed under its first row).
+  bool Dominated() {
+    if (!FPrune || FFull.empty()) return false;
+    bool found = false;
+    for (const uint32_t p : FFull) FIn[p] = 1;
+    for (size_t i = 0; i < FFull.size() && !found; ++i)
+      for (const uint32_t c : FSmall[FFull[i]]) {
+        bool all = true;
+        for (size_t k = Classes.Start[c]; k < Classes.Start[c + 1] && all; ++k) all = FIn[Classes.Rows[k]];
+        if ((found = all)) break;
+      }
+    for (const uint32_t p : FFull) FIn[p] = 0;
+    return found;
+  }
+
   // weight care terms, the smallest `first`, whose rows are FFull.
   void AddClass(const B& first, TTermCount weight) {
     WideKey key{0, 0};
@@ -300,6 +327,8 @@ class WideClasses {
     list.Rows.insert(list.Rows.end(), FFull.begin(), FFull.end());
     std::sort(list.Rows.begin() + static_cast<std::ptrdiff_t>(at), list.Rows.end());
     list.Start.push_back(list.Rows.size());
+    if (FPrune && !FFull.empty() && FFull.size() <= kSmallClass)
+      FSmall[list.Rows[at]].push_back(static_cast<uint32_t>(list.Size()));
     list.Weight.push_back(weight);
     list.Function.push_back(FFunction);
     list.First.push_back(first);
@@ -317,6 +346,11 @@ class WideClasses {
   MemoryMeter& FMeter;
   const bool FPrune;
   std::vector<TCubeOf<B>> FPartial, FEarlier;
+  // The classes of up to kSmallClass rows by their first row, and a mark
+  // per row for Dominated.
+  static constexpr size_t kSmallClass = 8;
+  std::vector<std::vector<uint32_t>> FSmall = std::vector<std::vector<uint32_t>>(FPrimes.Count());
+  std::vector<uint8_t> FIn = std::vector<uint8_t>(FPrimes.Count(), 0);
   std::vector<TCubeOf<B>> FCubes;  // the primes
   std::vector<uint64_t> FWordA, FWordB;
   int FFunction = 0;
