@@ -128,10 +128,14 @@ void TfrmMain::RefreshWindow() {
   btnVHDL->setEnabled(FDocument.ResultReady() && !Running());
 
   FDocument.DeriveInputBits();
-  lblNumberOfInputBits->setText(QString::number(TFunctionSystem::FunctionInputBits(current)));
-  lblNumberOfTerms->setText(QString::number(current.Count()));
+  // A system that only its PLA rows give (past 24 inputs) has no term
+  // counts to show; its functions have the file's inputs.
+  const bool rows = FDocument.System().TermsInSource;
+  lblNumberOfInputBits->setText(
+      QString::number(rows ? FDocument.InputBits() : TFunctionSystem::FunctionInputBits(current)));
+  lblNumberOfTerms->setText(rows ? QStringLiteral("-") : QString::number(current.Count()));
   lblSystemMinInputBits->setText(QString::number(FDocument.InputBits()));
-  lblTotalTerms->setText(QString::number(FDocument.TotalTerms()));
+  lblTotalTerms->setText(rows ? QStringLiteral("-") : QString::number(FDocument.TotalTerms()));
   for (QLabel* label : {lblNumberOfInputBits, lblNumberOfTerms, lblSystemMinInputBits, lblTotalTerms})
     label->adjustSize();
 

@@ -78,6 +78,7 @@ class TestCommands : public QObject {
   void newAsksAboutChanges();
   void open();
   void startUpWithFileArgument();
+  void widePlaListsItsRows();
   void exportToFile();
   void print();
   void menuTree();
@@ -449,6 +450,32 @@ void TestCommands::startUpWithFileArgument() {
     QVERIFY(w.System().Modified);
     QVERIFY(w.Dialogs.Errors.isEmpty());
   }
+}
+
+void TestCommands::widePlaListsItsRows() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("wide.pla");
+  const std::string a = std::string(38, '-') + "10", b = "1" + std::string(39, '-');
+  WriteAll(path, QByteArray::fromStdString(".i 40\n.o 1\n.type fd\n" + a + " 1\n" + b + " -\n.e\n"));
+  TWindows w(path);
+  auto& m = w.Main;
+  QCOMPARE(ListLines(m.lstTerms),
+           (QStringList{QString::fromStdString(a), QString::fromStdString(b), QString::fromStdString(b) + "d"}));
+  QCOMPARE(m.lblSystemMinInputBits->text(), QStringLiteral("40"));
+  QCOMPARE(m.lblTotalTerms->text(), QStringLiteral("-"));
+  // Its terms are not edited, and a term file cannot hold it.
+  m.Button1->click();
+  QCOMPARE(w.Dialogs.Errors.size(), 1);
+  QVERIFY(w.Dialogs.Errors.front().contains("40 inputs"));
+  w.Dialogs.SaveAnswers = {dir.filePath("wide.trm")};
+  m.mnuSave->trigger();
+  QCOMPARE(w.Dialogs.Errors.size(), 2);
+  QVERIFY(w.Dialogs.Errors.back().contains("term file holds at most 24"));
+  QVERIFY(!QFile::exists(dir.filePath("wide.trm")));
+  // It runs from its rows.
+  QVERIFY(RunAndWait(w, m.btnSOP));
+  QCOMPARE(w.System().ResultCubes->Count(), size_t{1});
+  QVERIFY(m.OutputText().contains("f0 = (MM)(~NN)"));
 }
 
 void TestCommands::exportToFile() {
