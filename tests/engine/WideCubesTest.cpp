@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/CubeSets.h"
 #include "engine/core/FunctionSystem.h"
+#include "engine/io/Expression.h"
 #include "engine/io/Pla.h"
 #include "engine/run/Minimize.h"
 #include "support/RecordingHost.h"
@@ -146,6 +148,24 @@ TEST(WideCubes, SystemsAmongUnusedInputsAreMinimizedAtAnyWidth) {
       const RunResult run = RunOn(Load(text), mode, params);
       ASSERT_EQ(run.Outcome, TRunOutcome::Completed) << run.Output;
       ASSERT_EQ(run.Result->Width, width);
+      // Each result line, typed back as an expression over the same inputs,
+      // is the function the result's cubes give.
+      if (mode == modeSOP) {
+        std::vector<std::string> lines;
+        for (size_t at = run.Output.find("f0 = ", run.Output.find("Optimized")); at != std::string::npos;
+             at = run.Output.find("\r\nf", at + 1)) {
+          const size_t from = run.Output.find(" = ", at) + 3, to = run.Output.find("\r\n", from);
+          lines.push_back(run.Output.substr(from, to - from));
+          if (static_cast<int>(lines.size()) == outputs) break;
+        }
+        ASSERT_EQ(static_cast<int>(lines.size()), outputs);
+        TFunctionSystem typed;
+        for (std::string& line : lines)
+          if (line.empty()) line = "0";
+        LoadExpressions(typed, lines, width);
+        ASSERT_EQ(typed.InputBits, width);
+        EXPECT_NO_THROW(VerifyCoverCubes({typed.SourceCubes.get(), nullptr}, outputs, *run.Result));
+      }
       // The result's PLA text reads back as the same rows.
       const TPlaSystem back = ParsePlaText(PlaText(*run.Result, width, outputs, mode), false);
       ASSERT_EQ(back.Inputs, width);

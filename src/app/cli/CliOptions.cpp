@@ -128,8 +128,8 @@ std::string ReadValue(const std::string& a, const std::string& v, TCliOptions& o
   else if (a == "--inputs") {
     char* end = nullptr;
     const long n = std::strtol(v.c_str(), &end, 10);
-    if (v.empty() || *end != '\0' || n < 1 || n > MaxInputBits)
-      return "--inputs takes a number from 1 to " + std::to_string(MaxInputBits);
+    if (v.empty() || *end != '\0' || n < 1 || n > kMaxCubeInputs)
+      return "--inputs takes a number from 1 to " + std::to_string(kMaxCubeInputs);
     o.ExpressionInputs = static_cast<int>(n);
   } else {
     char* end = nullptr;

@@ -212,9 +212,15 @@ TTermCount CoveredTerms(const B& value, const B& free, const std::vector<TCubeOf
   return static_cast<TTermCount>(CubeWalk<B>(value & ~free, free, cubes).Covered());
 }
 
+template <class B>
+std::vector<TCubeOf<B>> ComplementCubes(std::vector<TCubeOf<B>> cubes, const B& space) {
+  return Complementer<B>(std::move(cubes)).Within(space);
+}
+
 #define TAVRO_CUBE_SETS(B)                                                                      \
   template std::optional<B> FirstUncovered(const B&, const B&, const std::vector<TCubeOf<B>>&); \
-  template TTermCount CoveredTerms(const B&, const B&, const std::vector<TCubeOf<B>>&);
+  template TTermCount CoveredTerms(const B&, const B&, const std::vector<TCubeOf<B>>&);         \
+  template std::vector<TCubeOf<B>> ComplementCubes(std::vector<TCubeOf<B>>, const B&);
 TAVRO_CUBE_SETS(uint32_t)
 TAVRO_CUBE_SETS(uint64_t)
 TAVRO_CUBE_SETS(TBits<4>)

@@ -75,6 +75,10 @@ TTermCount ListedCount(const TCubeSystem& system, int f, int width);
 // cubes fix until a part meets no cube (a cube of the result) or lies in one
 // (none); cubes that both halves of a split give are joined.
 void AppendComplement(const std::vector<const TCover*>& from, int f, int width, const uint64_t* tags, TCover& out);
+// The same on a list of cubes (values 0 where free), within the cube whose
+// free inputs are `space`.
+template <class B>
+std::vector<TCubeOf<B>> ComplementCubes(std::vector<TCubeOf<B>> cubes, const B& space);
 
 // The term lists of the functions: ascending, each don't care flagged
 // (narrow systems).

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cctype>
 
+#include "engine/core/CubeSets.h"
 #include "engine/core/FunctionSystem.h"
 #include "engine/core/Hashing.h"
 #include "engine/core/MemoryMeter.h"
@@ -161,10 +162,9 @@ class TParser {
       while (FPos < FText.size() && Upper(FText[FPos]) == letter) ++FPos;
       const size_t repeat = FPos - start;
       const int64_t position = static_cast<int64_t>(repeat - 1) * 26 + (letter - 'A') + 1;
-      if (position > MaxInputBits) {
+      if (position > kMaxCubeInputs) {
         FPos = start;
-        Fail("a variable of the first " + std::to_string(MaxInputBits) + " inputs (A to " +
-             std::string(1, static_cast<char>('A' + MaxInputBits - 1)) + ")");
+        Fail("a variable of the first " + std::to_string(kMaxCubeInputs) + " inputs");
       }
       FInputsUsed = std::max(FInputsUsed, static_cast<int>(position));
       return Add(TKind::Variable, static_cast<int>(position));
@@ -538,6 +538,101 @@ TTermVector FunctionFromExpressions(const TBooleanExpression& function, const TB
   return MakeFunction(function, dontCares, inputs, maxterms, memory);
 }
 
+namespace {
+
+// The expression's cubes in the cube type B, node by node.
+template <class B>
+std::vector<TCubeOf<B>> ExpressionCubes(const std::vector<TBooleanExpression::TNode>& nodes, int inputs,
+                                        TExpressionMemory& memory) {
+  using TKind = TBooleanExpression::TKind;
+  using Cubes = std::vector<TCubeOf<B>>;
+  const B space = bits::Low<B>(inputs);
+  std::vector<Cubes> lists(nodes.size());
+  uint64_t held = 0;
+  // Drops the cubes that another cube of the list holds (small lists).
+  const auto tidy = [](Cubes& c) {
+    if (c.size() > 2048) return;
+    Cubes kept;
+    for (size_t i = 0; i < c.size(); ++i) {
+      bool inside = false;
+      for (size_t j = 0; j < c.size() && !inside; ++j) {
+        if (i == j) continue;
+        // Cube j holds cube i; of equal cubes the first is kept.
+        const bool holds = !bits::Any(c[i].Mask & ~c[j].Mask) && !bits::Any((c[i].Value ^ c[j].Value) & ~c[j].Mask);
+        inside = holds && (j < i || !(c[i].Mask == c[j].Mask && c[i].Value == c[j].Value));
+      }
+      if (!inside) kept.push_back(c[i]);
+    }
+    c.swap(kept);
+  };
+  const auto complement = [&](const Cubes& c) { return ComplementCubes<B>(c, space); };
+  for (size_t n = 0; n < nodes.size(); ++n) {
+    CheckStop();
+    const auto& node = nodes[n];
+    Cubes& out = lists[n];
+    const auto child = [&](size_t k) -> const Cubes& { return lists[static_cast<size_t>(node.Children[k])]; };
+    switch (node.Kind) {
+      case TKind::Constant:
+        if (node.Value) out.push_back({B{}, space});
+        break;
+      case TKind::Variable:
+        out.push_back({bits::One<B>(inputs - node.Value), space & ~bits::One<B>(inputs - node.Value)});
+        break;
+      case TKind::Not: out = complement(child(0)); break;
+      case TKind::Or:
+        for (size_t k = 0; k < node.Children.size(); ++k) out.insert(out.end(), child(k).begin(), child(k).end());
+        tidy(out);
+        break;
+      case TKind::And:
+      case TKind::Xor:
+        out = child(0);
+        for (size_t k = 1; k < node.Children.size(); ++k) {
+          const Cubes& b = child(k);
+          // a XOR b is a AND NOT b, OR NOT a AND b.
+          const auto meet = [&](const Cubes& x, const Cubes& y, Cubes& into) {
+            memory.Need(held + x.size() * y.size() * sizeof(TCubeOf<B>));
+            for (const auto& p : x)
+              for (const auto& q : y)
+                if (!bits::Any((p.Value ^ q.Value) & ~(p.Mask | q.Mask)))
+                  into.push_back({p.Value | q.Value, p.Mask & q.Mask});
+          };
+          Cubes next;
+          if (node.Kind == TKind::And) {
+            meet(out, b, next);
+          } else {
+            meet(out, complement(b), next);
+            meet(complement(out), b, next);
+          }
+          tidy(next);
+          out.swap(next);
+        }
+        break;
+    }
+    held += out.size() * sizeof(TCubeOf<B>);
+    memory.Need(held);
+  }
+  return lists.empty() ? Cubes{} : lists.back();
+}
+
+}  // namespace
+
+std::vector<uint64_t> TBooleanExpression::CubeWords(int inputs, const TExpressionParams& params) const {
+  if (inputs < FInputsUsed || inputs < 1 || inputs > kMaxCubeInputs)
+    throw TavroError("An expression over " + std::to_string(FInputsUsed) + " inputs cannot be read over " +
+                     std::to_string(inputs) + ".");
+  TExpressionMemory memory(params);
+  const size_t words = static_cast<size_t>((inputs + 63) / 64);
+  std::vector<uint64_t> out;
+  WithCubeBits(inputs, [&](auto b) {
+    using B = decltype(b);
+    for (const auto& c : ExpressionCubes<B>(FNodes, inputs, memory)) {
+      for (size_t k = 0; k < words; ++k) out.push_back(bits::Word(c.Value, k));
+      for (size_t k = 0; k < words; ++k) out.push_back(bits::Word(c.Mask, k));
+    }
+  });
+  return out;
+}
+
 void LoadExpressions(TFunctionSystem& system, const std::vector<std::string>& expressions, int inputs,
                      const TExpressionParams& params) {
   std::vector<TBooleanExpression> parsed;
@@ -553,9 +648,26 @@ void LoadExpressions(TFunctionSystem& system, const std::vector<std::string>& ex
   if (inputs == 0) inputs = std::max(used, 1);
   if (inputs < used)
     throw TavroError("the expressions use " + std::to_string(used) + " inputs, more than " + std::to_string(inputs));
-  if (inputs > MaxInputBits)
-    throw TavroError("Too many input bits: " + std::to_string(inputs) + " (at most " + std::to_string(MaxInputBits) +
-                     ").");
+  if (inputs > MaxInputBits) {
+    // Past the term-number world the functions are given by cubes.
+    const size_t words = static_cast<size_t>((inputs + 63) / 64);
+    auto cubes = std::make_shared<TCover>(inputs, static_cast<int>(std::max<size_t>(1, parsed.size())));
+    std::vector<uint64_t> tags(static_cast<size_t>(cubes->TagWords));
+    for (size_t f = 0; f < parsed.size(); ++f) {
+      const std::vector<uint64_t> w = parsed[f].CubeWords(inputs, params);
+      std::fill(tags.begin(), tags.end(), 0);
+      tags[f >> 6] |= uint64_t{1} << (f & 63);
+      for (size_t at = 0; at < w.size(); at += 2 * words) cubes->AddWords(&w[at], &w[at + words], tags.data());
+    }
+    system.ResetSystem();
+    system.Functions.assign(std::max<size_t>(1, parsed.size()), TTermVector());
+    system.MinInputBits = inputs;
+    system.TermsInSource = true;
+    system.SourceIdentity = TermsIdentity(system.Functions);
+    system.SourceCubes = std::move(cubes);
+    system.UpdateInputBits();
+    return;
+  }
   // Every function is made before the system is replaced, under one limit.
   TExpressionMemory memory(params);
   std::vector<TTermVector> functions;

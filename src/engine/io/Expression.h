@@ -99,6 +99,14 @@ class TBooleanExpression {
   // that range and ResourceError past the memory limit.
   std::vector<uint64_t> Evaluate(int inputs, const TExpressionParams& params = {}) const;
 
+  // The cubes (value 0 where free, free inputs) whose union is the
+  // expression over `inputs` inputs (InputsUsed() <= inputs <=
+  // kMaxCubeInputs), as words of 64 bits (the lowest first, (inputs + 63) /
+  // 64 for the value and as many for the mask of each cube), made without a
+  // table: an OR joins lists, an AND intersects them pairwise, a NOT or an
+  // XOR complements them. Throws ResourceError past the memory limit.
+  std::vector<uint64_t> CubeWords(int inputs, const TExpressionParams& params = {}) const;
+
  private:
   friend TBooleanExpression ParseBooleanExpression(std::string_view, TEmptyExpression);
   std::vector<TNode> FNodes;

@@ -75,7 +75,7 @@ TEST(CliOptions, AcceptedFormsAndRefusals) {
       {{"--cost=", "f"}, "refused: --cost takes smallest or pla"},
       {{"--time-limit=-1", "f"}, "refused: --time-limit takes a number of seconds, not '-1'"},
       {{"--time-limit=1e7", "f"}, "refused: --time-limit takes a number of seconds, not '1e7'"},
-      {{"-e", "A", "--inputs", "25"}, "refused: --inputs takes a number from 1 to 24"},
+      {{"-e", "A", "--inputs", "1025"}, "refused: --inputs takes a number from 1 to 1024"},
       {{"--max-memory", "12k", "f"}, "refused: --max-memory takes a number of MiB, not '12k'"},
       {{"-e", "A", "f"}, "refused: give either FILE or -e, not both"},
       {{"--inputs", "2", "f"}, "refused: --inputs needs -e"},
