@@ -3,6 +3,7 @@
 // can hit is one of these; callers show the message (the window adds a period
 // by its own rule, the command-line tool prints it on stderr).
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -34,7 +35,8 @@ class FileError : public TavroError {
 // A run that was stopped because it would need more memory than allowed.
 class ResourceError : public TavroError {
  public:
-  explicit ResourceError(const std::string& message) : TavroError(message) {}
+  explicit ResourceError(const std::string& message, uint64_t bytes = 0) : TavroError(message), Bytes(bytes) {}
+  uint64_t Bytes;  // the memory the work would have needed, where known
 };
 
 // A run that was asked to stop before it ended.

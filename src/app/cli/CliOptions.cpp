@@ -43,7 +43,12 @@ const char* const kUsage =
     "  --cost=CRITERION  how the cover is chosen: smallest (default; essential\n"
     "                    rows, row reduction, greedy completion) or pla (the\n"
     "                    fewest products, then the fewest literals; proven\n"
-    "                    minimal, or the best found within the time limit)\n"
+    "                    minimal, or the best found within the time limit;\n"
+    "                    each function then lists only the products it needs)\n"
+    "                    or fast (expand, irredundant cover and reduce on the\n"
+    "                    cubes, without all prime implicants). Where the\n"
+    "                    prime implicants or their chart would pass the\n"
+    "                    memory limit, the other two fall back to fast\n"
     "  --time-limit=S    seconds the pla search may take (default 60; 0: none)\n"
     "  -o PATH           write the output to PATH instead of stdout\n"
     "  -h, --help        show this help\n"
@@ -97,7 +102,8 @@ bool ReadAssigned(const std::string& a, TCliOptions& o, std::string& error) {
     const std::string cost = a.substr(7);
     if (cost == "smallest") o.Params.Cost = TCostCriterion::Smallest;
     else if (cost == "pla") o.Params.Cost = TCostCriterion::Pla;
-    else error = "--cost takes smallest or pla";
+    else if (cost == "fast") o.Params.Cost = TCostCriterion::Fast;
+    else error = "--cost takes smallest, pla or fast";
   } else if (StartsWith(a, "--time-limit=")) {
     const std::string text = a.substr(13);
     char* end = nullptr;

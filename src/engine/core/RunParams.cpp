@@ -59,6 +59,8 @@ std::string TRunStats::Text() const {
   line("selected", number(Selected));
   line("products", number(Selected));
   line("literals", number(Literals));
+  line("connections", number(Connections));
+  line("method", Heuristic ? "heuristic" : "exact");
   line("lower bound", number(LowerBound));
   line("proven", Proven ? "yes" : "no");
   line("literals proven", LiteralsProven ? "yes" : "no");

@@ -26,6 +26,8 @@ enum class TPrimeMethod {
 enum class TCostCriterion {
   Smallest,  // "Smallest Cost": essential rows, row reduction, greedy completion
   Pla,       // "PLA Cost": the fewest products, then the fewest literals
+  Fast,      // "Fast (heuristic)": expand, irredundant cover and reduce on
+             // the cubes, without the prime implicants
 };
 
 // How the prime implicant chart holds its columns; every form gives the same
@@ -83,7 +85,7 @@ inline ResourceError TooLargeError(uint64_t bytes) {
   std::string message = "System too large to minimize (about ";  // (piecewise: GCC 12 warns falsely
   message += std::to_string(mib);                                // of "..." + std::string here)
   message += " MiB needed).";
-  return ResourceError(message);
+  return ResourceError(message, bytes);
 }
 
 // What loading a system file is asked to do (LoadSystemFile, LoadPlaFile,
@@ -113,8 +115,13 @@ struct TRunStats {
   int64_t Implicants = 0;           // all levels together
   int64_t Primes = 0;
   int64_t ChartRows = 0, ChartColumns = 0, ChartCells = 0;
-  int64_t Selected = 0;  // products of the result
-  int64_t Literals = 0;  // literals of the result, each product counted once
+  int64_t Selected = 0;     // products of the result
+  int64_t Literals = 0;     // literals of the result, each product counted once
+  int64_t Connections = 0;  // output connections: each product once per function it is in
+  // The heuristic made the result (asked for, or where the exact run could
+  // not); HeuristicRounds counts its reduce-expand rounds.
+  bool Heuristic = false;
+  int64_t HeuristicRounds = 0;
   // The minimum cover search ("PLA Cost"); under "Smallest Cost" the lower
   // bound is 0 and Proven false.
   int64_t LowerBound = 0;                 // products any cover needs at least

@@ -8,11 +8,13 @@
 #include <functional>
 #include <numeric>
 #include <optional>
+#include <tuple>
 #include <unordered_map>
 
 #include "engine/chart/Chart.h"
 #include "engine/core/CubeSets.h"
 #include "engine/cover/Selection.h"
+#include "engine/heuristic/Heuristic.h"
 #include "engine/io/Format.h"
 #include "engine/primes/PrimeFinders.h"
 #include "engine/run/Route.h"
@@ -260,6 +262,15 @@ std::string MinimumStatus(const TRunStats& s) {
   return "Done. " + products + " (at least " + std::to_string(s.LowerBound) + " needed; time limit reached).";
 }
 
+// The final status of a heuristic run: how many products, and why the
+// heuristic made them where it was not asked for.
+std::string HeuristicStatus(const TRunStats& s, uint64_t exactNeeds) {
+  std::string text = "Done. " + std::to_string(s.Selected) + (s.Selected == 1 ? " product" : " products");
+  if (!exactNeeds) return text + " (heuristic).";
+  const uint64_t mib = (exactNeeds + (uint64_t{1} << 20) - 1) >> 20;
+  return text + " (heuristic: the exact run needs about " + std::to_string(mib) + " MiB).";
+}
+
 std::vector<const TTermVector*> Pointers(const std::vector<TTermVector>& functions) {
   std::vector<const TTermVector*> result;
   for (const auto& f : functions) result.push_back(&f);
@@ -439,6 +450,7 @@ class TCommand {
   // The run, with the primes shown once the chart is made; its lists are
   // tagged for every function of the system again.
   TRefusal Minimize(RunParts& parts) {
+    if (FParams.Cost == TCostCriterion::Fast) return Heuristic(parts, 0);
     const int functionCount = static_cast<int>(FWork.size());
     auto showPrimes = [&](const TCover& primes) {
       if (!FOptions.PrimeImplicants) return;
@@ -457,8 +469,94 @@ class TCommand {
         parts.Primes = RemapTags(parts.Primes, FKept, functionCount, true);
         parts.Result = RemapTags(parts.Result, FKept, functionCount, true);
       }
+      if (FParams.Cost == TCostCriterion::Pla) parts.Result = LowerConnections(parts.Result, RunCovers().DontCares);
     } catch (const ResourceError& e) {
-      return Refuse(TRunOutcome::TooLarge, e.what());
+      // Where the prime implicants or their chart do not fit, the heuristic
+      // gives the result instead.
+      if (e.Bytes == 0) return Refuse(TRunOutcome::TooLarge, e.what());
+      FExactNeeds = e.Bytes;
+      return Heuristic(parts, e.Bytes);
+    } catch (const StoppedError& e) {
+      return Refuse(TRunOutcome::Stopped, e.what());
+    }
+    return std::nullopt;
+  }
+
+  // The functions as covers of the run's kind: the file's cubes where the
+  // run reads them, else one cube per listed term.
+  struct TRunCovers {
+    const TCover* Cubes = nullptr;
+    const TCover* DontCares = nullptr;
+  };
+  TRunCovers RunCovers() {
+    if (FCubes.Cubes) return {FCubes.Cubes, FCubes.DontCares};
+    if (FTermCubes.Width == 0) {
+      const int count = static_cast<int>(FWork.size());
+      FTermCubes = TCover(FWidth, count);
+      FTermDontCares = TCover(FWidth, count);
+      std::vector<std::tuple<int32_t, int, bool>> items;
+      for (int f = 0; f < count; ++f)
+        for (int32_t k = 0; k < FWork[static_cast<size_t>(f)]->Count(); ++k)
+          items.emplace_back(FWork[static_cast<size_t>(f)]->GetTerm(k), f,
+                             FWork[static_cast<size_t>(f)]->GetDontCare(k));
+      std::sort(items.begin(), items.end());
+      std::vector<uint64_t> all(static_cast<size_t>(FTermCubes.TagWords)), dc(all.size());
+      const uint32_t mask = 0;
+      for (size_t i = 0; i < items.size();) {
+        const int32_t term = std::get<0>(items[i]);
+        std::fill(all.begin(), all.end(), 0);
+        std::fill(dc.begin(), dc.end(), 0);
+        bool anyDontCare = false;
+        for (; i < items.size() && std::get<0>(items[i]) == term; ++i) {
+          const int f = std::get<1>(items[i]);
+          all[static_cast<size_t>(f) >> 6] |= uint64_t{1} << (f & 63);
+          if (std::get<2>(items[i])) {
+            dc[static_cast<size_t>(f) >> 6] |= uint64_t{1} << (f & 63);
+            anyDontCare = true;
+          }
+        }
+        FTermCubes.Add(static_cast<uint32_t>(term), mask, all.data());
+        if (anyDontCare) FTermDontCares.Add(static_cast<uint32_t>(term), mask, dc.data());
+      }
+    }
+    return {&FTermCubes, &FTermDontCares};
+  }
+
+  // The heuristic's run, asked for or (exactNeeds, the memory the exact run
+  // would take) in its place.
+  TRefusal Heuristic(RunParts& parts, uint64_t exactNeeds) {
+    try {
+      const TStopScope stopScope(FParams.Stop ? FParams.Stop : RunStopFlag);
+      if (exactNeeds) FHost.SetStatus("Minimizing heuristically...");
+      const auto start = Clock::now();
+      const TRunCovers covers = RunCovers();
+      THeuristicParams params;
+      params.TimeLimitSeconds = FParams.TimeLimitSeconds;
+      params.MaxMemoryBytes = Limit();
+      THeuristicStats stats;
+      TCover cover = MinimizeHeuristic(*covers.Cubes, covers.DontCares, params, &stats);
+      // Ascending by ones, as the exact run lists its result.
+      std::vector<size_t> order(cover.Count());
+      std::iota(order.begin(), order.end(), size_t{0});
+      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return cover.Ones(a) < cover.Ones(b); });
+      parts.Result = TCover(cover.Width, cover.FunctionCount);
+      for (const size_t k : order) parts.Result.AddFrom(cover, k, cover.Tags(k));
+      parts.Primes = TCover(cover.Width, cover.FunctionCount);
+      FStats.Heuristic = true;
+      FStats.HeuristicRounds = stats.Rounds;
+      FStats.Primes = -1;
+      FStats.ChartRows = FStats.ChartColumns = FStats.ChartCells = -1;
+      FStats.LowerBound = 0;
+      FStats.Proven = FStats.LiteralsProven = false;
+      FStats.Selected = static_cast<int64_t>(parts.Result.Count());
+      FStats.Literals = 0;
+      for (size_t k = 0; k < parts.Result.Count(); ++k)
+        FStats.Literals += parts.Result.Width - parts.Result.FreeCount(k);
+      FStats.SecondsSelect = SecondsSince(start);
+      if (FOptions.PrimeImplicants)
+        FHost.AppendOutput("All Prime Implicants\r\n(not listed: the heuristic does not find them all)\r\n\r\n");
+    } catch (const ResourceError& e) {
+      return Refuse(TRunOutcome::TooLarge, exactNeeds ? TooLargeError(exactNeeds).what() : e.what());
     } catch (const StoppedError& e) {
       return Refuse(TRunOutcome::Stopped, e.what());
     }
@@ -475,7 +573,10 @@ class TCommand {
   void Output(TCover result) {
     const auto outputStart = Clock::now();
     if (FOptions.OptimizedFunctions) FHost.AppendOutput("Optimized Function(s):\r\n" + Format(result) + "\r\n");
-    FHost.SetStatus(FParams.Cost == TCostCriterion::Pla ? MinimumStatus(FStats) : std::string("Done."));
+    FStats.Connections = Connections(result);
+    FHost.SetStatus(FStats.Heuristic                      ? HeuristicStatus(FStats, FExactNeeds)
+                    : FParams.Cost == TCostCriterion::Pla ? MinimumStatus(FStats)
+                                                          : std::string("Done."));
     FSystem.ResultCubes = std::make_shared<const TCover>(std::move(result));
     FSystem.ResultReady = true;
     FSystem.ResultMode = FMode;
@@ -511,6 +612,8 @@ class TCommand {
   std::vector<int64_t> FListed;           // terms of each
   std::vector<size_t> FKept;              // the functions with terms
   TCubeSystem FFileCubes, FNarrowCubes;
+  TCover FTermCubes, FTermDontCares;  // the listed terms as cubes (RunCovers)
+  uint64_t FExactNeeds = 0;           // the memory the exact run would have taken
   TCover FNarrowSource, FNarrowDontCares;
 };
 

@@ -1,0 +1,487 @@
+#include "engine/heuristic/Heuristic.h"
+
+#include <algorithm>
+#include <chrono>
+#include <numeric>
+#include <tuple>
+
+#include "engine/core/RunParams.h"
+#include "engine/heuristic/Unate.h"
+#include "model/Errors.h"
+
+namespace tavro {
+
+using heuristic::TCubeList;
+using heuristic::TSpace;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Products, then literals, then output connections: the fewer the better.
+struct TCost {
+  int64_t Products = 0, Literals = 0, Connections = 0;
+  bool operator<(const TCost& o) const {
+    return std::tie(Products, Literals, Connections) < std::tie(o.Products, o.Literals, o.Connections);
+  }
+};
+
+// Cube i of cover in positional form, tags as outputs.
+void Encode(const TCover& cover, size_t i, const TSpace& s, uint64_t* c) {
+  std::fill(c, c + s.W, 0);
+  for (int k = 0; k < s.Inputs; ++k) {
+    const size_t bit = 2 * static_cast<size_t>(k);
+    const uint64_t part = cover.FreeAt(i, k) ? 3u : cover.OneAt(i, k) ? 2u : 1u;
+    c[bit >> 6] |= part << (bit & 63);
+  }
+  std::copy(cover.Tags(i), cover.Tags(i) + s.OW, c + s.IW);
+}
+
+TCubeList EncodeAll(const TCover* cover, const TSpace& s) {
+  TCubeList list(s.W);
+  if (!cover) return list;
+  list.Reserve(cover->Count());
+  for (size_t i = 0; i < cover->Count(); ++i) {
+    uint64_t* c = list.Grow();
+    Encode(*cover, i, s, c);
+    if (s.OutputCount(c) == 0) list.Data().resize(list.Data().size() - s.W);
+  }
+  return list;
+}
+
+TCover Decode(const TCubeList& list, const TSpace& s) {
+  TCover out(s.Inputs, s.Outputs);
+  out.Reserve(list.Count());
+  const size_t words = static_cast<size_t>(s.Inputs + 63) / 64;
+  std::vector<uint64_t> value(words), mask(words);
+  for (size_t i = 0; i < list.Count(); ++i) {
+    std::fill(value.begin(), value.end(), 0);
+    std::fill(mask.begin(), mask.end(), 0);
+    for (int k = 0; k < s.Inputs; ++k) {
+      const size_t bit = 2 * static_cast<size_t>(k);
+      const uint64_t part = (list[i][bit >> 6] >> (bit & 63)) & 3u;
+      const uint64_t one = uint64_t{1} << (k & 63);
+      if (part == 3) mask[static_cast<size_t>(k) >> 6] |= one;
+      else if (part == 2) value[static_cast<size_t>(k) >> 6] |= one;
+    }
+    out.AddWords(value.data(), mask.data(), list[i] + s.IW);
+  }
+  return out;
+}
+
+// The minimizer's state: the cover F, the don't cares D and the off-set R,
+// all over one space.
+class TMinimizer {
+ public:
+  TMinimizer(const TSpace& space, TCubeList on, TCubeList dontCares)
+      : S(space), F(std::move(on)), D(std::move(dontCares)), R(space.W) {}
+
+  const TSpace& S;
+  TCubeList F, D, R;
+
+  TCost Cost() const {
+    TCost c;
+    c.Products = static_cast<int64_t>(F.Count());
+    for (size_t i = 0; i < F.Count(); ++i) {
+      c.Literals += S.Literals(F[i]);
+      c.Connections += S.OutputCount(F[i]);
+    }
+    return c;
+  }
+
+  // R: per function, the complement of its cubes in F and D; cubes with the
+  // same inputs in several functions are one.
+  void MakeOffSet(uint64_t limit) {
+    std::vector<std::pair<std::vector<uint64_t>, int>> parts;
+    for (int j = 0; j < S.Outputs; ++j) {
+      TCubeList mine(S.IW);
+      for (const TCubeList* list : {&F, &D})
+        for (size_t i = 0; i < list->Count(); ++i)
+          if (S.HasOutput((*list)[i], j)) mine.Push((*list)[i]);
+      const TCubeList off = heuristic::Complement(std::move(mine), S);
+      for (size_t i = 0; i < off.Count(); ++i) parts.emplace_back(std::vector<uint64_t>(off[i], off[i] + S.IW), j);
+      if (const uint64_t bytes = parts.size() * (S.IW * 8 + 48); bytes > limit) throw TooLargeError(bytes);
+    }
+    std::sort(parts.begin(), parts.end());
+    R.Clear();
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (i == 0 || parts[i].first != parts[i - 1].first) {
+        uint64_t* c = R.Grow();
+        std::fill(c, c + S.W, 0);
+        std::copy(parts[i].first.begin(), parts[i].first.end(), c);
+      }
+      const int j = parts[i].second;
+      R[R.Count() - 1][S.IW + (static_cast<size_t>(j) >> 6)] |= uint64_t{1} << (j & 63);
+    }
+  }
+
+  // Whether cube c lies, in each of its functions (or only in function
+  // `only`), within the cubes of F that are alive (all where alive is null)
+  // other than `skip`, and D.
+  bool Covered(const uint64_t* c, const std::vector<char>* alive, size_t skip, int only = -1) const {
+    std::vector<const uint64_t*> near;
+    auto gather = [&](const TCubeList& list, bool isF) {
+      for (size_t i = 0; i < list.Count(); ++i) {
+        if (isF && (i == skip || (alive && !(*alive)[i]))) continue;
+        const uint64_t* g = list[i];
+        if ((only < 0 ? S.OutputsMeet(g, c) : S.HasOutput(g, only)) && S.InputsMeet(g, c)) near.push_back(g);
+      }
+    };
+    gather(F, true);
+    gather(D, false);
+    for (int j = 0; j < S.Outputs; ++j) {
+      if (only >= 0 ? j != only : !S.HasOutput(c, j)) continue;
+      TCubeList inside(S.IW);
+      for (const uint64_t* g : near)
+        if (S.HasOutput(g, j)) {
+          uint64_t* h = inside.Grow();
+          for (size_t w = 0; w < S.IW; ++w) h[w] = g[w] | (~c[w] & S.Used[w]);
+        }
+      if (!heuristic::Tautology(std::move(inside), S)) return false;
+    }
+    return true;
+  }
+
+  // Every cube of F expanded to a prime against R, the largest first; cubes
+  // an expanded one holds are dropped. inputsOnly: the functions of a cube
+  // stay as they are.
+  void Expand(bool inputsOnly) {
+    const size_t n = F.Count();
+    std::vector<size_t> order(n);
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+      return std::make_pair(S.Literals(F[a]), -S.OutputCount(F[a])) <
+             std::make_pair(S.Literals(F[b]), -S.OutputCount(F[b]));
+    });
+    std::vector<char> alive(n, 1), done(n, 0);
+    for (const size_t i : order) {
+      if (!alive[i]) continue;
+      CheckStop();
+      ExpandCube(i, alive, done, inputsOnly);
+      done[i] = 1;
+      for (size_t j = 0; j < n; ++j)
+        if (j != i && alive[j] && S.Contains(F[i], F[j])) alive[j] = 0;
+    }
+    Keep(alive);
+  }
+
+  // An irredundant cover: the cubes no others cover stay; of the rest, those
+  // the former cover go, then the smallest first while others still cover
+  // them.
+  void Irredundant() {
+    const size_t n = F.Count();
+    std::vector<char> alive(n, 1), essential(n, 0);
+    for (size_t i = 0; i < n; ++i) essential[i] = !Covered(F[i], nullptr, i);
+    std::vector<char> essentialOnly(essential);
+    std::vector<size_t> partly;
+    for (size_t i = 0; i < n; ++i) {
+      if (essential[i]) continue;
+      if (Covered(F[i], &essentialOnly, i)) alive[i] = 0;
+      else partly.push_back(i);
+    }
+    std::stable_sort(partly.begin(), partly.end(), [&](size_t a, size_t b) { return SmallerFirst(a, b); });
+    for (const size_t i : partly)
+      if (Covered(F[i], &alive, i)) alive[i] = 0;
+    Keep(alive);
+  }
+
+  // Each cube in turn made as small as the others (as they are by then) and
+  // D allow, the largest first; a cube they cover goes.
+  void Reduce() {
+    const size_t n = F.Count();
+    std::vector<size_t> order(n);
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return SmallerFirst(b, a); });
+    std::vector<char> alive(n, 1);
+    for (const size_t i : order) {
+      CheckStop();
+      if (!ReduceCube(F[i], alive, i)) alive[i] = 0;
+    }
+    Keep(alive);
+  }
+
+  // Each cube reduced as far as the others, unreduced, allow; the reduced
+  // cubes expanded again. Gives the cover with the new primes added, made
+  // irredundant, where that is cheaper.
+  bool LastGasp() {
+    const TCost before = Cost();
+    TCubeList reduced(S.W);
+    std::vector<char> alive(F.Count(), 1);
+    std::vector<uint64_t> c(S.W);
+    for (size_t i = 0; i < F.Count(); ++i) {
+      std::copy(F[i], F[i] + S.W, c.begin());
+      if (ReduceCube(c.data(), alive, i) && !std::equal(c.begin(), c.end(), F[i])) reduced.Push(c.data());
+    }
+    if (reduced.Empty()) return false;
+    TCubeList saved = F;
+    F = std::move(reduced);
+    Expand(false);
+    TCubeList primes = std::move(F);
+    F = saved;
+    for (size_t i = 0; i < primes.Count(); ++i) {
+      bool known = false;
+      for (size_t k = 0; k < saved.Count() && !known; ++k) known = std::equal(primes[i], primes[i] + S.W, saved[k]);
+      if (!known) F.Push(primes[i]);
+    }
+    Irredundant();
+    if (Cost() < before) return true;
+    F = std::move(saved);
+    return false;
+  }
+
+  // Each function keeps only the cubes it needs (those no others of it and
+  // its don't cares cover; then the smallest first while covered).
+  void LowerOutputs() {
+    const size_t n = F.Count();
+    for (int j = 0; j < S.Outputs; ++j) {
+      std::vector<char> in(n, 0);
+      std::vector<size_t> members;
+      for (size_t i = 0; i < n; ++i)
+        if (S.HasOutput(F[i], j)) {
+          in[i] = 1;
+          members.push_back(i);
+        }
+      std::vector<size_t> partly;
+      for (const size_t i : members)
+        if (Covered(F[i], &in, i, j)) partly.push_back(i);
+      std::stable_sort(partly.begin(), partly.end(), [&](size_t a, size_t b) { return SmallerFirst(a, b); });
+      for (const size_t i : partly)
+        if (Covered(F[i], &in, i, j)) {
+          in[i] = 0;
+          F[i][S.IW + (static_cast<size_t>(j) >> 6)] &= ~(uint64_t{1} << (j & 63));
+        }
+    }
+    std::vector<char> alive(n);
+    for (size_t i = 0; i < n; ++i) alive[i] = S.OutputCount(F[i]) > 0;
+    Keep(alive);
+  }
+
+ private:
+  // Whether cube a is smaller than b: more literals, then fewer functions.
+  bool SmallerFirst(size_t a, size_t b) const {
+    return std::make_pair(-S.Literals(F[a]), S.OutputCount(F[a])) <
+           std::make_pair(-S.Literals(F[b]), S.OutputCount(F[b]));
+  }
+
+  void Keep(const std::vector<char>& alive) {
+    TCubeList kept(S.W);
+    kept.Reserve(F.Count());
+    for (size_t i = 0; i < F.Count(); ++i)
+      if (alive[i]) kept.Push(F[i]);
+    F = std::move(kept);
+  }
+
+  // c made the smallest cube holding what of it the alive cubes of F other
+  // than skip, and D, leave uncovered; false where they cover it all.
+  bool ReduceCube(uint64_t* c, const std::vector<char>& alive, size_t skip) const {
+    std::vector<const uint64_t*> near;
+    for (const TCubeList* list : {&F, &D})
+      for (size_t i = 0; i < list->Count(); ++i) {
+        if (list == &F && (i == skip || !alive[i])) continue;
+        if (S.OutputsMeet((*list)[i], c) && S.InputsMeet((*list)[i], c)) near.push_back((*list)[i]);
+      }
+    std::vector<uint64_t> hull(S.IW, 0), outputs(S.OW, 0);
+    bool any = false;
+    for (int j = 0; j < S.Outputs; ++j) {
+      if (!S.HasOutput(c, j)) continue;
+      TCubeList inside(S.IW);
+      for (const uint64_t* g : near)
+        if (S.HasOutput(g, j)) {
+          uint64_t* h = inside.Grow();
+          for (size_t w = 0; w < S.IW; ++w) h[w] = g[w] | (~c[w] & S.Used[w]);
+        }
+      const auto part = heuristic::ComplementHull(std::move(inside), S);
+      if (!part) continue;
+      any = true;
+      for (size_t w = 0; w < S.IW; ++w) hull[w] |= (*part)[w];
+      outputs[static_cast<size_t>(j) >> 6] |= uint64_t{1} << (j & 63);
+    }
+    if (!any) return false;
+    for (size_t w = 0; w < S.IW; ++w) c[w] &= hull[w];
+    std::copy(outputs.begin(), outputs.end(), c + S.IW);
+    return true;
+  }
+
+  // The bits of c that, raised, would take it into off-set cube r: the
+  // other way of each input where they part (input words), and whether they
+  // share no function.
+  void Conflicts(const uint64_t* c, const uint64_t* r, uint64_t* bits, bool& outputs) const {
+    for (size_t w = 0; w < S.IW; ++w) {
+      const uint64_t x = c[w] & r[w];
+      const uint64_t parted = ~(x | x >> 1) & kEven(w);
+      bits[w] = r[w] & (parted | parted << 1);
+    }
+    outputs = !S.OutputsMeet(c, r);
+  }
+  uint64_t kEven(size_t w) const { return heuristic::kEvenBits & S.Used[w]; }
+
+  // Raises cube i of F as far as R allows: first the bits no choice is left
+  // about, then towards other cubes of F it can take in, then greedily the
+  // bits that keep it apart from the most off-set cubes stay lowered.
+  void ExpandCube(size_t i, const std::vector<char>& alive, const std::vector<char>& done, bool inputsOnly) {
+    uint64_t* c = F[i];
+    const size_t W = S.W, IW = S.IW;
+    std::vector<uint64_t> kept(W, 0), bits(IW);
+    // Raisable: lowered bits; the functions too unless inputsOnly.
+    auto raisable = [&](size_t w) { return (w >= IW && inputsOnly) ? 0 : S.Used[w] & ~c[w] & ~kept[w]; };
+    std::vector<uint32_t> rows(R.Count());
+    std::iota(rows.begin(), rows.end(), 0u);
+    // Row r stays apart once one of its partings is kept: an input bit in
+    // kept, or its functions none of which can be raised.
+    auto settle = [&]() {
+      bool changed = true;
+      while (changed) {
+        changed = false;
+        size_t out = 0;
+        for (const uint32_t r : rows) {
+          bool outputs = false;
+          Conflicts(c, R[r], bits.data(), outputs);
+          int live = 0;
+          bool held = false;
+          for (size_t w = 0; w < IW; ++w) {
+            held = held || (bits[w] & kept[w]);
+            live += std::popcount(bits[w]);
+          }
+          if (outputs) {
+            bool raisableOut = false;
+            for (size_t w = IW; w < W; ++w) raisableOut = raisableOut || (R[r][w] & raisable(w));
+            if (!raisableOut) held = true;
+            else ++live;
+          }
+          if (held) continue;
+          if (live == 0) throw InternalError("the expansion met the off-set");
+          if (live == 1) {
+            if (outputs) {
+              for (size_t w = IW; w < W; ++w) kept[w] |= R[r][w] & S.Used[w] & ~c[w];
+            } else {
+              for (size_t w = 0; w < IW; ++w) kept[w] |= bits[w];
+            }
+            changed = true;
+            continue;
+          }
+          rows[out++] = r;
+        }
+        rows.resize(out);
+      }
+    };
+    settle();
+    // Towards the cube that, joined, takes in the most others.
+    std::vector<uint64_t> need(W), joined(W);
+    for (;;) {
+      std::vector<size_t> feasible;
+      for (size_t j = 0; j < F.Count() && feasible.size() < 64; ++j) {
+        if (j == i || !alive[j] || done[j]) continue;
+        bool inFree = true, grows = false;
+        for (size_t w = 0; w < W && inFree; ++w) {
+          const uint64_t more = F[j][w] & ~c[w];
+          grows = grows || more;
+          inFree = (more & ~raisable(w)) == 0;
+        }
+        if (!grows || !inFree) continue;
+        for (size_t w = 0; w < W; ++w) joined[w] = c[w] | F[j][w];
+        bool apart = true;
+        for (size_t k = 0; k < rows.size() && apart; ++k) apart = !S.Meet(joined.data(), R[rows[k]]);
+        if (apart) feasible.push_back(j);
+      }
+      if (feasible.empty()) break;
+      size_t best = feasible[0];
+      int bestTaken = -1;
+      for (const size_t j : feasible) {
+        for (size_t w = 0; w < W; ++w) joined[w] = c[w] | F[j][w];
+        int taken = 0;
+        for (const size_t k : feasible) taken += S.Contains(joined.data(), F[k]);
+        if (taken > bestTaken) {
+          bestTaken = taken;
+          best = j;
+        }
+      }
+      for (size_t w = 0; w < W; ++w) c[w] |= F[best][w];
+      settle();
+    }
+    // Each row left keeps one parting lowered: the bit most rows share.
+    std::vector<uint32_t> count(IW * 64);
+    while (!rows.empty()) {
+      std::fill(count.begin(), count.end(), 0);
+      uint32_t outputRows = 0;
+      for (const uint32_t r : rows) {
+        bool outputs = false;
+        Conflicts(c, R[r], bits.data(), outputs);
+        for (size_t w = 0; w < IW; ++w)
+          for (uint64_t b = bits[w]; b; b &= b - 1) ++count[w * 64 + static_cast<size_t>(std::countr_zero(b))];
+        outputRows += outputs;
+      }
+      const size_t top = static_cast<size_t>(std::max_element(count.begin(), count.end()) - count.begin());
+      if (outputRows > count[top]) {
+        for (size_t w = IW; w < W; ++w) kept[w] |= S.Used[w] & ~c[w];
+      } else {
+        kept[top >> 6] |= uint64_t{1} << (top & 63);
+      }
+      settle();
+    }
+    for (size_t w = 0; w < W; ++w) c[w] |= raisable(w);
+  }
+};
+
+}  // namespace
+
+int64_t Connections(const TCover& cover) {
+  int64_t n = 0;
+  for (size_t i = 0; i < cover.Count(); ++i)
+    for (int w = 0; w < cover.TagWords; ++w) n += std::popcount(cover.Tags(i)[w]);
+  return n;
+}
+
+TCover MinimizeHeuristic(const TCover& on, const TCover* dontCares, const THeuristicParams& params,
+                         THeuristicStats* stats) {
+  const auto start = Clock::now();
+  const TSpace space(on.Width, on.FunctionCount);
+  TMinimizer m(space, EncodeAll(&on, space), EncodeAll(dontCares, space));
+  m.MakeOffSet(params.MaxMemoryBytes);
+  THeuristicStats own;
+  THeuristicStats& st = stats ? *stats : own;
+  st.OffSetCubes = static_cast<int64_t>(m.R.Count());
+  auto outOfTime = [&]() {
+    if (params.TimeLimitSeconds <= 0) return false;
+    if (std::chrono::duration<double>(Clock::now() - start).count() < params.TimeLimitSeconds) return false;
+    st.TimeLimitReached = true;
+    return true;
+  };
+
+  m.Expand(false);
+  m.Irredundant();
+  st.FirstProducts = static_cast<int64_t>(m.F.Count());
+  for (;;) {
+    for (;;) {
+      if (outOfTime()) break;
+      const TCost before = m.Cost();
+      TCubeList saved = m.F;
+      m.Reduce();
+      m.Expand(false);
+      m.Irredundant();
+      ++st.Rounds;
+      if (!(m.Cost() < before)) {
+        if (before < m.Cost()) m.F = std::move(saved);
+        break;
+      }
+    }
+    if (outOfTime() || !m.LastGasp()) break;
+  }
+  // The output connections: each function keeps the cubes it needs, and the
+  // cubes so freed grow in their inputs.
+  for (;;) {
+    const TCost before = m.Cost();
+    m.LowerOutputs();
+    m.Expand(true);
+    if (!(m.Cost() < before)) break;
+  }
+  return Decode(m.F, space);
+}
+
+TCover LowerConnections(const TCover& cover, const TCover* dontCares) {
+  const TSpace space(cover.Width, cover.FunctionCount);
+  TMinimizer m(space, EncodeAll(&cover, space), EncodeAll(dontCares, space));
+  m.LowerOutputs();
+  return Decode(m.F, space);
+}
+
+}  // namespace tavro

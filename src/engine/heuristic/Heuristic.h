@@ -1,0 +1,44 @@
+#pragma once
+// The heuristic minimizer: expand, irredundant cover and reduce, repeated
+// until the cover stops shrinking, then a last gasp and the output
+// connections lowered. It works on the functions' cubes, at any width, and
+// needs neither the prime implicants nor a table of rows. Same input, same
+// cover.
+
+#include <cstdint>
+
+#include "engine/core/Cover.h"
+
+namespace tavro {
+
+struct THeuristicParams {
+  // Seconds after which no further round starts (0: no limit); the cover of
+  // the last finished round is the result.
+  double TimeLimitSeconds = 0;
+  // Memory the off-set may take before the run is refused (TooLargeError).
+  uint64_t MaxMemoryBytes = uint64_t{1} << 32;
+};
+
+struct THeuristicStats {
+  int64_t OffSetCubes = 0;    // cubes of the complement the expansion works against
+  int64_t FirstProducts = 0;  // products at the first expand-irredundant
+  int Rounds = 0;             // reduce-expand-irredundant rounds
+  bool TimeLimitReached = false;
+};
+
+// A cover of the functions: on gives, by its tags, each function's terms (its
+// don't cares may be among them), dontCares (may be null) each function's
+// don't cares. Every cube of the result is tagged only for functions it is
+// needed in. Throws StoppedError when the run's stop flag is set.
+TCover MinimizeHeuristic(const TCover& on, const TCover* dontCares, const THeuristicParams& params = {},
+                         THeuristicStats* stats = nullptr);
+
+// The output-connection step on a cover already chosen: each function keeps
+// only the cubes it needs; inputs and the order of the cubes stay. Cubes
+// left in no function are dropped.
+TCover LowerConnections(const TCover& cover, const TCover* dontCares);
+
+// Output connections of a cover: its tags, counted.
+int64_t Connections(const TCover& cover);
+
+}  // namespace tavro

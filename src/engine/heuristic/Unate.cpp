@@ -1,0 +1,214 @@
+#include "engine/heuristic/Unate.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "engine/core/RunParams.h"
+
+namespace tavro::heuristic {
+
+namespace {
+
+// How many cubes fix each input bit's way: Count[2k] cubes fix input k to 1
+// (its bit 2k is clear), Count[2k+1] to 0. Full: some cube fixes nothing.
+struct TColumns {
+  bool Full = false;
+  std::vector<uint32_t> Count;
+};
+
+TColumns Columns(const TCubeList& f, const TSpace& s) {
+  TColumns col;
+  col.Count.assign(static_cast<size_t>(s.Inputs) * 2, 0);
+  for (size_t i = 0; i < f.Count(); ++i) {
+    bool any = false;
+    for (size_t w = 0; w < s.IW; ++w)
+      for (uint64_t lo = ~f[i][w] & s.Used[w]; lo; lo &= lo - 1) {
+        ++col.Count[w * 64 + static_cast<size_t>(std::countr_zero(lo))];
+        any = true;
+      }
+    if (!any) col.Full = true;
+  }
+  return col;
+}
+
+// The input to split on: among those fixed both ways, the one the most cubes
+// fix (ties: the more even split, then the lower input); where every fixed
+// input is fixed one way only, the one the most cubes fix; -1 where no cube
+// fixes any. binate tells which case it was.
+int SplitInput(const TColumns& col, int inputs, bool& binate) {
+  int best = -1;
+  uint32_t bestTotal = 0, bestSkew = 0;
+  binate = false;
+  for (int k = 0; k < inputs; ++k) {
+    const uint32_t a = col.Count[2 * static_cast<size_t>(k)], b = col.Count[2 * static_cast<size_t>(k) + 1];
+    const bool both = a && b;
+    if (a + b == 0 || (binate && !both)) continue;
+    const uint32_t total = a + b, skew = a > b ? a - b : b - a;
+    if ((both && !binate) || total > bestTotal || (total == bestTotal && skew < bestSkew)) {
+      best = k;
+      bestTotal = total;
+      bestSkew = skew;
+      binate = binate || both;
+    }
+  }
+  return best;
+}
+
+// The cubes where input k is `value`, with k freed.
+TCubeList CofactorInput(const TCubeList& f, int k, int value) {
+  TCubeList out(f.Stride());
+  out.Reserve(f.Count());
+  const size_t keep = 2 * static_cast<size_t>(k) + static_cast<size_t>(value);
+  const size_t other = 2 * static_cast<size_t>(k) + 1 - static_cast<size_t>(value);
+  for (size_t i = 0; i < f.Count(); ++i)
+    if ((f[i][keep >> 6] >> (keep & 63)) & 1u) {
+      uint64_t* c = out.Grow();
+      std::copy(f[i], f[i] + f.Stride(), c);
+      c[other >> 6] |= uint64_t{1} << (other & 63);
+    }
+  return out;
+}
+
+void ClearBit(uint64_t* c, size_t bit) { c[bit >> 6] &= ~(uint64_t{1} << (bit & 63)); }
+
+bool LexLess(const uint64_t* a, const uint64_t* b, size_t n) {
+  return std::lexicographical_compare(a, a + n, b, b + n);
+}
+
+}  // namespace
+
+bool Tautology(TCubeList f, const TSpace& s) {
+  for (;;) {
+    if (f.Empty()) return false;
+    const TColumns col = Columns(f, s);
+    if (col.Full) return true;
+    // An input fixed one way only: the cubes that fix it cannot help to
+    // cover its other half, so the cover is whole only if the rest is.
+    std::vector<uint64_t> unate(s.IW, 0);
+    bool anyUnate = false;
+    for (size_t k = 0; k < static_cast<size_t>(s.Inputs); ++k)
+      if ((col.Count[2 * k] == 0) != (col.Count[2 * k + 1] == 0)) {
+        unate[(2 * k) >> 6] |= uint64_t{3} << ((2 * k) & 63);
+        anyUnate = true;
+      }
+    if (anyUnate) {
+      TCubeList rest(f.Stride());
+      for (size_t i = 0; i < f.Count(); ++i) {
+        bool fixes = false;
+        for (size_t w = 0; w < s.IW && !fixes; ++w) fixes = (~f[i][w] & s.Used[w] & unate[w]) != 0;
+        if (!fixes) rest.Push(f[i]);
+      }
+      f = std::move(rest);
+      continue;
+    }
+    // Too few combinations to cover them all.
+    long double covered = 0;
+    for (size_t i = 0; i < f.Count() && covered < 1; ++i) {
+      int literals = 0;
+      for (size_t w = 0; w < s.IW; ++w) literals += std::popcount(~f[i][w] & s.Used[w]);
+      covered += std::ldexp(1.0L, -literals);
+    }
+    if (covered < 1) return false;
+    bool binate = false;
+    const int k = SplitInput(col, s.Inputs, binate);
+    if (!Tautology(CofactorInput(f, k, 1), s)) return false;
+    f = CofactorInput(f, k, 0);
+  }
+}
+
+TCubeList Complement(TCubeList f, const TSpace& s) {
+  TCubeList out(s.IW);
+  if (f.Empty()) {
+    out.Push(s.Used.data());
+    return out;
+  }
+  const TColumns col = Columns(f, s);
+  if (col.Full) return out;
+  if (f.Count() == 1) {
+    // De Morgan: one cube per literal, with the literal's other way.
+    for (size_t w = 0; w < s.IW; ++w)
+      for (uint64_t lo = ~f[0][w] & s.Used[w]; lo; lo &= lo - 1) {
+        uint64_t* c = out.Grow();
+        std::copy(s.Used.begin(), s.Used.begin() + static_cast<std::ptrdiff_t>(s.IW), c);
+        ClearBit(c, (w * 64 + static_cast<size_t>(std::countr_zero(lo))) ^ 1u);
+      }
+    return out;
+  }
+  CheckStop();
+  bool binate = false;
+  const int k = SplitInput(col, s.Inputs, binate);
+  TCubeList one = Complement(CofactorInput(f, k, 1), s), zero = Complement(CofactorInput(f, k, 0), s);
+  // Each half's cubes take the split input's way; a cube both halves give
+  // stays free in it.
+  const size_t n = s.IW;
+  auto sorted = [&](const TCubeList& list) {
+    std::vector<size_t> order(list.Count());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return LexLess(list[a], list[b], n); });
+    return order;
+  };
+  const auto a = sorted(one), b = sorted(zero);
+  out.Reserve(a.size() + b.size());
+  const size_t oneBit = 2 * static_cast<size_t>(k), zeroBit = oneBit + 1;
+  size_t i = 0, j = 0;
+  while (i < a.size() || j < b.size()) {
+    if (j == b.size() || (i < a.size() && LexLess(one[a[i]], zero[b[j]], n))) {
+      uint64_t* c = out.Grow();
+      std::copy(one[a[i]], one[a[i]] + n, c);
+      ClearBit(c, oneBit);
+      ++i;
+    } else if (i == a.size() || LexLess(zero[b[j]], one[a[i]], n)) {
+      uint64_t* c = out.Grow();
+      std::copy(zero[b[j]], zero[b[j]] + n, c);
+      ClearBit(c, zeroBit);
+      ++j;
+    } else {
+      out.Push(one[a[i]]);
+      ++i;
+      ++j;
+    }
+  }
+  return out;
+}
+
+std::optional<std::vector<uint64_t>> ComplementHull(TCubeList f, const TSpace& s) {
+  std::vector<uint64_t> full(s.Used.begin(), s.Used.begin() + static_cast<std::ptrdiff_t>(s.IW));
+  if (f.Empty()) return full;
+  const TColumns col = Columns(f, s);
+  if (col.Full) return std::nullopt;
+  if (f.Count() == 1) {
+    // One literal: the other way of it; more: their other ways span all.
+    int literals = 0;
+    size_t bit = 0;
+    for (size_t w = 0; w < s.IW; ++w)
+      for (uint64_t lo = ~f[0][w] & s.Used[w]; lo; lo &= lo - 1) {
+        ++literals;
+        bit = w * 64 + static_cast<size_t>(std::countr_zero(lo));
+      }
+    if (literals == 1) ClearBit(full.data(), bit ^ 1u);
+    return full;
+  }
+  bool binate = false;
+  const int k = SplitInput(col, s.Inputs, binate);
+  auto one = ComplementHull(CofactorInput(f, k, 1), s);
+  auto zero = ComplementHull(CofactorInput(f, k, 0), s);
+  if (one) ClearBit(one->data(), 2 * static_cast<size_t>(k));
+  if (zero) ClearBit(zero->data(), 2 * static_cast<size_t>(k) + 1);
+  if (!one) return zero;
+  if (zero)
+    for (size_t w = 0; w < s.IW; ++w) (*one)[w] |= (*zero)[w];
+  return one;
+}
+
+TCubeList Cofactor(const TCubeList& cubes, const uint64_t* c, const TSpace& s) {
+  TCubeList out(s.IW);
+  for (size_t i = 0; i < cubes.Count(); ++i)
+    if (s.InputsMeet(cubes[i], c)) {
+      uint64_t* g = out.Grow();
+      for (size_t w = 0; w < s.IW; ++w) g[w] = cubes[i][w] | (~c[w] & s.Used[w]);
+    }
+  return out;
+}
+
+}  // namespace tavro::heuristic
