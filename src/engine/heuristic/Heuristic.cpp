@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <numeric>
+#include <set>
 #include <tuple>
 
 #include "engine/core/RunParams.h"
@@ -17,6 +18,10 @@ using heuristic::TSpace;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The expansion's search for cubes to take in: how many it lists, and of
+// how many it judges what each would leave.
+constexpr size_t kFeasibleMost = 256, kJudgedMost = 32;
 
 // Products, then literals, then output connections: the fewer the better.
 struct TCost {
@@ -78,6 +83,11 @@ class TMinimizer {
 
   const TSpace& S;
   TCubeList F, D, R;
+  std::set<std::vector<uint64_t>> Found;  // the primes made so far
+
+  void Remember() {
+    for (size_t i = 0; i < F.Count(); ++i) Found.emplace(F[i], F[i] + S.W);
+  }
 
   TCost Cost() const {
     TCost c;
@@ -216,6 +226,7 @@ class TMinimizer {
     TCubeList saved = F;
     F = std::move(reduced);
     Expand(false);
+    Remember();
     TCubeList primes = std::move(F);
     F = saved;
     for (size_t i = 0; i < primes.Count(); ++i) {
@@ -365,19 +376,25 @@ class TMinimizer {
       }
     };
     settle();
-    // Towards the cube that, joined, takes in the most others.
-    std::vector<uint64_t> need(W), joined(W);
+    // Towards other cubes of F: among those it can take in whole, the one
+    // after which the most of the others still can (judged by the bits the
+    // rows would then hold lowered).
+    std::vector<uint64_t> joined(W), lower(W);
+    auto needs = [&](size_t j, const uint64_t* from, bool& grows) {
+      bool inFree = true;
+      grows = false;
+      for (size_t w = 0; w < W && inFree; ++w) {
+        const uint64_t more = F[j][w] & ~from[w];
+        grows = grows || more;
+        inFree = (more & ~raisable(w)) == 0;
+      }
+      return inFree;
+    };
     for (;;) {
       std::vector<size_t> feasible;
-      for (size_t j = 0; j < F.Count() && feasible.size() < 64; ++j) {
-        if (j == i || !alive[j] || done[j]) continue;
-        bool inFree = true, grows = false;
-        for (size_t w = 0; w < W && inFree; ++w) {
-          const uint64_t more = F[j][w] & ~c[w];
-          grows = grows || more;
-          inFree = (more & ~raisable(w)) == 0;
-        }
-        if (!grows || !inFree) continue;
+      for (size_t j = 0; j < F.Count() && feasible.size() < kFeasibleMost; ++j) {
+        bool grows = false;
+        if (j == i || !alive[j] || done[j] || !needs(j, c, grows) || !grows) continue;
         for (size_t w = 0; w < W; ++w) joined[w] = c[w] | F[j][w];
         bool apart = true;
         for (size_t k = 0; k < rows.size() && apart; ++k) apart = !S.Meet(joined.data(), R[rows[k]]);
@@ -385,17 +402,54 @@ class TMinimizer {
       }
       if (feasible.empty()) break;
       size_t best = feasible[0];
-      int bestTaken = -1;
-      for (const size_t j : feasible) {
-        for (size_t w = 0; w < W; ++w) joined[w] = c[w] | F[j][w];
-        int taken = 0;
-        for (const size_t k : feasible) taken += S.Contains(joined.data(), F[k]);
-        if (taken > bestTaken) {
-          bestTaken = taken;
-          best = j;
+      int bestLeft = -1;
+      for (size_t p = 0; p < feasible.size() && feasible.size() > 1 && p < kJudgedMost; ++p) {
+        for (size_t w = 0; w < W; ++w) joined[w] = c[w] | F[feasible[p]][w];
+        std::fill(lower.begin(), lower.end(), 0);
+        for (const uint32_t r : rows) {
+          bool outputs = false;
+          Conflicts(joined.data(), R[r], bits.data(), outputs);
+          int live = 0;
+          for (size_t w = 0; w < IW; ++w) live += std::popcount(bits[w]);
+          if (live > 1) continue;
+          if (outputs) {
+            if (live == 0)
+              for (size_t w = IW; w < W; ++w) lower[w] |= R[r][w] & S.Used[w] & ~joined[w];
+          } else if (live == 1) {
+            for (size_t w = 0; w < IW; ++w) lower[w] |= bits[w];
+          }
+        }
+        int left = 0;
+        for (const size_t q : feasible) {
+          if (q == feasible[p]) continue;
+          bool blocked = false;
+          for (size_t w = 0; w < W && !blocked; ++w) blocked = (F[q][w] & ~joined[w] & lower[w]) != 0;
+          left += !blocked;
+        }
+        if (left > bestLeft) {
+          bestLeft = left;
+          best = feasible[p];
         }
       }
       for (size_t w = 0; w < W; ++w) c[w] |= F[best][w];
+      settle();
+    }
+    // Then, while some cube of F lies within reach, the bit most of them
+    // need (every row keeps two partings, so any one bit may rise).
+    std::vector<uint32_t> wanted(W * 64);
+    for (;;) {
+      std::fill(wanted.begin(), wanted.end(), 0);
+      bool any = false;
+      for (size_t j = 0; j < F.Count(); ++j) {
+        bool grows = false;
+        if (j == i || !alive[j] || done[j] || !needs(j, c, grows) || !grows) continue;
+        any = true;
+        for (size_t w = 0; w < W; ++w)
+          for (uint64_t b = F[j][w] & ~c[w]; b; b &= b - 1) ++wanted[w * 64 + static_cast<size_t>(std::countr_zero(b))];
+      }
+      if (!any) break;
+      const size_t top = static_cast<size_t>(std::max_element(wanted.begin(), wanted.end()) - wanted.begin());
+      c[top >> 6] |= uint64_t{1} << (top & 63);
       settle();
     }
     // Each row left keeps one parting lowered: the bit most rows share.
@@ -431,8 +485,8 @@ int64_t Connections(const TCover& cover) {
   return n;
 }
 
-TCover MinimizeHeuristic(const TCover& on, const TCover* dontCares, const THeuristicParams& params,
-                         THeuristicStats* stats) {
+THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, const THeuristicParams& params,
+                                   THeuristicStats* stats) {
   const auto start = Clock::now();
   const TSpace space(on.Width, on.FunctionCount);
   TMinimizer m(space, EncodeAll(&on, space), EncodeAll(dontCares, space));
@@ -448,6 +502,7 @@ TCover MinimizeHeuristic(const TCover& on, const TCover* dontCares, const THeuri
   };
 
   m.Expand(false);
+  m.Remember();
   m.Irredundant();
   st.FirstProducts = static_cast<int64_t>(m.F.Count());
   for (;;) {
@@ -457,6 +512,7 @@ TCover MinimizeHeuristic(const TCover& on, const TCover* dontCares, const THeuri
       TCubeList saved = m.F;
       m.Reduce();
       m.Expand(false);
+      m.Remember();
       m.Irredundant();
       ++st.Rounds;
       if (!(m.Cost() < before)) {
@@ -474,7 +530,13 @@ TCover MinimizeHeuristic(const TCover& on, const TCover* dontCares, const THeuri
     m.Expand(true);
     if (!(m.Cost() < before)) break;
   }
-  return Decode(m.F, space);
+  m.Remember();
+  THeuristicResult result;
+  result.Cover = Decode(m.F, space);
+  TCubeList found(space.W);
+  for (const auto& c : m.Found) found.Push(c.data());
+  result.Found = Decode(found, space);
+  return result;
 }
 
 TCover LowerConnections(const TCover& cover, const TCover* dontCares) {

@@ -30,8 +30,15 @@ struct THeuristicStats {
 // don't cares may be among them), dontCares (may be null) each function's
 // don't cares. Every cube of the result is tagged only for functions it is
 // needed in. Throws StoppedError when the run's stop flag is set.
-TCover MinimizeHeuristic(const TCover& on, const TCover* dontCares, const THeuristicParams& params = {},
-                         THeuristicStats* stats = nullptr);
+struct THeuristicResult {
+  TCover Cover;
+  // Every prime the expansions made, each tagged for the functions it was
+  // expanded into, the cover's cubes among them: a chart of these may give
+  // a smaller cover.
+  TCover Found;
+};
+THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, const THeuristicParams& params = {},
+                                   THeuristicStats* stats = nullptr);
 
 // The output-connection step on a cover already chosen: each function keeps
 // only the cubes it needs; inputs and the order of the cubes stay. Cubes

@@ -522,6 +522,45 @@ class TCommand {
     return {&FTermCubes, &FTermDontCares};
   }
 
+  // The fewest of the found primes that cover the functions, where the
+  // minimum cover search finds fewer products (or literals) than the
+  // heuristic's cover within seconds; the search's figures go to the run's.
+  std::optional<TCover> CoverFound(TCover found, double seconds, const TCover& heuristic) {
+    FStats.LowerBound = 0;
+    FStats.Proven = FStats.LiteralsProven = false;
+    if (FKept.empty()) return std::nullopt;
+    try {
+      detail::SortPrimeList(found);
+      TRunInput in = RunInput();
+      const int kept = static_cast<int>(FKept.size());
+      const TCover rows = Narrowed() ? RemapTags(found, FKept, kept, false) : found;
+      TRunParams params = FParams;
+      params.Cost = TCostCriterion::Pla;
+      params.TimeLimitSeconds = seconds;
+      TChartPlan plan(in, FWidth, params);
+      MemoryMeter meter(params.MaxMemoryBytes);
+      TCubeSystem counted;
+      Chart chart = MakeChart(in, rows, plan, FRoute, meter, counted);
+      TRunStats search;
+      const auto chosen = detail::SelectMinimum(chart, rows, kept, params, nullptr, &search);
+      TCover result = ResultList(rows, chosen);
+      if (Narrowed()) result = RemapTags(result, FKept, static_cast<int>(FWork.size()), true);
+      FStats.LowerBound = search.LowerBound;
+      FStats.Proven = search.Proven;
+      FStats.SearchNodes = search.SearchNodes;
+      auto literals = [](const TCover& c) {
+        int64_t n = 0;
+        for (size_t k = 0; k < c.Count(); ++k) n += c.Width - c.FreeCount(k);
+        return n;
+      };
+      if (std::make_pair(result.Count(), literals(result)) >= std::make_pair(heuristic.Count(), literals(heuristic)))
+        return std::nullopt;
+      return LowerConnections(result, RunCovers().DontCares);
+    } catch (const ResourceError&) {
+      return std::nullopt;
+    }
+  }
+
   // The heuristic's run, asked for or (exactNeeds, the memory the exact run
   // would take) in its place.
   TRefusal Heuristic(RunParts& parts, uint64_t exactNeeds) {
@@ -534,7 +573,13 @@ class TCommand {
       params.TimeLimitSeconds = FParams.TimeLimitSeconds;
       params.MaxMemoryBytes = Limit();
       THeuristicStats stats;
-      TCover cover = MinimizeHeuristic(*covers.Cubes, covers.DontCares, params, &stats);
+      THeuristicResult made = MinimizeHeuristic(*covers.Cubes, covers.DontCares, params, &stats);
+      TCover cover = std::move(made.Cover);
+      // Time to spare: the fewest of the primes found, by the minimum cover
+      // search, for as long again as the heuristic took.
+      const double spare = std::min(FParams.TimeLimitSeconds > 0 ? FParams.TimeLimitSeconds : 1e9,
+                                    std::max(0.1, 2 * SecondsSince(start)));
+      if (auto fewer = CoverFound(std::move(made.Found), spare, cover)) cover = std::move(*fewer);
       // Ascending by ones, as the exact run lists its result.
       std::vector<size_t> order(cover.Count());
       std::iota(order.begin(), order.end(), size_t{0});
@@ -546,8 +591,6 @@ class TCommand {
       FStats.HeuristicRounds = stats.Rounds;
       FStats.Primes = -1;
       FStats.ChartRows = FStats.ChartColumns = FStats.ChartCells = -1;
-      FStats.LowerBound = 0;
-      FStats.Proven = FStats.LiteralsProven = false;
       FStats.Selected = static_cast<int64_t>(parts.Result.Count());
       FStats.Literals = 0;
       for (size_t k = 0; k < parts.Result.Count(); ++k)
