@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <numeric>
 #include <set>
 #include <tuple>
@@ -22,6 +23,8 @@ using Clock = std::chrono::steady_clock;
 // The expansion's search for cubes to take in: how many it lists, and of
 // how many it judges what each would leave.
 constexpr size_t kFeasibleMost = 256, kJudgedMost = 32;
+// The most cubes the first expansion takes one function at a time.
+constexpr size_t kUnwrapMost = 4096;
 
 // Products, then literals, then output connections: the fewer the better.
 struct TCost {
@@ -152,6 +155,28 @@ class TMinimizer {
     return true;
   }
 
+  // Each cube of F split into one per function, so that the first
+  // expansion chooses which functions each shares (not done where that
+  // would make too many cubes).
+  bool Unwrap(const TCubeList& given) {
+    if (S.Outputs < 2) return false;
+    size_t total = 0;
+    for (size_t i = 0; i < given.Count(); ++i) total += static_cast<size_t>(S.OutputCount(given[i]));
+    if (total > kUnwrapMost || total == given.Count()) return false;
+    TCubeList split(S.W);
+    split.Reserve(total);
+    for (size_t i = 0; i < given.Count(); ++i)
+      for (int j = 0; j < S.Outputs; ++j)
+        if (S.HasOutput(given[i], j)) {
+          uint64_t* c = split.Grow();
+          std::copy(given[i], given[i] + S.IW, c);
+          std::fill(c + S.IW, c + S.W, 0);
+          c[S.IW + (static_cast<size_t>(j) >> 6)] |= uint64_t{1} << (j & 63);
+        }
+    F = std::move(split);
+    return true;
+  }
+
   // Every cube of F expanded to a prime against R, the largest first; cubes
   // an expanded one holds are dropped. inputsOnly: the functions of a cube
   // stay as they are.
@@ -159,10 +184,8 @@ class TMinimizer {
     const size_t n = F.Count();
     std::vector<size_t> order(n);
     std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-      return std::make_pair(S.Literals(F[a]), -S.OutputCount(F[a])) <
-             std::make_pair(S.Literals(F[b]), -S.OutputCount(F[b]));
-    });
+    const auto weight = Weights();
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return weight[a] < weight[b]; });
     std::vector<char> alive(n, 1), done(n, 0);
     for (const size_t i : order) {
       if (!alive[i]) continue;
@@ -201,7 +224,15 @@ class TMinimizer {
     const size_t n = F.Count();
     std::vector<size_t> order(n);
     std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return SmallerFirst(b, a); });
+    // Alternately the largest first, and the cubes in the most crowded
+    // parts of the space first.
+    if (FReduceCrowded) {
+      const auto weight = Weights();
+      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return weight[a] > weight[b]; });
+    } else {
+      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return SmallerFirst(b, a); });
+    }
+    FReduceCrowded = !FReduceCrowded;
     std::vector<char> alive(n, 1);
     for (const size_t i : order) {
       CheckStop();
@@ -268,6 +299,25 @@ class TMinimizer {
   }
 
  private:
+  bool FReduceCrowded = false;
+
+  // Each cube's weight: over its bits, how many cubes of F have that bit.
+  // Light cubes lie where few others are: they are expanded first, as the
+  // hardest to cover.
+  std::vector<uint64_t> Weights() const {
+    std::vector<uint32_t> column(S.W * 64, 0);
+    for (size_t i = 0; i < F.Count(); ++i)
+      for (size_t w = 0; w < S.W; ++w)
+        for (uint64_t b = F[i][w] & S.Used[w]; b; b &= b - 1)
+          ++column[w * 64 + static_cast<size_t>(std::countr_zero(b))];
+    std::vector<uint64_t> weight(F.Count(), 0);
+    for (size_t i = 0; i < F.Count(); ++i)
+      for (size_t w = 0; w < S.W; ++w)
+        for (uint64_t b = F[i][w] & S.Used[w]; b; b &= b - 1)
+          weight[i] += column[w * 64 + static_cast<size_t>(std::countr_zero(b))];
+    return weight;
+  }
+
   // Whether cube a is smaller than b: more literals, then fewer functions.
   bool SmallerFirst(size_t a, size_t b) const {
     return std::make_pair(-S.Literals(F[a]), S.OutputCount(F[a])) <
@@ -452,24 +502,30 @@ class TMinimizer {
       c[top >> 6] |= uint64_t{1} << (top & 63);
       settle();
     }
-    // Each row left keeps one parting lowered: the bit most rows share.
-    std::vector<uint32_t> count(IW * 64);
+    // Each row left keeps one parting lowered, greedily: the bit that most
+    // rows keep apart, where a row apart in its functions counts once for
+    // each function it could still meet c in (it needs all of them kept).
+    std::vector<uint64_t> count(W * 64);
+    std::vector<uint64_t> live(W);
     while (!rows.empty()) {
       std::fill(count.begin(), count.end(), 0);
-      uint32_t outputRows = 0;
       for (const uint32_t r : rows) {
         bool outputs = false;
         Conflicts(c, R[r], bits.data(), outputs);
+        uint64_t weight = 1;
+        if (outputs) {
+          weight = 0;
+          for (size_t w = IW; w < W; ++w) {
+            live[w] = R[r][w] & raisable(w);
+            weight += static_cast<uint64_t>(std::popcount(live[w]));
+            for (uint64_t b = live[w]; b; b &= b - 1) ++count[w * 64 + static_cast<size_t>(std::countr_zero(b))];
+          }
+        }
         for (size_t w = 0; w < IW; ++w)
-          for (uint64_t b = bits[w]; b; b &= b - 1) ++count[w * 64 + static_cast<size_t>(std::countr_zero(b))];
-        outputRows += outputs;
+          for (uint64_t b = bits[w]; b; b &= b - 1) count[w * 64 + static_cast<size_t>(std::countr_zero(b))] += weight;
       }
       const size_t top = static_cast<size_t>(std::max_element(count.begin(), count.end()) - count.begin());
-      if (outputRows > count[top]) {
-        for (size_t w = IW; w < W; ++w) kept[w] |= S.Used[w] & ~c[w];
-      } else {
-        kept[top >> 6] |= uint64_t{1} << (top & 63);
-      }
+      kept[top >> 6] |= uint64_t{1} << (top & 63);
       settle();
     }
     for (size_t w = 0; w < W; ++w) c[w] |= raisable(w);
@@ -485,26 +541,16 @@ int64_t Connections(const TCover& cover) {
   return n;
 }
 
-THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, const THeuristicParams& params,
-                                   THeuristicStats* stats) {
-  const auto start = Clock::now();
-  const TSpace space(on.Width, on.FunctionCount);
-  TMinimizer m(space, EncodeAll(&on, space), EncodeAll(dontCares, space));
-  m.MakeOffSet(params.MaxMemoryBytes);
-  THeuristicStats own;
-  THeuristicStats& st = stats ? *stats : own;
-  st.OffSetCubes = static_cast<int64_t>(m.R.Count());
-  auto outOfTime = [&]() {
-    if (params.TimeLimitSeconds <= 0) return false;
-    if (std::chrono::duration<double>(Clock::now() - start).count() < params.TimeLimitSeconds) return false;
-    st.TimeLimitReached = true;
-    return true;
-  };
+namespace {
 
+// From the cover in m.F to a fixed point: expand and irredundant cover,
+// reduce-expand-irredundant rounds while the cost falls, a last gasp where
+// they stop, then the output connections lowered.
+void Descend(TMinimizer& m, const std::function<bool()>& outOfTime, THeuristicStats& st, bool first) {
   m.Expand(false);
   m.Remember();
   m.Irredundant();
-  st.FirstProducts = static_cast<int64_t>(m.F.Count());
+  if (first) st.FirstProducts = static_cast<int64_t>(m.F.Count());
   for (;;) {
     for (;;) {
       if (outOfTime()) break;
@@ -522,8 +568,8 @@ THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, co
     }
     if (outOfTime() || !m.LastGasp()) break;
   }
-  // The output connections: each function keeps the cubes it needs, and the
-  // cubes so freed grow in their inputs.
+  // Each function keeps the cubes it needs, and the cubes so freed grow in
+  // their inputs.
   for (;;) {
     const TCost before = m.Cost();
     m.LowerOutputs();
@@ -531,6 +577,38 @@ THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, co
     if (!(m.Cost() < before)) break;
   }
   m.Remember();
+}
+
+}  // namespace
+
+THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, const THeuristicParams& params,
+                                   THeuristicStats* stats) {
+  const auto start = Clock::now();
+  const TSpace space(on.Width, on.FunctionCount);
+  TMinimizer m(space, EncodeAll(&on, space), EncodeAll(dontCares, space));
+  m.MakeOffSet(params.MaxMemoryBytes);
+  THeuristicStats own;
+  THeuristicStats& st = stats ? *stats : own;
+  st.OffSetCubes = static_cast<int64_t>(m.R.Count());
+  const std::function<bool()> outOfTime = [&]() {
+    if (params.TimeLimitSeconds <= 0) return false;
+    if (std::chrono::duration<double>(Clock::now() - start).count() < params.TimeLimitSeconds) return false;
+    st.TimeLimitReached = true;
+    return true;
+  };
+  // Twice where the functions share cubes and splitting them is cheap: as
+  // given, and one function per cube (the first expansion then chooses
+  // which functions each cube shares). The cheaper cover is kept.
+  const TCubeList given = m.F;
+  Descend(m, outOfTime, st, true);
+  const TCost firstCost = m.Cost();
+  TCubeList first = std::move(m.F);
+  if (m.Unwrap(given) && !outOfTime()) {
+    Descend(m, outOfTime, st, false);
+    if (!(m.Cost() < firstCost)) m.F = std::move(first);
+  } else {
+    m.F = std::move(first);
+  }
   THeuristicResult result;
   result.Cover = Decode(m.F, space);
   TCubeList found(space.W);
