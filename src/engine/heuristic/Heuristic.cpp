@@ -25,6 +25,9 @@ using Clock = std::chrono::steady_clock;
 constexpr size_t kFeasibleMost = 256, kJudgedMost = 32;
 // The most cubes the first expansion takes one function at a time.
 constexpr size_t kUnwrapMost = 4096;
+// Rounds past the fixed point that may find nothing cheaper before the
+// minimizer stops.
+constexpr int kIdleRoundsMost = 3;
 
 // Products, then literals, then output connections: the fewer the better.
 struct TCost {
@@ -224,15 +227,20 @@ class TMinimizer {
     const size_t n = F.Count();
     std::vector<size_t> order(n);
     std::iota(order.begin(), order.end(), size_t{0});
-    // Alternately the largest first, and the cubes in the most crowded
-    // parts of the space first.
-    if (FReduceCrowded) {
-      const auto weight = Weights();
-      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return weight[a] > weight[b]; });
-    } else {
-      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return SmallerFirst(b, a); });
+    // In turn the largest first, the cubes in the most crowded parts of the
+    // space first, and the smallest first.
+    switch (FReduceTurn++ % 3) {
+      case 0:
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return SmallerFirst(b, a); });
+        break;
+      case 1: {
+        const auto weight = Weights();
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return weight[a] > weight[b]; });
+        break;
+      }
+      default:
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return SmallerFirst(a, b); });
     }
-    FReduceCrowded = !FReduceCrowded;
     std::vector<char> alive(n, 1);
     for (const size_t i : order) {
       CheckStop();
@@ -271,6 +279,18 @@ class TMinimizer {
     return false;
   }
 
+  // Each function keeps the cubes it needs, and the cubes so freed grow in
+  // their inputs, while that lowers the cost.
+  void MakeSparse() {
+    for (;;) {
+      const TCost before = Cost();
+      LowerOutputs();
+      Expand(true);
+      if (!(Cost() < before)) break;
+    }
+    Remember();
+  }
+
   // Each function keeps only the cubes it needs (those no others of it and
   // its don't cares cover; then the smallest first while covered).
   void LowerOutputs() {
@@ -299,7 +319,7 @@ class TMinimizer {
   }
 
  private:
-  bool FReduceCrowded = false;
+  unsigned FReduceTurn = 0;
 
   // Each cube's weight: over its bits, how many cubes of F have that bit.
   // Light cubes lie where few others are: they are expanded first, as the
@@ -568,15 +588,7 @@ void Descend(TMinimizer& m, const std::function<bool()>& outOfTime, THeuristicSt
     }
     if (outOfTime() || !m.LastGasp()) break;
   }
-  // Each function keeps the cubes it needs, and the cubes so freed grow in
-  // their inputs.
-  for (;;) {
-    const TCost before = m.Cost();
-    m.LowerOutputs();
-    m.Expand(true);
-    if (!(m.Cost() < before)) break;
-  }
-  m.Remember();
+  m.MakeSparse();
 }
 
 }  // namespace
@@ -609,6 +621,28 @@ THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, co
   } else {
     m.F = std::move(first);
   }
+  // Rounds to spare: from the cheapest cover so far, reduce (in the next
+  // order), expand, irredundant cover and a last gasp again, until a few
+  // rounds in a row find nothing cheaper.
+  TCubeList best = m.F;
+  TCost bestCost = m.Cost();
+  for (int idle = 0; idle < kIdleRoundsMost && !outOfTime();) {
+    m.Reduce();
+    m.Expand(false);
+    m.Remember();
+    m.Irredundant();
+    m.LastGasp();
+    m.MakeSparse();
+    ++st.Rounds;
+    if (m.Cost() < bestCost) {
+      best = m.F;
+      bestCost = m.Cost();
+      idle = 0;
+    } else {
+      ++idle;
+    }
+  }
+  m.F = std::move(best);
   THeuristicResult result;
   result.Cover = Decode(m.F, space);
   TCubeList found(space.W);
