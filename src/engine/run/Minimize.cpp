@@ -152,13 +152,17 @@ void FindPrimes(TRunInput& in, int inputBits, const TRunRoute& route, TChartPlan
   const TPrimeFinder finder = route.Finder;
   if (finder == TPrimeFinder::Cubes || finder == TPrimeFinder::CubesThenTables) {
     const TCover* source = in.Cubes ? in.Cubes->Cubes : nullptr;
-    const double budget = finder == TPrimeFinder::Cubes ? 0 : CubesBudget(inputBits);
+    // Past the term-number world no table can take over: once the budget
+    // is spent there, the heuristic does.
+    const bool wideBudget = route.Wide && params.PrimeMethod == TPrimeMethod::Automatic;
+    const double budget = finder == TPrimeFinder::Cubes ? (wideBudget ? kWideCubesBudget : 0) : CubesBudget(inputBits);
     try {
       detail::TabulateCubes(
           in.Functions, inputBits, source, host, stats, meter, primes, params.Stop, budget,
           [&](const detail::TPrimeFloor& floor) { plan.CheckFloor(floor, meter); }, route.Wide);
       return;
     } catch (const detail::CubeBudgetSpent&) {
+      if (route.Wide) throw;
     }
   }
   ListTerms(in, meter.Limit());
@@ -264,11 +268,9 @@ std::string MinimumStatus(const TRunStats& s) {
 
 // The final status of a heuristic run: how many products, and why the
 // heuristic made them where it was not asked for.
-std::string HeuristicStatus(const TRunStats& s, uint64_t exactNeeds) {
+std::string HeuristicStatus(const TRunStats& s, const std::string& reason) {
   std::string text = "Done. " + std::to_string(s.Selected) + (s.Selected == 1 ? " product" : " products");
-  if (!exactNeeds) return text + " (heuristic).";
-  const uint64_t mib = (exactNeeds + (uint64_t{1} << 20) - 1) >> 20;
-  return text + " (heuristic: the exact run needs about " + std::to_string(mib) + " MiB).";
+  return text + (reason.empty() ? " (heuristic)." : " (heuristic: " + reason + ").");
 }
 
 std::vector<const TTermVector*> Pointers(const std::vector<TTermVector>& functions) {
@@ -450,7 +452,7 @@ class TCommand {
   // The run, with the primes shown once the chart is made; its lists are
   // tagged for every function of the system again.
   TRefusal Minimize(RunParts& parts) {
-    if (FParams.Cost == TCostCriterion::Fast) return Heuristic(parts, 0);
+    if (FParams.Cost == TCostCriterion::Fast) return Heuristic(parts, "");
     const int functionCount = static_cast<int>(FWork.size());
     auto showPrimes = [&](const TCover& primes) {
       if (!FOptions.PrimeImplicants) return;
@@ -474,8 +476,11 @@ class TCommand {
       // Where the prime implicants or their chart do not fit, the heuristic
       // gives the result instead.
       if (e.Bytes == 0) return Refuse(TRunOutcome::TooLarge, e.what());
-      FExactNeeds = e.Bytes;
-      return Heuristic(parts, e.Bytes);
+      const uint64_t mib = (e.Bytes + (uint64_t{1} << 20) - 1) >> 20;
+      return Heuristic(parts, "the exact run needs about " + std::to_string(mib) + " MiB");
+    } catch (const detail::CubeBudgetSpent&) {
+      return Heuristic(parts, "the prime implicants take more than " +
+                                  std::to_string(static_cast<int>(kWideCubesBudget)) + " s");
     } catch (const StoppedError& e) {
       return Refuse(TRunOutcome::Stopped, e.what());
     }
@@ -561,12 +566,13 @@ class TCommand {
     }
   }
 
-  // The heuristic's run, asked for or (exactNeeds, the memory the exact run
-  // would take) in its place.
-  TRefusal Heuristic(RunParts& parts, uint64_t exactNeeds) {
+  // The heuristic's run, asked for (reason empty) or in the exact run's
+  // place (reason: why).
+  TRefusal Heuristic(RunParts& parts, const std::string& reason) {
+    FHeuristicReason = reason;
     try {
       const TStopScope stopScope(FParams.Stop ? FParams.Stop : RunStopFlag);
-      if (exactNeeds) FHost.SetStatus("Minimizing heuristically...");
+      FHost.SetStatus("Minimizing heuristically...");
       const auto start = Clock::now();
       const TRunCovers covers = RunCovers();
       THeuristicParams params;
@@ -599,7 +605,7 @@ class TCommand {
       if (FOptions.PrimeImplicants)
         FHost.AppendOutput("All Prime Implicants\r\n(not listed: the heuristic does not find them all)\r\n\r\n");
     } catch (const ResourceError& e) {
-      return Refuse(TRunOutcome::TooLarge, exactNeeds ? TooLargeError(exactNeeds).what() : e.what());
+      return Refuse(TRunOutcome::TooLarge, e.what());
     } catch (const StoppedError& e) {
       return Refuse(TRunOutcome::Stopped, e.what());
     }
@@ -617,7 +623,7 @@ class TCommand {
     const auto outputStart = Clock::now();
     if (FOptions.OptimizedFunctions) FHost.AppendOutput("Optimized Function(s):\r\n" + Format(result) + "\r\n");
     FStats.Connections = Connections(result);
-    FHost.SetStatus(FStats.Heuristic                      ? HeuristicStatus(FStats, FExactNeeds)
+    FHost.SetStatus(FStats.Heuristic                      ? HeuristicStatus(FStats, FHeuristicReason)
                     : FParams.Cost == TCostCriterion::Pla ? MinimumStatus(FStats)
                                                           : std::string("Done."));
     FSystem.ResultCubes = std::make_shared<const TCover>(std::move(result));
@@ -656,7 +662,7 @@ class TCommand {
   std::vector<size_t> FKept;              // the functions with terms
   TCubeSystem FFileCubes, FNarrowCubes;
   TCover FTermCubes, FTermDontCares;  // the listed terms as cubes (RunCovers)
-  uint64_t FExactNeeds = 0;           // the memory the exact run would have taken
+  std::string FHeuristicReason;       // why the heuristic made the result, if not asked
   TCover FNarrowSource, FNarrowDontCares;
 };
 

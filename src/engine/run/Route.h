@@ -24,6 +24,10 @@ constexpr size_t kCubesMaxSource = 1u << 16;
 // doubling with each input past that, as the tables do.
 double CubesBudget(int inputBits);
 
+// Seconds the cube finder may take past kMaxTermInputs inputs, where no
+// table can take over, before the heuristic gives the result instead.
+constexpr double kWideCubesBudget = 4;
+
 // The prime finder a run takes (every one gives the same list).
 enum class TPrimeFinder {
   Pairing,          // pair the listed terms level by level
