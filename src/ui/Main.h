@@ -134,6 +134,7 @@ class TfrmMain : public QMainWindow {
   void mnuAboutClick();
   void mnuLowestCostClick();
   void mnuPLACostCriteriaClick();
+  void mnuFastCostClick();
   // The Stop button and Esc: ends the run with nothing changed.
   void btnStopClick();
 
@@ -211,6 +212,7 @@ class TfrmMain : public QMainWindow {
   QMenu* mnuCost = nullptr;
   QAction* mnuPLACostCriteria = nullptr;
   QAction* mnuLowestCost = nullptr;
+  QAction* mnuFastCost = nullptr;
   QAction* N6 = nullptr;
   QAction* RemoveHazards1 = nullptr;
   QMenu* VHDL1 = nullptr;

@@ -83,6 +83,8 @@ TRunParams TfrmMain::RunParams() const {
   if (mnuPLACostCriteria->isChecked()) {
     params.Cost = TCostCriterion::Pla;
     params.TimeLimitSeconds = kPlaTimeLimitSeconds;
+  } else if (mnuFastCost->isChecked()) {
+    params.Cost = TCostCriterion::Fast;
   }
   return params;
 }
@@ -103,7 +105,8 @@ void TfrmMain::ShowRunning(bool running) {
        std::initializer_list<QWidget*>{Button1, btnRemoveItem, btnAddFunction, btnRemoveFunction, radMinTerms,
                                        radMaxTerms, chkLock, scrFunctions, btnSOP, Button2})
     control->setEnabled(!running);
-  for (QAction* action : {New1, mnuOpen, mnuClear, mnuPLACostCriteria, mnuLowestCost}) action->setEnabled(!running);
+  for (QAction* action : {New1, mnuOpen, mnuClear, mnuPLACostCriteria, mnuLowestCost, mnuFastCost})
+    action->setEnabled(!running);
   btnVHDL->setEnabled(!running && FDocument.ResultReady());
   btnStop->setEnabled(running);
   FStopShortcut->setEnabled(running);

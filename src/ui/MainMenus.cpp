@@ -126,8 +126,8 @@ void CreateOutputMenu(const TMenuMaker& make) {
       make.Item(w.mnuOutput, "mnuExportToFile", QStringLiteral("Export To File..."), &TfrmMain::mnuExportToFileClick);
 }
 
-// The cost criterion of the next run: the described selection, or the
-// fewest products (within a time limit).
+// The cost criterion of the next run: the described selection, the fewest
+// products (within a time limit), or the heuristic.
 void CreateAlgorithmMenu(const TMenuMaker& make) {
   TfrmMain& w = make.W;
   w.mnuAlgorithm = make.Menu(w.frmMainMenu, "mnuAlgorithm", QStringLiteral("Algorithm"));
@@ -136,7 +136,11 @@ void CreateAlgorithmMenu(const TMenuMaker& make) {
       make.Item(w.mnuCost, "mnuPLACostCriteria", QStringLiteral("PLA Cost"), &TfrmMain::mnuPLACostCriteriaClick);
   w.mnuLowestCost =
       make.Item(w.mnuCost, "mnuLowestCost", QStringLiteral("Smallest Cost"), &TfrmMain::mnuLowestCostClick);
-  make.RadioGroup({w.mnuPLACostCriteria, w.mnuLowestCost});
+  w.mnuFastCost = make.Item(w.mnuCost, "mnuFastCost", QStringLiteral("Fast (heuristic)"), &TfrmMain::mnuFastCostClick);
+  w.mnuFastCost->setToolTip(
+      QStringLiteral("Expand, irredundant cover and reduce on the cubes: a result where the prime implicants do not "
+                     "fit, quickly, but not proven minimal"));
+  make.RadioGroup({w.mnuPLACostCriteria, w.mnuLowestCost, w.mnuFastCost});
   w.mnuLowestCost->setChecked(true);
   make.MakeDefault(w.mnuCost, w.mnuLowestCost);
   w.N6 = make.Separator(w.mnuAlgorithm, "N6");
@@ -184,5 +188,7 @@ void TfrmMain::CreateMenu() {
 void TfrmMain::mnuLowestCostClick() { mnuLowestCost->setChecked(true); }
 
 void TfrmMain::mnuPLACostCriteriaClick() { mnuPLACostCriteria->setChecked(true); }
+
+void TfrmMain::mnuFastCostClick() { mnuFastCost->setChecked(true); }
 
 }  // namespace tavro

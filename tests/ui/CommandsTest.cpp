@@ -598,7 +598,7 @@ void TestCommands::menuTree() {
            "Karnaugh Map...|Truth Table...|-|"
            "Export To File...");
   QCOMPARE(describe(m.mnuAlgorithm), "Cost Criteria|-|Remove Hazards(off)");
-  QCOMPARE(describe(m.mnuCost), "PLA Cost|Smallest Cost[x]*");
+  QCOMPARE(describe(m.mnuCost), "PLA Cost|Smallest Cost[x]*|Fast (heuristic)");
   QCOMPARE(describe(m.VHDL1), "Library|Use|Delay Model(off)");
   QCOMPARE(describe(m.mnuLibrary) + "/" + describe(m.Use1) + "/" + describe(m.DelayModel1),
            "IEEE[x]*/ieee.std_logic_1164[x]*/");
@@ -606,11 +606,13 @@ void TestCommands::menuTree() {
   QCOMPARE(m.mnuCost->defaultAction(), m.mnuLowestCost);
   QVERIFY(m.mnuLowestCost->actionGroup()->isExclusive());
   QCOMPARE(m.mnuLowestCost->actionGroup(), m.mnuPLACostCriteria->actionGroup());
-  for (const QString& name : Lines("New1 mnuOpen N1 mntSave mnuSave MenuDivider2 mnuPageSetup mnuPrint mnuDivider "
-                                   "mnuExit mnuCut mnuCopy mnuPaste N5 mnuClear erms1 Function1 erms2 Function2 "
-                                   "mnuTerms N4 mnuPIs mnuOptimizedFunction N2 mnuAlgorithmAnalysis N3 "
-                                   "mnuExportToFile mnuPLACostCriteria mnuLowestCost N6 RemoveHazards1 IEEE1 "
-                                   "ieeestdlogic11641 mnuAbout"))
+  QCOMPARE(m.mnuFastCost->actionGroup(), m.mnuPLACostCriteria->actionGroup());
+  for (const QString& name :
+       Lines("New1 mnuOpen N1 mntSave mnuSave MenuDivider2 mnuPageSetup mnuPrint mnuDivider "
+             "mnuExit mnuCut mnuCopy mnuPaste N5 mnuClear erms1 Function1 erms2 Function2 "
+             "mnuTerms N4 mnuPIs mnuOptimizedFunction N2 mnuAlgorithmAnalysis N3 "
+             "mnuExportToFile mnuPLACostCriteria mnuLowestCost mnuFastCost N6 RemoveHazards1 IEEE1 "
+             "ieeestdlogic11641 mnuAbout"))
     QVERIFY2(m.findChild<QAction*>(name), qPrintable(name));
   QCOMPARE(m.btnSOP->toolTip(), QStringLiteral("Creates sum of products equations."));
   QCOMPARE(m.Button2->toolTip(), QStringLiteral("Creates prodcuts of sums equations."));

@@ -597,6 +597,8 @@ THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, co
                                    THeuristicStats* stats) {
   const auto start = Clock::now();
   const TSpace space(on.Width, on.FunctionCount);
+  const uint64_t inputBytes = (on.Count() + (dontCares ? dontCares->Count() : 0)) * space.W * 8;
+  if (inputBytes > params.MaxMemoryBytes) throw TooLargeError(inputBytes);
   TMinimizer m(space, EncodeAll(&on, space), EncodeAll(dontCares, space));
   m.MakeOffSet(params.MaxMemoryBytes);
   THeuristicStats own;

@@ -474,13 +474,14 @@ class TCommand {
       if (FParams.Cost == TCostCriterion::Pla) parts.Result = LowerConnections(parts.Result, RunCovers().DontCares);
     } catch (const ResourceError& e) {
       // Where the prime implicants or their chart do not fit, the heuristic
-      // gives the result instead.
-      if (e.Bytes == 0) return Refuse(TRunOutcome::TooLarge, e.what());
+      // gives the result instead, unless a prime finder was asked for.
+      if (e.Bytes == 0 || FParams.PrimeMethod != TPrimeMethod::Automatic)
+        return Refuse(TRunOutcome::TooLarge, e.what());
       const uint64_t mib = (e.Bytes + (uint64_t{1} << 20) - 1) >> 20;
       return Heuristic(parts, "the exact run needs about " + std::to_string(mib) + " MiB");
     } catch (const detail::CubeBudgetSpent&) {
-      return Heuristic(parts, "the prime implicants take more than " +
-                                  std::to_string(static_cast<int>(kWideCubesBudget)) + " s");
+      return Heuristic(
+          parts, "the prime implicants take more than " + std::to_string(static_cast<int>(kWideCubesBudget)) + " s");
     } catch (const StoppedError& e) {
       return Refuse(TRunOutcome::Stopped, e.what());
     }

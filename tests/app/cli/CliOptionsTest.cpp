@@ -72,7 +72,7 @@ TEST(CliOptions, AcceptedFormsAndRefusals) {
       {{"a", "b"}, "refused: only one FILE may be given"},
       {{"f", "--vhdl"}, "refused: option '--vhdl' needs a value"},
       {{"--primes=fast", "f"}, "refused: --primes takes auto, pairing, dense, split or cubes"},
-      {{"--cost=", "f"}, "refused: --cost takes smallest or pla"},
+      {{"--cost=", "f"}, "refused: --cost takes smallest, pla or fast"},
       {{"--time-limit=-1", "f"}, "refused: --time-limit takes a number of seconds, not '-1'"},
       {{"--time-limit=1e7", "f"}, "refused: --time-limit takes a number of seconds, not '1e7'"},
       {{"-e", "A", "--inputs", "1025"}, "refused: --inputs takes a number from 1 to 1024"},

@@ -250,3 +250,27 @@ TEST(Minimize, EmptyFunctionsAsConstantsLeaveTheOthersAlone) {
     }
   }
 }
+
+// The full adder's carry: "Smallest Cost" lists ABC in the carry as well (it
+// is tagged for both functions); "PLA Cost" wires each product only where it
+// is needed, and the heuristic, asked for, gives the same cover and says so.
+TEST(Minimize, PlaCostAndTheHeuristicWireProductsOnlyWhereNeeded) {
+  auto sum = Terms({1, 2, 4, 7}), carry = Terms({3, 5, 6, 7});
+  auto s = System({sum, carry});
+  RecordingHost host;
+  RunCommand(s, modeSOP, {}, host);
+  EXPECT_NE(host.Output.find("f1 = (B)(C) + (A)(C) + (A)(B) + (A)(B)(C)\r\n"), std::string::npos) << host.Output;
+  for (const auto cost : {TCostCriterion::Pla, TCostCriterion::Fast}) {
+    auto t = System({sum, carry});
+    RecordingHost h;
+    TRunStats stats;
+    TRunParams params;
+    params.Cost = cost;
+    ASSERT_EQ(RunCommand(t, modeSOP, {}, h, &stats, params), TRunOutcome::Completed);
+    EXPECT_NE(h.Output.find("f1 = (B)(C) + (A)(C) + (A)(B)\r\n"), std::string::npos) << h.Output;
+    EXPECT_EQ(stats.Connections, 7);
+    EXPECT_EQ(stats.Heuristic, cost == TCostCriterion::Fast);
+    EXPECT_EQ(h.LastStatus(),
+              cost == TCostCriterion::Fast ? "Done. 7 products (heuristic)." : "Done. 7 products, minimum.");
+  }
+}

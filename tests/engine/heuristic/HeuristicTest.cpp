@@ -1,0 +1,154 @@
+// The heuristic minimizer against brute force: tautology, complement and the
+// complement's smallest cube on random cube lists row by row; and on random
+// systems its cover is right on every row, never smaller than the exact
+// minimum, and the same on a second run.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "engine/core/Cover.h"
+#include "engine/heuristic/Heuristic.h"
+#include "engine/heuristic/Unate.h"
+#include "engine/run/Minimize.h"
+
+namespace tavro {
+namespace {
+
+using heuristic::TCubeList;
+using heuristic::TSpace;
+
+// Whether row (bit k: input k) lies in the positional input part c.
+bool RowIn(const uint64_t* c, uint32_t row, int inputs) {
+  for (int k = 0; k < inputs; ++k) {
+    const size_t bit = 2 * static_cast<size_t>(k) + ((row >> k) & 1u);
+    if (!((c[bit >> 6] >> (bit & 63)) & 1u)) return false;
+  }
+  return true;
+}
+
+bool ListHolds(const TCubeList& list, uint32_t row, int inputs) {
+  for (size_t i = 0; i < list.Count(); ++i)
+    if (RowIn(list[i], row, inputs)) return true;
+  return false;
+}
+
+TCubeList RandomInputCubes(std::mt19937& rng, const TSpace& s, int count, int fixedChance) {
+  TCubeList list(s.IW);
+  for (int i = 0; i < count; ++i) {
+    uint64_t* c = list.Grow();
+    std::fill(c, c + s.IW, 0);
+    for (int k = 0; k < s.Inputs; ++k) {
+      const uint64_t part = static_cast<int>(rng() % 100) < fixedChance ? 1u + rng() % 2 : 3u;
+      c[(2 * static_cast<size_t>(k)) >> 6] |= part << ((2 * k) & 63);
+    }
+  }
+  return list;
+}
+
+TEST(Unate, TautologyComplementAndHullMatchBruteForce) {
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 400; ++trial) {
+    const int inputs = 1 + static_cast<int>(rng() % 10);
+    const TSpace s(inputs, 1);
+    const TCubeList f = RandomInputCubes(rng, s, static_cast<int>(rng() % 40), 20 + static_cast<int>(rng() % 60));
+    bool all = true;
+    std::vector<uint64_t> hull(s.IW, 0);
+    bool anyOut = false;
+    const TCubeList complement = heuristic::Complement(f, s);
+    for (uint32_t row = 0; row < (1u << inputs); ++row) {
+      const bool in = ListHolds(f, row, inputs);
+      all = all && in;
+      ASSERT_NE(in, ListHolds(complement, row, inputs)) << "trial " << trial << " row " << row;
+      if (!in) {
+        anyOut = true;
+        for (int k = 0; k < inputs; ++k) {
+          const size_t bit = 2 * static_cast<size_t>(k) + ((row >> k) & 1u);
+          hull[bit >> 6] |= uint64_t{1} << (bit & 63);
+        }
+      }
+    }
+    EXPECT_EQ(all, heuristic::Tautology(f, s)) << "trial " << trial;
+    const auto got = heuristic::ComplementHull(f, s);
+    ASSERT_EQ(anyOut, got.has_value()) << "trial " << trial;
+    if (got) EXPECT_EQ(hull, *got) << "trial " << trial;
+  }
+}
+
+// A random system as cubes: on and don't-care covers (the don't cares win
+// where they overlap), and each function's value per row (1, 0, -1).
+struct TCubeSystemCase {
+  TCover On, DontCares;
+  std::vector<std::vector<int>> Value;
+};
+
+TCubeSystemCase RandomCase(std::mt19937& rng, int inputs, int outputs) {
+  TCubeSystemCase c{TCover(inputs, outputs), TCover(inputs, outputs), {}};
+  auto fill = [&](TCover& cover, int count) {
+    for (int i = 0; i < count; ++i) {
+      const uint32_t mask = static_cast<uint32_t>(rng()) & static_cast<uint32_t>(rng()) & ((1u << inputs) - 1);
+      const uint32_t value = static_cast<uint32_t>(rng()) & ((1u << inputs) - 1) & ~mask;
+      uint64_t tags = rng() & ((uint64_t{1} << outputs) - 1);
+      if (!tags) tags = 1;
+      cover.Add(value, mask, &tags);
+    }
+  };
+  fill(c.On, 1 + static_cast<int>(rng() % 24));
+  fill(c.DontCares, static_cast<int>(rng() % 4));
+  c.Value.assign(static_cast<size_t>(outputs), std::vector<int>(size_t{1} << inputs, 0));
+  auto holds = [](const TCover& cover, size_t i, uint32_t row) { return (row & ~cover.Mask(i)) == cover.Value(i); };
+  for (uint32_t row = 0; row < (1u << inputs); ++row)
+    for (int f = 0; f < outputs; ++f) {
+      int v = 0;
+      for (size_t i = 0; i < c.On.Count() && !v; ++i) v = c.On.Tag(i, f) && holds(c.On, i, row);
+      for (size_t i = 0; i < c.DontCares.Count(); ++i)
+        if (c.DontCares.Tag(i, f) && holds(c.DontCares, i, row)) v = -1;
+      c.Value[static_cast<size_t>(f)][row] = v;
+    }
+  return c;
+}
+
+TEST(Heuristic, CoversAreRightNeverBelowTheMinimumAndRepeatable) {
+  std::mt19937 rng(11);
+  for (int trial = 0; trial < 150; ++trial) {
+    const int inputs = 2 + static_cast<int>(rng() % 7), outputs = 1 + static_cast<int>(rng() % 4);
+    const TCubeSystemCase c = RandomCase(rng, inputs, outputs);
+    const TCover cover = MinimizeHeuristic(c.On, &c.DontCares).Cover;
+    for (int f = 0; f < outputs; ++f)
+      for (uint32_t row = 0; row < (1u << inputs); ++row) {
+        bool covered = false;
+        for (size_t i = 0; i < cover.Count() && !covered; ++i)
+          covered = cover.Tag(i, f) && (row & ~cover.Mask(i)) == cover.Value(i);
+        const int v = c.Value[static_cast<size_t>(f)][row];
+        if (v >= 0) ASSERT_EQ(v == 1, covered) << "trial " << trial << " f" << f << " row " << row;
+      }
+    // Against the exact minimum of the same functions.
+    std::vector<TTermVector> functions(static_cast<size_t>(outputs));
+    bool everyListed = true;
+    for (int f = 0; f < outputs; ++f) {
+      for (uint32_t row = 0; row < (1u << inputs); ++row)
+        if (const int v = c.Value[static_cast<size_t>(f)][row]; v != 0)
+          functions[static_cast<size_t>(f)].Add(static_cast<int32_t>(row), v < 0);
+      everyListed = everyListed && functions[static_cast<size_t>(f)].Count() > 0;
+    }
+    if (everyListed) {
+      TRunParams params;
+      params.Cost = TCostCriterion::Pla;
+      TRunStats stats;
+      MinimizeFunctions(functions, inputs, nullptr, &stats, params);
+      ASSERT_TRUE(stats.Proven);
+      EXPECT_GE(static_cast<int64_t>(cover.Count()), stats.Selected) << "trial " << trial;
+    }
+    const TCover again = MinimizeHeuristic(c.On, &c.DontCares).Cover;
+    ASSERT_EQ(cover.Count(), again.Count());
+    for (size_t i = 0; i < cover.Count(); ++i) {
+      EXPECT_EQ(cover.Value(i), again.Value(i));
+      EXPECT_EQ(cover.Mask(i), again.Mask(i));
+      EXPECT_EQ(cover.Tags(i)[0], again.Tags(i)[0]);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavro
