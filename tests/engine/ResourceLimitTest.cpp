@@ -163,9 +163,16 @@ TEST(ResourceLimitTest, APlaPastTheLimitIsRefusedBeforeItsTermsAreMade) {
   };
   TLoadParams params;
   params.MaxMemoryBytes = 4u << 20;
-  // The reader's code is paged in first, so that the peak measures what it
-  // holds.
+  // The reader's code, and its refusal's (the unwinder's tables), are paged
+  // in first, so that the peak measures what it holds.
   ParsePlaText(".i 3\n.o 1\n1-0 1\n");
+  {
+    check::WriteFile(dir / "warm.pla", texts[0]);
+    TFunctionSystem warm;
+    TLoadParams tiny;
+    tiny.MaxMemoryBytes = 1;
+    EXPECT_THROW(LoadSystemFile(warm, dir / "warm.pla", tiny), ResourceError);
+  }
   for (const auto& text : texts) {
     SCOPED_TRACE(text);
     check::WriteFile(dir / "big.pla", text);

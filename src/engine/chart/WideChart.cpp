@@ -76,6 +76,7 @@ class WideClasses {
       return !bits::Any((a.Value ^ b.Value) & ~(a.Mask | b.Mask));
     };
     for (size_t k = 0; k < on; ++k) {
+      CheckExactDeadline();
       const TCubeOf<B> c = FOn[k];
       // A part that lies in an earlier cube was seen with it.
       FEarlier.clear();
@@ -334,6 +335,7 @@ class WideClasses {
     list.First.push_back(first);
     if ((list.Size() & 4095) == 0) {
       CheckStop();
+      CheckExactDeadline();
       // The stores at their capacity (growing, the old one is held too),
       // and the index's nodes and buckets.
       FMeter.Set(list.Rows.capacity() * 4 * 3 / 2 +

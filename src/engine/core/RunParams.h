@@ -4,6 +4,8 @@
 // benchmarks and the tests — fills one TRunParams and reads one TRunStats.
 
 #include <atomic>
+#include <chrono>
+#include <exception>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -139,6 +141,38 @@ struct TRunStats {
 // The stop flag of the run on this thread, set for the run's duration, so that
 // long loops deep in the engine can look at it without a parameter.
 inline thread_local const std::atomic<bool>* RunStopFlag = nullptr;
+
+// The time by which the exact run on this thread must have made its chart,
+// where it has one (past 24 inputs, where the heuristic can take over).
+inline thread_local std::chrono::steady_clock::time_point ExactDeadline =
+    std::chrono::steady_clock::time_point::max();
+
+// Thrown by a stage that finds ExactDeadline passed.
+struct ExactBudgetSpent : std::exception {
+  const char* what() const noexcept override { return "the exact run's time is spent"; }
+};
+
+inline void CheckExactDeadline() {
+  if (ExactDeadline != std::chrono::steady_clock::time_point::max() && std::chrono::steady_clock::now() > ExactDeadline)
+    throw ExactBudgetSpent();
+}
+
+// Sets ExactDeadline seconds from now while it lives (none for seconds <= 0).
+class TDeadlineScope {
+ public:
+  explicit TDeadlineScope(double seconds) : FSaved(ExactDeadline) {
+    if (seconds > 0)
+      ExactDeadline = std::chrono::steady_clock::now() +
+                      std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                          std::chrono::duration<double>(seconds));
+  }
+  ~TDeadlineScope() { ExactDeadline = FSaved; }
+  TDeadlineScope(const TDeadlineScope&) = delete;
+  TDeadlineScope& operator=(const TDeadlineScope&) = delete;
+
+ private:
+  std::chrono::steady_clock::time_point FSaved;
+};
 
 // Throws StoppedError when the run on this thread was asked to stop. Cheap,
 // but meant for every few thousand iterations, not every one.

@@ -28,6 +28,9 @@ constexpr size_t kUnwrapMost = 4096;
 // Rounds past the fixed point that may find nothing cheaper before the
 // minimizer stops.
 constexpr int kIdleRoundsMost = 3;
+// Splits the off-set may take (a few seconds' work); past them the
+// functions' complement is taken as too large (OffSetTooLarge).
+constexpr uint64_t kComplementSplitsMost = uint64_t{1} << 21;
 
 // Products, then literals, then output connections: the fewer the better.
 struct TCost {
@@ -108,13 +111,14 @@ class TMinimizer {
   // R: per function, the complement of its cubes in F and D; cubes with the
   // same inputs in several functions are one.
   void MakeOffSet(uint64_t limit) {
+    uint64_t splits = kComplementSplitsMost;
     std::vector<std::pair<std::vector<uint64_t>, int>> parts;
     for (int j = 0; j < S.Outputs; ++j) {
       TCubeList mine(S.IW);
       for (const TCubeList* list : {&F, &D})
         for (size_t i = 0; i < list->Count(); ++i)
           if (S.HasOutput((*list)[i], j)) mine.Push((*list)[i]);
-      const TCubeList off = heuristic::Complement(std::move(mine), S);
+      const TCubeList off = heuristic::Complement(std::move(mine), S, &splits);
       for (size_t i = 0; i < off.Count(); ++i) parts.emplace_back(std::vector<uint64_t>(off[i], off[i] + S.IW), j);
       if (const uint64_t bytes = parts.size() * (S.IW * 8 + 48); bytes > limit) throw TooLargeError(bytes);
     }
@@ -238,8 +242,7 @@ class TMinimizer {
         std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return weight[a] > weight[b]; });
         break;
       }
-      default:
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return SmallerFirst(a, b); });
+      default: std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return SmallerFirst(a, b); });
     }
     std::vector<char> alive(n, 1);
     for (const size_t i : order) {
@@ -600,7 +603,11 @@ THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, co
   const uint64_t inputBytes = (on.Count() + (dontCares ? dontCares->Count() : 0)) * space.W * 8;
   if (inputBytes > params.MaxMemoryBytes) throw TooLargeError(inputBytes);
   TMinimizer m(space, EncodeAll(&on, space), EncodeAll(dontCares, space));
-  m.MakeOffSet(params.MaxMemoryBytes);
+  try {
+    m.MakeOffSet(params.MaxMemoryBytes);
+  } catch (const heuristic::ComplementTooLarge&) {
+    throw OffSetTooLarge();
+  }
   THeuristicStats own;
   THeuristicStats& st = stats ? *stats : own;
   st.OffSetCubes = static_cast<int64_t>(m.R.Count());

@@ -6,6 +6,7 @@
 // cover.
 
 #include <cstdint>
+#include <exception>
 
 #include "engine/core/Cover.h"
 
@@ -24,6 +25,12 @@ struct THeuristicStats {
   int64_t FirstProducts = 0;  // products at the first expand-irredundant
   int Rounds = 0;             // reduce-expand-irredundant rounds
   bool TimeLimitReached = false;
+};
+
+// Thrown where the functions' complement, which the expansion works
+// against, takes too much work to make.
+struct OffSetTooLarge : std::exception {
+  const char* what() const noexcept override { return "the functions' complement is too large"; }
 };
 
 // A cover of the functions: on gives, by its tags, each function's terms (its

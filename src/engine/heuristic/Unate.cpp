@@ -117,7 +117,7 @@ bool Tautology(TCubeList f, const TSpace& s) {
   }
 }
 
-TCubeList Complement(TCubeList f, const TSpace& s) {
+TCubeList Complement(TCubeList f, const TSpace& s, uint64_t* splits) {
   TCubeList out(s.IW);
   if (f.Empty()) {
     out.Push(s.Used.data());
@@ -136,9 +136,10 @@ TCubeList Complement(TCubeList f, const TSpace& s) {
     return out;
   }
   CheckStop();
+  if (splits && (*splits)-- == 0) throw ComplementTooLarge();
   bool binate = false;
   const int k = SplitInput(col, s.Inputs, binate);
-  TCubeList one = Complement(CofactorInput(f, k, 1), s), zero = Complement(CofactorInput(f, k, 0), s);
+  TCubeList one = Complement(CofactorInput(f, k, 1), s, splits), zero = Complement(CofactorInput(f, k, 0), s, splits);
   // Each half's cubes take the split input's way; a cube both halves give
   // stays free in it.
   const size_t n = s.IW;

@@ -3,6 +3,7 @@
 // TSpace::IW words per cube): split on the input most cubes fix in both
 // ways until each part is unate, where the answer is direct.
 
+#include <exception>
 #include <optional>
 #include <vector>
 
@@ -14,7 +15,13 @@ namespace tavro::heuristic {
 bool Tautology(TCubeList cubes, const TSpace& space);
 
 // Cubes that cover exactly the input combinations the given ones do not.
-TCubeList Complement(TCubeList cubes, const TSpace& space);
+// splits (may be null): how many more splits the complement may make; past
+// them it throws ComplementTooLarge.
+TCubeList Complement(TCubeList cubes, const TSpace& space, uint64_t* splits = nullptr);
+
+struct ComplementTooLarge : std::exception {
+  const char* what() const noexcept override { return "the complement takes too many splits"; }
+};
 
 // The smallest cube that holds every input combination the cubes do not
 // cover; none where they cover all.

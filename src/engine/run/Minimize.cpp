@@ -212,6 +212,9 @@ RunParts Run(TRunInput& in, int inputBits, const TRunRoute& route, IEngineHost* 
   CheckInput(in, inputBits);
   MemoryMeter meter(params.MaxMemoryBytes);
   const TStopScope stopScope(params.Stop);
+  // Past the term-number world, where the heuristic can take over, the
+  // primes and the chart have a time budget.
+  const TDeadlineScope deadline(route.Wide && params.PrimeMethod == TPrimeMethod::Automatic ? kWideExactBudget : 0);
   TChartPlan plan(in, inputBits, params);
   RunParts parts;
 
@@ -452,7 +455,13 @@ class TCommand {
   // The run, with the primes shown once the chart is made; its lists are
   // tagged for every function of the system again.
   TRefusal Minimize(RunParts& parts) {
-    if (FParams.Cost == TCostCriterion::Fast) return Heuristic(parts, "");
+    if (FParams.Cost == TCostCriterion::Fast) {
+      auto refusal = Heuristic(parts, "");
+      if (!FOffSetTooLarge) return refusal;
+      // The functions' complement is too large for the heuristic: the
+      // exact run, which does not need it, gives the result.
+      FParams.Cost = TCostCriterion::Smallest;
+    }
     const int functionCount = static_cast<int>(FWork.size());
     auto showPrimes = [&](const TCover& primes) {
       if (!FOptions.PrimeImplicants) return;
@@ -482,6 +491,9 @@ class TCommand {
     } catch (const detail::CubeBudgetSpent&) {
       return Heuristic(
           parts, "the prime implicants take more than " + std::to_string(static_cast<int>(kWideCubesBudget)) + " s");
+    } catch (const ExactBudgetSpent&) {
+      return Heuristic(parts, "the prime implicant chart takes more than " +
+                                  std::to_string(static_cast<int>(kWideExactBudget)) + " s");
     } catch (const StoppedError& e) {
       return Refuse(TRunOutcome::Stopped, e.what());
     }
@@ -607,6 +619,13 @@ class TCommand {
         FHost.AppendOutput("All Prime Implicants\r\n(not listed: the heuristic does not find them all)\r\n\r\n");
     } catch (const ResourceError& e) {
       return Refuse(TRunOutcome::TooLarge, e.what());
+    } catch (const OffSetTooLarge& e) {
+      if (reason.empty() && FParams.PrimeMethod == TPrimeMethod::Automatic) {
+        FOffSetTooLarge = true;
+        FHeuristicReason.clear();
+        return std::nullopt;
+      }
+      return Refuse(TRunOutcome::TooLarge, "System too large to minimize (" + reason + "; " + e.what() + ").");
     } catch (const StoppedError& e) {
       return Refuse(TRunOutcome::Stopped, e.what());
     }
@@ -624,9 +643,13 @@ class TCommand {
     const auto outputStart = Clock::now();
     if (FOptions.OptimizedFunctions) FHost.AppendOutput("Optimized Function(s):\r\n" + Format(result) + "\r\n");
     FStats.Connections = Connections(result);
-    FHost.SetStatus(FStats.Heuristic                      ? HeuristicStatus(FStats, FHeuristicReason)
-                    : FParams.Cost == TCostCriterion::Pla ? MinimumStatus(FStats)
-                                                          : std::string("Done."));
+    if (FOffSetTooLarge)
+      FHost.SetStatus("Done. " + std::to_string(result.Count()) +
+                      " products (exact: the functions' complement is too large for the heuristic).");
+    else
+      FHost.SetStatus(FStats.Heuristic                      ? HeuristicStatus(FStats, FHeuristicReason)
+                      : FParams.Cost == TCostCriterion::Pla ? MinimumStatus(FStats)
+                                                            : std::string("Done."));
     FSystem.ResultCubes = std::make_shared<const TCover>(std::move(result));
     FSystem.ResultReady = true;
     FSystem.ResultMode = FMode;
@@ -650,7 +673,7 @@ class TCommand {
   const TOutputOptions& FOptions;
   IEngineHost& FHost;
   TRunStats& FStats;
-  const TRunParams& FParams;
+  TRunParams FParams;  // a copy: the heuristic may hand over to the exact run
   const int FWidth;
   const Clock::time_point FStart = Clock::now();
   TRunSource FSource;
@@ -663,6 +686,7 @@ class TCommand {
   std::vector<size_t> FKept;              // the functions with terms
   TCubeSystem FFileCubes, FNarrowCubes;
   TCover FTermCubes, FTermDontCares;  // the listed terms as cubes (RunCovers)
+  bool FOffSetTooLarge = false;       // the heuristic, asked for, handed over to the exact run
   std::string FHeuristicReason;       // why the heuristic made the result, if not asked
   TCover FNarrowSource, FNarrowDontCares;
 };

@@ -27,6 +27,8 @@ double CubesBudget(int inputBits);
 // Seconds the cube finder may take past kMaxTermInputs inputs, where no
 // table can take over, before the heuristic gives the result instead.
 constexpr double kWideCubesBudget = 4;
+// Seconds the primes and their chart may take together there.
+constexpr double kWideExactBudget = 6;
 
 // The prime finder a run takes (every one gives the same list).
 enum class TPrimeFinder {
