@@ -5,8 +5,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <exception>
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -144,8 +144,7 @@ inline thread_local const std::atomic<bool>* RunStopFlag = nullptr;
 
 // The time by which the exact run on this thread must have made its chart,
 // where it has one (past 24 inputs, where the heuristic can take over).
-inline thread_local std::chrono::steady_clock::time_point ExactDeadline =
-    std::chrono::steady_clock::time_point::max();
+inline thread_local std::chrono::steady_clock::time_point ExactDeadline = std::chrono::steady_clock::time_point::max();
 
 // Thrown by a stage that finds ExactDeadline passed.
 struct ExactBudgetSpent : std::exception {
@@ -162,9 +161,9 @@ class TDeadlineScope {
  public:
   explicit TDeadlineScope(double seconds) : FSaved(ExactDeadline) {
     if (seconds > 0)
-      ExactDeadline = std::chrono::steady_clock::now() +
-                      std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                          std::chrono::duration<double>(seconds));
+      ExactDeadline =
+          std::chrono::steady_clock::now() +
+          std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
   }
   ~TDeadlineScope() { ExactDeadline = FSaved; }
   TDeadlineScope(const TDeadlineScope&) = delete;

@@ -571,7 +571,10 @@ class TCommand {
         for (size_t k = 0; k < c.Count(); ++k) n += c.Width - c.FreeCount(k);
         return n;
       };
-      if (std::make_pair(result.Count(), literals(result)) >= std::make_pair(heuristic.Count(), literals(heuristic)))
+      // Only a finished search is taken, so that the result does not hang
+      // on where the clock cut it.
+      if (!search.Proven || !search.LiteralsProven ||
+          std::make_pair(result.Count(), literals(result)) >= std::make_pair(heuristic.Count(), literals(heuristic)))
         return std::nullopt;
       return LowerConnections(result, RunCovers().DontCares);
     } catch (const ResourceError&) {
