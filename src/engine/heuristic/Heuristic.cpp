@@ -235,9 +235,18 @@ class TMinimizer {
     // In turn the largest first, the cubes in the most crowded parts of the
     // space first, and the smallest first.
     switch (FReduceTurn++ % 3) {
-      case 0:
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return SmallerFirst(b, a); });
+      case 0: {
+        // The largest first, then the others by how near they lie to it
+        // (the fewer inputs and functions apart, the sooner), the larger
+        // first among equals.
+        size_t largest = 0;
+        for (size_t i = 1; i < n; ++i)
+          if (SmallerFirst(largest, i)) largest = i;
+        std::vector<std::pair<int, int>> key(n);
+        for (size_t i = 0; i < n && n; ++i) key[i] = {Distance(F[largest], F[i]), S.Literals(F[i])};
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return key[a] < key[b]; });
         break;
+      }
       case 1: {
         const auto weight = Weights();
         std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return weight[a] > weight[b]; });
@@ -340,6 +349,16 @@ class TMinimizer {
         for (uint64_t b = F[i][w] & S.Used[w]; b; b &= b - 1)
           weight[i] += column[w * 64 + static_cast<size_t>(std::countr_zero(b))];
     return weight;
+  }
+
+  // Inputs where cubes a and b part, and 1 more where they share no function.
+  int Distance(const uint64_t* a, const uint64_t* b) const {
+    int d = S.OutputsMeet(a, b) ? 0 : 1;
+    for (size_t w = 0; w < S.IW; ++w) {
+      const uint64_t x = a[w] & b[w];
+      d += std::popcount(~(x | x >> 1) & heuristic::kEvenBits & S.Used[w]);
+    }
+    return d;
   }
 
   // Whether cube a is smaller than b: more literals, then fewer functions.
