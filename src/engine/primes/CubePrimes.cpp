@@ -207,7 +207,7 @@ class CubeSolver {
   // Memory: past the meter's limit the run stops; with a budget, a quarter
   // of that limit spends it.
   void Weigh(uint64_t bytes) {
-    if (FBudget > 0 && bytes > FMeter.Limit() / 4) throw CubeBudgetSpent();
+    if (FBudget > 0 && bytes > FMeter.Limit() / 4) throw CubeBudgetSpent(bytes);
     FMeter.Set(bytes);
   }
 

@@ -58,7 +58,9 @@ uint64_t SplitMemoCollisions();
 // throws CubeBudgetSpent once it is spent, or once its memory passes a
 // quarter of the meter's limit.
 struct CubeBudgetSpent : std::exception {
+  explicit CubeBudgetSpent(uint64_t bytes = 0) : Bytes(bytes) {}
   const char* what() const noexcept override;
+  uint64_t Bytes;  // where its memory passed the quarter: how much; else 0 (time)
 };
 // What the finder knows of the prime list before it is done: the list has
 // at least Primes primes, and they cover at least Covered (function, term)

@@ -480,7 +480,7 @@ class TCommand {
         parts.Primes = RemapTags(parts.Primes, FKept, functionCount, true);
         parts.Result = RemapTags(parts.Result, FKept, functionCount, true);
       }
-      if (FParams.Cost == TCostCriterion::Pla) parts.Result = LowerConnections(parts.Result, RunCovers().DontCares);
+      if (FParams.Cost == TCostCriterion::Pla) parts.Result = LowerConnectionsWhereTheyFit(std::move(parts.Result));
     } catch (const ResourceError& e) {
       // Where the prime implicants or their chart do not fit, the heuristic
       // gives the result instead, unless a prime finder was asked for.
@@ -488,11 +488,15 @@ class TCommand {
         return Refuse(TRunOutcome::TooLarge, e.what());
       const uint64_t mib = (e.Bytes + (uint64_t{1} << 20) - 1) >> 20;
       return Heuristic(parts, "the exact run needs about " + std::to_string(mib) + " MiB");
-    } catch (const detail::CubeBudgetSpent&) {
+    } catch (const detail::CubeBudgetSpent& e) {
+      if (e.Bytes) {
+        const uint64_t mib = (e.Bytes + (uint64_t{1} << 20) - 1) >> 20;
+        return Heuristic(parts, "the prime implicants pass " + std::to_string(mib) + " MiB");
+      }
       return Heuristic(
-          parts, "the prime implicants take more than " + std::to_string(static_cast<int>(kWideCubesBudget)) + " s");
+          parts, "the prime implicants would take more than " + std::to_string(static_cast<int>(kWideCubesBudget)) + " s");
     } catch (const ExactBudgetSpent&) {
-      return Heuristic(parts, "the prime implicant chart takes more than " +
+      return Heuristic(parts, "the primes and their chart would take more than " +
                                   std::to_string(static_cast<int>(kWideExactBudget)) + " s");
     } catch (const StoppedError& e) {
       return Refuse(TRunOutcome::Stopped, e.what());
@@ -508,36 +512,63 @@ class TCommand {
   };
   TRunCovers RunCovers() {
     if (FCubes.Cubes) return {FCubes.Cubes, FCubes.DontCares};
-    if (FTermCubes.Width == 0) {
-      const int count = static_cast<int>(FWork.size());
-      FTermCubes = TCover(FWidth, count);
-      FTermDontCares = TCover(FWidth, count);
-      std::vector<std::tuple<int32_t, int, bool>> items;
-      for (int f = 0; f < count; ++f)
-        for (int32_t k = 0; k < FWork[static_cast<size_t>(f)]->Count(); ++k)
+    if (FTermCubes.Width == 0) TermCovers(false);
+    return {&FTermCubes, &FTermDontCares};
+  }
+  // The output-connection step on an exact result; where the don't cares
+  // as cubes would pass the memory limit, the result stays as chosen.
+  TCover LowerConnectionsWhereTheyFit(TCover result) {
+    try {
+      return LowerConnections(result, RunDontCares());
+    } catch (const ResourceError&) {
+      return result;
+    }
+  }
+
+  // Only the don't cares, as the output-connection step needs.
+  const TCover* RunDontCares() {
+    if (FCubes.Cubes) return FCubes.DontCares;
+    if (FTermDontCares.Width == 0) TermCovers(true);
+    return &FTermDontCares;
+  }
+
+  // One cube per listed term, tagged for the functions that list it (into
+  // FTermCubes) and for those where it is a don't care (FTermDontCares);
+  // dontCaresOnly: only the latter. Sized against the limit first.
+  void TermCovers(bool dontCaresOnly) {
+    const int count = static_cast<int>(FWork.size());
+    uint64_t terms = 0;
+    for (const TTermVector* f : FWork)
+      terms += dontCaresOnly ? static_cast<uint64_t>(std::count(f->DontCares().begin(), f->DontCares().end(), true))
+                             : static_cast<uint64_t>(f->Count());
+    if (const uint64_t bytes = terms * 32; bytes > Limit()) throw TooLargeError(bytes);
+    FTermCubes = TCover(FWidth, count);
+    FTermDontCares = TCover(FWidth, count);
+    std::vector<std::tuple<int32_t, int, bool>> items;
+    for (int f = 0; f < count; ++f)
+      for (int32_t k = 0; k < FWork[static_cast<size_t>(f)]->Count(); ++k)
+        if (!dontCaresOnly || FWork[static_cast<size_t>(f)]->GetDontCare(k))
           items.emplace_back(FWork[static_cast<size_t>(f)]->GetTerm(k), f,
                              FWork[static_cast<size_t>(f)]->GetDontCare(k));
-      std::sort(items.begin(), items.end());
-      std::vector<uint64_t> all(static_cast<size_t>(FTermCubes.TagWords)), dc(all.size());
-      const uint32_t mask = 0;
-      for (size_t i = 0; i < items.size();) {
-        const int32_t term = std::get<0>(items[i]);
-        std::fill(all.begin(), all.end(), 0);
-        std::fill(dc.begin(), dc.end(), 0);
-        bool anyDontCare = false;
-        for (; i < items.size() && std::get<0>(items[i]) == term; ++i) {
-          const int f = std::get<1>(items[i]);
-          all[static_cast<size_t>(f) >> 6] |= uint64_t{1} << (f & 63);
-          if (std::get<2>(items[i])) {
-            dc[static_cast<size_t>(f) >> 6] |= uint64_t{1} << (f & 63);
-            anyDontCare = true;
-          }
+    std::sort(items.begin(), items.end());
+    std::vector<uint64_t> all(static_cast<size_t>(FTermCubes.TagWords)), dc(all.size());
+    for (size_t i = 0; i < items.size();) {
+      const int32_t term = std::get<0>(items[i]);
+      std::fill(all.begin(), all.end(), 0);
+      std::fill(dc.begin(), dc.end(), 0);
+      bool anyDontCare = false;
+      for (; i < items.size() && std::get<0>(items[i]) == term; ++i) {
+        const int f = std::get<1>(items[i]);
+        all[static_cast<size_t>(f) >> 6] |= uint64_t{1} << (f & 63);
+        if (std::get<2>(items[i])) {
+          dc[static_cast<size_t>(f) >> 6] |= uint64_t{1} << (f & 63);
+          anyDontCare = true;
         }
-        FTermCubes.Add(static_cast<uint32_t>(term), mask, all.data());
-        if (anyDontCare) FTermDontCares.Add(static_cast<uint32_t>(term), mask, dc.data());
       }
+      if (!dontCaresOnly) FTermCubes.Add(static_cast<uint32_t>(term), 0, all.data());
+      if (anyDontCare) FTermDontCares.Add(static_cast<uint32_t>(term), 0, dc.data());
     }
-    return {&FTermCubes, &FTermDontCares};
+    if (dontCaresOnly) FTermCubes = TCover();
   }
 
   // The fewest of the found primes that cover the functions, where the
@@ -576,7 +607,7 @@ class TCommand {
       if (!search.Proven || !search.LiteralsProven ||
           std::make_pair(result.Count(), literals(result)) >= std::make_pair(heuristic.Count(), literals(heuristic)))
         return std::nullopt;
-      return LowerConnections(result, RunCovers().DontCares);
+      return LowerConnections(result, RunDontCares());
     } catch (const ResourceError&) {
       return std::nullopt;
     }
