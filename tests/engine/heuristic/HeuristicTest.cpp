@@ -5,13 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/core/Cover.h"
+#include "engine/core/FunctionSystem.h"
 #include "engine/heuristic/Heuristic.h"
 #include "engine/heuristic/Unate.h"
 #include "engine/run/Minimize.h"
+#include "support/RecordingHost.h"
 
 namespace tavro {
 namespace {
@@ -148,6 +152,87 @@ TEST(Heuristic, CoversAreRightNeverBelowTheMinimumAndRepeatable) {
       EXPECT_EQ(cover.Tags(i)[0], again.Tags(i)[0]);
     }
   }
+}
+
+// Small systems among unused inputs, at widths of one, two and five words of
+// positional cubes: the cover is right at random points of the whole space.
+TEST(Heuristic, WideSystemsAmongUnusedInputsAreRight) {
+  std::mt19937 rng(13);
+  for (const int width : {40, 100, 300}) {
+    for (int trial = 0; trial < 12; ++trial) {
+      const int inputs = 2 + static_cast<int>(rng() % 6), outputs = 1 + static_cast<int>(rng() % 3);
+      const TCubeSystemCase small = RandomCase(rng, inputs, outputs);
+      std::vector<int> column(static_cast<size_t>(inputs));
+      for (auto& k : column) k = static_cast<int>(rng() % static_cast<unsigned>(width));
+      std::sort(column.begin(), column.end());
+      column.erase(std::unique(column.begin(), column.end()), column.end());
+      if (static_cast<int>(column.size()) < inputs) continue;
+      // Input k of the small system is input column[k] of the wide one.
+      const size_t words = static_cast<size_t>(width + 63) / 64;
+      auto widen = [&](const TCover& from) {
+        TCover to(width, outputs);
+        for (size_t i = 0; i < from.Count(); ++i) {
+          std::vector<uint64_t> value(words, 0), mask(words, ~uint64_t{0});
+          for (int k = 0; k < inputs; ++k) {
+            const size_t at = static_cast<size_t>(column[static_cast<size_t>(k)]);
+            if (!from.FreeAt(i, k)) mask[at >> 6] &= ~(uint64_t{1} << (at & 63));
+            if (from.OneAt(i, k)) value[at >> 6] |= uint64_t{1} << (at & 63);
+          }
+          to.AddWords(value.data(), mask.data(), from.Tags(i));
+        }
+        return to;
+      };
+      const TCover dcWide = widen(small.DontCares);
+      const TCover result = MinimizeHeuristic(widen(small.On), &dcWide).Cover;
+      for (int point = 0; point < 200; ++point) {
+        std::vector<uint64_t> bits(words);
+        for (auto& w : bits) w = (static_cast<uint64_t>(rng()) << 32) | rng();
+        uint32_t row = 0;
+        for (int k = 0; k < inputs; ++k) {
+          const size_t at = static_cast<size_t>(column[static_cast<size_t>(k)]);
+          row |= static_cast<uint32_t>((bits[at >> 6] >> (at & 63)) & 1u) << k;
+        }
+        for (int f = 0; f < outputs; ++f) {
+          const int v = small.Value[static_cast<size_t>(f)][row];
+          if (v < 0) continue;
+          bool covered = false;
+          for (size_t i = 0; i < result.Count() && !covered; ++i) {
+            bool in = result.Tag(i, f);
+            for (int k = 0; k < width && in; ++k)
+              in = result.FreeAt(i, k) ||
+                   result.OneAt(i, k) == (((bits[static_cast<size_t>(k) >> 6] >> (k & 63)) & 1u) != 0);
+            covered = in;
+          }
+          ASSERT_EQ(v == 1, covered) << "width " << width << " trial " << trial << " f" << f << " row " << row;
+        }
+      }
+    }
+  }
+}
+
+// Where the exact run does not fit the memory limit, the heuristic gives the
+// (verified) result and the status says so; a prime finder asked for by name
+// is refused as before.
+TEST(Heuristic, TakesOverWhereTheExactRunWouldPassTheLimit) {
+  std::mt19937 rng(17);
+  TFunctionSystem system;
+  for (int32_t t = 0; t < (1 << 12); ++t)
+    if (rng() % 2) system.Functions[0].Append(t, false);
+  system.UpdateInputBits();
+  TRunParams params;
+  params.MaxMemoryBytes = 256u << 10;
+  testing::RecordingHost host;
+  TRunStats stats;
+  ASSERT_EQ(RunCommand(system, modeSOP, {}, host, &stats, params), TRunOutcome::Completed) << host.LastStatus();
+  EXPECT_TRUE(stats.Heuristic);
+  EXPECT_EQ(host.LastStatus().rfind(
+                "Done. " + std::to_string(stats.Selected) + " products (heuristic: the exact run needs about ", 0),
+            0u)
+      << host.LastStatus();
+  params.PrimeMethod = TPrimeMethod::Pairing;
+  testing::RecordingHost refused;
+  EXPECT_EQ(RunCommand(system, modeSOP, {}, refused, nullptr, params), TRunOutcome::TooLarge);
+  EXPECT_TRUE(testing::TooLargeMiB(refused.LastStatus())) << refused.LastStatus();
 }
 
 }  // namespace
