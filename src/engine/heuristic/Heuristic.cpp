@@ -93,6 +93,11 @@ class TMinimizer {
 
   const TSpace& S;
   TCubeList F, D, R;
+  // Past it every step stops where it is (each stops with a valid cover:
+  // a cube not yet expanded or reduced is still an implicant, and a cube
+  // goes only where the ones that stay cover it).
+  Clock::time_point Deadline = Clock::time_point::max();
+  bool Late() const { return Deadline != Clock::time_point::max() && Clock::now() > Deadline; }
   std::set<std::vector<uint64_t>> Found;  // the primes made so far
 
   void Remember() {
@@ -198,6 +203,7 @@ class TMinimizer {
     for (const size_t i : order) {
       if (!alive[i]) continue;
       CheckStop();
+      if (Late()) break;
       ExpandCube(i, alive, done, inputsOnly);
       done[i] = 1;
       for (size_t j = 0; j < n; ++j)
@@ -212,17 +218,17 @@ class TMinimizer {
   void Irredundant() {
     const size_t n = F.Count();
     std::vector<char> alive(n, 1), essential(n, 0);
-    for (size_t i = 0; i < n; ++i) essential[i] = !Covered(F[i], nullptr, i);
+    for (size_t i = 0; i < n && !Late(); ++i) essential[i] = !Covered(F[i], nullptr, i);
     std::vector<char> essentialOnly(essential);
     std::vector<size_t> partly;
     for (size_t i = 0; i < n; ++i) {
       if (essential[i]) continue;
-      if (Covered(F[i], &essentialOnly, i)) alive[i] = 0;
+      if (!Late() && Covered(F[i], &essentialOnly, i)) alive[i] = 0;
       else partly.push_back(i);
     }
     std::stable_sort(partly.begin(), partly.end(), [&](size_t a, size_t b) { return SmallerFirst(a, b); });
     for (const size_t i : partly)
-      if (Covered(F[i], &alive, i)) alive[i] = 0;
+      if (!Late() && Covered(F[i], &alive, i)) alive[i] = 0;
     Keep(alive);
   }
 
@@ -257,6 +263,7 @@ class TMinimizer {
     std::vector<char> alive(n, 1);
     for (const size_t i : order) {
       CheckStop();
+      if (Late()) break;
       if (!ReduceCube(F[i], alive, i)) alive[i] = 0;
     }
     Keep(alive);
@@ -318,10 +325,10 @@ class TMinimizer {
         }
       std::vector<size_t> partly;
       for (const size_t i : members)
-        if (Covered(F[i], &in, i, j)) partly.push_back(i);
+        if (!Late() && Covered(F[i], &in, i, j)) partly.push_back(i);
       std::stable_sort(partly.begin(), partly.end(), [&](size_t a, size_t b) { return SmallerFirst(a, b); });
       for (const size_t i : partly)
-        if (Covered(F[i], &in, i, j)) {
+        if (!Late() && Covered(F[i], &in, i, j)) {
           in[i] = 0;
           F[i][S.IW + (static_cast<size_t>(j) >> 6)] &= ~(uint64_t{1} << (j & 63));
         }
@@ -631,9 +638,11 @@ THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, co
   THeuristicStats own;
   THeuristicStats& st = stats ? *stats : own;
   st.OffSetCubes = static_cast<int64_t>(m.R.Count());
+  if (params.TimeLimitSeconds > 0)
+    m.Deadline =
+        start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(params.TimeLimitSeconds));
   const std::function<bool()> outOfTime = [&]() {
-    if (params.TimeLimitSeconds <= 0) return false;
-    if (std::chrono::duration<double>(Clock::now() - start).count() < params.TimeLimitSeconds) return false;
+    if (!m.Late()) return false;
     st.TimeLimitReached = true;
     return true;
   };

@@ -13,8 +13,8 @@
 namespace tavro {
 
 struct THeuristicParams {
-  // Seconds after which no further round starts (0: no limit); the cover of
-  // the last finished round is the result.
+  // Seconds after which no further step starts (0: no limit); the cover as
+  // it stands then is the result (each step stops with a valid cover).
   double TimeLimitSeconds = 0;
   // Memory the off-set may take before the run is refused (TooLargeError).
   uint64_t MaxMemoryBytes = uint64_t{1} << 32;

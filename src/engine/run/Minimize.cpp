@@ -493,8 +493,8 @@ class TCommand {
         const uint64_t mib = (e.Bytes + (uint64_t{1} << 20) - 1) >> 20;
         return Heuristic(parts, "the prime implicants pass " + std::to_string(mib) + " MiB");
       }
-      return Heuristic(
-          parts, "the prime implicants would take more than " + std::to_string(static_cast<int>(kWideCubesBudget)) + " s");
+      return Heuristic(parts, "the prime implicants would take more than " +
+                                  std::to_string(static_cast<int>(kWideCubesBudget)) + " s");
     } catch (const ExactBudgetSpent&) {
       return Heuristic(parts, "the primes and their chart would take more than " +
                                   std::to_string(static_cast<int>(kWideExactBudget)) + " s");
@@ -630,9 +630,12 @@ class TCommand {
       TCover cover = std::move(made.Cover);
       // Time to spare: the fewest of the primes found, by the minimum cover
       // search, for as long again as the heuristic took.
-      const double spare = std::min(FParams.TimeLimitSeconds > 0 ? FParams.TimeLimitSeconds : 1e9,
-                                    std::max(0.1, 2 * SecondsSince(start)));
-      if (auto fewer = CoverFound(std::move(made.Found), spare, cover)) cover = std::move(*fewer);
+      const double left = FParams.TimeLimitSeconds > 0 ? FParams.TimeLimitSeconds - SecondsSince(start) : 1e9;
+      const double spare = std::min(left, std::max(0.1, 2 * SecondsSince(start)));
+      if (stats.TimeLimitReached)
+        FHeuristicReason += FHeuristicReason.empty() ? "time limit reached" : "; time limit reached";
+      if (spare > 0 && !stats.TimeLimitReached)
+        if (auto fewer = CoverFound(std::move(made.Found), spare, cover)) cover = std::move(*fewer);
       // Ascending by ones, as the exact run lists its result.
       std::vector<size_t> order(cover.Count());
       std::iota(order.begin(), order.end(), size_t{0});
