@@ -634,7 +634,8 @@ class TCommand {
       const double spare = std::min(left, std::max(0.1, 2 * SecondsSince(start)));
       if (stats.TimeLimitReached)
         FHeuristicReason += FHeuristicReason.empty() ? "time limit reached" : "; time limit reached";
-      if (spare > 0 && !stats.TimeLimitReached)
+      // (With no primes beyond the cover's there is nothing to choose.)
+      if (spare > 0 && !stats.TimeLimitReached && made.Found.Count() > cover.Count())
         if (auto fewer = CoverFound(std::move(made.Found), spare, cover)) cover = std::move(*fewer);
       // Ascending by ones, as the exact run lists its result.
       std::vector<size_t> order(cover.Count());
