@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numeric>
 
 #include "engine/core/RunParams.h"
@@ -14,12 +15,25 @@ namespace {
 // (its bit 2k is clear), Count[2k+1] to 0. Full: some cube fixes nothing.
 struct TColumns {
   bool Full = false;
-  std::vector<uint32_t> Count;
+  // The counts, in place up to 64 inputs (this runs at every node of the
+  // recursions).
+  uint32_t Small[128];
+  std::vector<uint32_t> Large;
+  uint32_t* Count = Small;
+
+  TColumns() = default;
+  TColumns(const TColumns&) = delete;
+  TColumns& operator=(const TColumns&) = delete;
 };
 
-TColumns Columns(const TCubeList& f, const TSpace& s) {
-  TColumns col;
-  col.Count.assign(static_cast<size_t>(s.Inputs) * 2, 0);
+void Columns(const TCubeList& f, const TSpace& s, TColumns& col) {
+  const size_t n = static_cast<size_t>(s.Inputs) * 2;
+  if (n > std::size(col.Small)) {
+    col.Large.assign(n, 0);
+    col.Count = col.Large.data();
+  } else {
+    std::fill(col.Small, col.Small + n, 0u);
+  }
   for (size_t i = 0; i < f.Count(); ++i) {
     bool any = false;
     for (size_t w = 0; w < s.IW; ++w)
@@ -29,7 +43,6 @@ TColumns Columns(const TCubeList& f, const TSpace& s) {
       }
     if (!any) col.Full = true;
   }
-  return col;
 }
 
 // The input to split on: among those fixed both ways, the one the most cubes
@@ -76,12 +89,25 @@ bool LexLess(const uint64_t* a, const uint64_t* b, size_t n) {
   return std::lexicographical_compare(a, a + n, b, b + n);
 }
 
+// Whether some cube fixes no input (a quick look before the counts).
+bool AnyFull(const TCubeList& f, const TSpace& s) {
+  for (size_t i = 0; i < f.Count(); ++i) {
+    bool full = true;
+    for (size_t w = 0; w < s.IW && full; ++w) full = (~f[i][w] & s.Used[w]) == 0;
+    if (full) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool Tautology(TCubeList f, const TSpace& s) {
   for (;;) {
     if (f.Empty()) return false;
-    const TColumns col = Columns(f, s);
+    if (AnyFull(f, s)) return true;
+    if (f.Count() == 1) return false;
+    TColumns col;
+    Columns(f, s, col);
     if (col.Full) return true;
     // An input fixed one way only: the cubes that fix it cannot help to
     // cover its other half, so the cover is whole only if the rest is.
@@ -123,7 +149,8 @@ TCubeList Complement(TCubeList f, const TSpace& s, uint64_t* splits) {
     out.Push(s.Used.data());
     return out;
   }
-  const TColumns col = Columns(f, s);
+  TColumns col;
+  Columns(f, s, col);
   if (col.Full) return out;
   if (f.Count() == 1) {
     // De Morgan: one cube per literal, with the literal's other way.
@@ -176,7 +203,8 @@ TCubeList Complement(TCubeList f, const TSpace& s, uint64_t* splits) {
 std::optional<std::vector<uint64_t>> ComplementHull(TCubeList f, const TSpace& s) {
   std::vector<uint64_t> full(s.Used.begin(), s.Used.begin() + static_cast<std::ptrdiff_t>(s.IW));
   if (f.Empty()) return full;
-  const TColumns col = Columns(f, s);
+  TColumns col;
+  Columns(f, s, col);
   if (col.Full) return std::nullopt;
   if (f.Count() == 1) {
     // One literal: the other way of it; more: their other ways span all.
