@@ -157,12 +157,7 @@ class TMinimizer {
     gather(D, false);
     for (int j = 0; j < S.Outputs; ++j) {
       if (only >= 0 ? j != only : !S.HasOutput(c, j)) continue;
-      TCubeList inside(S.IW);
-      for (const uint64_t* g : near)
-        if (S.HasOutput(g, j)) {
-          uint64_t* h = inside.Grow();
-          for (size_t w = 0; w < S.IW; ++w) h[w] = g[w] | (~c[w] & S.Used[w]);
-        }
+      TCubeList inside = Inside(near, c, j);
       if (!heuristic::Tautology(std::move(inside), S)) return false;
     }
     return true;
@@ -358,6 +353,19 @@ class TMinimizer {
     return weight;
   }
 
+  // The input parts of the cubes of near in function j, as seen inside
+  // cube c (the inputs c fixes freed): c lies in function j within them
+  // where they are a tautology.
+  TCubeList Inside(const std::vector<const uint64_t*>& near, const uint64_t* c, int j) const {
+    TCubeList inside(S.IW);
+    for (const uint64_t* g : near)
+      if (S.HasOutput(g, j)) {
+        uint64_t* h = inside.Grow();
+        for (size_t w = 0; w < S.IW; ++w) h[w] = g[w] | (~c[w] & S.Used[w]);
+      }
+    return inside;
+  }
+
   // Inputs where cubes a and b part, and 1 more where they share no function.
   int Distance(const uint64_t* a, const uint64_t* b) const {
     int d = S.OutputsMeet(a, b) ? 0 : 1;
@@ -395,12 +403,7 @@ class TMinimizer {
     bool any = false;
     for (int j = 0; j < S.Outputs; ++j) {
       if (!S.HasOutput(c, j)) continue;
-      TCubeList inside(S.IW);
-      for (const uint64_t* g : near)
-        if (S.HasOutput(g, j)) {
-          uint64_t* h = inside.Grow();
-          for (size_t w = 0; w < S.IW; ++w) h[w] = g[w] | (~c[w] & S.Used[w]);
-        }
+      TCubeList inside = Inside(near, c, j);
       const auto part = heuristic::ComplementHull(std::move(inside), S);
       if (!part) continue;
       any = true;

@@ -230,14 +230,4 @@ std::optional<std::vector<uint64_t>> ComplementHull(TCubeList f, const TSpace& s
   return one;
 }
 
-TCubeList Cofactor(const TCubeList& cubes, const uint64_t* c, const TSpace& s) {
-  TCubeList out(s.IW);
-  for (size_t i = 0; i < cubes.Count(); ++i)
-    if (s.InputsMeet(cubes[i], c)) {
-      uint64_t* g = out.Grow();
-      for (size_t w = 0; w < s.IW; ++w) g[w] = cubes[i][w] | (~c[w] & s.Used[w]);
-    }
-  return out;
-}
-
 }  // namespace tavro::heuristic

@@ -27,8 +27,4 @@ struct ComplementTooLarge : std::exception {
 // cover; none where they cover all.
 std::optional<std::vector<uint64_t>> ComplementHull(TCubeList cubes, const TSpace& space);
 
-// The cubes as seen inside cube c: those that meet c, each with the inputs
-// c fixes freed (the cofactor). Both given as input parts.
-TCubeList Cofactor(const TCubeList& cubes, const uint64_t* c, const TSpace& space);
-
 }  // namespace tavro::heuristic
