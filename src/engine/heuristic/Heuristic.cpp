@@ -195,14 +195,29 @@ class TMinimizer {
     const auto weight = Weights();
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return weight[a] < weight[b]; });
     std::vector<char> alive(n, 1), done(n, 0);
+    // The cubes alive and not yet expanded, by index (those that went are
+    // dropped from it once they are many).
+    std::vector<uint32_t> open(n), expanded;
+    std::iota(open.begin(), open.end(), 0u);
+    size_t gone = 0;
     for (const size_t i : order) {
       if (!alive[i]) continue;
       CheckStop();
       if (Late()) break;
-      ExpandCube(i, alive, done, inputsOnly);
+      if (2 * gone > open.size()) {
+        std::erase_if(open, [&](uint32_t j) { return !alive[j] || done[j]; });
+        gone = 0;
+      }
+      ExpandCube(i, open, alive, done, inputsOnly);
       done[i] = 1;
-      for (size_t j = 0; j < n; ++j)
-        if (j != i && alive[j] && S.Contains(F[i], F[j])) alive[j] = 0;
+      ++gone;
+      for (const auto* list : {&open, &expanded})
+        for (const uint32_t j : *list)
+          if (j != i && alive[j] && S.Contains(F[i], F[j])) {
+            alive[j] = 0;
+            gone += list == &open;
+          }
+      expanded.push_back(static_cast<uint32_t>(i));
     }
     Keep(alive);
   }
@@ -432,7 +447,8 @@ class TMinimizer {
   // Raises cube i of F as far as R allows: first the bits no choice is left
   // about, then towards other cubes of F it can take in, then greedily the
   // bits that keep it apart from the most off-set cubes stay lowered.
-  void ExpandCube(size_t i, const std::vector<char>& alive, const std::vector<char>& done, bool inputsOnly) {
+  void ExpandCube(size_t i, const std::vector<uint32_t>& open, const std::vector<char>& alive,
+                  const std::vector<char>& done, bool inputsOnly) {
     uint64_t* c = F[i];
     const size_t W = S.W, IW = S.IW;
     std::vector<uint64_t> kept(W, 0), bits(IW);
@@ -493,16 +509,38 @@ class TMinimizer {
       }
       return inFree;
     };
+    // The cubes within reach (each only raisable bits away, not yet inside
+    // c), in index order. c and the bits kept lowered only grow, so a cube
+    // out of reach, or one that would meet a row, stays so: both lists are
+    // only thinned.
+    std::vector<uint32_t> reach;
+    for (const uint32_t j : open) {
+      bool grows = false;
+      if (j != i && alive[j] && !done[j] && needs(j, c, grows) && grows) reach.push_back(j);
+    }
+    auto thin = [&](std::vector<uint32_t>& list) {
+      std::erase_if(list, [&](uint32_t j) {
+        bool grows = false;
+        return !needs(j, c, grows) || !grows;
+      });
+    };
+    std::vector<uint32_t> takeable = reach;
     for (;;) {
       std::vector<size_t> feasible;
-      for (size_t j = 0; j < F.Count() && feasible.size() < kFeasibleMost; ++j) {
+      size_t out = 0, k = 0;
+      for (; k < takeable.size() && feasible.size() < kFeasibleMost; ++k) {
+        const uint32_t j = takeable[k];
         bool grows = false;
-        if (j == i || !alive[j] || done[j] || !needs(j, c, grows) || !grows) continue;
+        if (!needs(j, c, grows) || !grows) continue;
         for (size_t w = 0; w < W; ++w) joined[w] = c[w] | F[j][w];
         bool apart = true;
-        for (size_t k = 0; k < rows.size() && apart; ++k) apart = !S.Meet(joined.data(), R[rows[k]]);
-        if (apart) feasible.push_back(j);
+        for (size_t r = 0; r < rows.size() && apart; ++r) apart = !S.Meet(joined.data(), R[rows[r]]);
+        if (!apart) continue;
+        feasible.push_back(j);
+        takeable[out++] = j;
       }
+      takeable.erase(takeable.begin() + static_cast<std::ptrdiff_t>(out),
+                     takeable.begin() + static_cast<std::ptrdiff_t>(k));
       if (feasible.empty()) break;
       size_t best = feasible[0];
       int bestLeft = -1;
@@ -542,11 +580,9 @@ class TMinimizer {
     std::vector<uint32_t> wanted(W * 64);
     for (;;) {
       std::fill(wanted.begin(), wanted.end(), 0);
-      bool any = false;
-      for (size_t j = 0; j < F.Count(); ++j) {
-        bool grows = false;
-        if (j == i || !alive[j] || done[j] || !needs(j, c, grows) || !grows) continue;
-        any = true;
+      thin(reach);
+      const bool any = !reach.empty();
+      for (const uint32_t j : reach) {
         for (size_t w = 0; w < W; ++w)
           for (uint64_t b = F[j][w] & ~c[w]; b; b &= b - 1) ++wanted[w * 64 + static_cast<size_t>(std::countr_zero(b))];
       }
