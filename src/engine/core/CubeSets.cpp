@@ -22,7 +22,11 @@ class CubeWalk {
   // Narrow counts are exact in 64 bits; wider ones need the range.
   using Count = std::conditional_t<std::is_same_v<B, uint32_t>, uint64_t, TTermCount>;
 
-  CubeWalk(const B& value, const B& free, const std::vector<TCubeOf<B>>& cubes) : FValue(value), FFree(free) {
+  // The stack's memory is kept for the thread's next walk: the chart walks
+  // thousands of times, and fresh pages each time cost more than the walk.
+  CubeWalk(const B& value, const B& free, const std::vector<TCubeOf<B>>& cubes)
+      : FValue(value), FFree(free), FStack(Scratch()) {
+    FStack.clear();
     for (const auto& c : cubes)
       if (!bits::Any((c.Value ^ value) & ~(c.Mask | free))) FStack.push_back(c);
   }
@@ -87,8 +91,13 @@ class CubeWalk {
     return total;
   }
 
+  static std::vector<TCubeOf<B>>& Scratch() {
+    thread_local std::vector<TCubeOf<B>> stack;
+    return stack;
+  }
+
   B FValue, FFree;
-  std::vector<TCubeOf<B>> FStack;
+  std::vector<TCubeOf<B>>& FStack;
 };
 
 // A row for a message: its number, or past 63 inputs its pattern.
