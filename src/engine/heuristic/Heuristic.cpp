@@ -32,6 +32,8 @@ constexpr int kIdleRoundsMost = 1;
 // Splits the off-set may take (a few seconds' work); past them the
 // functions' complement is taken as too large (OffSetTooLarge).
 constexpr uint64_t kComplementSplitsMost = uint64_t{1} << 21;
+// Cube indices a pass of cover checks keeps (TNear): 64 MiB.
+constexpr size_t kNearKeptMost = size_t{1} << 24;
 
 // Products, then literals, then output connections: the fewer the better.
 struct TCost {
@@ -141,26 +143,62 @@ class TMinimizer {
     }
   }
 
+  // The cubes of F and D that met a cube when it was first checked, kept for the
+  // checks after it in the same pass (F unchanged, fewer alive): a pass
+  // then scans F once per cube instead of once per check.
+  struct TNear {
+    explicit TNear(size_t n) : Lists(n), Has(n, 0) {}
+    std::vector<std::vector<uint32_t>> Lists;
+    std::vector<char> Has;
+    size_t Total = 0;
+    const std::vector<uint32_t>* Of(size_t i) const { return Has[i] ? &Lists[i] : nullptr; }
+    std::vector<uint32_t>* Fill(size_t i) {
+      if (Total > kNearKeptMost) return nullptr;
+      Has[i] = 1;
+      return &Lists[i];
+    }
+    void Filled(size_t i) { Total += Lists[i].size(); }
+  };
+
   // Whether cube c lies, in each of its functions (or only in function
   // `only`), within the cubes of F that are alive (all where alive is null)
-  // other than `skip`, and D.
-  bool Covered(const uint64_t* c, const std::vector<char>* alive, size_t skip, int only = -1) const {
+  // other than `skip`, and D. from: where given, the only cubes to look at
+  // (of F, and of D with kOfD set); gathered: where given, gets those that
+  // meet c, so.
+  static constexpr uint32_t kOfD = uint32_t{1} << 31;
+  bool Covered(const uint64_t* c, const std::vector<char>* alive, size_t skip, int only = -1,
+               const std::vector<uint32_t>* from = nullptr, std::vector<uint32_t>* gathered = nullptr) const {
     std::vector<const uint64_t*> near;
-    auto gather = [&](const TCubeList& list, bool isF) {
-      for (size_t i = 0; i < list.Count(); ++i) {
-        if (isF && (i == skip || (alive && !(*alive)[i]))) continue;
-        const uint64_t* g = list[i];
-        if ((only < 0 ? S.OutputsMeet(g, c) : S.HasOutput(g, only)) && S.InputsMeet(g, c)) near.push_back(g);
-      }
+    const auto take = [&](uint32_t k) {
+      const bool ofD = k & kOfD;
+      const size_t i = k & ~kOfD;
+      if (!ofD && (i == skip || (alive && !(*alive)[i]))) return;
+      const uint64_t* g = ofD ? D[i] : F[i];
+      if (!(only < 0 ? S.OutputsMeet(g, c) : S.HasOutput(g, only)) || !S.InputsMeet(g, c)) return;
+      near.push_back(g);
+      if (gathered) gathered->push_back(k);
     };
-    gather(F, true);
-    gather(D, false);
+    if (from) {
+      for (const uint32_t k : *from) take(k);
+    } else {
+      for (size_t i = 0; i < F.Count(); ++i) take(static_cast<uint32_t>(i));
+      for (size_t i = 0; i < D.Count(); ++i) take(static_cast<uint32_t>(i) | kOfD);
+    }
     for (int j = 0; j < S.Outputs; ++j) {
       if (only >= 0 ? j != only : !S.HasOutput(c, j)) continue;
       TCubeList inside = Inside(near, c, j);
       if (!heuristic::Tautology(std::move(inside), S)) return false;
     }
     return true;
+  }
+
+  // Covered, the first time for cube i in a pass (keeping what met it), or
+  // again (looking only at those).
+  bool CoveredKept(size_t i, const std::vector<char>* alive, TNear& near, int only = -1) const {
+    if (const auto* from = near.Of(i)) return Covered(F[i], alive, i, only, from);
+    const bool covered = Covered(F[i], alive, i, only, nullptr, near.Fill(i));
+    near.Filled(i);
+    return covered;
   }
 
   // Each cube of F split into one per function, so that the first
@@ -228,17 +266,18 @@ class TMinimizer {
   void Irredundant() {
     const size_t n = F.Count();
     std::vector<char> alive(n, 1), essential(n, 0);
-    for (size_t i = 0; i < n && !Late(); ++i) essential[i] = !Covered(F[i], nullptr, i);
+    TNear near(n);
+    for (size_t i = 0; i < n && !Late(); ++i) essential[i] = !CoveredKept(i, nullptr, near);
     std::vector<char> essentialOnly(essential);
     std::vector<size_t> partly;
     for (size_t i = 0; i < n; ++i) {
       if (essential[i]) continue;
-      if (!Late() && Covered(F[i], &essentialOnly, i)) alive[i] = 0;
+      if (!Late() && CoveredKept(i, &essentialOnly, near)) alive[i] = 0;
       else partly.push_back(i);
     }
     std::stable_sort(partly.begin(), partly.end(), [&](size_t a, size_t b) { return SmallerFirst(a, b); });
     for (const size_t i : partly)
-      if (!Late() && Covered(F[i], &alive, i)) alive[i] = 0;
+      if (!Late() && CoveredKept(i, &alive, near)) alive[i] = 0;
     Keep(alive);
   }
 
@@ -334,11 +373,12 @@ class TMinimizer {
           members.push_back(i);
         }
       std::vector<size_t> partly;
+      TNear near(n);
       for (const size_t i : members)
-        if (!Late() && Covered(F[i], &in, i, j)) partly.push_back(i);
+        if (!Late() && CoveredKept(i, &in, near, j)) partly.push_back(i);
       std::stable_sort(partly.begin(), partly.end(), [&](size_t a, size_t b) { return SmallerFirst(a, b); });
       for (const size_t i : partly)
-        if (!Late() && Covered(F[i], &in, i, j)) {
+        if (!Late() && CoveredKept(i, &in, near, j)) {
           in[i] = 0;
           F[i][S.IW + (static_cast<size_t>(j) >> 6)] &= ~(uint64_t{1} << (j & 63));
         }
