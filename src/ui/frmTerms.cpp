@@ -1,5 +1,6 @@
 #include "ui/frmTerms.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -9,6 +10,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextCursor>
+#include <QTimer>
 
 #include "engine/io/TermEntry.h"
 #include "ui/Fonts.h"
@@ -18,7 +21,12 @@
 namespace tavro {
 
 namespace {
+constexpr int kReadingRow = 20;      // the line that says what the terms read as
 constexpr int kExpressionRows = 52;  // the two expression fields below the terms
+constexpr int kBelowTerms = kReadingRow + kExpressionRows;
+// Typing pauses this long before the line is made again (a list of a
+// million terms takes a moment to read).
+constexpr int kReadingDelayMs = 150;
 }  // namespace
 
 TfrmAddTerms::TfrmAddTerms(TfrmMain& frmMain)
@@ -28,7 +36,7 @@ TfrmAddTerms::TfrmAddTerms(TfrmMain& frmMain)
   setObjectName(QStringLiteral("frmAddTerms"));
   setWindowTitle(QStringLiteral("Add Terms to Function"));
   setFont(WindowFont());
-  setFixedSize(481, 223 + kExpressionRows);
+  setFixedSize(481, 223 + kBelowTerms);
 
   Label1 = new QLabel(QStringLiteral("Terms:"), this);
   Label1->setObjectName(QStringLiteral("Label1"));
@@ -46,11 +54,11 @@ TfrmAddTerms::TfrmAddTerms(TfrmMain& frmMain)
   // Neither button is a default button: Enter in the text starts a new line.
   btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
-  btnCancel->setGeometry(392, 192 + kExpressionRows, 81, 25);
+  btnCancel->setGeometry(392, 192 + kBelowTerms, 81, 25);
   btnCancel->setAutoDefault(false);
   Button1 = new QPushButton(QStringLiteral("OK"), this);
   Button1->setObjectName(QStringLiteral("Button1"));
-  Button1->setGeometry(304, 192 + kExpressionRows, 81, 25);
+  Button1->setGeometry(304, 192 + kBelowTerms, 81, 25);
   Button1->setAutoDefault(false);
 
   auto expressionRow = [this](QLabel*& label, QLineEdit*& edit, const char* name, const QString& caption, int top) {
@@ -61,8 +69,20 @@ TfrmAddTerms::TfrmAddTerms(TfrmMain& frmMain)
     edit->setObjectName(QLatin1String(name));
     edit->setGeometry(88, top, 385, 21);
   };
-  expressionRow(lblExpression, edtExpression, "edtExpression", QStringLiteral("Expression:"), 192);
-  expressionRow(lblDontCares, edtDontCares, "edtDontCares", QStringLiteral("Don't cares:"), 218);
+  expressionRow(lblExpression, edtExpression, "edtExpression", QStringLiteral("Expression:"), 192 + kReadingRow);
+  expressionRow(lblDontCares, edtDontCares, "edtDontCares", QStringLiteral("Don't cares:"), 218 + kReadingRow);
+
+  lblReading = new QLabel(this);
+  lblReading->setObjectName(QStringLiteral("lblReading"));
+  lblReading->setGeometry(8, 188, 465, 18);
+  lblReading->setTextFormat(Qt::PlainText);
+  FReadingTimer = new QTimer(this);
+  FReadingTimer->setSingleShot(true);
+  FReadingTimer->setInterval(kReadingDelayMs);
+  connect(FReadingTimer, &QTimer::timeout, this, [this] { UpdateReading(); });
+  for (QLineEdit* edit : {edtExpression, edtDontCares})
+    connect(edit, &QLineEdit::textChanged, FReadingTimer, qOverload<>(&QTimer::start));
+  connect(memoNewTerms, &QPlainTextEdit::textChanged, FReadingTimer, qOverload<>(&QTimer::start));
 
   setTabOrder(memoNewTerms, edtExpression);
   setTabOrder(edtExpression, edtDontCares);
@@ -103,10 +123,36 @@ void TfrmAddTerms::FormShow() {
     text += std::to_string(f.GetTerm(i));
     if (f.GetDontCare(i)) text += 'd';
   }
+  // Ending with the separator, the caret after it: what the user types is
+  // a new term.
+  if (f.Count() > 0) text += ", ";
   memoNewTerms->setPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  memoNewTerms->moveCursor(QTextCursor::End);
   edtExpression->clear();
   edtDontCares->clear();
+  FReadingTimer->stop();
+  UpdateReading();
   memoNewTerms->setFocus();
+}
+
+void TfrmAddTerms::UpdateReading() {
+  FReadingTimer->stop();
+  QString line;
+  // As OK reads them: either field with more than blanks gives the function.
+  const auto blank = [](const QString& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; });
+  };
+  if (!blank(edtExpression->text()) || !blank(edtDontCares->text())) {
+    line = QStringLiteral("the expressions below give the function; the terms are not read");
+  } else {
+    const TTermEntryReading reading =
+        ReadTermEntry(memoNewTerms->toPlainText().toStdString(), FMain.radMaxTerms->isChecked());
+    line = QString::fromStdString(TermEntrySummary(reading));
+  }
+  // The whole line as a tip; the label shows what fits.
+  lblReading->setToolTip(line);
+  lblReading->setText(lblReading->fontMetrics().elidedText(line, Qt::ElideRight, lblReading->width()));
 }
 
 void TfrmAddTerms::Button1Click() {

@@ -7,6 +7,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace tavro {
 
@@ -40,6 +41,9 @@ class TfrmAddTerms : public QDialog {
   QLineEdit* edtExpression = nullptr;
   QLabel* lblDontCares = nullptr;
   QLineEdit* edtDontCares = nullptr;
+  // Under the terms, what OK will store, kept up as the user types.
+  QLabel* lblReading = nullptr;
+  void UpdateReading();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -47,6 +51,7 @@ class TfrmAddTerms : public QDialog {
 
  private:
   TfrmMain& FMain;
+  QTimer* FReadingTimer = nullptr;
 };
 
 }  // namespace tavro

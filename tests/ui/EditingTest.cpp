@@ -3,6 +3,7 @@
 #include <random>
 
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,16 +60,31 @@ void TestEditing::termEntryDialog() {
   auto& d = w.AddTerms;
   EnterTerms(w, "1, 3, 6d");
 
-  // Reopening shows the list joined by ", "; OK without edits keeps the function.
+  // Reopening shows the list joined by ", ", the caret after a last ", "
+  // and the line under it saying what OK stores; OK without edits keeps
+  // the function.
   QTest::mouseClick(m.Button1, Qt::LeftButton);
   QVERIFY(d.isVisible());
   QCOMPARE(Caption(d), QStringLiteral("Add Terms to Function"));
-  QCOMPARE(d.memoNewTerms->toPlainText(), QStringLiteral("1, 3, 6d"));
+  QCOMPARE(d.memoNewTerms->toPlainText(), QStringLiteral("1, 3, 6d, "));
+  QCOMPARE(d.lblReading->text(), QStringLiteral("reads as 1, 3, 6d (3 terms, 1 of them a don't care)"));
   const tavro::TTermVector before = w.System().Functions[0];
   QTest::mouseClick(d.Button1, Qt::LeftButton);
   QVERIFY(!d.isVisible());
   QCOMPARE(d.result(), int(QDialog::Accepted));
   QVERIFY(w.System().Functions[0] == before);
+
+  // Typing adds terms; the line follows the text once typing pauses, and an
+  // expression takes the terms' place.
+  QTest::mouseClick(m.Button1, Qt::LeftButton);
+  QTest::keyClicks(d.memoNewTerms, "0, foo, -4, 3d");
+  QTRY_COMPARE(d.lblReading->text(),
+               QStringLiteral("reads as 0, 1, 3, 4, 6d (5 terms, 1 of them a don't care); ignored: foo, -"));
+  d.edtExpression->setText("A");
+  QTRY_VERIFY(d.lblReading->text().startsWith("the expressions below give the function"));
+  d.edtExpression->clear();
+  QTest::mouseClick(d.Button1, Qt::LeftButton);
+  QCOMPARE(ListLines(m.lstTerms), Lines("0 1 3 4 6d"));
 
   // Only commas separate; a line break is ignored like a blank; d marks its item.
   EnterTerms(w, "4\n7, 1 2, d5");
@@ -135,7 +151,7 @@ void TestEditing::termEntryCancelAndDoubleClick() {
   SetFlags(w);
   QTest::mouseDClick(m.lstTerms->viewport(), Qt::LeftButton, {}, QPoint(40, 150));
   QVERIFY(d.isVisible());
-  QCOMPARE(d.memoNewTerms->toPlainText(), QStringLiteral("3"));
+  QCOMPARE(d.memoNewTerms->toPlainText(), QStringLiteral("3, "));
   QVERIFY(!w.System().Modified);
   d.memoNewTerms->setPlainText("9");
   QTest::mouseClick(d.Button1, Qt::LeftButton);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
 #include "support/Builders.h"
 
 #include "engine/io/TermEntry.h"
@@ -37,4 +40,47 @@ TEST(TermEntry, TooLargeNumbersAnywhereAreErrors) {
     EXPECT_STREQ(e.what(), "'2147483648' is not a valid integer value");
   }
   EXPECT_EQ(ParseTermEntry("2147483647", false), Terms({2147483647}));
+}
+
+// The line under the dialog's text, on random texts: it lists what the
+// parser stores and every run of characters the parser skips.
+TEST(TermEntry, ReadingAgreesWithTheParser) {
+  std::mt19937 random(7);
+  const std::string alphabet = "0123456789dD,, ,\n-x;\xc3\xa9.";
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    const int length = std::uniform_int_distribution<int>(0, 40)(random);
+    for (int i = 0; i < length; ++i)
+      text += alphabet[std::uniform_int_distribution<size_t>(0, alphabet.size() - 1)(random)];
+    const TTermEntryReading reading = ReadTermEntry(text, false);
+    const std::string line = TermEntrySummary(reading, 1000);
+    try {
+      const TTermVector f = ParseTermEntry(text, false);
+      ASSERT_TRUE(reading.Error.empty());
+      ASSERT_EQ(reading.Function, f);
+      std::string listed = f.Count() ? "reads as " + TermEntryText(f) + " (" : "reads as no terms";
+      ASSERT_EQ(line.substr(0, listed.size()), listed) << text;
+    } catch (const ConvertError& e) {
+      ASSERT_EQ(reading.Error, e.what());
+      ASSERT_EQ(line.rfind("cannot be read: ", 0), 0u);
+    }
+    // The runs are the skipped characters, in order, each run whole.
+    std::string skipped, runs;
+    for (const char c : text)
+      if (std::string("0123456789dD, \n").find(c) == std::string::npos) skipped += c;
+    for (const auto& run : reading.Ignored) runs += run;
+    ASSERT_EQ(runs, skipped) << text;
+    ASSERT_EQ(line.find("; ignored: ") != std::string::npos, !skipped.empty()) << text;
+  }
+}
+
+TEST(TermEntry, ReadingCountsAndCutsLongLists) {
+  EXPECT_EQ(TermEntrySummary(ReadTermEntry("1, 3, foo, 7dd, -4", false)),
+            "reads as 1, 3, 4, 7d (4 terms, 1 of them a don't care); ignored: foo, -");
+  EXPECT_EQ(TermEntrySummary(ReadTermEntry("5d", false)), "reads as 5d (1 term, a don't care)");
+  EXPECT_EQ(TermEntrySummary(ReadTermEntry("9, 8, 7, 6d, 5d", false), 3),
+            "reads as 5d, 6d, 7, \u2026 (5 terms, 2 of them don't cares)");
+  // d marks the item it is in, even inside a word.
+  EXPECT_EQ(TermEntrySummary(ReadTermEntry("1 and, xxxxxxxxxxxxxxxxxx", false)),
+            "reads as 1d (1 term, a don't care); ignored: an, xxxxxxxxxxxx\u2026");
 }
