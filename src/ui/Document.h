@@ -36,6 +36,10 @@ class TDocument : public QObject {
   int InputBits() const { return FSystem.InputBits; }
   int64_t TotalTerms() const { return FSystem.TotalTerms(); }
   bool Modified() const { return FSystem.Modified; }
+  // Nothing a user could lose: no file, and one function without terms.
+  bool Untouched() const {
+    return FSystem.CurrentFileName.empty() && FSystem.FunctionCount() == 1 && FSystem.Functions[0].Count() == 0;
+  }
   bool ResultReady() const { return FSystem.ResultReady; }
   int ResultMode() const { return FSystem.ResultMode; }
   std::shared_ptr<const TCover> ResultCubes() const { return FSystem.ResultCubes; }

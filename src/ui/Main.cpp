@@ -112,6 +112,9 @@ void TfrmMain::RefreshWindow() {
   }
   lblTermsTitle->setText(QStringLiteral("Function %1 Terms").arg(scrFunctions->value()));
   lblTermsTitle->adjustSize();
+  lblFunctionCount->setText(count == 1 ? QStringLiteral("1 function")
+                                       : QStringLiteral("%1 functions (0\u2013%2)").arg(count).arg(count - 1));
+  lblFunctionCount->adjustSize();
 
   FDocument.SetCurrentFunction(scrFunctions->value());
   FShownFunction = FDocument.CurrentFunction();
@@ -170,9 +173,10 @@ void TfrmMain::RunStatus(const QString& status) {
 void TfrmMain::Beep() { FDialogs.Beep(); }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  // Closing ends the run as Stop does; nothing of it is kept.
+  // Closing ends the run as Stop does; nothing of it is kept. An untouched
+  // system (no file, one function without terms) has nothing to lose.
   if (Running()) FRun->Abandon();
-  if (!MayReplaceSystem()) {
+  if (!FDocument.Untouched() && !MayReplaceSystem()) {
     event->ignore();
     return;
   }

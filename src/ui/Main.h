@@ -143,6 +143,7 @@ class TfrmMain : public QMainWindow {
 
   QGroupBox* GroupBox1 = nullptr;
   QLabel* lblTermsTitle = nullptr;
+  QLabel* lblFunctionCount = nullptr;  // beside scrFunctions: "7 functions (0-6)"
   QLabel* Label2 = nullptr;
   TTermListView* lstTerms = nullptr;
   QScrollBar* scrFunctions = nullptr;

@@ -115,6 +115,7 @@ void TfrmMain::CreateOutputFunctionsGroup() {
   scrFunctions->setSingleStep(1);
   scrFunctions->setPageStep(1);
   scrFunctions->setFocusPolicy(Qt::StrongFocus);
+  lblFunctionCount = MakeLabel(GroupBox1, "lblFunctionCount", QStringLiteral("1 function"), 114, 242);
 
   Memo1 = new QPlainTextEdit(GroupBox1);
   Memo1->setObjectName(QStringLiteral("Memo1"));
@@ -259,6 +260,7 @@ void TfrmMain::FormResize(int CW, int CH, int W, int H) {
   GroupBox2->setGeometry(GroupBox2->x(), CH - 68, CW, GroupBox2->height());
   lstTerms->resize(listWidth, CH - 137);
   scrFunctions->setGeometry(scrFunctions->x(), CH - 99, listWidth, scrFunctions->height());
+  lblFunctionCount->move(scrFunctions->x() + listWidth + 17, CH - 98);
   Memo1->setGeometry(lstTerms->x() + lstTerms->width() + 17, Memo1->y(), CW - lstTerms->width() - 31, CH - 290);
   GroupBox3->move(Memo1->x(), CH - 251);
   GroupBox5->move(GroupBox3->x() + 160, CH - 251);

@@ -358,6 +358,23 @@ void TestCommands::newAsksAboutChanges() {
   m.mnuExit->trigger();
   QVERIFY(!m.isVisible());
   QCOMPARE(w.Dialogs.QuestionCaptions.mid(3), (QStringList{"Save Open File", "Save Open File"}));
+
+  // New asks even about an untouched system; Exit does not, as nothing
+  // would be lost. Beside the function selector, how many there are.
+  TWindows fresh;
+  fresh.Main.show();
+  QCOMPARE(fresh.Main.lblFunctionCount->text(), QStringLiteral("1 function"));
+  QTest::mouseClick(fresh.Main.btnAddFunction, Qt::LeftButton);
+  QTest::mouseClick(fresh.Main.btnAddFunction, Qt::LeftButton);
+  QCOMPARE(fresh.Main.lblFunctionCount->text(), QStringLiteral("3 functions (0\u20132)"));
+  QTest::mouseClick(fresh.Main.btnRemoveFunction, Qt::LeftButton);
+  QTest::mouseClick(fresh.Main.btnRemoveFunction, Qt::LeftButton);
+  fresh.Dialogs.Answers = {IDialogs::TAnswer::Cancel};
+  fresh.Main.New1->trigger();
+  QCOMPARE(fresh.Dialogs.QuestionTexts.size(), 1);
+  fresh.Main.mnuExit->trigger();
+  QVERIFY(!fresh.Main.isVisible());
+  QCOMPARE(fresh.Dialogs.QuestionTexts.size(), 1);
 }
 
 void TestCommands::open() {
