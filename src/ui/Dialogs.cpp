@@ -8,6 +8,7 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 namespace tavro {
 
@@ -38,6 +39,16 @@ IDialogs::TAnswer TStandardDialogs::AskYesNoCancel(QWidget* parent, const QStrin
     case QMessageBox::No: return TAnswer::No;
     default: return TAnswer::Cancel;
   }
+}
+
+bool TStandardDialogs::AskSaveOrDiscard(QWidget* parent, const QString& caption, const QString& text) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parent);
+  QPushButton* save = box.addButton(QStringLiteral("Save to File\u2026"), QMessageBox::AcceptRole);
+  QPushButton* discard = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
+  box.setDefaultButton(save);
+  box.setEscapeButton(discard);
+  box.exec();
+  return box.clickedButton() == save;
 }
 
 void TStandardDialogs::ShowError(QWidget* parent, const QString& caption, const QString& text) {

@@ -34,6 +34,9 @@ class IDialogs {
   virtual bool ConfirmReplace(QWidget* parent, const QString& path) = 0;
   // A question with Yes, No and Cancel and no icon; closing the box is Cancel.
   virtual TAnswer AskYesNoCancel(QWidget* parent, const QString& caption, const QString& text) = 0;
+  // A choice between "Save to File..." (true) and "Discard" (false); closing
+  // the box discards.
+  virtual bool AskSaveOrDiscard(QWidget* parent, const QString& caption, const QString& text) = 0;
   // An error box with a single OK button.
   virtual void ShowError(QWidget* parent, const QString& caption, const QString& text) = 0;
   // The page set-up dialog; what the user picks is stored in printer.
@@ -53,6 +56,7 @@ class TStandardDialogs : public IDialogs {
   std::optional<QString> SaveFileName(QWidget* parent, const QString& filter, const QString& initialName) override;
   bool ConfirmReplace(QWidget* parent, const QString& path) override;
   TAnswer AskYesNoCancel(QWidget* parent, const QString& caption, const QString& text) override;
+  bool AskSaveOrDiscard(QWidget* parent, const QString& caption, const QString& text) override;
   void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
   void PrinterSetup(QWidget* parent, QPrinter& printer) override;
   bool Print(QWidget* parent, QPrinter& printer) override;

@@ -141,14 +141,21 @@ void TfrmMain::EndRun() {
 
 void TfrmMain::OfferLargeOutput(const TRunResult& result) {
   const qint64 mib = (result.OutputBytes + (1 << 20) - 1) >> 20;
-  const IDialogs::TAnswer answer =
-      FDialogs.AskYesNoCancel(this, QString::fromLatin1(kApplicationTitle),
-                              QStringLiteral("The output of this run (%1 MB) is too large for the output pane. "
-                                             "Save it to a text file instead?")
-                                  .arg(mib));
-  if (answer != IDialogs::TAnswer::Yes) return;
+  // The run is over: the busy bar stops while the user chooses.
+  prgRun->setVisible(false);
+  // Either way the pane says in one line where the text went.
+  const auto discarded = [&] {
+    Memo1->appendPlainText(
+        QStringLiteral("The output of this run (%1 MB) was discarded: too large for the output pane.").arg(mib));
+  };
+  if (!FDialogs.AskSaveOrDiscard(this, QString::fromLatin1(kApplicationTitle),
+                                 QStringLiteral("The output of this run (%1 MB) is too large for the output pane.\n\n"
+                                                "Save to File writes it to a text file of your choice; Discard "
+                                                "leaves it out. The result stands either way.")
+                                     .arg(mib)))
+    return discarded();
   const std::optional<QString> name = ExecuteSaveDialog(kTextFilter, QStringLiteral("txt"), TextWritten);
-  if (!name) return;
+  if (!name) return discarded();
   const QString target = TextWritten(*name);
   // Written as every file is, through a temporary file that replaces the old
   // one only once complete. Hundreds of megabytes take a while: the window
@@ -159,6 +166,8 @@ void TfrmMain::OfferLargeOutput(const TRunResult& result) {
   const std::string path = FileNameBytes(target);
   RunFileWork(QStringLiteral("Writing %1...").arg(QFileInfo(target).fileName()),
               [&] { WriteFileAtomicFrom(path, source); });
+  Memo1->appendPlainText(
+      QStringLiteral("The output of this run (%1 MB) was saved to %2.").arg(mib).arg(QDir::toNativeSeparators(target)));
 }
 
 void TfrmMain::btnVHDLClick() {

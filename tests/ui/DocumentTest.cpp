@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QProgressBar>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -310,12 +311,16 @@ void TestDocument::largeOutputIsOfferedForExport() {
   QVERIFY(stat(QFile::encodeName(dir.filePath("notes.txt")).constData(), &notes) == 0);
   QCOMPARE(notes.st_mode & 07777, 0600u);
   QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System), (QStringList{"big.txt", "notes.txt"}));
-  QCOMPARE(m.OutputText(), QString());
+  // The pane says where the text went, in one line; the busy bar is gone.
+  const QString saved = "The output of this run (1 MB) was saved to " + dir.filePath("big.txt") + ".";
+  QCOMPARE(m.OutputText(), saved);
+  QVERIFY(!m.prgRun->isVisible());
   QVERIFY(w.System().ResultReady);
-  // Declined: the text is left out, the result stands.
+  // Discarded: the text is left out and the pane says so; the result stands.
   QVERIFY(RunAndWait(w, m.btnSOP));
   QCOMPARE(w.Dialogs.QuestionCaptions.size(), 2);
-  QCOMPARE(m.OutputText(), QString());
+  QVERIFY(w.Dialogs.QuestionTexts[1].contains("Discard leaves it out"));
+  QCOMPARE(m.OutputText(), saved + "\r\nThe output of this run (1 MB) was discarded: too large for the output pane.");
   QCOMPARE(m.StatusText(), QStringLiteral("Done."));
 }
 

@@ -63,6 +63,11 @@ class TFakeDialogs : public tavro::IDialogs {
     Answers.pop_front();
     return answer;
   }
+  // From the same script as AskYesNoCancel: Yes saves, anything else
+  // discards.
+  bool AskSaveOrDiscard(QWidget* parent, const QString& caption, const QString& text) override {
+    return AskYesNoCancel(parent, caption, text) == TAnswer::Yes;
+  }
   void ShowError(QWidget*, const QString& caption, const QString& text) override {
     ErrorCaptions << caption;
     Errors << text;
