@@ -49,10 +49,16 @@ QString Names(int first, int count) {
   return s;
 }
 
-// The loop colours: hues spread by the golden angle, so neighbours differ.
-QColor LoopColor(int index) {
-  const double hue = std::fmod(0.02 + index * 0.618033988749895, 1.0);
-  return QColor::fromHsvF(static_cast<float>(hue), 0.9f, index % 2 ? 0.75f : 0.9f);
+// A loop's colour, made from its cube alone: the same cube has the same
+// colour in every function and every run. The hue comes from a mix of the
+// cube's bits, the brightness from one more of them.
+QColor LoopColor(uint32_t value, uint32_t mask) {
+  uint64_t h = (uint64_t{value & ~mask} << 32 | mask) + 0x9e3779b97f4a7c15ULL;
+  h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  h = (h ^ (h >> 27)) * 0x94d049bb133111ebULL;
+  h ^= h >> 31;
+  const double hue = static_cast<double>(h % 360) / 360.0;
+  return QColor::fromHsvF(static_cast<float>(hue), 0.9f, (h >> 20) & 1 ? 0.72f : 0.88f);
 }
 
 // The cyclic run of positions 0..n-1 whose Gray code matches the cube on the
@@ -131,7 +137,7 @@ void TKarnaughView::AddLoop(uint32_t value, uint32_t mask, bool prime, bool pos,
   loop.Value = value;
   loop.Mask = mask;
   loop.Prime = prime;
-  loop.Color = prime ? QColor(90, 90, 90) : LoopColor(index);
+  loop.Color = LoopColor(value, mask);
   TCover one(FLayout.Inputs, 1);
   const uint64_t tag = 1;
   one.Add(value, mask, &tag);
@@ -186,8 +192,10 @@ void TKarnaughView::Refresh() {
   }
   if (!FMessage.isEmpty()) {
     FLayout = {};
-    const QFontMetrics metrics(font());
-    FSize = QSize(std::max(kMinWidth, metrics.horizontalAdvance(FMessage) + 2 * kMargin), kMargin * 2 + kTitleHeight);
+    // Measured in the bold font it is drawn in, and wrapped at the width.
+    const QRect text = QFontMetrics(TFonts(font()).Bold)
+                           .boundingRect(QRect(0, 0, kMinWidth - 2 * kMargin, 10000), Qt::TextWordWrap, FMessage);
+    FSize = QSize(kMinWidth, kMargin * 2 + std::max(kTitleHeight, text.height() + 4));
     updateGeometry();
     update();
     return;
@@ -285,25 +293,29 @@ void TKarnaughView::Paint(QPainter& painter) const {
   painter.setFont(fonts.Bold);
   const QRectF titleRect(kMargin, kMargin, FSize.width() - 2 * kMargin, kTitleHeight);
   if (!FMessage.isEmpty()) {
-    painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, FMessage);
+    painter.drawText(QRectF(kMargin, kMargin, FSize.width() - 2 * kMargin, FSize.height() - 2 * kMargin),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, FMessage);
     return;
   }
   painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
                    QStringLiteral("%1, %2 input(s); %3").arg(FTitle).arg(FLayout.Inputs).arg(FResultNote));
   PaintMapLabels(painter, fonts);
-  PaintCells(painter, fonts);
+  PaintCells(painter, fonts, false);
 
-  // Loops, clipped to their map.
+  // Loops, cut to their map: each piece's stroke is made a shape and cut
+  // there, so that an SVG (which keeps no clipping) shows what the PNG does.
+  painter.setPen(Qt::NoPen);
   for (const TLoop& loop : FLoops) {
-    painter.setPen(LoopPen(loop));
-    painter.setBrush(Qt::NoBrush);
+    const QPainterPathStroker stroker(LoopPen(loop));
     for (const TPiece& piece : loop.Pieces) {
-      painter.save();
-      painter.setClipRect(piece.Clip.adjusted(-1, -1, 1, 1));
-      painter.drawRoundedRect(piece.Shape, 10, 10);
-      painter.restore();
+      QPainterPath shape, clip;
+      shape.addRoundedRect(piece.Shape, 10, 10);
+      clip.addRect(piece.Clip.adjusted(-1, -1, 1, 1));
+      painter.fillPath(stroker.createStroke(shape).intersected(clip), loop.Color);
     }
   }
+  // The cells' numbers and values over the loops.
+  PaintCells(painter, fonts, true);
 
   // Legend.
   painter.setFont(fonts.Base);
@@ -344,16 +356,24 @@ void TKarnaughView::PaintMapLabels(QPainter& painter, const TFonts& fonts) const
   }
 }
 
-void TKarnaughView::PaintCells(QPainter& painter, const TFonts& fonts) const {
+void TKarnaughView::PaintCells(QPainter& painter, const TFonts& fonts, bool text) const {
   // The value in the function's kind stands out, the other is grey.
   const TTermState listed = FMaxterms ? TTermState::Zero : TTermState::One;
   for (uint32_t term = 0; term < FValues.size(); ++term) {
     const QRectF cell = CellRect(term);
-    painter.setPen(QColor(160, 160, 160));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(cell);
+    if (!text) {
+      painter.setPen(QColor(160, 160, 160));
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRect(cell);
+      continue;
+    }
+    // The number on a light backing, readable where a loop passes under it.
     painter.setFont(fonts.Small);
-    painter.drawText(cell.adjusted(3, 1, -2, -2), Qt::AlignLeft | Qt::AlignTop, QString::number(term));
+    const QString number = QString::number(term);
+    const QRectF numberRect = painter.boundingRect(cell.adjusted(3, 1, -2, -2), Qt::AlignLeft | Qt::AlignTop, number);
+    painter.fillRect(numberRect.adjusted(-1, 0, 1, 0), QColor(255, 255, 255, 210));
+    painter.setPen(QColor(160, 160, 160));
+    painter.drawText(numberRect, Qt::AlignLeft | Qt::AlignTop, number);
     const TTermState v = FValues[term];
     painter.setFont(v == TTermState::Zero || v == TTermState::One ? fonts.Bold : fonts.Base);
     painter.setPen(v == listed ? Qt::black : v == TTermState::DontCare ? QColor(30, 90, 200) : QColor(175, 175, 175));
@@ -427,11 +447,9 @@ void TKarnaughWindow::Refresh() {
 
 void TKarnaughWindow::Export(bool svg) {
   if (!FSaveName) return;
-  const auto name = FSaveName(svg ? QStringLiteral("SVG images (*.svg)") : QStringLiteral("PNG images (*.png)"));
+  const auto name = FSaveName(svg);
   if (!name) return;
-  QString path = *name;
-  const QString suffix = svg ? QStringLiteral(".svg") : QStringLiteral(".png");
-  if (!path.endsWith(suffix, Qt::CaseInsensitive)) path += suffix;
+  const QString& path = *name;
   if (!(svg ? FView->ExportSvg(path) : FView->ExportPng(path)) && FShowError)
     FShowError(QStringLiteral("Cannot write %1").arg(path));
 }

@@ -106,7 +106,8 @@ class TKarnaughView : public QWidget {
   std::vector<QString> LegendLines() const;
   static QPen LoopPen(const TLoop& loop);
   void PaintMapLabels(QPainter& painter, const TFonts& fonts) const;
-  void PaintCells(QPainter& painter, const TFonts& fonts) const;
+  // The grid, or (text) the numbers and values in it.
+  void PaintCells(QPainter& painter, const TFonts& fonts, bool text) const;
 
   IFunctionView& FSource;
   TKarnaughLayout FLayout;
@@ -125,8 +126,9 @@ class TKarnaughWindow : public QWidget {
   Q_OBJECT
 
  public:
-  // saveName asks for a file name for the given filter; nothing: cancelled.
-  using TSaveName = std::function<std::optional<QString>(const QString& filter)>;
+  // saveName asks for the path of an SVG (true) or PNG export; nothing:
+  // cancelled.
+  using TSaveName = std::function<std::optional<QString>(bool svg)>;
   using TShowError = std::function<void(const QString& message)>;
   TKarnaughWindow(IFunctionView& source, TSaveName saveName, TShowError showError, QWidget* parent = nullptr);
 

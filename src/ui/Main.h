@@ -75,6 +75,13 @@ class TfrmMain : public QMainWindow {
   TDocument& Document() { return FDocument; }
   TFunctionSystem& System() { return FDocument.System(); }
   IDialogs& Dialogs() { return FDialogs; }
+  // The save dialog, opened in the document's folder on a name that fits the
+  // command (the document's name, nameSuffix, extension without dot); asks
+  // before an existing file is replaced (written is the path the command
+  // will write for the name).
+  std::optional<QString> ExecuteSaveDialog(const QString& filter, const QString& extension,
+                                           const std::function<QString(const QString&)>& written,
+                                           const QString& nameSuffix = QString());
 
   // Rebuilds the view of the store and derives InputBits. The window runs it
   // whenever the document's functions, current function or name change.
@@ -285,11 +292,7 @@ class TfrmMain : public QMainWindow {
   // With cancellable, the note has a Cancel button, which sets the work's
   // stop flag (CheckStop on its thread then throws StoppedError).
   void RunFileWork(const QString& text, const std::function<void()>& work, bool cancellable = false);
-  // The save dialog, opened in the document's folder on a name that fits the
-  // command (extension without dot); asks before an existing file is
-  // replaced (written is the path the command will write for the name).
-  std::optional<QString> ExecuteSaveDialog(const QString& filter, const QString& extension,
-                                           const std::function<QString(const QString&)>& written);
+
   QString StartFolder() const;
   void RememberFolder(const QString& path);
   void UpdateModifiedMark();

@@ -195,9 +195,10 @@ QString TfrmMain::StartFolder() const {
 void TfrmMain::RememberFolder(const QString& path) { FLastFolder = QFileInfo(path).absolutePath(); }
 
 std::optional<QString> TfrmMain::ExecuteSaveDialog(const QString& filter, const QString& extension,
-                                                   const std::function<QString(const QString&)>& written) {
+                                                   const std::function<QString(const QString&)>& written,
+                                                   const QString& nameSuffix) {
   const QString base = FDocument.BaseName().isEmpty() ? QStringLiteral("untitled") : FDocument.BaseName();
-  const QString proposal = QDir(StartFolder()).filePath(base + QLatin1Char('.') + extension);
+  const QString proposal = QDir(StartFolder()).filePath(base + nameSuffix + QLatin1Char('.') + extension);
   std::optional<QString> name = FDialogs.SaveFileName(this, filter, proposal);
   if (!name) return std::nullopt;
   FSaveDialogFileName = *name;

@@ -74,9 +74,22 @@ TViewWindows::TViewWindows(TfrmMain& main) : QObject(&main), FMain(main), FSourc
 
 TKarnaughWindow& TViewWindows::KarnaughWindow() {
   if (!FKarnaugh) {
+    // Exports are named after the document and the function ("adder-f1.svg")
+    // and proposed in the document's folder.
+    const auto saveName = [this](bool svg) -> std::optional<QString> {
+      const QString extension = svg ? QStringLiteral("svg") : QStringLiteral("png");
+      const auto written = [extension](const QString& name) {
+        return name.endsWith(QLatin1Char('.') + extension, Qt::CaseInsensitive) ? name
+                                                                                : name + QLatin1Char('.') + extension;
+      };
+      const auto name =
+          FMain.ExecuteSaveDialog(svg ? QStringLiteral("SVG images (*.svg)") : QStringLiteral("PNG images (*.png)"),
+                                  extension, written, QStringLiteral("-f%1").arg(FSource.CurrentFunction()));
+      if (!name) return std::nullopt;
+      return written(*name);
+    };
     FKarnaugh = new TKarnaughWindow(
-        FSource, [this](const QString& filter) { return FMain.Dialogs().SaveFileName(&FMain, filter, QString()); },
-        [this](const QString& message) { FMain.ShowError(message); }, &FMain);
+        FSource, saveName, [this](const QString& message) { FMain.ShowError(message); }, &FMain);
   }
   return *FKarnaugh;
 }

@@ -2,9 +2,12 @@
 // that cover exactly the cells of their cubes (wrapping around the edges),
 // exports, and a truth table edit that is the term dialog's edit.
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScrollBar>
+#include <QSvgRenderer>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -176,6 +179,65 @@ class TestViews : public QObject {
     QFile file(svg);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("<svg"));
+
+    // A loop around the corners is cut at the map's edge in the SVG too: its
+    // colour appears nowhere between the map and the legend.
+    source.System.Functions[0] = ParseTermEntry("0, 2, 8, 10", false);
+    source.System.UpdateInputBits();
+    QCOMPARE(RunCommand(source.System, modeSOP, {}, host), TRunOutcome::Completed);
+    TKarnaughView corners(source);
+    QCOMPARE(corners.Loops().size(), size_t{1});
+    QVERIFY(corners.ExportSvg(svg));
+    QSvgRenderer renderer(svg);
+    QImage drawn(corners.sizeHint(), QImage::Format_ARGB32);
+    drawn.fill(Qt::white);
+    {
+      QPainter painter(&drawn);
+      renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(corners.sizeHint())));
+    }
+    const QColor cornerColor = corners.Loops()[0].Color;
+    const QRectF map = corners.CellRect(0).united(corners.CellRect(10)).adjusted(-2, -2, 2, 2);
+    int inMap = 0, outside = 0;
+    for (int y = 0; y < static_cast<int>(map.bottom()) + 8; ++y)
+      for (int x = 0; x < drawn.width(); ++x) {
+        const QColor c = drawn.pixelColor(x, y);
+        if (std::abs(c.red() - cornerColor.red()) + std::abs(c.green() - cornerColor.green()) +
+                std::abs(c.blue() - cornerColor.blue()) >=
+            40)
+          continue;
+        ++(map.contains(QPointF(x, y)) ? inMap : outside);
+      }
+    QVERIFY(inMap > 0);
+    QCOMPARE(outside, 0);
+
+    // A cube has its colour from itself: the same in another function and run.
+    source.System.Functions.push_back(ParseTermEntry("0, 2, 8, 10, 15", false));
+    source.System.CurrentFunction = 1;
+    QCOMPARE(RunCommand(source.System, modeSOP, {}, host), TRunOutcome::Completed);
+    TKarnaughView other(source);
+    bool same = false;
+    for (const auto& loop : other.Loops())
+      same |=
+          loop.Value == corners.Loops()[0].Value && loop.Mask == corners.Loops()[0].Mask && loop.Color == cornerColor;
+    QVERIFY(same);
+
+    // Past six inputs the message is wrapped, not cut, at any font size.
+    source.System.Functions = {ParseTermEntry("1, 200", false)};
+    source.System.CurrentFunction = 0;
+    source.System.UpdateInputBits();
+    TKarnaughView big(source);
+    QFont font = big.font();
+    font.setPointSize(30);
+    big.setFont(font);
+    big.Refresh();
+    const QSize size = big.sizeHint();
+    QFont bold = font;
+    bold.setBold(true);
+    const QRect needed =
+        QFontMetrics(bold).boundingRect(QRect(0, 0, size.width() - 32, 10000), Qt::TextWordWrap, big.Message());
+    QVERIFY(needed.width() <= size.width() - 32);
+    QVERIFY(needed.height() <= size.height() - 32);
+    QVERIFY(needed.height() > QFontMetrics(bold).height());
   }
 
   // The model shows every row; cycling goes 0 -> 1 -> d -> 0 and typing sets.
