@@ -2,6 +2,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QUndoCommand>
+
+#include <utility>
 
 #include "engine/io/TermFile.h"
 #include "model/Errors.h"
@@ -12,7 +15,67 @@ std::string FileNameBytes(const QString& path) { return QFile::encodeName(path).
 
 QString FileNameText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
-TDocument::TDocument(QObject* parent) : QObject(parent) { InitializeNew(); }
+// One undo step: the document's state on the other side of an edit. The
+// first redo is the edit itself, which the document then carries out.
+class TRecordedState : public QUndoCommand {
+ public:
+  TRecordedState(TDocument& document, const QString& text) : QUndoCommand(text), FDocument(document) {
+    FOther = document.FSystem;
+    FOther.ResultCubes.reset();
+  }
+  void undo() override { FDocument.Exchange(FOther); }
+  void redo() override {
+    if (std::exchange(FFirst, false)) return;
+    FDocument.Exchange(FOther);
+  }
+
+ private:
+  TDocument& FDocument;
+  TFunctionSystem FOther;
+  bool FFirst = true;
+};
+
+namespace {
+// Steps kept; a system of more terms than kUndoTermsMost is not recorded
+// (the stack is cleared instead), so that memory stays bounded.
+constexpr int kUndoSteps = 100;
+constexpr int64_t kUndoTermsMost = int64_t{1} << 20;
+}  // namespace
+
+TDocument::TDocument(QObject* parent) : QObject(parent) {
+  FUndo.setUndoLimit(kUndoSteps);
+  // The unsaved mark follows the stack when it moves.
+  connect(&FUndo, &QUndoStack::indexChanged, this, [this] {
+    if (FUndo.isClean() == FSystem.Modified) {
+      FSystem.Modified = !FUndo.isClean();
+      emit Changed();
+    }
+  });
+  InitializeNew();
+}
+
+void TDocument::Record(const QString& text) {
+  if (FSystem.TotalTerms() > kUndoTermsMost) {
+    FUndo.clear();
+    return;
+  }
+  FUndo.push(new TRecordedState(*this, text));
+}
+
+void TDocument::Exchange(TFunctionSystem& other) {
+  std::swap(FSystem.Functions, other.Functions);
+  std::swap(FSystem.CurrentFunction, other.CurrentFunction);
+  std::swap(FSystem.CurrentFileName, other.CurrentFileName);
+  std::swap(FSystem.MinInputBits, other.MinInputBits);
+  std::swap(FSystem.SourceCubes, other.SourceCubes);
+  std::swap(FSystem.SourceDontCares, other.SourceDontCares);
+  std::swap(FSystem.SourceIdentity, other.SourceIdentity);
+  std::swap(FSystem.TermsInSource, other.TermsInSource);
+  std::swap(FSystem.EmptyIsConstant, other.EmptyIsConstant);
+  FSystem.ResultReady = false;
+  FSystem.Modified = true;  // until the stack says it is back where it was saved
+  Touch(true);
+}
 
 QString TDocument::FileName() const { return FileNameText(FSystem.CurrentFileName); }
 
@@ -43,6 +106,7 @@ void TDocument::SetCurrentFunction(int f) {
 }
 
 void TDocument::SetTerms(int f, TTermVector terms) {
+  Record(QStringLiteral("Terms of f%1").arg(f));
   FSystem.Functions.at(static_cast<size_t>(f)) = std::move(terms);
   FSystem.Modified = true;
   FSystem.ResultReady = false;
@@ -50,6 +114,7 @@ void TDocument::SetTerms(int f, TTermVector terms) {
 }
 
 void TDocument::RemoveTerm(int f, int index) {
+  Record(QStringLiteral("Remove Term"));
   FSystem.Functions.at(static_cast<size_t>(f)).Delete(index);
   FSystem.Modified = true;
   FSystem.ResultReady = false;
@@ -57,6 +122,7 @@ void TDocument::RemoveTerm(int f, int index) {
 }
 
 int TDocument::AddFunction() {
+  Record(QStringLiteral("Add Function"));
   FSystem.Functions.emplace_back();
   FSystem.Modified = true;
   FSystem.ResultReady = false;
@@ -65,9 +131,10 @@ int TDocument::AddFunction() {
 }
 
 void TDocument::RemoveFunction(int f) {
+  const int count = FSystem.FunctionCount();
+  if (count >= 2 && f >= 0 && f < count) Record(QStringLiteral("Remove Function"));
   FSystem.Modified = true;
   FSystem.ResultReady = false;
-  const int count = FSystem.FunctionCount();
   if (count >= 2 && f >= 0 && f < count) {
     FSystem.Functions.erase(FSystem.Functions.begin() + f);
     if (FSystem.CurrentFunction >= FSystem.FunctionCount()) FSystem.CurrentFunction = FSystem.FunctionCount() - 1;
@@ -79,10 +146,13 @@ void TDocument::SetKind(int f, bool maxterms, bool relabel) {
   TTermVector& function = FSystem.Functions.at(static_cast<size_t>(f));
   if (relabel) {
     if (function.Maxterms == maxterms) return;
-    function.Maxterms = maxterms;
+    Record(QStringLiteral("Kind of f%1").arg(f));
+    FSystem.Functions.at(static_cast<size_t>(f)).Maxterms = maxterms;
   } else {
     if (function.Maxterms == maxterms) return;
-    function = FSystem.ComplementTerms(function);
+    Record(QStringLiteral("Kind of f%1").arg(f));
+    TTermVector& changed = FSystem.Functions.at(static_cast<size_t>(f));
+    changed = FSystem.ComplementTerms(changed);
   }
   // The term file stores the kind, so a changed kind is unsaved work; the
   // last result still holds (it is about the same function either way).
@@ -103,7 +173,9 @@ void TDocument::MarkEdited() {
 }
 
 void TDocument::Reset() {
+  Record(QStringLiteral("New"));
   FSystem.ResetSystem();
+  FUndo.setClean();
   Touch(true);
 }
 
@@ -113,6 +185,9 @@ void TDocument::InitializeNew() {
   FSystem.Modified = true;  // an untouched new system counts as unsaved
   FSystem.ResultReady = false;
   FSystem.ResultMode = modeSOP;
+  // A new window's system: nothing to undo, and no state saved yet.
+  FUndo.clear();
+  FUndo.resetClean();
   Touch(true);
 }
 
@@ -142,8 +217,10 @@ void TDocument::Load(const QString& path, const TRunner& run) {
   const std::string name = FileNameBytes(path);
   // The default memory limit holds while the file is read.
   Run(run, [&] { LoadSystemFile(loaded, name, TLoadParams{}); });
+  Record(QStringLiteral("Open"));
   FSystem = std::move(loaded);
   if (FSystem.CurrentFunction >= FSystem.FunctionCount()) FSystem.CurrentFunction = 0;
+  if (!FSystem.Modified) FUndo.setClean();
   Touch(true);
 }
 
@@ -155,6 +232,7 @@ void TDocument::Write(const QString& path, const TRunner& run) {
                      ". Its PLA file stays its source; a result is written as PLA by tavro-cli --pla.");
   Run(run, [&] { WriteTermFile(FSystem.Functions, name); });  // throws before anything changes
   FSystem.Modified = false;
+  FUndo.setClean();
   FSystem.CurrentFileName = name;
 }
 
@@ -170,6 +248,8 @@ void TDocument::Save(const TRunner& run) {
 }
 
 void TDocument::SetModified(bool modified) {
+  if (modified) FUndo.resetClean();
+  else FUndo.setClean();
   if (FSystem.Modified == modified) return;
   FSystem.Modified = modified;
   emit Changed();

@@ -12,6 +12,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QUndoStack>
 
 #include "engine/core/Cover.h"
 #include "engine/core/FunctionSystem.h"
@@ -87,8 +88,13 @@ class TDocument : public QObject {
   // Derives the input bits again, for a store written from outside.
   void DeriveInputBits() { FSystem.UpdateInputBits(); }
 
-  // A completed run's result.
+  // A completed run's result (not an edit: it is not undone).
   void ApplyResult(int mode, std::shared_ptr<const TCover> cubes);
+
+  // Every edit of the functions, a load and New can be undone. The unsaved
+  // mark follows the stack: back at the state last saved or loaded, it is
+  // cleared. Undo and redo act as edits (the last result no longer applies).
+  QUndoStack& UndoStack() { return FUndo; }
 
  signals:
   void Changed();
@@ -103,7 +109,14 @@ class TDocument : public QObject {
   void Touch(bool edited);
   void Write(const QString& path, const TRunner& run);
 
+  // The state an edit is about to change, kept on the undo stack.
+  void Record(const QString& text);
+  // Swaps the functions and what describes them with a recorded state.
+  void Exchange(TFunctionSystem& other);
+  friend class TRecordedState;
+
   TFunctionSystem FSystem;
+  QUndoStack FUndo;
 };
 
 // The file name as the file system takes it, and back.

@@ -96,8 +96,14 @@ void TfrmMain::FormCreate(const QString& fileArgument) {
 // The view
 
 void TfrmMain::FollowDocument() {
-  // A refresh makes the scroll bar's function the current one itself.
+  // A refresh makes the scroll bar's function the current one itself; the
+  // document's goes to the scroll bar first (an undo may have changed it).
   if (FRefreshing || FRefreshHolds > 0) return;
+  {
+    const QSignalBlocker blocker(scrFunctions);
+    scrFunctions->setMaximum(FDocument.FunctionCount() - 1);
+    scrFunctions->setValue(FDocument.CurrentFunction());
+  }
   RefreshWindow();
 }
 

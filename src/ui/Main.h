@@ -133,6 +133,8 @@ class TfrmMain : public QMainWindow {
   void mnuPageSetupClick();
   void mnuPrintClick();
   void mnuExitClick();
+  void mnuUndoClick();
+  void mnuRedoClick();
   void mnuCutClick();
   void mnuCopyClick();
   void mnuPasteClick();
@@ -195,6 +197,9 @@ class TfrmMain : public QMainWindow {
   QAction* mnuDivider = nullptr;
   QAction* mnuExit = nullptr;
   QMenu* mnuEdit = nullptr;
+  QAction* mnuUndo = nullptr;
+  QAction* mnuRedo = nullptr;
+  QAction* mnuUndoDivider = nullptr;
   QAction* mnuCut = nullptr;
   QAction* mnuCopy = nullptr;
   QAction* mnuPaste = nullptr;

@@ -108,6 +108,8 @@ void TfrmMain::ShowRunning(bool running) {
   for (QAction* action : {New1, mnuOpen, mnuClear, mnuPLACostCriteria, mnuLowestCost, mnuFastCost})
     action->setEnabled(!running);
   btnVHDL->setEnabled(!running && FDocument.ResultReady());
+  mnuUndo->setEnabled(!running && FDocument.UndoStack().canUndo());
+  mnuRedo->setEnabled(!running && FDocument.UndoStack().canRedo());
   btnStop->setEnabled(running);
   FStopShortcut->setEnabled(running);
   prgRun->setVisible(running);
@@ -347,6 +349,14 @@ void TfrmMain::mnuCopyClick() { SendEditRequest("copy"); }
 void TfrmMain::mnuPasteClick() { SendEditRequest("paste"); }
 
 void TfrmMain::mnuClearClick() { Memo1->clear(); }
+
+void TfrmMain::mnuUndoClick() {
+  if (!Running()) FDocument.UndoStack().undo();
+}
+
+void TfrmMain::mnuRedoClick() {
+  if (!Running()) FDocument.UndoStack().redo();
+}
 
 void TfrmMain::mnuExportToFileClick() {
   const std::optional<QString> name = ExecuteSaveDialog(kTextFilter, QStringLiteral("txt"), TextWritten);

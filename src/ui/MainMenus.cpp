@@ -80,6 +80,22 @@ void CreateFileMenu(const TMenuMaker& make) {
 void CreateEditMenu(const TMenuMaker& make) {
   TfrmMain& w = make.W;
   w.mnuEdit = make.Menu(w.frmMainMenu, "mnuEdit", QStringLiteral("&Edit"));
+  // Undo and Redo name the step they take; they wait while a run works.
+  w.mnuUndo = make.Item(w.mnuEdit, "mnuUndo", QStringLiteral("&Undo"), &TfrmMain::mnuUndoClick);
+  w.mnuUndo->setShortcut(QKeySequence::Undo);
+  w.mnuRedo = make.Item(w.mnuEdit, "mnuRedo", QStringLiteral("&Redo"), &TfrmMain::mnuRedoClick);
+  w.mnuRedo->setShortcut(QKeySequence::Redo);
+  QUndoStack& stack = w.Document().UndoStack();
+  const auto follow = [&w, &stack] {
+    w.mnuUndo->setText(stack.undoText().isEmpty() ? QStringLiteral("&Undo") : "&Undo " + stack.undoText());
+    w.mnuRedo->setText(stack.redoText().isEmpty() ? QStringLiteral("&Redo") : "&Redo " + stack.redoText());
+    w.mnuUndo->setEnabled(stack.canUndo() && !w.Running());
+    w.mnuRedo->setEnabled(stack.canRedo() && !w.Running());
+  };
+  QObject::connect(&stack, &QUndoStack::indexChanged, &w, follow);
+  QObject::connect(&stack, &QUndoStack::cleanChanged, &w, follow);
+  follow();
+  w.mnuUndoDivider = make.Separator(w.mnuEdit, "mnuUndoDivider");
   w.mnuCut = make.Item(w.mnuEdit, "mnuCut", QStringLiteral("Cut"), &TfrmMain::mnuCutClick);
   w.mnuCut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
   w.mnuCopy = make.Item(w.mnuEdit, "mnuCopy", QStringLiteral("Copy"), &TfrmMain::mnuCopyClick);

@@ -607,7 +607,9 @@ void TestCommands::menuTree() {
   QCOMPARE(describe(m.frmMainMenu), "&File|&Edit|System(off)|Output|Algorithm|VHDL|&Help");
   QCOMPARE(describe(m.mnuFile),
            "New{Ctrl+N}|&Open...{Ctrl+O}|-|Save|&Save As...{Ctrl+S}|-|Page Setup..|&Print...{Ctrl+P}|-|E&xit{Ctrl+Q}");
-  QCOMPARE(describe(m.mnuEdit), "Cut{Ctrl+X}|Copy{Ctrl+C}|Paste{Ctrl+V}|-|Clear Output");
+  QCOMPARE(describe(m.mnuEdit), "&Undo(off){" + QKeySequence(QKeySequence::Undo).toString() + "}|&Redo(off){" +
+                                    QKeySequence(QKeySequence::Redo).toString() +
+                                    "}|-|Cut{Ctrl+X}|Copy{Ctrl+C}|Paste{Ctrl+V}|-|Clear Output");
   QCOMPARE(describe(m.erm1), "Add|Remove");
   QCOMPARE(describe(m.AddFunction1) + "/" + describe(m.Remove1), "Term(s)|Function/Term(s)|Function");
   QCOMPARE(describe(m.mnuOutput),

@@ -11,9 +11,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QProgressBar>
 #include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -78,12 +78,23 @@ class TestDocument : public QObject {
 // flags and the derived width agree after every step, and every edit signals.
 void TestDocument::editsAgainstAReference() {
   std::mt19937 random(7);
+  QTemporaryDir dir;
   for (int round = 0; round < 20; ++round) {
     TDocument doc;
     QSignalSpy changed(&doc, &TDocument::Changed), edited(&doc, &TDocument::Edited);
     std::vector<TTermVector> ref(1);
     bool modified = true, ready = false;
+    // The undo stack: the functions after each step it recorded, and the
+    // step at which they were saved.
+    std::vector<std::vector<TTermVector>> states{ref};
+    int savedAt = -1;
     for (int step = 0; step < 40; ++step) {
+      if (step == 20) {
+        doc.SaveAs(dir.filePath(QStringLiteral("saved%1.trm").arg(round)));
+        savedAt = doc.UndoStack().index();
+        modified = false;
+      }
+      const int recorded = doc.UndoStack().index();
       const int count = int(ref.size());
       const int f = std::uniform_int_distribution<int>(0, count - 1)(random);
       const auto changesBefore = changed.count(), editsBefore = edited.count();
@@ -151,8 +162,35 @@ void TestDocument::editsAgainstAReference() {
       QVERIFY(doc.CurrentFunction() < doc.FunctionCount());
       if (edit) QVERIFY(changed.count() > changesBefore);
       QCOMPARE(edited.count() > editsBefore, edit);
+      if (doc.UndoStack().index() > recorded) states.push_back(ref);
+      else QCOMPARE(doc.UndoStack().index(), recorded);
+    }
+    // Undone to the start and redone to the end, the same edits in reverse
+    // and again: each state as it was, unsaved but where it was saved.
+    QCOMPARE(doc.UndoStack().index() + 1, int(states.size()));
+    const auto check = [&](int at) {
+      QCOMPARE(doc.FunctionCount(), int(states[size_t(at)].size()));
+      for (size_t i = 0; i < states[size_t(at)].size(); ++i) {
+        QCOMPARE(TermLines(doc.Function(int(i))), TermLines(states[size_t(at)][i]));
+        QCOMPARE(doc.Function(int(i)).Maxterms, states[size_t(at)][i].Maxterms);
+      }
+      QCOMPARE(doc.Modified(), at != savedAt);
+      QVERIFY(!doc.ResultReady());
+      QCOMPARE(doc.InputBits(), Bits(states[size_t(at)]));
+    };
+    for (int at = int(states.size()) - 2; at >= 0; --at) {
+      doc.UndoStack().undo();
+      check(at);
+    }
+    for (int at = 1; at < int(states.size()); ++at) {
+      doc.UndoStack().redo();
+      check(at);
     }
     doc.Reset();
+    QVERIFY(!doc.Modified());
+    doc.UndoStack().undo();  // New is undone too
+    QCOMPARE(doc.FunctionCount(), int(states.back().size()));
+    doc.UndoStack().redo();
     QCOMPARE(doc.FunctionCount(), 1);
     QVERIFY(!doc.Modified() && !doc.ResultReady() && doc.InputBits() == 0);
   }

@@ -18,6 +18,7 @@ class TestEditing : public QObject {
   void termEntryDialog();
   void termEntryTooLargeNumber();
   void termEntryCancelAndDoubleClick();
+  void undoAndRedo();
   void removeTerm();
   void addFunction();
   void removeFunction();
@@ -131,6 +132,36 @@ void TestEditing::termEntryTooLargeNumber() {
   QTest::mouseClick(d.Button1, Qt::LeftButton);
   QVERIFY(!d.isVisible());
   QCOMPARE(View(w), "F0: 1 2147483647 | min lock | 2 terms 31 bits | system 2 terms 31 bits | modified");
+}
+
+// Edit > Undo and Redo take the window's edits back and forth, the view
+// following; back at the saved state the unsaved mark goes.
+void TestEditing::undoAndRedo() {
+  TWindows w;
+  auto& m = w.Main;
+  QVERIFY(!m.mnuUndo->isEnabled());
+  EnterTerms(w, "1, 2");
+  EnterTerms(w, "5");
+  QCOMPARE(ListLines(m.lstTerms), Lines("5"));
+  QCOMPARE(m.mnuUndo->text(), QStringLiteral("&Undo Terms of f0"));
+  QTest::mouseClick(m.btnAddFunction, Qt::LeftButton);
+  QCOMPARE(m.lblFunctionCount->text(), QStringLiteral("2 functions (0\u20131)"));
+  m.mnuUndo->trigger();
+  QCOMPARE(m.lblFunctionCount->text(), QStringLiteral("1 function"));
+  m.mnuUndo->trigger();
+  QCOMPARE(ListLines(m.lstTerms), Lines("1 2"));
+  m.mnuRedo->trigger();
+  QCOMPARE(ListLines(m.lstTerms), Lines("5"));
+  QTemporaryDir dir;
+  w.Dialogs.SaveAnswers = {dir.filePath("u.trm")};
+  m.mnuSave->trigger();
+  QVERIFY(!w.System().Modified);
+  m.mnuUndo->trigger();
+  QVERIFY(w.System().Modified);
+  QCOMPARE(ListLines(m.lstTerms), Lines("1 2"));
+  m.mnuRedo->trigger();
+  QVERIFY(!w.System().Modified);
+  QVERIFY(!m.isWindowModified());
 }
 
 void TestEditing::termEntryCancelAndDoubleClick() {
