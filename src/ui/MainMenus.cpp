@@ -82,9 +82,9 @@ void CreateEditMenu(const TMenuMaker& make) {
   w.mnuEdit = make.Menu(w.frmMainMenu, "mnuEdit", QStringLiteral("&Edit"));
   // Undo and Redo name the step they take; they wait while a run works.
   w.mnuUndo = make.Item(w.mnuEdit, "mnuUndo", QStringLiteral("&Undo"), &TfrmMain::mnuUndoClick);
-  w.mnuUndo->setShortcut(QKeySequence::Undo);
+  w.mnuUndo->setShortcuts(QKeySequence::Undo);
   w.mnuRedo = make.Item(w.mnuEdit, "mnuRedo", QStringLiteral("&Redo"), &TfrmMain::mnuRedoClick);
-  w.mnuRedo->setShortcut(QKeySequence::Redo);
+  w.mnuRedo->setShortcuts(QKeySequence::Redo);
   QUndoStack& stack = w.Document().UndoStack();
   const auto follow = [&w, &stack] {
     w.mnuUndo->setText(stack.undoText().isEmpty() ? QStringLiteral("&Undo") : "&Undo " + stack.undoText());
