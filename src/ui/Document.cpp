@@ -180,14 +180,15 @@ void TDocument::Reset() {
 }
 
 void TDocument::InitializeNew() {
+  // A new window's system: nothing to undo, and no state saved yet (the
+  // stack first, as clearing it marks the system saved).
+  FUndo.clear();
+  FUndo.resetClean();
   FSystem.ResetSystem();
   FSystem.CurrentFileName.clear();
   FSystem.Modified = true;  // an untouched new system counts as unsaved
   FSystem.ResultReady = false;
   FSystem.ResultMode = modeSOP;
-  // A new window's system: nothing to undo, and no state saved yet.
-  FUndo.clear();
-  FUndo.resetClean();
   Touch(true);
 }
 
