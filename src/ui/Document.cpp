@@ -144,16 +144,10 @@ void TDocument::RemoveFunction(int f) {
 
 void TDocument::SetKind(int f, bool maxterms, bool relabel) {
   TTermVector& function = FSystem.Functions.at(static_cast<size_t>(f));
-  if (relabel) {
-    if (function.Maxterms == maxterms) return;
-    Record(QStringLiteral("Kind of f%1").arg(f));
-    FSystem.Functions.at(static_cast<size_t>(f)).Maxterms = maxterms;
-  } else {
-    if (function.Maxterms == maxterms) return;
-    Record(QStringLiteral("Kind of f%1").arg(f));
-    TTermVector& changed = FSystem.Functions.at(static_cast<size_t>(f));
-    changed = FSystem.ComplementTerms(changed);
-  }
+  if (function.Maxterms == maxterms) return;
+  Record(QStringLiteral("Kind of f%1").arg(f));  // a copy: function stays where it is
+  if (relabel) function.Maxterms = maxterms;
+  else function = FSystem.ComplementTerms(function);
   // The term file stores the kind, so a changed kind is unsaved work; the
   // last result still holds (it is about the same function either way).
   FSystem.Modified = true;
