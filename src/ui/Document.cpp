@@ -66,6 +66,7 @@ void TDocument::Exchange(TFunctionSystem& other) {
   std::swap(FSystem.Functions, other.Functions);
   std::swap(FSystem.CurrentFunction, other.CurrentFunction);
   std::swap(FSystem.CurrentFileName, other.CurrentFileName);
+  std::swap(FSystem.Names, other.Names);
   std::swap(FSystem.MinInputBits, other.MinInputBits);
   std::swap(FSystem.SourceCubes, other.SourceCubes);
   std::swap(FSystem.SourceDontCares, other.SourceDontCares);

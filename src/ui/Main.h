@@ -214,6 +214,7 @@ class TfrmMain : public QMainWindow {
   QAction* Function2 = nullptr;
   QMenu* mnuOutput = nullptr;
   QAction* mnuTerms = nullptr;
+  QAction* mnuSignalNames = nullptr;
   QAction* N4 = nullptr;
   QAction* mnuPIs = nullptr;
   QAction* mnuOptimizedFunction = nullptr;
@@ -282,6 +283,11 @@ class TfrmMain : public QMainWindow {
   void OfferLargeOutput(const TRunResult& result);
   // Save As: true when the file was written.
   bool SaveAsSteps();
+  // After a save as a term file: says in the status that a PLA file's names
+  // were not kept (there are none to keep otherwise).
+  void NoteNamesNotSaved();
+  // The names the output and the HDL use: the system's under Signal Names.
+  TSignalNames ShownNames() const;
   // Before the system is replaced: asks "Save Open File" when it has unsaved
   // changes, and saves on Yes. True when the system may go (nothing
   // unsaved, saved, or No).

@@ -75,6 +75,7 @@ TOutputOptions TfrmMain::OutputOptions() const {
   options.PrimeImplicants = mnuPIs->isChecked();
   options.OptimizedFunctions = mnuOptimizedFunction->isChecked();
   options.Terms = mnuTerms->isChecked();
+  options.SignalNames = mnuSignalNames->isChecked();
   return options;
 }
 
@@ -179,7 +180,7 @@ void TfrmMain::btnVHDLClick() {
   const std::shared_ptr<const TCover> cubes = FDocument.ResultCubes();
   if (!cubes) return;
   WriteVHDL(*cubes, VhdlPath(FileNameBytes(*name)), FDocument.ResultMode(), FDocument.InputBits(),
-            FDocument.FunctionCount(), TodayShortDate());
+            FDocument.FunctionCount(), TodayShortDate(), ShownNames());
   // The document is as it was; the command still ends with a refresh, which
   // brings btnVHDL in line with ResultReady.
   RefreshWindow();
@@ -298,12 +299,24 @@ void TfrmMain::mnuOpenClick() {
   LoadFile(*path);
 }
 
+TSignalNames TfrmMain::ShownNames() const {
+  return mnuSignalNames->isChecked() ? FDocument.System().Names : TSignalNames{};
+}
+
+void TfrmMain::NoteNamesNotSaved() {
+  // A term file has no place for names; the window keeps them until another
+  // file is opened.
+  if (FDocument.System().Names.Empty()) return;
+  RunStatus(QStringLiteral("Saved. The PLA file's signal names (.ilb, .ob) are not kept in a term file."));
+}
+
 bool TfrmMain::SaveAsSteps() {
   const std::optional<QString> name = ExecuteSaveDialog(kTermFilter, QStringLiteral("trm"), TermFileWritten);
   if (!name) return false;
   FDocument.SaveAs(*name, [&](const std::function<void()>& work) {  // a file that cannot be written changes nothing
     RunFileWork(QStringLiteral("Writing %1...").arg(QFileInfo(*name).fileName()), work);
   });
+  NoteNamesNotSaved();
   return true;
 }
 
@@ -314,6 +327,7 @@ void TfrmMain::mntSaveClick() {
     FDocument.Save([&](const std::function<void()>& work) {
       RunFileWork(QStringLiteral("Writing %1...").arg(QFileInfo(FDocument.FileName()).fileName()), work);
     });
+    NoteNamesNotSaved();
     return;
   }
   SaveAsSteps();

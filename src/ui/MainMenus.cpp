@@ -126,6 +126,10 @@ void CreateOutputMenu(const TMenuMaker& make) {
   w.mnuOutput = make.Menu(w.frmMainMenu, "mnuOutput", QStringLiteral("Output"));
   w.mnuTerms = make.Item(w.mnuOutput, "mnuTerms", QStringLiteral("Terms"));
   w.mnuTerms->setCheckable(true);
+  // Off by default: the text names the inputs A, B, ... and the functions
+  // f0, f1, ... until the user asks for a PLA file's own names.
+  w.mnuSignalNames = make.Item(w.mnuOutput, "mnuSignalNames", QStringLiteral("Signal Names"));
+  w.mnuSignalNames->setCheckable(true);
   w.N4 = make.Separator(w.mnuOutput, "N4");
   w.mnuPIs = make.Item(w.mnuOutput, "mnuPIs", QStringLiteral("Prime Implcants"));
   w.mnuPIs->setCheckable(true);

@@ -24,6 +24,9 @@ const char* const kUsage =
     "  --pis             also list all prime implicants\n"
     "  --no-optimized    leave out the optimized functions\n"
     "  --terms           list each cube as the terms it covers\n"
+    "  --names           name the inputs and functions as the PLA file does\n"
+    "                    (.ilb, .ob) in the text, and in the PLA, VHDL and\n"
+    "                    Verilog files (there as comments)\n"
     "  --status          print each status text on stderr as the run reaches it\n"
     "  --stats           print the run's figures on stderr (name: value)\n"
     "  --verify          check the prime implicants in depth (each one prime,\n"
@@ -81,6 +84,7 @@ bool ReadSwitch(const std::string& a, TCliOptions& o) {
   else if (a == "--pis") o.Output.PrimeImplicants = true;
   else if (a == "--no-optimized") o.Output.OptimizedFunctions = false;
   else if (a == "--terms") o.Output.Terms = true;
+  else if (a == "--names") o.Output.SignalNames = true;
   else if (a == "--status") o.ShowStatus = true;
   else if (a == "--verify") o.Params.Verify = true;
   else if (a == "--stats") o.ShowStats = true;

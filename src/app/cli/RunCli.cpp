@@ -228,6 +228,7 @@ int CheckOutcome(const TCliOptions& o, const TOutputFiles& files, TRunOutcome ou
 // were written.
 int WriteResults(const TCliOptions& o, const TOutputFiles& files, const TFunctionSystem& system,
                  const std::string& output) {
+  const TSignalNames names = o.Output.SignalNames ? system.Names : TSignalNames{};
   try {
     // An empty system prints nothing; -o then holds that nothing too.
     if (o.OutputPath) {
@@ -241,14 +242,14 @@ int WriteResults(const TCliOptions& o, const TOutputFiles& files, const TFunctio
     }
     if (o.VhdlPath) {
       WriteVHDL(*system.ResultCubes, files.Vhdl, system.ResultMode, system.InputBits, system.FunctionCount(),
-                o.Date ? *o.Date : TodayShortDate());
+                o.Date ? *o.Date : TodayShortDate(), names);
     }
     if (o.VerilogPath) {
       WriteVerilog(*system.ResultCubes, *o.VerilogPath, system.ResultMode, system.InputBits, system.FunctionCount(),
-                   o.Date ? *o.Date : TodayShortDate());
+                   o.Date ? *o.Date : TodayShortDate(), names);
     }
     if (o.PlaPath) {
-      WritePla(*system.ResultCubes, *o.PlaPath, system.ResultMode, system.InputBits, system.FunctionCount());
+      WritePla(*system.ResultCubes, *o.PlaPath, system.ResultMode, system.InputBits, system.FunctionCount(), names);
     }
   } catch (const TavroError& e) {
     std::fprintf(stderr, "tavro-cli: %s\n", e.what());

@@ -13,6 +13,7 @@ void TFunctionSystem::ResetSystem() {
   Functions.emplace_back();
   CurrentFunction = 0;
   CurrentFileName.clear();
+  Names = {};
   MinInputBits = 0;
   SourceCubes.reset();
   SourceDontCares.reset();

@@ -10,6 +10,7 @@
 
 #include "engine/core/Bits.h"
 #include "engine/core/Cover.h"
+#include "engine/core/SignalNames.h"
 #include "model/TermVector.h"
 
 namespace tavro {
@@ -31,6 +32,9 @@ class TFunctionSystem {
   // (a loaded PLA declares its inputs); 0 for term files and new systems.
   int MinInputBits = 0;
   std::string CurrentFileName;
+  // The inputs' and outputs' names a loaded PLA file gave (.ilb, .ob); empty
+  // for every other system. Shown only where the user asks for them.
+  TSignalNames Names;
   bool Modified = false;
   bool ResultReady = false;
   int ResultMode = modeSOP;

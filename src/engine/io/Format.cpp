@@ -2,23 +2,24 @@
 
 namespace tavro {
 
-std::string VariableName(int position) {
-  const char letter = static_cast<char>('A' + (position - 1) % 26);
-  const int repeat = (position + 25) / 26;
-  return std::string(static_cast<size_t>(repeat), letter);
-}
-
 namespace {
+
+// The input names of a list's positions, position 1 first.
+std::vector<std::string> InputNames(const TCover& list, const TSignalNames& names) {
+  std::vector<std::string> all;
+  for (int j = 1; j <= list.Width; ++j) all.push_back(names.Input(j));
+  return all;
+}
 
 // Builds the F lines, calling cubeText(out, i) for each cube of a function
 // and putting separator between two cubes.
 template <class CubeText>
-std::string FormatLines(const TCover& list, bool everyFunction, const char* separator, CubeText&& cubeText) {
+std::string FormatLines(const TCover& list, bool everyFunction, const TSignalNames& names, const char* separator,
+                        CubeText&& cubeText) {
   std::string out;
   if (list.Empty() && !everyFunction) return out;
   for (int f = 0; f < list.FunctionCount; ++f) {
-    out += 'f';
-    out += std::to_string(f);
+    out += names.Output(f);
     out += " = ";
     bool first = true;
     for (size_t i = 0; i < list.Count(); ++i) {
@@ -34,10 +35,9 @@ std::string FormatLines(const TCover& list, bool everyFunction, const char* sepa
 
 }  // namespace
 
-std::string FormatSOP(const TCover& list, bool everyFunction) {
-  std::vector<std::string> names;
-  for (int j = 1; j <= list.Width; ++j) names.push_back(VariableName(j));
-  return FormatLines(list, everyFunction, " + ", [&](std::string& out, size_t i) {
+std::string FormatSOP(const TCover& list, bool everyFunction, const TSignalNames& signalNames) {
+  const std::vector<std::string> names = InputNames(list, signalNames);
+  return FormatLines(list, everyFunction, signalNames, " + ", [&](std::string& out, size_t i) {
     const auto literals = list.Literals(i, false);
     for (const TLiteral& literal : literals) {
       out += literal.Complemented ? "(~" : "(";
@@ -48,10 +48,9 @@ std::string FormatSOP(const TCover& list, bool everyFunction) {
   });
 }
 
-std::string FormatPOS(const TCover& list, bool everyFunction) {
-  std::vector<std::string> names;
-  for (int j = 1; j <= list.Width; ++j) names.push_back(VariableName(j));
-  return FormatLines(list, everyFunction, "", [&](std::string& out, size_t i) {
+std::string FormatPOS(const TCover& list, bool everyFunction, const TSignalNames& signalNames) {
+  const std::vector<std::string> names = InputNames(list, signalNames);
+  return FormatLines(list, everyFunction, signalNames, "", [&](std::string& out, size_t i) {
     const auto literals = list.Literals(i, true);
     out += '(';
     for (size_t n = 0; n < literals.size(); ++n) {
@@ -64,8 +63,8 @@ std::string FormatPOS(const TCover& list, bool everyFunction) {
   });
 }
 
-std::string FormatCubeTerms(const TCover& list, bool everyFunction) {
-  return FormatLines(list, everyFunction, " + ", [&](std::string& out, size_t i) {
+std::string FormatCubeTerms(const TCover& list, bool everyFunction, const TSignalNames& names) {
+  return FormatLines(list, everyFunction, names, " + ", [&](std::string& out, size_t i) {
     out += '(';
     // Past the term-number world a cube's terms are too many to list: its
     // pattern stands for them.

@@ -54,6 +54,32 @@ void AppendHdlHeader(std::string& text, const std::string& rule, const std::stri
   text += rule + crlf;
 }
 
+namespace {
+
+// A name as a comment may hold it: control characters become '?'.
+std::string CommentText(std::string name) {
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return name;
+}
+
+}  // namespace
+
+void AppendHdlNames(std::string& text, const std::string& comment, const TSignalNames& names, int inputBits,
+                    int functionCount, const THdlSyntax& syntax, const std::string& outputPort) {
+  if (names.Empty()) return;
+  const std::string crlf = "\r\n";
+  // The input port's closing text without the blank VHDL puts after it.
+  std::string inputEnd = syntax.InputEnd;
+  while (!inputEnd.empty() && inputEnd.back() == ' ') inputEnd.pop_back();
+  text += comment + " Signal names:" + crlf;
+  for (int p = 1; p <= inputBits; ++p)
+    text += comment + "   " + syntax.InputStart + std::to_string(p - 1) + inputEnd + " " + CommentText(names.Input(p)) +
+            crlf;
+  for (int i = 0; i < functionCount; ++i)
+    text += comment + "   " + outputPort + std::to_string(i) + inputEnd + " " + CommentText(names.Output(i)) + crlf;
+}
+
 std::string HdlSignalList(size_t count) {
   std::string list = "x0";
   for (size_t k = 1; k < count; ++k) list += ", x" + std::to_string(k);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/core/Cover.h"
+#include "engine/core/SignalNames.h"
 
 namespace tavro {
 
@@ -32,6 +33,12 @@ struct THdlSyntax {
 // date, description and comment lines (each started by comment and a blank),
 // and the rule again; every line ends in CR LF.
 void AppendHdlHeader(std::string& text, const std::string& rule, const std::string& comment, const std::string& date);
+
+// Appends, where the system's signals are named, one comment line per input
+// and output that gives its name: "<comment>   in[0]  a" with port the
+// language's spelling of the port and its index ("in[", "]").
+void AppendHdlNames(std::string& text, const std::string& comment, const TSignalNames& names, int inputBits,
+                    int functionCount, const THdlSyntax& syntax, const std::string& outputPort);
 
 // "x0, x1, ..., xN" for the cover's cubes, N = count - 1 ("x0" when empty).
 std::string HdlSignalList(size_t count);

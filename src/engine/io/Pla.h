@@ -83,7 +83,8 @@ inline TPlaSystem ParsePlaText(std::string_view text, bool listTerms) {
 bool IsPlaPath(const std::string& path);
 
 // Replaces the system's functions by the outputs of the PLA file at path,
-// keeping the file's cubes beside them for the prime finder. The
+// keeping the file's cubes beside them for the prime finder, and its .ilb
+// and .ob names (Names). The
 // system then counts as new and unsaved: CurrentFileName empty, Modified set,
 // ResultReady cleared; an output that no row sets is a constant
 // (EmptyIsConstant). On any error nothing changes and the error is thrown;
@@ -97,11 +98,13 @@ inline void LoadPlaFile(TFunctionSystem& system, const std::string& path, bool l
 }
 
 // The PLA text of a result cover; inputBits and functionCount give the
-// widths, mode the mode of the run that made the cover. Lines end in "\n".
-std::string PlaText(const TCover& cubes, int inputBits, int functionCount, int mode);
+// widths, mode the mode of the run that made the cover, names the .ilb and
+// .ob names (A, B, ... and f0, f1, ... unless given). Lines end in "\n".
+std::string PlaText(const TCover& cubes, int inputBits, int functionCount, int mode, const TSignalNames& names = {});
 
 // Writes PlaText to path as given (WriteFileAtomic);
 // throws FileError("Cannot create file <path>: <reason>").
-void WritePla(const TCover& cubes, const std::string& path, int mode, int inputBits, int functionCount);
+void WritePla(const TCover& cubes, const std::string& path, int mode, int inputBits, int functionCount,
+              const TSignalNames& names = {});
 
 }  // namespace tavro

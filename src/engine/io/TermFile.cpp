@@ -136,6 +136,7 @@ void LoadTermFile(TFunctionSystem& system, const std::string& path, const TLoadP
   auto functions = ParseTermFileText(ReadFile(path, {"term file", true, params.MemoryLimit()}), params);
   system.Functions = std::move(functions);
   system.MinInputBits = 0;
+  system.Names = {};
   system.SourceCubes.reset();
   system.SourceDontCares.reset();
   system.TermsInSource = false;

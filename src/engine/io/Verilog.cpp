@@ -26,11 +26,13 @@ const THdlSyntax kVerilog = {
 
 }  // namespace
 
-std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, int mode, const std::string& date) {
+std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, int mode, const std::string& date,
+                        const TSignalNames& names) {
   const std::string crlf = "\r\n";
 
   std::string t;
   AppendHdlHeader(t, "//" + std::string(68, '-'), "//", date);
+  AppendHdlNames(t, "//", names, inputBits, functionCount, kVerilog, "out[");
   t += "module SOP (" + crlf;
   t += "  input  wire [" + std::to_string(inputBits - 1) + ":0] in," + crlf;
   t += "  output wire [" + std::to_string(functionCount - 1) + ":0] out" + crlf;
@@ -45,8 +47,8 @@ std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, i
 }
 
 void WriteVerilog(const TCover& cubes, const std::string& path, int mode, int inputBits, int functionCount,
-                  const std::string& date) {
-  WriteFileAtomic(path, VerilogText(cubes, inputBits, functionCount, mode, date));
+                  const std::string& date, const TSignalNames& names) {
+  WriteFileAtomic(path, VerilogText(cubes, inputBits, functionCount, mode, date, names));
 }
 
 }  // namespace tavro

@@ -7,19 +7,22 @@
 #include <string>
 
 #include "engine/core/Cover.h"
+#include "engine/core/SignalNames.h"
 
 namespace tavro {
 
 // The full file text (lines end in "\r\n", the last one too). inputBits and
 // functionCount give the port widths; mode is the mode of the run that made
-// the cover; date fills the header's date line. A constant cube is 1'b1 after
+// the cover; date fills the header's date line. Where names are given, the
+// header names each port bit after them in comments. A constant cube is 1'b1 after
 // an SOP run and 1'b0 after a POS run; an output with no cube is 1'b0 after an
 // SOP run and 1'b1 after a POS run.
-std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, int mode, const std::string& date);
+std::string VerilogText(const TCover& cubes, int inputBits, int functionCount, int mode, const std::string& date,
+                        const TSignalNames& names = {});
 
 // Writes the text to path as given (WriteFileAtomic);
 // throws FileError("Cannot create file <path>: <reason>").
 void WriteVerilog(const TCover& cubes, const std::string& path, int mode, int inputBits, int functionCount,
-                  const std::string& date);
+                  const std::string& date, const TSignalNames& names = {});
 
 }  // namespace tavro

@@ -30,11 +30,13 @@ const THdlSyntax kVhdl = {
 
 }  // namespace
 
-std::string VhdlText(const TCover& cubes, int inputBits, int functionCount, int mode, const std::string& date) {
+std::string VhdlText(const TCover& cubes, int inputBits, int functionCount, int mode, const std::string& date,
+                     const TSignalNames& names) {
   const std::string crlf = "\r\n";
 
   std::string t;
   AppendHdlHeader(t, std::string(70, '-'), "--", date);
+  AppendHdlNames(t, "--", names, inputBits, functionCount, kVhdl, "output(");
   t += "library IEEE;" + crlf;
   t += "use IEEE.std_logic_1164.all;" + crlf;
   t += "entity SOP is" + crlf;
@@ -66,8 +68,8 @@ std::string VhdlPath(const std::string& name, TExtensionCase extensionCase) {
 }
 
 void WriteVHDL(const TCover& cubes, const std::string& path, int mode, int inputBits, int functionCount,
-               const std::string& date) {
-  WriteFileAtomic(path, VhdlText(cubes, inputBits, functionCount, mode, date));
+               const std::string& date, const TSignalNames& names) {
+  WriteFileAtomic(path, VhdlText(cubes, inputBits, functionCount, mode, date, names));
 }
 
 std::string TodayShortDate() {

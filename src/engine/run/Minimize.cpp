@@ -699,8 +699,9 @@ class TCommand {
   // even when no cube is left to print (a PLA's one output that is 0).
   bool EveryFunction() const { return FParams.ConstantEmptyFunctions || FSystem.EmptyIsConstant; }
   std::string Format(const TCover& list) const {
-    if (FOptions.Terms) return FormatCubeTerms(list, EveryFunction());
-    return FMode == modeSOP ? FormatSOP(list, EveryFunction()) : FormatPOS(list, EveryFunction());
+    const TSignalNames names = FOptions.SignalNames ? FSystem.Names : TSignalNames{};
+    if (FOptions.Terms) return FormatCubeTerms(list, EveryFunction(), names);
+    return FMode == modeSOP ? FormatSOP(list, EveryFunction(), names) : FormatPOS(list, EveryFunction(), names);
   }
   bool WantMaxterms() const { return FMode == modePOS; }
   bool Narrowed() const { return FKept.size() < FWork.size(); }

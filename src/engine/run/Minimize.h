@@ -19,6 +19,7 @@ struct TOutputOptions {
   bool PrimeImplicants = false;    // "Prime Implcants"
   bool OptimizedFunctions = true;  // "Optimized Functions"
   bool Terms = false;              // "Terms"
+  bool SignalNames = false;        // "Signal Names": a PLA's names for A, B, ... and f0, f1, ...
 };
 
 enum class TRunOutcome {

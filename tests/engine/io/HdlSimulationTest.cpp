@@ -159,13 +159,27 @@ void ReplaceOnce(std::string& text, const std::string& from, const std::string& 
   text.replace(at, from.size(), to);
 }
 
+// Every other design is written with signal names as a PLA file may give
+// them, some spelled like the language's own syntax: they are comments only,
+// so the design still compiles and behaves the same.
+TSignalNames NamesFor(size_t k, const Design& d) {
+  if (k % 2 == 0) return {};
+  TSignalNames names;
+  const char* awkward[] = {"a[0]", "*/", "--x", "end;",
+                           "\x01"
+                           "bell"};
+  for (int p = 0; p < d.Width; ++p) names.Inputs.push_back(awkward[p % 5] + std::to_string(p));
+  names.Outputs.push_back("out*/");
+  return names;
+}
+
 std::string Suffix(size_t k, size_t count) { return count == 1 ? "" : "_" + std::to_string(k); }
 
 std::string VhdlDesigns(const std::vector<Design>& designs) {
   std::string all;
   for (size_t k = 0; k < designs.size(); ++k) {
     const Design& d = designs[k];
-    std::string text = VhdlText(*d.Cover, d.Width, static_cast<int>(d.Functions.size()), d.Mode, kDate);
+    std::string text = VhdlText(*d.Cover, d.Width, static_cast<int>(d.Functions.size()), d.Mode, kDate, NamesFor(k, d));
     const std::string name = "SOP" + Suffix(k, designs.size());
     if (name != "SOP") {
       ReplaceOnce(text, "entity SOP is", "entity " + name + " is");
@@ -226,7 +240,8 @@ std::string VerilogDesigns(const std::vector<Design>& designs) {
   std::string all;
   for (size_t k = 0; k < designs.size(); ++k) {
     const Design& d = designs[k];
-    std::string text = VerilogText(*d.Cover, d.Width, static_cast<int>(d.Functions.size()), d.Mode, kDate);
+    std::string text =
+        VerilogText(*d.Cover, d.Width, static_cast<int>(d.Functions.size()), d.Mode, kDate, NamesFor(k, d));
     if (designs.size() > 1) ReplaceOnce(text, "module SOP (", "module SOP" + Suffix(k, designs.size()) + " (");
     all += text;
   }

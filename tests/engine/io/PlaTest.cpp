@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <regex>
 #include <set>
 
 #include "engine/io/TermFile.h"
@@ -413,6 +414,40 @@ TEST(PlaLoad, DeclaredInputsStayEvenWhenTheTopOnesAreNeverOn) {
   LoadSystemFile(system, dir.Write("again.pla", ".i 4\n.o 1\n0001 1\n"));
   system.ResetSystem();
   EXPECT_EQ(system.ComputeInputBits(), 0);
+}
+
+TEST(PlaLoad, SignalNamesReplaceTheDefaultsOnlyWhereAsked) {
+  // The full adder with its own names.
+  TempDir dir;
+  TFunctionSystem system;
+  LoadSystemFile(system, dir.Write("adder.pla",
+                                   ".i 3\n.o 2\n.ilb a b cin\n.ob sum cout\n"
+                                   "001 10\n010 10\n100 10\n111 11\n011 01\n101 01\n110 01\n"));
+  system.UpdateInputBits();
+  EXPECT_EQ(system.Names.Inputs, (std::vector<std::string>{"a", "b", "cin"}));
+  for (const int mode : {modeSOP, modePOS}) {
+    testing::RecordingHost plain, named;
+    TOutputOptions options;
+    options.PrimeImplicants = true;
+    ASSERT_EQ(RunCommand(system, mode, options, plain), TRunOutcome::Completed);
+    options.SignalNames = true;
+    ASSERT_EQ(RunCommand(system, mode, options, named), TRunOutcome::Completed);
+    // The named text is the plain one with each name in place of its default.
+    std::string expected = plain.Output;
+    for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+             {"A", "a"}, {"B", "b"}, {"C", "cin"}, {"f0", "sum"}, {"f1", "cout"}})
+      expected = std::regex_replace(expected, std::regex("\\b" + from + "\\b"), to);
+    EXPECT_EQ(named.Output, expected);
+    EXPECT_NE(plain.Output, named.Output);
+
+    // The PLA result carries them and reads back with them.
+    const auto back = ParsePlaText(PlaText(*system.ResultCubes, 3, 2, mode, system.Names));
+    EXPECT_EQ(back.InputNames, system.Names.Inputs);
+    EXPECT_EQ(back.OutputNames, system.Names.Outputs);
+  }
+  // A term file has none.
+  LoadSystemFile(system, dir.Write("t.trm", "1, 2"));
+  EXPECT_TRUE(system.Names.Empty());
 }
 
 TEST(PlaLoad, ExampleEqualsItsTermFile) {
