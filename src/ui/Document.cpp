@@ -22,6 +22,7 @@ class TRecordedState : public QUndoCommand {
   TRecordedState(TDocument& document, const QString& text) : QUndoCommand(text), FDocument(document) {
     FOther = document.FSystem;
     FOther.ResultCubes.reset();
+    FOther.ResultPrimes.reset();
   }
   void undo() override { FDocument.Exchange(FOther); }
   void redo() override {

@@ -39,6 +39,9 @@ class TFunctionSystem {
   bool ResultReady = false;
   int ResultMode = modeSOP;
   std::shared_ptr<const TCover> ResultCubes;  // null before the first run
+  // The run's prime implicants, where it was asked to keep them and found
+  // them all (not the heuristic); null otherwise.
+  std::shared_ptr<const TCover> ResultPrimes;
   // Cubes that describe the functions as loaded (a PLA file's rows), with
   // the TermsIdentity of the functions they describe; a run uses them only
   // while the functions still have that identity. Null when there are none.

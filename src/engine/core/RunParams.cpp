@@ -24,12 +24,13 @@ uint64_t DefaultMemoryLimit() {
 
 std::string TRunStats::Text() const {
   std::string out;
-  auto line = [&](const char* name, const std::string& value) {
-    out += name;
-    out += ": ";
-    out += value;
-    out += '\n';
-  };
+  for (const auto& [name, value] : Figures()) out += name + ": " + value + '\n';
+  return out;
+}
+
+std::vector<std::pair<std::string, std::string>> TRunStats::Figures() const {
+  std::vector<std::pair<std::string, std::string>> out;
+  auto line = [&](const char* name, const std::string& value) { out.emplace_back(name, value); };
   // A negative count was not made (past 24 inputs the terms are not
   // counted: that can take as long as listing them).
   auto number = [](int64_t v) { return v < 0 ? std::string("-") : std::to_string(v); };

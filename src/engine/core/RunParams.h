@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/Errors.h"
@@ -136,6 +137,9 @@ struct TRunStats {
 
   // The figures as "name: value" lines, one per figure.
   std::string Text() const;
+  // The same figures as names and texts, in Text's order ("-" for a count
+  // not made).
+  std::vector<std::pair<std::string, std::string>> Figures() const;
 };
 
 // The stop flag of the run on this thread, set for the run's duration, so that

@@ -23,4 +23,10 @@ struct TSignalNames {
   std::string Output(int index) const;
 };
 
+// The names of inputs inputs and outputs outputs as a format that accepts
+// only some spellings can carry them: the given names where every one is
+// valid there and no two are the same, otherwise (so that no signal is
+// joined to another) the default names of all.
+TSignalNames UsableNames(const TSignalNames& names, int inputs, int outputs, bool (*valid)(const std::string&));
+
 }  // namespace tavro

@@ -93,18 +93,33 @@ bool IsPlaPath(const std::string& path);
 // ParsePlaText's (without its terms listed the system keeps them in its
 // cubes: TermsInSource); the memory limit holds from the first byte read.
 void LoadPlaFile(TFunctionSystem& system, const std::string& path, const TLoadParams& params = {});
+// As LoadPlaFile, for text already read (a NUL byte is not looked for).
+void LoadPlaText(TFunctionSystem& system, std::string_view text, const TLoadParams& params = {});
 inline void LoadPlaFile(TFunctionSystem& system, const std::string& path, bool listTerms) {
   LoadPlaFile(system, path, TLoadParams{listTerms, 0});
 }
 
+// The sets a PLA result may carry beside the cover (each absent when null):
+// the system's don't cares (DontCareCubes), written as the D set, and what
+// neither the cover nor the don't cares hold (RestCubes), written as the
+// other of the on- and off-set.
+struct TPlaSets {
+  const TCover* DontCares = nullptr;
+  const TCover* Rest = nullptr;
+};
+
 // The PLA text of a result cover; inputBits and functionCount give the
 // widths, mode the mode of the run that made the cover, names the .ilb and
-// .ob names (A, B, ... and f0, f1, ... unless given). Lines end in "\n".
-std::string PlaText(const TCover& cubes, int inputBits, int functionCount, int mode, const TSignalNames& names = {});
+// .ob names (A, B, ... and f0, f1, ... unless given). The type names the
+// sets written: f after SOP and r after POS, d with the don't cares, and
+// with the rest both f and r (fd, fr, fdr; dr, fr, fdr after POS). Lines end
+// in "\n".
+std::string PlaText(const TCover& cubes, int inputBits, int functionCount, int mode, const TSignalNames& names = {},
+                    const TPlaSets& sets = {});
 
 // Writes PlaText to path as given (WriteFileAtomic);
 // throws FileError("Cannot create file <path>: <reason>").
 void WritePla(const TCover& cubes, const std::string& path, int mode, int inputBits, int functionCount,
-              const TSignalNames& names = {});
+              const TSignalNames& names = {}, const TPlaSets& sets = {});
 
 }  // namespace tavro

@@ -146,12 +146,15 @@ void LoadTermFile(TFunctionSystem& system, const std::string& path, const TLoadP
   system.Modified = false;
 }
 
-void LoadSystemFile(TFunctionSystem& system, const std::string& path, const TLoadParams& params) {
-  if (IsPlaPath(path)) {
-    LoadPlaFile(system, path, params);
-    return;
-  }
-  LoadTermFile(system, path, params);
+void LoadTermText(TFunctionSystem& system, std::string_view text, const std::string& name, const TLoadParams& params) {
+  // As a term file is read: up to a Ctrl-Z, and no binary data.
+  text = text.substr(0, std::min(text.size(), text.find(kEndOfText)));
+  if (text.find('\0') != std::string_view::npos) throw FileError(name + " is not a term file (it holds binary data)");
+  auto functions = ParseTermFileText(text, params);
+  TFunctionSystem loaded;
+  loaded.Functions = std::move(functions);
+  loaded.Modified = true;
+  system = std::move(loaded);
 }
 
 }  // namespace tavro

@@ -43,16 +43,15 @@ void WriteTermFile(const std::vector<TTermVector>& functions, const std::string&
 // the load (StoppedError).
 void LoadTermFile(TFunctionSystem& system, const std::string& path, const TLoadParams& params = {});
 
-// Loads any system file the program reads: a PLA file when the extension is
-// ".pla" in any case (LoadPlaFile: the system then counts as new and
-// unsaved), otherwise a term file (LoadTermFile). On any error nothing changes
-// and the error is thrown.
-void LoadSystemFile(TFunctionSystem& system, const std::string& path, const TLoadParams& params = {});
-inline void LoadSystemFile(TFunctionSystem& system, const std::string& path, bool listPlaTerms) {
-  LoadSystemFile(system, path, TLoadParams{listPlaTerms, 0});
-}
+// As LoadTermFile, for text already read; name is what messages call it.
+// The system gets no file name and counts as unsaved.
+void LoadTermText(TFunctionSystem& system, std::string_view text, const std::string& name,
+                  const TLoadParams& params = {});
 
 // The path SaveTermFile writes for a given name.
 std::string TermFilePath(const std::string& path);
 
 }  // namespace tavro
+
+// Every file the program reads, by its extension or content.
+#include "engine/io/SystemFile.h"

@@ -306,6 +306,10 @@ class TCommand {
     RunParts parts;
     if (const auto refused = Minimize(parts)) return *refused;
     VerifyResult(parts.Result);
+    // The heuristic does not find every prime: it keeps none.
+    FSystem.ResultPrimes.reset();
+    if (FOptions.KeepPrimes && !FStats.Heuristic)
+      FSystem.ResultPrimes = std::make_shared<const TCover>(std::move(parts.Primes));
     Output(std::move(parts.Result));
     return TRunOutcome::Completed;
   }

@@ -20,6 +20,7 @@ struct TOutputOptions {
   bool OptimizedFunctions = true;  // "Optimized Functions"
   bool Terms = false;              // "Terms"
   bool SignalNames = false;        // "Signal Names": a PLA's names for A, B, ... and f0, f1, ...
+  bool KeepPrimes = false;         // keep the prime implicants with the result (ResultPrimes)
 };
 
 enum class TRunOutcome {
