@@ -9,8 +9,10 @@ const char* const kUsage =
     "Usage: tavro-cli [OPTIONS] FILE\n"
     "Minimizes the system of Boolean functions in FILE and prints the text that\n"
     "the SOP or POS command appends to the output pane. FILE is a term file, or\n"
-    "a Berkeley PLA file when its name ends in \".pla\" (in any case): each PLA\n"
-    "output becomes one minterm function.\n"
+    "a Berkeley PLA file when its name ends in \".pla\", a CSV truth table for\n"
+    "\".csv\", a BLIF model for \".blif\" (in any case): each output becomes one\n"
+    "minterm function. FILE - reads standard input, in the format its text\n"
+    "shows.\n"
     "       tavro-cli [OPTIONS] -e EXPR [-e EXPR ...]\n"
     "Minimizes the functions given as Boolean expressions instead.\n"
     "\n"
@@ -36,6 +38,17 @@ const char* const kUsage =
     "  --verilog PATH    write the result as a Verilog-2001 module to PATH\n"
     "  --pla PATH        write the result as a PLA file to PATH (.type f; after\n"
     "                    --pos .type r: the rows are the cubes of the zeros)\n"
+    "  --pla-type TYPE   what --pla writes beside the result: f (default) the\n"
+    "                    result alone, fd also the system's don't cares, fr\n"
+    "                    also the rest (the off-set; after --pos the on-set),\n"
+    "                    fdr both\n"
+    "  --blif PATH       write the result as a BLIF model (one .names cover per\n"
+    "                    output; after --pos covers of the zeros)\n"
+    "  --eqntott PATH    write the result as eqntott equations (f0 = (A&!B) | (C);)\n"
+    "  --csv PATH        write the system's truth table as CSV (up to 16 inputs)\n"
+    "  --json PATH       write the result, its prime implicants and its figures\n"
+    "                    as JSON; PATH - writes it on stdout in place of the text\n"
+    "  --format FORMAT   read FILE as trm, pla, csv or blif, whatever its name\n"
     "  --date TEXT       date for the VHDL and Verilog header (default: today;\n"
     "                    no control characters)\n"
     "  --max-memory MIB  stop a run, or the reading of FILE, that would need\n"
@@ -126,7 +139,8 @@ bool ReadAssigned(const std::string& a, TCliOptions& o, std::string& error) {
 
 bool TakesValue(const std::string& a) {
   return a == "--vhdl" || a == "--verilog" || a == "--pla" || a == "--date" || a == "-o" || a == "--max-memory" ||
-         a == "-e" || a == "--expr" || a == "--inputs";
+         a == "-e" || a == "--expr" || a == "--inputs" || a == "--pla-type" || a == "--blif" || a == "--eqntott" ||
+         a == "--csv" || a == "--json" || a == "--format";
 }
 
 // An option that takes the next argument as its value; returns the refusal
@@ -135,7 +149,18 @@ std::string ReadValue(const std::string& a, const std::string& v, TCliOptions& o
   if (a == "--vhdl") o.VhdlPath = v;
   else if (a == "--verilog") o.VerilogPath = v;
   else if (a == "--pla") o.PlaPath = v;
-  else if (a == "--date") o.Date = v;
+  else if (a == "--blif") o.BlifPath = v;
+  else if (a == "--eqntott") o.EqntottPath = v;
+  else if (a == "--csv") o.CsvPath = v;
+  else if (a == "--json") o.JsonPath = v;
+  else if (a == "--pla-type") {
+    if (v != "f" && v != "fd" && v != "fr" && v != "fdr") return "--pla-type takes f, fd, fr or fdr";
+    o.PlaType = v;
+  } else if (a == "--format") {
+    const auto format = FileFormatNamed(v);
+    if (!format) return "--format takes trm, pla, csv or blif";
+    o.Format = *format;
+  } else if (a == "--date") o.Date = v;
   else if (a == "-o") o.OutputPath = v;
   else if (a == "-e" || a == "--expr") o.Expressions.push_back(v);
   else if (a == "--inputs") {
@@ -164,6 +189,12 @@ std::string CombinationError(const TCliOptions& o) {
   if (EmptyPath(o.VhdlPath)) return "--vhdl needs a file name";
   if (EmptyPath(o.VerilogPath)) return "--verilog needs a file name";
   if (EmptyPath(o.PlaPath)) return "--pla needs a file name";
+  if (EmptyPath(o.BlifPath)) return "--blif needs a file name";
+  if (EmptyPath(o.EqntottPath)) return "--eqntott needs a file name";
+  if (EmptyPath(o.CsvPath)) return "--csv needs a file name";
+  if (EmptyPath(o.JsonPath)) return "--json needs a file name";
+  if (o.PlaType != "f" && !o.PlaPath) return "--pla-type needs --pla";
+  if (o.Format != TFileFormat::Automatic && o.File.empty()) return "--format needs FILE";
   if (EmptyPath(o.OutputPath)) return "-o needs a file name";
   // A line break would end the header comment and put the rest into the HDL.
   const std::string date = o.Date.value_or("");

@@ -9,6 +9,7 @@
 
 #include "engine/core/FunctionSystem.h"
 #include "engine/core/RunParams.h"
+#include "engine/io/SystemFile.h"
 #include "engine/run/Minimize.h"
 
 namespace tavro::cli {
@@ -31,6 +32,10 @@ struct TCliOptions {
   int ExpressionInputs = 0;              // --inputs; 0 when not given
   // The output paths and the header date as given; absent when not given.
   std::optional<std::string> VhdlPath, VerilogPath, PlaPath, OutputPath, Date;
+  std::optional<std::string> BlifPath, EqntottPath, CsvPath, JsonPath;
+  std::string PlaType = "f";                    // --pla-type: f, fd, fr or fdr
+  TFileFormat Format = TFileFormat::Automatic;  // --format
+  bool StandardInput() const { return File == "-"; }
 };
 
 // A command line refused: the message that follows "tavro-cli: ".

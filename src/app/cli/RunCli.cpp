@@ -11,9 +11,14 @@
 #include <vector>
 
 #include "engine/core/FunctionSystem.h"
+#include "engine/io/Blif.h"
+#include "engine/io/Csv.h"
+#include "engine/io/Eqntott.h"
 #include "engine/io/Expression.h"
 #include "engine/io/FileIO.h"
+#include "engine/io/Json.h"
 #include "engine/io/Pla.h"
+#include "engine/io/SystemSets.h"
 #include "engine/io/TermFile.h"
 #include "engine/io/Verilog.h"
 #include "engine/io/Vhdl.h"
@@ -105,9 +110,17 @@ double PeakMiB() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+// The run's figures and the peak memory, as --stats prints them.
+std::vector<std::pair<std::string, std::string>> Figures(const TRunStats& s) {
+  auto figures = s.Figures();
+  char peak[32];
+  std::snprintf(peak, sizeof peak, "%.1f", PeakMiB());
+  figures.emplace_back("peak MiB", peak);
+  return figures;
+}
+
 void PrintStats(const TRunStats& s) {
-  std::fputs(s.Text().c_str(), stderr);
-  std::fprintf(stderr, "peak MiB: %.1f\n", PeakMiB());
+  for (const auto& [name, value] : Figures(s)) std::fprintf(stderr, "%s: %s\n", name.c_str(), value.c_str());
 }
 
 // The file names the options write: the VHDL name with its extension.
@@ -123,6 +136,10 @@ TOutputFiles OutputFiles(const TCliOptions& o) {
   if (o.VhdlPath) files.All.push_back({"--vhdl", files.Vhdl});
   if (o.VerilogPath) files.All.push_back({"--verilog", *o.VerilogPath});
   if (o.PlaPath) files.All.push_back({"--pla", *o.PlaPath});
+  if (o.BlifPath) files.All.push_back({"--blif", *o.BlifPath});
+  if (o.EqntottPath) files.All.push_back({"--eqntott", *o.EqntottPath});
+  if (o.CsvPath) files.All.push_back({"--csv", *o.CsvPath});
+  if (o.JsonPath && *o.JsonPath != "-") files.All.push_back({"--json", *o.JsonPath});
   return files;
 }
 
@@ -130,7 +147,7 @@ TOutputFiles OutputFiles(const TCliOptions& o) {
 // other, would lose one of them. All are checked before any is written: a
 // run refused for one writes none. Returns kExitOk when all may be written.
 int CheckOutputs(const TCliOptions& o, const TOutputFiles& files) {
-  const std::string overwritten = OverwrittenFile(o.File, files.All);
+  const std::string overwritten = OverwrittenFile(o.StandardInput() ? std::string() : o.File, files.All);
   if (!overwritten.empty()) return Usage(overwritten);
   for (const auto& f : files.All) {
     try {
@@ -152,7 +169,12 @@ int LoadSystem(const TCliOptions& o, TFunctionSystem& system) {
       TLoadParams load;
       load.ListPlaTerms = false;
       load.MaxMemoryBytes = o.Params.MaxMemoryBytes;
-      LoadSystemFile(system, o.File, load);
+      if (o.StandardInput()) {
+        const std::string text = ReadFile("/dev/stdin", {"", false, load.MemoryLimit()});
+        LoadSystemText(system, text, "standard input", load, o.Format);
+      } else {
+        LoadSystemFile(system, o.File, load, o.Format);
+      }
     } else {
       TExpressionParams expressionParams;
       expressionParams.MaxMemoryBytes = o.Params.MaxMemoryBytes;
@@ -163,7 +185,8 @@ int LoadSystem(const TCliOptions& o, TFunctionSystem& system) {
     std::fprintf(stderr, "%s\n", e.what());
     return kExitRefused;
   } catch (const TavroError& e) {
-    if (o.Expressions.empty()) std::fprintf(stderr, "tavro-cli: %s: %s\n", o.File.c_str(), e.what());
+    if (o.Expressions.empty())
+      std::fprintf(stderr, "tavro-cli: %s: %s\n", o.StandardInput() ? "standard input" : o.File.c_str(), e.what());
     else std::fprintf(stderr, "tavro-cli: %s\n", e.what());
     return kExitUsage;
   } catch (const std::bad_alloc&) {
@@ -178,7 +201,9 @@ int LoadSystem(const TCliOptions& o, TFunctionSystem& system) {
 // outcome, which is in outcome.
 int Run(const TCliOptions& o, TFunctionSystem& system, CliHost& host, TRunStats& stats, TRunOutcome& outcome) {
   try {
-    outcome = RunCommand(system, o.Mode, o.Output, host, &stats, o.Params);
+    TOutputOptions output = o.Output;
+    output.KeepPrimes = o.JsonPath.has_value();
+    outcome = RunCommand(system, o.Mode, output, host, &stats, o.Params);
   } catch (const TavroError& e) {
     std::fprintf(stderr, "tavro-cli: %s\n", e.what());
     return kExitInternal;
@@ -200,12 +225,14 @@ int CheckOutcome(const TCliOptions& o, const TOutputFiles& files, TRunOutcome ou
     case TRunOutcome::NothingToDo:
       // No terms, so no result: a result file asked for cannot be written,
       // and leaving an old one in place would pass for this run's result.
-      if (o.VhdlPath || o.VerilogPath || o.PlaPath) {
+      for (const auto& f : files.All) {
+        if (f.Option == "-o") continue;
         std::fprintf(stderr, "tavro-cli: %s holds no terms, so there is no result to write to %s\n", o.File.c_str(),
-                     (o.VhdlPath      ? files.Vhdl
-                      : o.VerilogPath ? *o.VerilogPath
-                                      : *o.PlaPath)
-                         .c_str());
+                     f.Path.c_str());
+        return kExitRefused;
+      }
+      if (o.JsonPath) {
+        std::fprintf(stderr, "tavro-cli: %s holds no terms, so there is no result to write\n", o.File.c_str());
         return kExitRefused;
       }
       return kExitOk;
@@ -227,14 +254,16 @@ int CheckOutcome(const TCliOptions& o, const TOutputFiles& files, TRunOutcome ou
 // Writes the output text and the result files; returns kExitOk when all
 // were written.
 int WriteResults(const TCliOptions& o, const TOutputFiles& files, const TFunctionSystem& system,
-                 const std::string& output) {
+                 const std::string& output, const TRunStats& stats) {
   const TSignalNames names = o.Output.SignalNames ? system.Names : TSignalNames{};
   try {
     // An empty system prints nothing; -o then holds that nothing too.
-    if (o.OutputPath) {
-      WriteFileAtomic(*o.OutputPath, output);
-    } else {
-      std::fwrite(output.data(), 1, output.size(), stdout);
+    if (o.OutputPath) WriteFileAtomic(*o.OutputPath, output);
+    // --json - puts the JSON where the text would go.
+    const bool jsonShown = o.JsonPath == "-";
+    if (!o.OutputPath || jsonShown) {
+      const std::string shown = jsonShown ? JsonText(system, Figures(stats)) : output;
+      std::fwrite(shown.data(), 1, shown.size(), stdout);
       if (std::fflush(stdout) != 0) {
         std::fprintf(stderr, "tavro-cli: cannot write the output\n");
         return kExitUsage;
@@ -248,9 +277,23 @@ int WriteResults(const TCliOptions& o, const TOutputFiles& files, const TFunctio
       WriteVerilog(*system.ResultCubes, *o.VerilogPath, system.ResultMode, system.InputBits, system.FunctionCount(),
                    o.Date ? *o.Date : TodayShortDate(), names);
     }
+    const TCover& result = *system.ResultCubes;
+    const int inputs = system.InputBits, outputs = system.FunctionCount(), mode = system.ResultMode;
     if (o.PlaPath) {
-      WritePla(*system.ResultCubes, *o.PlaPath, system.ResultMode, system.InputBits, system.FunctionCount(), names);
+      // The don't cares and the rest only where asked for: the rest is a
+      // complement, which takes time.
+      const bool withDontCares = o.PlaType.find('d') != std::string::npos;
+      const bool withRest = o.PlaType.find('r') != std::string::npos;
+      const TCover dontCares = withDontCares || withRest ? DontCareCubes(system) : TCover();
+      const TCover rest = withRest ? RestCubes(result, dontCares, inputs) : TCover();
+      WritePla(result, *o.PlaPath, mode, inputs, outputs, names,
+               {withDontCares ? &dontCares : nullptr, withRest ? &rest : nullptr});
     }
+    // These formats name the signals as the file did wherever it can.
+    if (o.BlifPath) WriteFileAtomic(*o.BlifPath, BlifText(result, inputs, outputs, mode, system.Names));
+    if (o.EqntottPath) WriteFileAtomic(*o.EqntottPath, EqntottText(result, inputs, outputs, mode, system.Names));
+    if (o.CsvPath) WriteFileAtomic(*o.CsvPath, CsvText(system, system.Names));
+    if (o.JsonPath && *o.JsonPath != "-") WriteFileAtomic(*o.JsonPath, JsonText(system, Figures(stats)));
   } catch (const TavroError& e) {
     std::fprintf(stderr, "tavro-cli: %s\n", e.what());
     return kExitUsage;
@@ -279,7 +322,7 @@ int RunCli(const TCliOptions& options) {
   if (const int status = CheckOutcome(options, files, outcome, host, stats); status != kExitOk) return status;
 
   CatchStopSignals();
-  if (const int status = WriteResults(options, files, system, host.Output); status != kExitOk) return status;
+  if (const int status = WriteResults(options, files, system, host.Output, stats); status != kExitOk) return status;
   if (options.ShowStats && outcome == TRunOutcome::Completed) PrintStats(stats);
   return kExitOk;
 }
