@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   coinor-libcbc-dev liblapack-dev libblas-dev libgfortran-12-dev
-  ghdl iverilog
+  ghdl iverilog berkeley-abc yosys python3
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra
   dpkg-dev desktop-file-utils libxml2-utils xdg-utils libfile-mimeinfo-perl
