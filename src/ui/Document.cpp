@@ -252,8 +252,9 @@ void TDocument::SetModified(bool modified) {
   emit Changed();
 }
 
-void TDocument::ApplyResult(int mode, std::shared_ptr<const TCover> cubes) {
+void TDocument::ApplyResult(int mode, std::shared_ptr<const TCover> cubes, std::shared_ptr<const TCover> primes) {
   FSystem.ResultCubes = std::move(cubes);
+  FSystem.ResultPrimes = std::move(primes);
   FSystem.ResultReady = true;
   FSystem.ResultMode = mode;
   emit Changed();

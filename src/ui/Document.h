@@ -89,7 +89,7 @@ class TDocument : public QObject {
   void DeriveInputBits() { FSystem.UpdateInputBits(); }
 
   // A completed run's result (not an edit: it is not undone).
-  void ApplyResult(int mode, std::shared_ptr<const TCover> cubes);
+  void ApplyResult(int mode, std::shared_ptr<const TCover> cubes, std::shared_ptr<const TCover> primes = nullptr);
 
   // Every edit of the functions, a load and New can be undone. The unsaved
   // mark follows the stack: back at the state last saved or loaded, it is

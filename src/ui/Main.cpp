@@ -135,6 +135,7 @@ void TfrmMain::RefreshWindow() {
     else radMaxTerms->setChecked(true);
   }
   btnVHDL->setEnabled(FDocument.ResultReady() && !Running());
+  UpdateExportItems();
 
   FDocument.DeriveInputBits();
   // A system that only its PLA rows give (past 24 inputs) has no term

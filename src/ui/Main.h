@@ -222,6 +222,9 @@ class TfrmMain : public QMainWindow {
   QAction* mnuAlgorithmAnalysis = nullptr;
   QAction* N3 = nullptr;
   QAction* mnuExportToFile = nullptr;
+  // File > Export: one item per format (ExportFormats order).
+  QMenu* mnuExport = nullptr;
+  std::vector<QAction*> ExportItems;
   QMenu* mnuAlgorithm = nullptr;
   QMenu* mnuCost = nullptr;
   QAction* mnuPLACostCriteria = nullptr;
@@ -283,6 +286,26 @@ class TfrmMain : public QMainWindow {
   void OfferLargeOutput(const TRunResult& result);
   // Save As: true when the file was written.
   bool SaveAsSteps();
+
+ public:
+  // The formats of File > Export.
+  enum class TExportKind { Verilog, Pla, PlaDontCares, Blif, Eqntott, Csv, Json };
+  struct TExportFormat {
+    const char* Object;     // the item's object name
+    const char* Caption;    // its text
+    const char* Filter;     // the save dialog's filter
+    const char* Extension;  // appended to a name without it
+    TExportKind Kind;
+  };
+  static const std::vector<TExportFormat>& ExportFormats();
+  // Whether the format can be written now: a result (the truth table: a
+  // system of at most 16 inputs with listed terms), and no run working.
+  bool ExportAllowed(TExportKind kind) const;
+  // Asks for a name and writes the format.
+  void ExportTo(const TExportFormat& format);
+  void UpdateExportItems();
+
+ private:
   // After a save as a term file: says in the status that a PLA file's names
   // were not kept (there are none to keep otherwise).
   void NoteNamesNotSaved();
@@ -348,6 +371,7 @@ class TfrmMain : public QMainWindow {
   int FShownFunction = 0;
   QShortcut* FStopShortcut = nullptr;
   QString FLastFolder;
+  TRunStats FLastStats;  // the figures of the run that made the result
   TfrmAddTerms* FAddTerms = nullptr;
   TfrmAbout* FAbout = nullptr;
   QLabel* FStatusText = nullptr;

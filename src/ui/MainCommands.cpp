@@ -50,7 +50,7 @@ class TWaitCursor {
 const QString kTermFilter = QStringLiteral("Min/Max Term files (*.trm *.TRM)");
 const QString kOpenFilter = QStringLiteral(
     "Min/Max Term files (*.trm *.TRM);;Text files (*.txt *.TXT);;"
-    "PLA files (*.pla *.PLA)");
+    "PLA files (*.pla *.PLA);;CSV truth tables (*.csv *.CSV);;BLIF files (*.blif *.BLIF)");
 const QString kVhdlFilter = QStringLiteral("VHDL files (*.vhd *.VHD)");
 const QString kTextFilter = QStringLiteral("Text files (*.txt *.TXT)");
 
@@ -76,6 +76,8 @@ TOutputOptions TfrmMain::OutputOptions() const {
   options.OptimizedFunctions = mnuOptimizedFunction->isChecked();
   options.Terms = mnuTerms->isChecked();
   options.SignalNames = mnuSignalNames->isChecked();
+  // File > Export > JSON lists them.
+  options.KeepPrimes = true;
   return options;
 }
 
@@ -109,6 +111,7 @@ void TfrmMain::ShowRunning(bool running) {
   for (QAction* action : {New1, mnuOpen, mnuClear, mnuPLACostCriteria, mnuLowestCost, mnuFastCost})
     action->setEnabled(!running);
   btnVHDL->setEnabled(!running && FDocument.ResultReady());
+  UpdateExportItems();
   mnuUndo->setEnabled(!running && FDocument.UndoStack().canUndo());
   mnuRedo->setEnabled(!running && FDocument.UndoStack().canRedo());
   btnStop->setEnabled(running);
@@ -122,7 +125,8 @@ void TfrmMain::RunDone(const TRunResult& result) {
     return;
   }
   if (result.Outcome != TRunOutcome::Completed) return;  // stopped, or refused with a status: nothing changed
-  FDocument.ApplyResult(result.Mode, result.Cubes);
+  FDocument.ApplyResult(result.Mode, result.Cubes, result.Primes);
+  FLastStats = result.Stats;
   btnStop->setEnabled(false);  // the result stands; only its text is still coming
   FStopShortcut->setEnabled(false);
   if (!result.SpillFile) return;

@@ -68,6 +68,15 @@ void CreateFileMenu(const TMenuMaker& make) {
   w.mntSave = make.Item(w.mnuFile, "mntSave", QStringLiteral("Save"), &TfrmMain::mntSaveClick);
   w.mnuSave = make.Item(w.mnuFile, "mnuSave", QStringLiteral("&Save As..."), &TfrmMain::mnuSaveClick);
   w.mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  w.mnuExport = make.Menu(w.mnuFile, "mnuExport", QStringLiteral("Export"));
+  for (const TfrmMain::TExportFormat& format : TfrmMain::ExportFormats()) {
+    QAction* item = make.Item(w.mnuExport, format.Object, QString::fromLatin1(format.Caption));
+    TfrmMain* window = &w;
+    QObject::connect(item, &QAction::triggered, window,
+                     [window, &format] { window->Guard([window, &format] { window->ExportTo(format); }); });
+    w.ExportItems.push_back(item);
+  }
+  QObject::connect(w.mnuExport, &QMenu::aboutToShow, &w, [&w] { w.UpdateExportItems(); });
   w.MenuDivider2 = make.Separator(w.mnuFile, "MenuDivider2");
   w.mnuPageSetup = make.Item(w.mnuFile, "mnuPageSetup", QStringLiteral("Page Setup.."), &TfrmMain::mnuPageSetupClick);
   w.mnuPrint = make.Item(w.mnuFile, "mnuPrint", QStringLiteral("&Print..."), &TfrmMain::mnuPrintClick);

@@ -94,9 +94,10 @@ void TRunWorker::Start(const TFunctionSystem& system, int mode, const TOutputOpt
     result.Mode = mode;
     TWorkerHost host(*this, paneLimitBytes);
     try {
-      result.Outcome = RunCommand(*copy, mode, options, host, nullptr, params);
+      result.Outcome = RunCommand(*copy, mode, options, host, &result.Stats, params);
       if (result.Outcome == TRunOutcome::Completed) {
         result.Cubes = copy->ResultCubes;
+        result.Primes = copy->ResultPrimes;
         host.Finish(result);
       }
     } catch (const std::exception& e) {

@@ -25,6 +25,8 @@ struct TRunResult {
   TRunOutcome Outcome = TRunOutcome::NothingToDo;
   int Mode = modeSOP;
   std::shared_ptr<const TCover> Cubes;
+  std::shared_ptr<const TCover> Primes;  // where the run kept them
+  TRunStats Stats;
   // The text for the output pane ("\n" line ends), when it stayed below the
   // pane limits; past them the text went to SpillFile as written ("\r\n").
   QString Output;

@@ -8,6 +8,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMarginsF>
 #include <QMenu>
@@ -21,6 +24,7 @@
 #include <QTest>
 
 #include "UiTestUtil.h"
+#include "engine/io/SystemFile.h"
 #include "engine/io/Vhdl.h"
 #include "ui/PrintLayout.h"
 
@@ -80,6 +84,7 @@ class TestCommands : public QObject {
   void startUpWithFileArgument();
   void widePlaListsItsRows();
   void plaSignalNames();
+  void exportFormats();
   void exportToFile();
   void print();
   void menuTree();
@@ -408,8 +413,9 @@ void TestCommands::open() {
   QCOMPARE(ListLines(m.lstTerms), QStringList{"1"});
   w.Dialogs.Answers = {IDialogs::TAnswer::No};
   m.mnuOpen->trigger();
-  QCOMPARE(w.Dialogs.OpenFilters, QStringList{"Min/Max Term files (*.trm *.TRM);;Text files (*.txt *.TXT);;"
-                                              "PLA files (*.pla *.PLA)"});
+  QCOMPARE(w.Dialogs.OpenFilters,
+           QStringList{"Min/Max Term files (*.trm *.TRM);;Text files (*.txt *.TXT);;"
+                       "PLA files (*.pla *.PLA);;CSV truth tables (*.csv *.CSV);;BLIF files (*.blif *.BLIF)"});
   QCOMPARE(w.Dialogs.QuestionTexts.size(), 2);
   QCOMPARE(w.System().FunctionCount(), 2);
   QCOMPARE(ListLines(m.lstTerms), Lines("2 3"));
@@ -615,6 +621,50 @@ void TestCommands::plaSignalNames() {
   QVERIFY(m.OutputText().contains("both = (x)(y)"));
 }
 
+void TestCommands::exportFormats() {
+  QTemporaryDir dir;
+  TWindows w;
+  auto& m = w.Main;
+  MakeTwoFunctions(w);
+  m.mnuExport->aboutToShow();
+  // Before a run only the truth table can be written.
+  for (size_t k = 0; k < m.ExportItems.size(); ++k)
+    QCOMPARE(m.ExportItems[k]->isEnabled(), tavro::TfrmMain::ExportFormats()[k].Kind == tavro::TfrmMain::TExportKind::Csv);
+  QVERIFY(RunAndWait(w, m.Button2));
+  QStringList names;
+  for (size_t k = 0; k < m.ExportItems.size(); ++k) {
+    const auto& format = tavro::TfrmMain::ExportFormats()[k];
+    QVERIFY(m.ExportItems[k]->isEnabled());
+    const QString name = dir.filePath(QStringLiteral("x%1").arg(k));
+    w.Dialogs.SaveAnswers = {name};
+    m.ExportItems[k]->trigger();
+    const QString written = name + "." + format.Extension;
+    QVERIFY2(QFile::exists(written), qPrintable(written));
+    QCOMPARE(m.StatusText(), "Written to " + written + ".");
+    names << written;
+  }
+  QVERIFY(w.Dialogs.Errors.isEmpty());
+  // The JSON holds the result's cubes; the truth table and the BLIF read
+  // back as the same functions.
+  const QJsonObject json = QJsonDocument::fromJson(ReadAll(names[6])).object();
+  QCOMPARE(json["mode"].toString(), QStringLiteral("pos"));
+  QCOMPARE(json["cover"].toArray().size(), static_cast<qsizetype>(w.System().ResultCubes->Count()));
+  QVERIFY(json["primes"].isArray());
+  for (const int k : {3, 5}) {
+    tavro::TFunctionSystem back;
+    tavro::LoadSystemFile(back, names[k].toStdString());
+    QCOMPARE(back.FunctionCount(), 2);
+    for (int f = 0; f < 2; ++f)
+      for (int32_t t = 0; t < 4; ++t) QCOMPARE(back.Functions[f].Contains(t), w.System().Functions[f].Contains(t));
+  }
+  // A CSV opens in the window as a new, unsaved system.
+  w.Dialogs.Answers = {IDialogs::TAnswer::No};
+  w.Dialogs.OpenAnswers = {names[5]};
+  m.mnuOpen->trigger();
+  QCOMPARE(w.System().FunctionCount(), 2);
+  QVERIFY(w.System().Modified);
+}
+
 void TestCommands::menuTree() {
   TWindows w;
   auto& m = w.Main;
@@ -634,7 +684,8 @@ void TestCommands::menuTree() {
   };
   QCOMPARE(describe(m.frmMainMenu), "&File|&Edit|System(off)|Output|Algorithm|VHDL|&Help");
   QCOMPARE(describe(m.mnuFile),
-           "New{Ctrl+N}|&Open...{Ctrl+O}|-|Save|&Save As...{Ctrl+S}|-|Page Setup..|&Print...{Ctrl+P}|-|E&xit{Ctrl+Q}");
+           "New{Ctrl+N}|&Open...{Ctrl+O}|-|Save|&Save As...{Ctrl+S}|Export|-|Page "
+           "Setup..|&Print...{Ctrl+P}|-|E&xit{Ctrl+Q}");
   QCOMPARE(describe(m.mnuEdit), "&Undo(off){" + QKeySequence(QKeySequence::Undo).toString() + "}|&Redo(off){" +
                                     QKeySequence(QKeySequence::Redo).toString() +
                                     "}|-|Cut{Ctrl+X}|Copy{Ctrl+C}|Paste{Ctrl+V}|-|Clear Output");
