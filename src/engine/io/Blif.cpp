@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/core/CubeSets.h"
@@ -228,7 +229,7 @@ class TBlifReader {
     if (FInputs.size() > static_cast<size_t>(kMaxBlifNetworkInputs))
       throw BlifError("Output " + name + " is a network of covers over " + std::to_string(FInputs.size()) +
                       " inputs; such networks are read up to " + std::to_string(kMaxBlifNetworkInputs) + " inputs.");
-    const std::vector<uint64_t>& rows = Evaluate(name, 0);
+    const std::vector<uint64_t>& rows = Evaluate(name);
     const int width = model.Inputs;
     for (uint32_t row = 0; row < (uint32_t{1} << FInputs.size()); ++row)
       if ((rows[row >> 6] >> (row & 63)) & 1u)
@@ -284,42 +285,59 @@ class TBlifReader {
     AppendComplement({&own}, 0, width, tags, model.Cubes);
   }
 
-  // The rows of the input space on which signal name is 1.
-  const std::vector<uint64_t>& Evaluate(const std::string& name, int depth) {
-    if (const auto done = FValues.find(name); done != FValues.end()) return done->second;
+  // The rows of the input space on which signal root is 1. Depth first
+  // without recursion, so that a long chain of covers needs no stack.
+  const std::vector<uint64_t>& Evaluate(const std::string& root) {
     const size_t inputs = FInputs.size();
     const uint64_t rows = uint64_t{1} << inputs;
-    std::vector<uint64_t> value((rows + 63) / 64);
-    FHeld += value.size() * 8;
-    FParams.CheckMemory(FHeld);
-    if (const auto in = FInputIndex.find(name); in != FInputIndex.end()) {
-      // Input 0 is the most significant bit of a row.
-      const size_t bit = inputs - 1 - static_cast<size_t>(in->second);
-      for (uint64_t row = 0; row < rows; ++row)
-        if ((row >> bit) & 1u) value[row >> 6] |= uint64_t{1} << (row & 63);
-      return FValues[name] = std::move(value);
-    }
-    const auto node = FNodes.find(name);
-    if (node == FNodes.end()) throw BlifError("Signal " + name + " is given by no cover.");
-    if (depth > static_cast<int>(FNodes.size()))
-      throw BlifError("Line " + std::to_string(node->second.Line) + ": the covers form a loop through " + name + ".");
-    std::vector<const std::vector<uint64_t>*> fanins;
-    for (const auto& fanin : node->second.Fanins) fanins.push_back(&Evaluate(fanin, depth + 1));
-    for (size_t w = 0; w < value.size(); ++w) {
+    std::vector<std::pair<const std::string*, bool>> stack{{&root, false}};  // a signal, and its fanins pushed
+    std::unordered_set<std::string> open;                                    // expanded and not yet evaluated: the path
+    while (!stack.empty()) {
       CheckStop();
-      uint64_t any = 0;
-      for (const std::string& row : node->second.Rows) {
-        uint64_t all = ~uint64_t{0};
-        for (size_t k = 0; k < row.size(); ++k) {
-          if (row[k] == '1') all &= (*fanins[k])[w];
-          else if (row[k] == '0') all &= ~(*fanins[k])[w];
-        }
-        any |= all;
+      const auto [name, expanded] = stack.back();
+      if (FValues.count(*name)) {
+        stack.pop_back();
+        continue;
       }
-      value[w] = node->second.OnSet ? any : ~any;
+      std::vector<uint64_t> value((rows + 63) / 64);
+      if (const auto in = FInputIndex.find(*name); in != FInputIndex.end()) {
+        // Input 0 is the most significant bit of a row.
+        const size_t bit = inputs - 1 - static_cast<size_t>(in->second);
+        for (uint64_t row = 0; row < rows; ++row)
+          if ((row >> bit) & 1u) value[row >> 6] |= uint64_t{1} << (row & 63);
+      } else {
+        const auto node = FNodes.find(*name);
+        if (node == FNodes.end()) throw BlifError("Signal " + *name + " is given by no cover.");
+        if (!expanded) {
+          if (!open.insert(*name).second) Fail(node->second.Line, "the covers form a loop through " + *name);
+          stack.back().second = true;
+          for (const auto& fanin : node->second.Fanins)
+            if (!FValues.count(fanin)) stack.emplace_back(&fanin, false);
+          continue;
+        }
+        std::vector<const std::vector<uint64_t>*> fanins;
+        for (const auto& fanin : node->second.Fanins) fanins.push_back(&FValues.at(fanin));
+        for (size_t w = 0; w < value.size(); ++w) {
+          uint64_t any = 0;
+          for (const std::string& row : node->second.Rows) {
+            uint64_t all = ~uint64_t{0};
+            for (size_t k = 0; k < row.size(); ++k) {
+              if (row[k] == '1') all &= (*fanins[k])[w];
+              else if (row[k] == '0') all &= ~(*fanins[k])[w];
+            }
+            any |= all;
+          }
+          value[w] = node->second.OnSet ? any : ~any;
+        }
+        if (rows < 64) value[0] &= (uint64_t{1} << rows) - 1;
+        open.erase(*name);
+      }
+      FHeld += value.size() * 8 + name->size() + 64;
+      FParams.CheckMemory(FHeld);
+      FValues.emplace(*name, std::move(value));
+      stack.pop_back();
     }
-    if (rows < 64) value[0] &= (uint64_t{1} << rows) - 1;
-    return FValues[name] = std::move(value);
+    return FValues.at(root);
   }
 
   const TLoadParams& FParams;

@@ -10,9 +10,16 @@ namespace tavro {
 
 namespace {
 
+// A name a table's header can hold: no separator, quote or control
+// character, and no start that would make the table read as another format
+// (a term file's "-" or "+", a keyword's ".", a comment's "#").
 bool IsCsvCell(const std::string& name) {
-  return !name.empty() && name.find_first_of(",;\"\r\n") == std::string::npos && name.front() != ' ' &&
-         name.back() != ' ';
+  if (name.empty() || name.find_first_of(",;\"") != std::string::npos || name.find_first_of("-+.#") == 0 ||
+      name.front() == ' ' || name.back() == ' ' || name.rfind("\xEF\xBB\xBF", 0) == 0)
+    return false;
+  for (const char c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+  return true;
 }
 
 // The value of function f in row: '1', '0' or '-'.
