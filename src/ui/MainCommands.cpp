@@ -89,6 +89,10 @@ TRunParams TfrmMain::RunParams() const {
   } else if (mnuFastCost->isChecked()) {
     params.Cost = TCostCriterion::Fast;
   }
+  if (RemoveHazards1->isChecked()) {
+    params.HazardFree = true;
+    params.TimeLimitSeconds = kPlaTimeLimitSeconds;
+  }
   return params;
 }
 

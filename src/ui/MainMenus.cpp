@@ -174,7 +174,9 @@ void CreateAlgorithmMenu(const TMenuMaker& make) {
   make.MakeDefault(w.mnuCost, w.mnuLowestCost);
   w.N6 = make.Separator(w.mnuAlgorithm, "N6");
   w.RemoveHazards1 = make.Item(w.mnuAlgorithm, "RemoveHazards1", QStringLiteral("Remove Hazards"));
-  w.RemoveHazards1->setEnabled(false);
+  // Checked: the next run's covers have no static hazard for a change of
+  // one input (RunParams).
+  w.RemoveHazards1->setCheckable(true);
 }
 
 // The VHDL menu shows the library and use clause that VHDL files always get.

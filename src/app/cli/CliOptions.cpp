@@ -67,6 +67,11 @@ const char* const kUsage =
     "                    memory limit (or, past 24 inputs, take more than\n"
     "                    4 s), the other two fall back to fast unless\n"
     "                    --primes names a method\n"
+    "  --hazard-free     a cover without static hazards for a change of one input:\n"
+    "                    every two adjacent care terms of a function (its 1s;\n"
+    "                    after --pos its 0s) lie in one product of it; the\n"
+    "                    fewest products, then literals, by the search of\n"
+    "                    --cost=pla (up to 24 inputs; --stats: hazards)\n"
     "  --time-limit=S    seconds the pla search, or the fast heuristic, may take\n"
     "                    (default 60; 0: none)\n"
     "  -o PATH           write the output to PATH instead of stdout\n"
@@ -98,6 +103,7 @@ bool ReadSwitch(const std::string& a, TCliOptions& o) {
   else if (a == "--no-optimized") o.Output.OptimizedFunctions = false;
   else if (a == "--terms") o.Output.Terms = true;
   else if (a == "--names") o.Output.SignalNames = true;
+  else if (a == "--hazard-free") o.Params.HazardFree = true;
   else if (a == "--status") o.ShowStatus = true;
   else if (a == "--verify") o.Params.Verify = true;
   else if (a == "--stats") o.ShowStats = true;

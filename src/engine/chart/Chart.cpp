@@ -7,6 +7,7 @@
 #include <atomic>
 #include <exception>
 #include <mutex>
+#include <unordered_map>
 
 namespace tavro::detail {
 
@@ -776,7 +777,50 @@ void LayColumns(const NumberedSets& sets, const std::vector<std::pair<uint64_t, 
 
 }  // namespace
 
-void Chart::BuildPairs(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter) {
+// The hazard columns of a chart: per function, every two care terms t and
+// t | 1 << b (bit b of t clear) are one column, numbered from first on by
+// function, then t, then b.
+class THazardPairs {
+ public:
+  THazardPairs() = default;
+  THazardPairs(const std::vector<std::vector<uint32_t>>& care, int width, int64_t first) : FWidth(width) {
+    FIndex.resize(care.size());
+    int64_t next = first;
+    for (size_t f = 0; f < care.size(); ++f) {
+      const auto& terms = care[f];
+      for (const uint32_t t : terms)
+        for (int b = 0; b < width; ++b) {
+          const uint32_t other = t | uint32_t{1} << b;
+          if (other == t || !std::binary_search(terms.begin(), terms.end(), other)) continue;
+          FIndex[f].emplace(Key(t, b), static_cast<uint32_t>(next++));
+        }
+    }
+    Count = static_cast<uint64_t>(next - first);
+  }
+  // Appends the columns of function f that the cube (v, m) holds.
+  void AddColumnsOf(size_t f, uint32_t v, uint32_t m, TCells& cols) const {
+    const auto& index = FIndex[f];
+    if (index.empty() || m == 0) return;
+    uint32_t sub = 0;
+    do {
+      const uint32_t t = v | sub;
+      for (int b = 0; b < FWidth; ++b) {
+        if (!((m >> b) & 1u) || ((t >> b) & 1u)) continue;
+        if (const auto it = index.find(Key(t, b)); it != index.end()) cols.push_back(it->second);
+      }
+      sub = (sub - m) & m;
+    } while (sub != 0);
+  }
+  uint64_t Count = 0;
+
+ private:
+  static uint64_t Key(uint32_t t, int b) { return uint64_t{t} << 6 | static_cast<uint64_t>(b); }
+  int FWidth = 0;
+  std::vector<std::unordered_map<uint64_t, uint32_t>> FIndex;
+};
+
+void Chart::BuildPairs(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
+                       bool hazardPairs) {
   const size_t fcount = functions.size();
   std::vector<std::vector<uint32_t>> care(fcount);
   std::vector<int64_t> offset(fcount + 1, 0);
@@ -789,6 +833,8 @@ void Chart::BuildPairs(const std::vector<const TTermVector*>& functions, const T
   }
   Rows = static_cast<int32_t>(primes.Count());
   Columns = static_cast<int32_t>(offset[fcount]);
+  const THazardPairs hazards = hazardPairs ? THazardPairs(care, primes.Width, Columns) : THazardPairs();
+  Columns += static_cast<int32_t>(hazards.Count);
 
   RowStart.assign(static_cast<size_t>(Rows) + 1, 0);
   TCells cols;
@@ -835,6 +881,12 @@ void Chart::BuildPairs(const std::vector<const TTermVector*>& functions, const T
         for (auto it = lo; it != hi; ++it)
           if ((*it & ~m) == v) cols.push_back(off + static_cast<uint32_t>(it - c.begin()));
       }
+    }
+    if (hazardPairs) {
+      const size_t start = cols.size();
+      for (size_t f = 0; f < fcount; ++f)
+        if (primes.Tag(r, static_cast<int>(f))) hazards.AddColumnsOf(f, v, m, cols);
+      std::sort(cols.begin() + static_cast<std::ptrdiff_t>(start), cols.end());
     }
     RowStart[r + 1] = cols.size();
     if ((r & 1023) == 0) meter.Set(cols.size() * 12 + static_cast<uint64_t>(Rows) * 40 + lookupBytes);
@@ -929,10 +981,11 @@ void Chart::ListRowsOfColumns(unsigned most) {
 }
 
 Chart::Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter, bool classes,
-             const TCubeSystem* cubes, bool wide) {
-  if (cubes && (wide || primes.Width > kMaxTermInputs)) BuildWide(primes, meter, *cubes, wide);
+             const TCubeSystem* cubes, bool wide, bool hazardPairs) {
+  if (hazardPairs) BuildPairs(functions, primes, meter, true);
+  else if (cubes && (wide || primes.Width > kMaxTermInputs)) BuildWide(primes, meter, *cubes, wide);
   else if (classes || cubes) BuildClasses(functions, primes, meter, cubes);
-  else BuildPairs(functions, primes, meter);
+  else BuildPairs(functions, primes, meter, false);
   ColEnd.assign(ColStart.begin() + 1, ColStart.end());
 
   ColWord.resize(static_cast<size_t>(Columns));

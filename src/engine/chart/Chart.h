@@ -76,8 +76,11 @@ class Chart {
   // system; a system past kMaxTermInputs always is. Then the classes' weights
   // are scaled down where their sum passes 2^62 (Pairs and Cells still
   // count every pair, up to INT64_MAX).
+  // hazardPairs (one column per pair, from the terms): a column besides for
+  // every two care terms of a function at distance 1, after the terms'
+  // columns, covered by the rows of the function that hold both.
   Chart(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter, bool classes,
-        const TCubeSystem* cubes = nullptr, bool wide = false);
+        const TCubeSystem* cubes = nullptr, bool wide = false, bool hazardPairs = false);
 
   void KillColumn(uint32_t c) {
     ColAlive[c] = 0;
@@ -195,7 +198,8 @@ class Chart {
   std::vector<uint32_t> Single;         // columns whose row count fell to one
 
  private:
-  void BuildPairs(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter);
+  void BuildPairs(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
+                  bool hazardPairs);
   void BuildClasses(const std::vector<const TTermVector*>& functions, const TCover& primes, MemoryMeter& meter,
                     const TCubeSystem* cubes);
   // The classes of a system given by cubes, held in any cube type

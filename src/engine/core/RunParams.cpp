@@ -67,6 +67,7 @@ std::vector<std::pair<std::string, std::string>> TRunStats::Figures() const {
   line("literals proven", LiteralsProven ? "yes" : "no");
   line("core", number(CoreRows) + " x " + number(CoreColumns));
   line("search nodes", number(SearchNodes));
+  line("hazards", number(Hazards));
   line("seconds convert", seconds(SecondsConvert));
   line("seconds combine", seconds(SecondsCombine));
   line("seconds chart", seconds(SecondsChart));

@@ -64,6 +64,12 @@ struct TRunParams {
   // the system is narrow, as past kMaxTermInputs inputs (for tests: the two
   // must give the same result).
   bool WideCubes = false;
+  // "Remove Hazards": every two care terms of a function at distance 1 lie in
+  // one product of that function (no static hazard for a change of one
+  // input), with the fewest products, then literals (the minimum cover
+  // search, whatever Cost says). Up to MaxInputBits inputs; never the
+  // heuristic.
+  bool HazardFree = false;
   // Check the prime implicant list in depth (VerifyPrimes) before the chart
   // is made; a build configured with TAVRO_VERIFY does so in every run.
 #ifdef TAVRO_VERIFY
@@ -132,6 +138,9 @@ struct TRunStats {
   bool LiteralsProven = false;            // and has the fewest literals of such covers
   int64_t CoreRows = 0, CoreColumns = 0;  // what is left after the reductions
   int64_t SearchNodes = 0;
+  // Adjacent pairs of care terms that no product of their function holds
+  // (static hazards for a change of one input); -1 where not counted.
+  int64_t Hazards = -1;
   double SecondsConvert = 0, SecondsCombine = 0, SecondsChart = 0, SecondsSelect = 0, SecondsOutput = 0,
          SecondsTotal = 0;
 

@@ -101,9 +101,11 @@ class TChartPlan {
     const bool pairsSuit =
         FInputBits <= 16 || ((static_cast<uint64_t>(FIn.Functions.size()) * 4 << FInputBits) <= (uint64_t{64} << 20) &&
                              static_cast<uint64_t>(FPairs) <= 16 * primes);
-    return FParams.ChartForm == TChartForm::Pairs ||
+    return FParams.ChartForm == TChartForm::Pairs || FParams.HazardFree ||
            (FParams.ChartForm == TChartForm::Automatic && pairsSuit && FParams.Cost != TCostCriterion::Pla);
   }
+  // The chart has a column for every adjacent pair of care terms too.
+  bool HazardPairs() const { return FParams.HazardFree; }
 
   // The cube finder tells how many primes there are at least, and how many
   // terms they cover; where the chart of one column per pair could not hold
@@ -181,7 +183,7 @@ Chart MakeChart(TRunInput& in, const TCover& primes, const TChartPlan& plan, con
     counted = *in.Cubes;
     counted.Listed = &in.Listed;
   }
-  return Chart(in.Functions, primes, meter, classes, fromCubes ? &counted : nullptr, route.Wide);
+  return Chart(in.Functions, primes, meter, classes, fromCubes ? &counted : nullptr, route.Wide, plan.HazardPairs());
 }
 
 // The cover stage: the selection the cost criterion asks for, in result list
@@ -263,10 +265,41 @@ TCover RemapTags(const TCover& list, const std::vector<size_t>& kept, int count,
 
 // The final status of a "PLA Cost" run: how many products, and whether the
 // search proved them the fewest.
-std::string MinimumStatus(const TRunStats& s) {
-  const std::string products = std::to_string(s.Selected) + (s.Selected == 1 ? " product" : " products");
+std::string MinimumStatus(const TRunStats& s, bool hazardFree) {
+  const std::string products =
+      std::to_string(s.Selected) + (s.Selected == 1 ? " product" : " products") + (hazardFree ? ", hazard-free" : "");
   if (s.Proven) return "Done. " + products + ", minimum.";
   return "Done. " + products + " (at least " + std::to_string(s.LowerBound) + " needed; time limit reached).";
+}
+
+// The adjacent pairs of care terms of the functions (in the run's kind) that
+// no cube of the cover tagged with their function holds; -1 past the
+// term-number world or where the cover's cells are too many to walk.
+int64_t CountHazards(const std::vector<const TTermVector*>& functions, const TCover& cover, int width) {
+  if (width > MaxInputBits || !cover.Narrow()) return -1;
+  uint64_t cells = 0;
+  for (size_t k = 0; k < cover.Count(); ++k) cells += cover.Size(k);
+  if (cells > (uint64_t{1} << 26)) return -1;
+  int64_t hazards = 0;
+  for (size_t f = 0; f < functions.size(); ++f) {
+    // Per care term: the inputs some cube of f that holds it leaves free.
+    std::unordered_map<uint32_t, uint32_t> freeAt;
+    const TTermVector& function = *functions[f];
+    for (int32_t i = 0; i < function.Count(); ++i)
+      if (!function.GetDontCare(i)) freeAt.emplace(static_cast<uint32_t>(function.GetTerm(i)), 0u);
+    for (size_t k = 0; k < cover.Count(); ++k) {
+      if (static_cast<int>(f) >= cover.FunctionCount || !cover.Tag(k, static_cast<int>(f))) continue;
+      cover.ForEachTerm(k, [&](uint32_t t) {
+        if (const auto it = freeAt.find(t); it != freeAt.end()) it->second |= cover.Mask(k);
+      });
+    }
+    for (const auto& [t, free] : freeAt)
+      for (int b = 0; b < width; ++b) {
+        const uint32_t other = t | uint32_t{1} << b;
+        if (other != t && freeAt.count(other) && !((free >> b) & 1u)) ++hazards;
+      }
+  }
+  return hazards;
 }
 
 // The final status of a heuristic run: how many products, and why the
@@ -293,7 +326,10 @@ class TCommand {
         FHost(host),
         FStats(stats),
         FParams(params),
-        FWidth(system.InputBits) {}
+        FWidth(system.InputBits) {
+    // A hazard-free cover is always the minimum cover search's.
+    if (FParams.HazardFree) FParams.Cost = TCostCriterion::Pla;
+  }
 
   TRunOutcome Execute() {
     if (const auto refused = CheckWidth()) return *refused;
@@ -306,6 +342,7 @@ class TCommand {
     RunParts parts;
     if (const auto refused = Minimize(parts)) return *refused;
     VerifyResult(parts.Result);
+    if (FWidth <= MaxInputBits && !FSystem.TermsInSource) FStats.Hazards = CountHazards(FWork, parts.Result, FWidth);
     // The heuristic does not find every prime: it keeps none.
     FSystem.ResultPrimes.reset();
     if (FOptions.KeepPrimes && !FStats.Heuristic)
@@ -330,6 +367,9 @@ class TCommand {
     if (FWidth > MaxInputBits && !(FSystem.SourceCubes && FSystem.TermsInSource))
       return Refuse(TRunOutcome::TooWide, "Too many input bits: " + std::to_string(FWidth) + " (at most " +
                                               std::to_string(MaxInputBits) + ").");
+    if (FWidth > MaxInputBits && FParams.HazardFree)
+      return Refuse(TRunOutcome::TooWide, "Remove Hazards works on systems of at most " + std::to_string(MaxInputBits) +
+                                              " inputs; this one has " + std::to_string(FWidth) + ".");
     return std::nullopt;
   }
 
@@ -475,6 +515,8 @@ class TCommand {
     try {
       if (FKept.empty()) {
         parts.Primes = parts.Result = TCover(FWidth, functionCount);
+        // Nothing to cover: the empty cover is the minimum.
+        FStats.Proven = FStats.LiteralsProven = true;
         showPrimes(parts.Primes);
         return std::nullopt;
       }
@@ -484,7 +526,9 @@ class TCommand {
         parts.Primes = RemapTags(parts.Primes, FKept, functionCount, true);
         parts.Result = RemapTags(parts.Result, FKept, functionCount, true);
       }
-      if (FParams.Cost == TCostCriterion::Pla) parts.Result = LowerConnectionsWhereTheyFit(std::move(parts.Result));
+      // Dropping a product from a function could open a hazard there.
+      if (FParams.Cost == TCostCriterion::Pla && !FParams.HazardFree)
+        parts.Result = LowerConnectionsWhereTheyFit(std::move(parts.Result));
     } catch (const ResourceError& e) {
       // Where the prime implicants or their chart do not fit, the heuristic
       // gives the result instead, unless a prime finder was asked for.
@@ -620,6 +664,10 @@ class TCommand {
   // The heuristic's run, asked for (reason empty) or in the exact run's
   // place (reason: why).
   TRefusal Heuristic(RunParts& parts, const std::string& reason) {
+    // The heuristic knows nothing of hazards: such a run ends here.
+    if (FParams.HazardFree)
+      return Refuse(TRunOutcome::TooLarge,
+                    "No hazard-free cover: " + (reason.empty() ? std::string("too large") : reason) + ".");
     FHeuristicReason = reason;
     try {
       const TStopScope stopScope(FParams.Stop ? FParams.Stop : RunStopFlag);
@@ -690,7 +738,7 @@ class TCommand {
                       " products (exact: the functions' complement is too large for the heuristic).");
     else
       FHost.SetStatus(FStats.Heuristic                      ? HeuristicStatus(FStats, FHeuristicReason)
-                      : FParams.Cost == TCostCriterion::Pla ? MinimumStatus(FStats)
+                      : FParams.Cost == TCostCriterion::Pla ? MinimumStatus(FStats, FParams.HazardFree)
                                                             : std::string("Done."));
     FSystem.ResultCubes = std::make_shared<const TCover>(std::move(result));
     FSystem.ResultReady = true;
