@@ -93,6 +93,14 @@ class TLatexWriter {
     return s;
   }
 
+  // How many characters the names of an axis take (AxisNames without its
+  // markup).
+  size_t AxisLength(int first, int count) const {
+    size_t length = FShortNames || count == 0 ? 0 : static_cast<size_t>(count - 1);
+    for (int p = first; p < first + count; ++p) length += FNames.Input(p).size();
+    return length;
+  }
+
   void Preamble() {
     Out += "% " + (FSystem.CurrentFileName.empty() ? std::string("A function system") : "The function system") +
            " and its minimal " + (FPos ? "product of sums" : "sum of products") + ", written by Tavro " +
@@ -200,6 +208,25 @@ class TLatexWriter {
            (FPos ? "a sum whose zeros it circles" : "a product whose ones it circles") +
            ". A dashed loop serves other functions as well. The small numbers are the cells' terms.\n\n";
     const TKarnaughLayout layout = KarnaughLayout(FInputs);
+    // The corner left of the column labels holds the rows' and the columns'
+    // names as far as they fit there (about six characters, as "CD\\EF"), a
+    // title above a map the maps' names as far as it is wide; longer names
+    // are said once in a sentence instead.
+    FCornerNames =
+        AxisLength(layout.FirstRowInput(), layout.RowBits) + AxisLength(layout.FirstColumnInput(), layout.ColumnBits) <=
+        6;
+    FTitleNames = AxisLength(layout.FirstMapInput(), layout.MapBits) <= 12;
+    if (!FCornerNames || !FTitleNames) {
+      auto list = [&](int first, int count) {
+        std::string s;
+        for (int p = first; p < first + count; ++p) s += (p > first ? ", " : "") + InputName(p);
+        return count ? s : std::string("no input");
+      };
+      Out += "{\\raggedright In the maps, ";
+      if (!FTitleNames) Out += "the titles give " + list(layout.FirstMapInput(), layout.MapBits) + "; ";
+      Out += "the rows " + list(layout.FirstRowInput(), layout.RowBits) + "; the columns " +
+             list(layout.FirstColumnInput(), layout.ColumnBits) + ".\\par}\n\n";
+    }
     for (int f = 0; f < FSystem.FunctionCount(); ++f) FunctionMaps(layout, f);
   }
 
@@ -300,8 +327,9 @@ class TLatexWriter {
       const auto [ox, oy] = GridOrigin(layout, map);
       if (layout.MapBits > 0)
         Out += "\\node[ktitle] at " + Point(ox + layout.Columns() / 2.0, oy - 30.0 / kKarnaughCell) + " {" +
-               AxisNames(layout.FirstMapInput(), layout.MapBits) + " = " + KarnaughMapBits(layout, map) + "};\n";
-      Out += "\\node[kcorner] at " + Point(ox, oy - 10.0 / kKarnaughCell) + " {" + corner + "};\n";
+               (FTitleNames ? AxisNames(layout.FirstMapInput(), layout.MapBits) + " = " : std::string()) +
+               KarnaughMapBits(layout, map) + "};\n";
+      if (FCornerNames) Out += "\\node[kcorner] at " + Point(ox, oy - 10.0 / kKarnaughCell) + " {" + corner + "};\n";
       for (int c = 0; c < layout.Columns(); ++c)
         Out += "\\node[kcolumn] at " + Point(ox + c + 0.5, oy - 10.0 / kKarnaughCell) + " {" +
                KarnaughColumnBits(layout, c) + "};\n";
@@ -360,6 +388,7 @@ class TLatexWriter {
   const int FInputs;
   const bool FPos;
   bool FShortNames = true;
+  bool FCornerNames = true, FTitleNames = true;  // where the maps' labels name the inputs
   std::string Out;
 };
 

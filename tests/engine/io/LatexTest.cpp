@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <map>
@@ -75,7 +76,12 @@ std::vector<Case> BuildCases() {
   for (int p = 0; p < 20; ++p) wide.Inputs.push_back("signal_number_" + std::to_string(p));
   systems.push_back({"long names", {ParseTermEntry("1048575", false)}, modeSOP, wide});
   TSignalNames awkward;
-  awkward.Inputs = {"a_1", "x&y", "#", "%", "{b}\\c", "~^<>|\"-- `!`'' [z] $5 \x01\xc3\xa9"};
+  awkward.Inputs = {"a_1",
+                    "x&y",
+                    "#",
+                    "%",
+                    "{b}\\c_and_a_name_that_makes_the_corner_of_a_map_wider_than_the_line",
+                    "~^<>|\"-- `!`'' [z] $5 \x01\xc3\xa9"};
   awkward.Outputs = {"out$1", "f_{2}", "a_very_long_output_name_that_goes_on_and_on_and_on_for_a_while"};
   for (const int mode : {modeSOP, modePOS}) systems.push_back({"special names", random(6, 3), mode, awkward});
 
@@ -187,6 +193,14 @@ void CheckMap(const Case& c, int f, const std::string& block) {
   // The loops are the function's cubes in the result's order, each around
   // exactly its cube's cells: a centre in a piece's shape and in its map.
   ASSERT_EQ(loops, c.Cubes(f));
+  auto cellAt = [&](double x, double y) {
+    return std::any_of(cells.begin(), cells.end(),
+                       [&](const Item& cell) { return near(cell.X, x) && near(cell.Y, y); });
+  };
+  for (const auto& loop : pieces)
+    for (const auto& p : loop)  // a piece is cut to its map, enlarged by a 44th of a cell
+      EXPECT_TRUE(cellAt(p[0] + 0.5 + 1 / 44.0, p[1] + 0.5 + 1 / 44.0) &&
+                  cellAt(p[2] - 0.5 - 1 / 44.0, p[3] - 0.5 - 1 / 44.0));
   for (size_t k = 0; k < loops.size(); ++k)
     for (const Item& cell : cells) {
       bool in = false;
