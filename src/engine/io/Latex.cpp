@@ -159,8 +159,8 @@ class TLatexWriter {
     Out += "\\section*{Truth table}\n";
     if (FInputs > kLatexMaxTableInputs) {
       Out += "The truth table is left out: it is written for systems of at most " +
-             std::to_string(kLatexMaxTableInputs) + " inputs, and this one has " + std::to_string(FInputs) + " (" +
-             std::to_string(FInputs) + " inputs make $2^{" + std::to_string(FInputs) + "}$ rows).\n\n";
+             std::to_string(kLatexMaxTableInputs) + " inputs, and this one has " + std::to_string(FInputs) + " ($2^{" +
+             std::to_string(FInputs) + "}$ rows).\n\n";
       return;
     }
     Out += "A row gives the inputs, then each function's value: 1, 0, or - for don't care.\n\n";

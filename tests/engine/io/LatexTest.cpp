@@ -1,13 +1,13 @@
-// The LaTeX document of a system and its result, for a set of systems:
-// random ones of 1-6 inputs after SOP and POS runs, constants, a function
-// without cubes, 18 functions, systems past 6 inputs with long expressions,
-// names full of LaTeX's special characters. Each document is read back: the
-// truth table must give the functions' values; in each map, cells one apart
-// must differ in one input, and each cell's term must be what its labels
-// say; each loop must enclose exactly its cube's cells; the expressions must
-// be the result's cubes. Then pdflatex compiles each document, with no
-// overfull line, no character missing from a font and no bitmap font
-// (without pdflatex that test skips, except in CI, where it fails).
+// The LaTeX document of a system and its result, for random systems of 1-6
+// inputs after SOP and POS runs, constants, a function without cubes, 18
+// functions, systems past 6 inputs with long expressions, and names full of
+// LaTeX's special characters. Each document is read back: the truth table
+// gives the functions' values; in each map, cells one apart differ in one
+// input, each cell's labels spell its term, and each loop encloses exactly
+// its cube's cells; the expressions, their markup undone, are the text
+// output's lines. Then pdflatex compiles each document with no overfull line,
+// no character missing from a font and no bitmap font (without pdflatex that
+// test skips, except in CI, where it fails).
 
 #include <gtest/gtest.h>
 
