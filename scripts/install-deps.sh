@@ -13,6 +13,7 @@ packages=(
   xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra
   dpkg-dev desktop-file-utils libxml2-utils xdg-utils libfile-mimeinfo-perl
   shared-mime-info man-db
+  texlive-latex-base texlive-pictures
 )
 
 missing=()

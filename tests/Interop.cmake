@@ -1,5 +1,6 @@
 # Interoperability tests: PLA files, Verilog, proof of the generated VHDL and
-# Verilog by simulation, and the command-line tool's file options.
+# Verilog by simulation, the LaTeX document compiled by pdflatex, and the
+# command-line tool's file options.
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
@@ -20,6 +21,10 @@ tavro_interop_test(tavro_interop_tests
 
 tavro_interop_test(tavro_hdl_tests
   ${TAVRO_INTEROP_TEST_DIR}/engine/io/HdlSimulationTest.cpp)
+
+tavro_interop_test(tavro_latex_tests
+  ${TAVRO_INTEROP_TEST_DIR}/engine/io/LatexTest.cpp)
+target_link_libraries(tavro_latex_tests PRIVATE tavro_test_support)
 
 tavro_interop_test(tavro_cli_interop_tests
   ${TAVRO_INTEROP_TEST_DIR}/app/cli/CliInteropTest.cpp)

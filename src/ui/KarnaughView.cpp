@@ -21,7 +21,7 @@ namespace tavro {
 
 namespace {
 
-constexpr int kCell = 44;  // cell side
+constexpr int kCell = kKarnaughCell;  // cell side
 constexpr int kMargin = 16;
 constexpr int kTitleHeight = 26;  // the line above the maps
 constexpr int kLabelWidth = 44;   // row labels left of a map
@@ -30,80 +30,19 @@ constexpr int kGap = 28;          // between two maps
 constexpr int kLegendLine = 20;
 constexpr int kMinWidth = 440;
 
-uint32_t Gray(uint32_t i) { return i ^ (i >> 1); }
-uint32_t InverseGray(uint32_t g) {
-  uint32_t i = 0;
-  for (; g; g >>= 1) i ^= g;
-  return i;
-}
-
-QString Bits(uint32_t value, int count) {
-  QString s;
-  for (int b = count - 1; b >= 0; --b) s += QLatin1Char((value >> b) & 1u ? '1' : '0');
-  return s;
-}
-
 QString Names(int first, int count) {
   QString s;
   for (int p = first; p < first + count; ++p) s += QString::fromStdString(VariableName(p));
   return s;
 }
 
-// A loop's colour, made from its cube alone: the same cube has the same
-// colour in every function and every run. The hue comes from a mix of the
-// cube's bits, the brightness from one more of them.
 QColor LoopColor(uint32_t value, uint32_t mask) {
-  uint64_t h = (uint64_t{value & ~mask} << 32 | mask) + 0x9e3779b97f4a7c15ULL;
-  h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ULL;
-  h = (h ^ (h >> 27)) * 0x94d049bb133111ebULL;
-  h ^= h >> 31;
-  const double hue = static_cast<double>(h % 360) / 360.0;
-  return QColor::fromHsvF(static_cast<float>(hue), 0.9f, (h >> 20) & 1 ? 0.72f : 0.88f);
-}
-
-// The cyclic run of positions 0..n-1 whose Gray code matches the cube on the
-// given bits: its start and length (a Gray-coded cube is always one run).
-std::pair<int, int> Run(int bits, int shift, uint32_t value, uint32_t mask) {
-  const int n = 1 << bits;
-  const uint32_t fixed = ~mask & ((uint32_t{1} << bits) - 1) << shift;
-  std::vector<bool> in(static_cast<size_t>(n));
-  int length = 0;
-  for (int i = 0; i < n; ++i) {
-    in[static_cast<size_t>(i)] = ((Gray(static_cast<uint32_t>(i)) << shift ^ value) & fixed) == 0;
-    length += in[static_cast<size_t>(i)];
-  }
-  if (length == n) return {0, n};
-  for (int i = 0; i < n; ++i)
-    if (in[static_cast<size_t>(i)] && !in[static_cast<size_t>((i + n - 1) % n)]) return {i, length};
-  return {0, 0};
+  const THsv hsv = KarnaughLoopColor(value, mask);
+  return QColor::fromHsvF(static_cast<float>(hsv.Hue), static_cast<float>(hsv.Saturation),
+                          static_cast<float>(hsv.Value));
 }
 
 }  // namespace
-
-TKarnaughLayout KarnaughLayout(int inputs) {
-  TKarnaughLayout layout;
-  layout.Inputs = inputs;
-  layout.MapBits = inputs > 4 ? inputs - 4 : 0;
-  const int inMap = inputs - layout.MapBits;
-  layout.RowBits = inMap / 2;
-  layout.ColumnBits = inMap - layout.RowBits;
-  return layout;
-}
-
-TKarnaughCell KarnaughCell(const TKarnaughLayout& layout, uint32_t term) {
-  TKarnaughCell cell;
-  const uint32_t columnValue = term & ((1u << layout.ColumnBits) - 1);
-  const uint32_t rowValue = (term >> layout.ColumnBits) & ((1u << layout.RowBits) - 1);
-  cell.Map = static_cast<int>(term >> (layout.ColumnBits + layout.RowBits));
-  cell.Row = static_cast<int>(InverseGray(rowValue));
-  cell.Column = static_cast<int>(InverseGray(columnValue));
-  return cell;
-}
-
-uint32_t KarnaughTerm(const TKarnaughLayout& layout, const TKarnaughCell& cell) {
-  return static_cast<uint32_t>(cell.Map) << (layout.ColumnBits + layout.RowBits) |
-         Gray(static_cast<uint32_t>(cell.Row)) << layout.ColumnBits | Gray(static_cast<uint32_t>(cell.Column));
-}
 
 // ---------------------------------------------------------------------------
 
@@ -145,27 +84,13 @@ void TKarnaughView::AddLoop(uint32_t value, uint32_t mask, bool prime, bool pos,
   text = text.substr(5, text.size() - 7);  // "f0 = " ... "\r\n"
   loop.Text = QString::fromStdString(text);
 
-  const int inMapBits = FLayout.RowBits + FLayout.ColumnBits;
-  const uint32_t mapFixed = ~mask >> inMapBits & ((1u << FLayout.MapBits) - 1);
-  const auto [rowStart, rowLength] = Run(FLayout.RowBits, FLayout.ColumnBits, value, mask);
-  const auto [columnStart, columnLength] = Run(FLayout.ColumnBits, 0, value, mask);
   // Nested loops stay apart: each is drawn a little further inside its cells.
-  const double inset = prime ? 2.0 : 4.0 + (index % 5) * 2.5;
-  for (int map = 0; map < FLayout.Maps(); ++map) {
-    if (((static_cast<uint32_t>(map) ^ (value >> inMapBits)) & mapFixed) != 0) continue;
-    const QRectF grid = GridRect(map);
-    // A run that passes the last row or column goes on at the first: the
-    // same rectangle shifted back by the map's size draws that part.
-    for (const int dr : {0, -FLayout.Rows()}) {
-      if (dr && rowStart + rowLength <= FLayout.Rows()) continue;
-      for (const int dc : {0, -FLayout.Columns()}) {
-        if (dc && columnStart + columnLength <= FLayout.Columns()) continue;
-        const QRectF shape(grid.left() + (columnStart + dc) * kCell + inset,
-                           grid.top() + (rowStart + dr) * kCell + inset, columnLength * kCell - 2 * inset,
-                           rowLength * kCell - 2 * inset);
-        loop.Pieces.push_back({shape, grid});
-      }
-    }
+  const double inset = KarnaughLoopInset(prime, index);
+  for (const TKarnaughPiece& piece : KarnaughPieces(FLayout, value, mask)) {
+    const QRectF grid = GridRect(piece.Map);
+    const QRectF shape(grid.left() + piece.Column * kCell + inset, grid.top() + piece.Row * kCell + inset,
+                       piece.Columns * kCell - 2 * inset, piece.Rows * kCell - 2 * inset);
+    loop.Pieces.push_back({shape, grid});
   }
   FLoops.push_back(std::move(loop));
 }
@@ -278,9 +203,10 @@ TKarnaughView::TFonts::TFonts(const QFont& font) : Base(font), Bold(font), Small
 }
 
 QPen TKarnaughView::LoopPen(const TLoop& loop) {
-  QPen pen(loop.Color, loop.Prime ? 1.5 : 2.5);
-  if (loop.Prime) pen.setStyle(Qt::DotLine);
-  else if (!loop.SharedWith.empty()) pen.setStyle(Qt::DashLine);
+  const TKarnaughStroke stroke = KarnaughStroke(loop.Prime, !loop.SharedWith.empty());
+  QPen pen(loop.Color, stroke.Width);
+  if (stroke.Line == TKarnaughLine::Dotted) pen.setStyle(Qt::DotLine);
+  else if (stroke.Line == TKarnaughLine::Dashed) pen.setStyle(Qt::DashLine);
   return pen;
 }
 
@@ -309,7 +235,7 @@ void TKarnaughView::Paint(QPainter& painter) const {
     const QPainterPathStroker stroker(LoopPen(loop));
     for (const TPiece& piece : loop.Pieces) {
       QPainterPath shape, clip;
-      shape.addRoundedRect(piece.Shape, 10, 10);
+      shape.addRoundedRect(piece.Shape, kKarnaughLoopRadius, kKarnaughLoopRadius);
       clip.addRect(piece.Clip.adjusted(-1, -1, 1, 1));
       painter.fillPath(stroker.createStroke(shape).intersected(clip), loop.Color);
     }
@@ -332,27 +258,25 @@ void TKarnaughView::Paint(QPainter& painter) const {
 }
 
 void TKarnaughView::PaintMapLabels(QPainter& painter, const TFonts& fonts) const {
-  const int mapFirst = 1, rowFirst = 1 + FLayout.MapBits, columnFirst = rowFirst + FLayout.RowBits;
-  const QString rowNames = Names(rowFirst, FLayout.RowBits);
-  const QString columnNames = Names(columnFirst, FLayout.ColumnBits);
+  const QString rowNames = Names(FLayout.FirstRowInput(), FLayout.RowBits);
+  const QString columnNames = Names(FLayout.FirstColumnInput(), FLayout.ColumnBits);
   for (int map = 0; map < FLayout.Maps(); ++map) {
     const QRectF grid = GridRect(map);
     painter.setPen(Qt::black);
     painter.setFont(fonts.Bold);
     if (FLayout.MapBits > 0)
       painter.drawText(QRectF(grid.left(), grid.top() - kLabelHeight, grid.width(), 20), Qt::AlignCenter,
-                       QStringLiteral("%1 = %2").arg(Names(mapFirst, FLayout.MapBits),
-                                                     Bits(static_cast<uint32_t>(map), FLayout.MapBits)));
+                       QStringLiteral("%1 = %2").arg(Names(FLayout.FirstMapInput(), FLayout.MapBits),
+                                                     QString::fromStdString(KarnaughMapBits(FLayout, map))));
     painter.setFont(fonts.Base);
     painter.drawText(QRectF(grid.left() - kLabelWidth, grid.top() - 20, kLabelWidth, 20), Qt::AlignCenter,
                      rowNames + QLatin1Char('\\') + columnNames);
     for (int c = 0; c < FLayout.Columns(); ++c)
       painter.drawText(QRectF(grid.left() + c * kCell, grid.top() - 20, kCell, 20), Qt::AlignCenter,
-                       Bits(Gray(static_cast<uint32_t>(c)), FLayout.ColumnBits));
+                       QString::fromStdString(KarnaughColumnBits(FLayout, c)));
     for (int r = 0; r < FLayout.Rows(); ++r)
       painter.drawText(QRectF(grid.left() - kLabelWidth, grid.top() + r * kCell, kLabelWidth - 6, kCell),
-                       Qt::AlignRight | Qt::AlignVCenter,
-                       FLayout.RowBits ? Bits(Gray(static_cast<uint32_t>(r)), FLayout.RowBits) : QString());
+                       Qt::AlignRight | Qt::AlignVCenter, QString::fromStdString(KarnaughRowBits(FLayout, r)));
   }
 }
 

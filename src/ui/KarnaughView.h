@@ -16,6 +16,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "engine/io/KarnaughLayout.h"
 #include "ui/FunctionView.h"
 
 class QLabel;
@@ -24,34 +25,11 @@ class QScrollArea;
 
 namespace tavro {
 
-// How the inputs are spread over the maps. The first MapBits inputs (A, or
-// A and B) choose the map, the next RowBits the row, the last ColumnBits
-// the column; rows and columns follow the Gray code 00, 01, 11, 10.
-struct TKarnaughLayout {
-  int Inputs = 0;
-  int MapBits = 0, RowBits = 0, ColumnBits = 0;
-  int Maps() const { return 1 << MapBits; }
-  int MapsAcross() const { return MapBits == 0 ? 1 : 2; }
-  int Rows() const { return 1 << RowBits; }
-  int Columns() const { return 1 << ColumnBits; }
-};
-
-// For 1 to 6 inputs.
-TKarnaughLayout KarnaughLayout(int inputs);
-
-struct TKarnaughCell {
-  int Map = 0, Row = 0, Column = 0;
-  bool operator==(const TKarnaughCell&) const = default;
-};
-
-TKarnaughCell KarnaughCell(const TKarnaughLayout& layout, uint32_t term);
-uint32_t KarnaughTerm(const TKarnaughLayout& layout, const TKarnaughCell& cell);
-
 class TKarnaughView : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int MaxInputs = 6;
+  static constexpr int MaxInputs = kKarnaughMaxInputs;
 
   // One part of a loop: the rounded rectangle, drawn clipped to its map (a
   // loop that wraps around an edge is drawn as open pieces at both edges).

@@ -1,6 +1,7 @@
 // The Karnaugh map and the truth table: cells placed by the Gray code, loops
-// that cover exactly the cells of their cubes (wrapping around the edges),
-// exports, and a truth table edit that is the term dialog's edit.
+// that cover exactly the cells of their cubes (wrapping around the edges) in
+// their cube's colour, exports, and a truth table edit that is the term
+// dialog's edit.
 
 #include <QFontMetrics>
 #include <QImage>
@@ -137,6 +138,12 @@ class TestViews : public QObject {
           for (const auto& piece : loop.Pieces) inside |= piece.Shape.contains(centre) && piece.Clip.contains(centre);
           QCOMPARE(inside, (term & ~loop.Mask) == loop.Value);
         }
+        // The loop has the colour every drawing of the cube has (the LaTeX
+        // document's too), to a thousandth.
+        const TRgb rgb = HsvToRgb(KarnaughLoopColor(loop.Value, loop.Mask));
+        QVERIFY(std::abs(loop.Color.redF() - rgb.Red) < 1e-3);
+        QVERIFY(std::abs(loop.Color.greenF() - rgb.Green) < 1e-3);
+        QVERIFY(std::abs(loop.Color.blueF() - rgb.Blue) < 1e-3);
         ++loopsChecked;
       }
       size_t tagged = 0;
