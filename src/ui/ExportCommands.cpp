@@ -9,6 +9,7 @@
 #include "engine/io/Eqntott.h"
 #include "engine/io/FileIO.h"
 #include "engine/io/Json.h"
+#include "engine/io/Latex.h"
 #include "engine/io/Pla.h"
 #include "engine/io/SystemSets.h"
 #include "engine/io/Verilog.h"
@@ -38,6 +39,7 @@ const std::vector<TfrmMain::TExportFormat>& TfrmMain::ExportFormats() {
       {"mnuExportEqntott", "eqntott Equations...", "eqntott files (*.eqn *.EQN)", "eqn", TExportKind::Eqntott},
       {"mnuExportCsv", "CSV Truth Table...", "CSV files (*.csv *.CSV)", "csv", TExportKind::Csv},
       {"mnuExportJson", "JSON...", "JSON files (*.json *.JSON)", "json", TExportKind::Json},
+      {"mnuExportLatex", "LaTeX...", "LaTeX files (*.tex *.TEX)", "tex", TExportKind::Latex},
   };
   return formats;
 }
@@ -53,6 +55,7 @@ bool TfrmMain::ExportAllowed(TExportKind kind) const {
 void TfrmMain::UpdateExportItems() {
   const auto& formats = ExportFormats();
   for (size_t k = 0; k < ExportItems.size(); ++k) ExportItems[k]->setEnabled(ExportAllowed(formats[k].Kind));
+  if (mnuExportLatex) mnuExportLatex->setEnabled(ExportAllowed(TExportKind::Latex));
 }
 
 void TfrmMain::ExportTo(const TExportFormat& format) {
@@ -82,6 +85,7 @@ void TfrmMain::ExportTo(const TExportFormat& format) {
       case TExportKind::Eqntott: text = EqntottText(*result, inputs, outputs, mode, system.Names); break;
       case TExportKind::Csv: text = CsvText(system, system.Names); break;
       case TExportKind::Json: text = JsonText(system, FLastStats.Figures()); break;
+      case TExportKind::Latex: text = LatexText(system, system.Names); break;
     }
     WriteFileAtomic(path, text);
   });

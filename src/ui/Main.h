@@ -222,6 +222,7 @@ class TfrmMain : public QMainWindow {
   QAction* mnuAlgorithmAnalysis = nullptr;
   QAction* N3 = nullptr;
   QAction* mnuExportToFile = nullptr;
+  QAction* mnuExportLatex = nullptr;  // Output > Export LaTeX..., as File > Export > LaTeX...
   // File > Export: one item per format (ExportFormats order).
   QMenu* mnuExport = nullptr;
   std::vector<QAction*> ExportItems;
@@ -289,7 +290,7 @@ class TfrmMain : public QMainWindow {
 
  public:
   // The formats of File > Export.
-  enum class TExportKind { Verilog, Pla, PlaDontCares, Blif, Eqntott, Csv, Json };
+  enum class TExportKind { Verilog, Pla, PlaDontCares, Blif, Eqntott, Csv, Json, Latex };
   struct TExportFormat {
     const char* Object;     // the item's object name
     const char* Caption;    // its text

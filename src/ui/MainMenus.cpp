@@ -153,6 +153,9 @@ void CreateOutputMenu(const TMenuMaker& make) {
   w.N3 = make.Separator(w.mnuOutput, "N3");
   w.mnuExportToFile =
       make.Item(w.mnuOutput, "mnuExportToFile", QStringLiteral("Export To File..."), &TfrmMain::mnuExportToFileClick);
+  w.mnuExportLatex = make.Item(w.mnuOutput, "mnuExportLatex", QStringLiteral("Export LaTeX..."));
+  QObject::connect(w.mnuExportLatex, &QAction::triggered, &w,
+                   [&w] { w.Guard([&w] { w.ExportTo(TfrmMain::ExportFormats().back()); }); });
 }
 
 // The cost criterion of the next run: the described selection, the fewest

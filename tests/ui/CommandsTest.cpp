@@ -694,7 +694,7 @@ void TestCommands::menuTree() {
   QCOMPARE(describe(m.mnuOutput),
            "Terms|Signal Names|-|Prime Implcants|Optimized Functions[x]|-|Algoritm Analysis[x](off)|-|"
            "Karnaugh Map...|Truth Table...|-|"
-           "Export To File...");
+           "Export To File...|Export LaTeX...(off)");
   QCOMPARE(describe(m.mnuAlgorithm), "Cost Criteria|-|Remove Hazards");
   QCOMPARE(describe(m.mnuCost), "PLA Cost|Smallest Cost[x]*|Fast (heuristic)");
   QCOMPARE(describe(m.VHDL1), "Library|Use|Delay Model(off)");

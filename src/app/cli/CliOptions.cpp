@@ -48,6 +48,9 @@ const char* const kUsage =
     "  --csv PATH        write the system's truth table as CSV (up to 16 inputs)\n"
     "  --json PATH       write the result, its prime implicants and its figures\n"
     "                    as JSON; PATH - writes it on stdout in place of the text\n"
+    "  --latex PATH      write a LaTeX document (pdflatex, TikZ) with the truth\n"
+    "                    table, each function's Karnaugh maps with the result's\n"
+    "                    loops (both up to 6 inputs) and the minimal expressions\n"
     "  --format FORMAT   read FILE as trm, pla, csv or blif, whatever its name\n"
     "  --date TEXT       date for the VHDL and Verilog header (default: today;\n"
     "                    no control characters)\n"
@@ -146,7 +149,7 @@ bool ReadAssigned(const std::string& a, TCliOptions& o, std::string& error) {
 bool TakesValue(const std::string& a) {
   return a == "--vhdl" || a == "--verilog" || a == "--pla" || a == "--date" || a == "-o" || a == "--max-memory" ||
          a == "-e" || a == "--expr" || a == "--inputs" || a == "--pla-type" || a == "--blif" || a == "--eqntott" ||
-         a == "--csv" || a == "--json" || a == "--format";
+         a == "--csv" || a == "--json" || a == "--latex" || a == "--format";
 }
 
 // An option that takes the next argument as its value; returns the refusal
@@ -159,6 +162,7 @@ std::string ReadValue(const std::string& a, const std::string& v, TCliOptions& o
   else if (a == "--eqntott") o.EqntottPath = v;
   else if (a == "--csv") o.CsvPath = v;
   else if (a == "--json") o.JsonPath = v;
+  else if (a == "--latex") o.LatexPath = v;
   else if (a == "--pla-type") {
     if (v != "f" && v != "fd" && v != "fr" && v != "fdr") return "--pla-type takes f, fd, fr or fdr";
     o.PlaType = v;
@@ -199,6 +203,7 @@ std::string CombinationError(const TCliOptions& o) {
   if (EmptyPath(o.EqntottPath)) return "--eqntott needs a file name";
   if (EmptyPath(o.CsvPath)) return "--csv needs a file name";
   if (EmptyPath(o.JsonPath)) return "--json needs a file name";
+  if (EmptyPath(o.LatexPath)) return "--latex needs a file name";
   if (o.PlaType != "f" && !o.PlaPath) return "--pla-type needs --pla";
   if (o.Format != TFileFormat::Automatic && o.File.empty()) return "--format needs FILE";
   if (EmptyPath(o.OutputPath)) return "-o needs a file name";

@@ -32,7 +32,7 @@ struct TCliOptions {
   int ExpressionInputs = 0;              // --inputs; 0 when not given
   // The output paths and the header date as given; absent when not given.
   std::optional<std::string> VhdlPath, VerilogPath, PlaPath, OutputPath, Date;
-  std::optional<std::string> BlifPath, EqntottPath, CsvPath, JsonPath;
+  std::optional<std::string> BlifPath, EqntottPath, CsvPath, JsonPath, LatexPath;
   std::string PlaType = "f";                    // --pla-type: f, fd, fr or fdr
   TFileFormat Format = TFileFormat::Automatic;  // --format
   bool StandardInput() const { return File == "-"; }

@@ -17,6 +17,7 @@
 #include "engine/io/Expression.h"
 #include "engine/io/FileIO.h"
 #include "engine/io/Json.h"
+#include "engine/io/Latex.h"
 #include "engine/io/Pla.h"
 #include "engine/io/SystemSets.h"
 #include "engine/io/TermFile.h"
@@ -140,6 +141,7 @@ TOutputFiles OutputFiles(const TCliOptions& o) {
   if (o.EqntottPath) files.All.push_back({"--eqntott", *o.EqntottPath});
   if (o.CsvPath) files.All.push_back({"--csv", *o.CsvPath});
   if (o.JsonPath && *o.JsonPath != "-") files.All.push_back({"--json", *o.JsonPath});
+  if (o.LatexPath) files.All.push_back({"--latex", *o.LatexPath});
   return files;
 }
 
@@ -294,6 +296,7 @@ int WriteResults(const TCliOptions& o, const TOutputFiles& files, const TFunctio
     if (o.EqntottPath) WriteFileAtomic(*o.EqntottPath, EqntottText(result, inputs, outputs, mode, system.Names));
     if (o.CsvPath) WriteFileAtomic(*o.CsvPath, CsvText(system, system.Names));
     if (o.JsonPath && *o.JsonPath != "-") WriteFileAtomic(*o.JsonPath, JsonText(system, Figures(stats)));
+    if (o.LatexPath) WriteLatex(system, *o.LatexPath, system.Names);
   } catch (const TavroError& e) {
     std::fprintf(stderr, "tavro-cli: %s\n", e.what());
     return kExitUsage;

@@ -342,7 +342,9 @@ class TCommand {
     RunParts parts;
     if (const auto refused = Minimize(parts)) return *refused;
     VerifyResult(parts.Result);
-    if (FWidth <= MaxInputBits && !FSystem.TermsInSource) FStats.Hazards = CountHazards(FWork, parts.Result, FWidth);
+    // Counted where the run's functions held their terms from the start (a
+    // run that lists them on the way replaces the functions FWork named).
+    if (FWorkListed) FStats.Hazards = CountHazards(FWork, parts.Result, FWidth);
     // The heuristic does not find every prime: it keeps none.
     FSystem.ResultPrimes.reset();
     if (FOptions.KeepPrimes && !FStats.Heuristic)
@@ -433,6 +435,7 @@ class TCommand {
       if (converts(f)) FConverted.push_back(ComplementTerms(f, FWidth));
     size_t next = 0;
     for (const auto& f : FSystem.Functions) FWork.push_back(converts(f) ? &FConverted[next++] : &f);
+    FWorkListed = FWidth <= MaxInputBits && !FSystem.TermsInSource;
     FStats.SecondsConvert = SecondsSince(FStart);
     FStats.Inputs = FWidth;
     FStats.Outputs = FSystem.FunctionCount();
@@ -773,6 +776,7 @@ class TCommand {
   TRunRoute FRoute;
   std::vector<TTermVector> FConverted;
   std::vector<const TTermVector*> FWork;  // every function in the run's kind
+  bool FWorkListed = false;               // and they hold their terms
   std::vector<int64_t> FListed;           // terms of each
   std::vector<size_t> FKept;              // the functions with terms
   TCubeSystem FFileCubes, FNarrowCubes;
