@@ -101,6 +101,7 @@ void TKarnaughView::Refresh() {
   const TTermVector& function = FSource.Function(FFunction);
   FMaxterms = function.IsMaxterms();
   FLoops.clear();
+  FHazards.clear();
   FValues.clear();
   FMessage.clear();
   FResultNote.clear();
@@ -157,6 +158,7 @@ void TKarnaughView::AddResultLoops(int inputs) {
         if (g != FFunction && result->Tag(i, g)) FLoops.back().SharedWith.push_back(g);
     }
     FResultNote = QStringLiteral("%1 result: %2 cube(s)").arg(pos ? "POS" : "SOP").arg(index);
+    FindHazards(inputs, pos);
     if (FSource.ShowPrimes()) {
       // The primes of the run, found again: the functions have not changed
       // since, and a system of six inputs is quickly done.
@@ -183,6 +185,21 @@ void TKarnaughView::AddResultLoops(int inputs) {
   }
 }
 
+void TKarnaughView::FindHazards(int inputs, bool pos) {
+  const TTermState target = pos ? TTermState::Zero : TTermState::One;
+  for (uint32_t t = 0; t < FValues.size(); ++t) {
+    if (FValues[t] != target) continue;
+    for (int b = 0; b < inputs; ++b) {
+      const uint32_t other = t | uint32_t{1} << b;
+      if (other == t || FValues[other] != target) continue;
+      const bool held = std::any_of(FLoops.begin(), FLoops.end(), [&](const TLoop& loop) {
+        return !loop.Prime && (t & ~loop.Mask) == loop.Value && (other & ~loop.Mask) == loop.Value;
+      });
+      if (!held) FHazards.emplace_back(t, other);
+    }
+  }
+}
+
 std::vector<QString> TKarnaughView::LegendLines() const {
   std::vector<QString> lines;
   for (const TLoop& loop : FLoops) {
@@ -194,6 +211,10 @@ std::vector<QString> TKarnaughView::LegendLines() const {
     }
     lines.push_back(line);
   }
+  if (!FHazards.empty())
+    lines.push_back(QStringLiteral("hazard: %1 pair(s) of adjacent %2s in no common loop")
+                        .arg(FHazards.size())
+                        .arg(FSource.ResultMode() == modePOS ? 0 : 1));
   return lines;
 }
 
@@ -240,6 +261,7 @@ void TKarnaughView::Paint(QPainter& painter) const {
       painter.fillPath(stroker.createStroke(shape).intersected(clip), loop.Color);
     }
   }
+  PaintHazards(painter);
   // The cells' numbers and values over the loops.
   PaintCells(painter, fonts, true);
 
@@ -249,11 +271,36 @@ void TKarnaughView::Paint(QPainter& painter) const {
   const int across = FLayout.MapsAcross(), down = FLayout.Maps() / across;
   double y = kMargin + kTitleHeight + down * (kLabelHeight + FLayout.Rows() * kCell) + (down - 1) * kGap + 12;
   for (size_t i = 0; i < lines.size(); ++i, y += kLegendLine) {
-    painter.setPen(LoopPen(FLoops[i]));
-    painter.drawRoundedRect(QRectF(kMargin, y + 3, 22, kLegendLine - 6), 5, 5);
+    if (i < FLoops.size()) {
+      painter.setPen(LoopPen(FLoops[i]));
+      painter.drawRoundedRect(QRectF(kMargin, y + 3, 22, kLegendLine - 6), 5, 5);
+    } else {
+      painter.setPen(HazardPen());
+      painter.drawLine(QPointF(kMargin + 2, y + kLegendLine / 2.0), QPointF(kMargin + 20, y + kLegendLine / 2.0));
+    }
     painter.setPen(Qt::black);
     painter.drawText(QRectF(kMargin + 30, y, FSize.width() - kMargin - 30, kLegendLine),
                      Qt::AlignLeft | Qt::AlignVCenter, lines[i]);
+  }
+}
+
+QPen TKarnaughView::HazardPen() { return QPen(QColor(220, 0, 0), 3, Qt::SolidLine, Qt::RoundCap); }
+
+void TKarnaughView::PaintHazards(QPainter& painter) const {
+  // Side by side in one map: a bar across the border of the two cells;
+  // otherwise (across an edge, or between maps) a ring in each.
+  painter.setPen(HazardPen());
+  painter.setBrush(Qt::NoBrush);
+  for (const auto& [a, b] : FHazards) {
+    const QRectF ra = CellRect(a), rb = CellRect(b);
+    const QPointF d = rb.center() - ra.center();
+    const bool beside = KarnaughCell(FLayout, a).Map == KarnaughCell(FLayout, b).Map &&
+                        std::abs(std::abs(d.x()) + std::abs(d.y()) - kCell) < 0.5;
+    if (beside) {
+      painter.drawLine(ra.center() + d * 0.25, rb.center() - d * 0.25);
+    } else {
+      for (const QRectF& r : {ra, rb}) painter.drawEllipse(r.center(), kCell * 0.3, kCell * 0.3);
+    }
   }
 }
 

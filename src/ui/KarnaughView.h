@@ -55,6 +55,12 @@ class TKarnaughView : public QWidget {
   QString Message() const { return FMessage; }
   const TKarnaughLayout& Layout() const { return FLayout; }
   const std::vector<TLoop>& Loops() const { return FLoops; }
+  // The static hazards of the shown cover: adjacent cells of the function's
+  // value (1 after SOP, 0 after POS) that no loop of the result holds both
+  // of, as (lower term, higher term).
+  const std::vector<std::pair<uint32_t, uint32_t>>& Hazards() const { return FHazards; }
+  // The legend's lines: one per loop, then the hazards' where there are any.
+  std::vector<QString> LegendLines() const;
   // Where the cell of a term is, in widget coordinates.
   QRectF CellRect(uint32_t term) const;
 
@@ -81,8 +87,10 @@ class TKarnaughView : public QWidget {
   // The loops of the current result for the current function, and its primes
   // when they are wanted.
   void AddResultLoops(int inputs);
-  std::vector<QString> LegendLines() const;
   static QPen LoopPen(const TLoop& loop);
+  static QPen HazardPen();
+  void FindHazards(int inputs, bool pos);
+  void PaintHazards(QPainter& painter) const;
   void PaintMapLabels(QPainter& painter, const TFonts& fonts) const;
   // The grid, or (text) the numbers and values in it.
   void PaintCells(QPainter& painter, const TFonts& fonts, bool text) const;
@@ -95,6 +103,7 @@ class TKarnaughView : public QWidget {
   bool FMaxterms = false;
   std::vector<TTermState> FValues;
   std::vector<TLoop> FLoops;
+  std::vector<std::pair<uint32_t, uint32_t>> FHazards;
   QString FResultNote;
   QSize FSize;
 };

@@ -112,8 +112,12 @@ class TestViews : public QObject {
       source.Primes = round % 3 == 0;
       check::RecordingHost host;
       const int mode = round % 2 ? modePOS : modeSOP;
-      if (RunCommand(source.System, mode, {}, host) != TRunOutcome::Completed) continue;
+      TRunStats stats;
+      if (RunCommand(source.System, mode, {}, host, &stats) != TRunOutcome::Completed) continue;
       TKarnaughView view(source);
+      // The pairs the view marks are the hazards the run counts (which are
+      // over all functions).
+      if (source.System.FunctionCount() == 1) QCOMPARE(static_cast<int64_t>(view.Hazards().size()), stats.Hazards);
       QVERIFY(view.Message().isEmpty());
       const TCover& result = *source.System.ResultCubes;
       size_t resultLoops = 0;
@@ -151,6 +155,25 @@ class TestViews : public QObject {
       QCOMPARE(resultLoops, tagged);
     }
     QVERIFY(loopsChecked > 200);
+  }
+
+  // The textbook function: its minimum cover leaves four adjacent pairs of 1s
+  // in no common loop, which the map marks; the hazard-free cover none.
+  void hazardsMarked() {
+    TStoreSource source;
+    source.System.Functions[0] = ParseTermEntry("0, 1, 2, 5, 6, 7, 8, 9, 10, 14", false);
+    source.System.UpdateInputBits();
+    check::RecordingHost host;
+    QCOMPARE(RunCommand(source.System, modeSOP, {}, host), TRunOutcome::Completed);
+    TKarnaughView plain(source);
+    QCOMPARE(plain.Hazards().size(), size_t{4});
+    QVERIFY(plain.LegendLines().back().startsWith(QStringLiteral("hazard: 4 pair(s)")));
+    TRunParams params;
+    params.HazardFree = true;
+    QCOMPARE(RunCommand(source.System, modeSOP, {}, host, nullptr, params), TRunOutcome::Completed);
+    TKarnaughView free(source);
+    QVERIFY(free.Hazards().empty());
+    QCOMPARE(free.Loops().size(), size_t{6});
   }
 
   void tooWideSaysWhyAndExportsWrite() {
