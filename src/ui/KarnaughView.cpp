@@ -287,17 +287,21 @@ void TKarnaughView::Paint(QPainter& painter) const {
 QPen TKarnaughView::HazardPen() { return QPen(QColor(220, 0, 0), 3, Qt::SolidLine, Qt::RoundCap); }
 
 void TKarnaughView::PaintHazards(QPainter& painter) const {
-  // Side by side in one map: a bar across the border of the two cells;
-  // otherwise (across an edge, or between maps) a ring in each.
+  // Side by side in one map: a bar across the border of the two cells; at
+  // the two ends of a row or column (neighbours around the edge): a bar from
+  // each to the edge; in two maps: a ring in each.
   painter.setPen(HazardPen());
   painter.setBrush(Qt::NoBrush);
   for (const auto& [a, b] : FHazards) {
     const QRectF ra = CellRect(a), rb = CellRect(b);
     const QPointF d = rb.center() - ra.center();
-    const bool beside = KarnaughCell(FLayout, a).Map == KarnaughCell(FLayout, b).Map &&
-                        std::abs(std::abs(d.x()) + std::abs(d.y()) - kCell) < 0.5;
-    if (beside) {
+    const bool sameMap = KarnaughCell(FLayout, a).Map == KarnaughCell(FLayout, b).Map;
+    if (sameMap && std::abs(std::abs(d.x()) + std::abs(d.y()) - kCell) < 0.5) {
       painter.drawLine(ra.center() + d * 0.25, rb.center() - d * 0.25);
+    } else if (sameMap && (std::abs(d.x()) < 0.5 || std::abs(d.y()) < 0.5)) {
+      const QPointF unit = d / std::hypot(d.x(), d.y()) * static_cast<double>(kCell);
+      painter.drawLine(ra.center() - unit * 0.3, ra.center() - unit * 0.5);
+      painter.drawLine(rb.center() + unit * 0.3, rb.center() + unit * 0.5);
     } else {
       for (const QRectF& r : {ra, rb}) painter.drawEllipse(r.center(), kCell * 0.3, kCell * 0.3);
     }
