@@ -85,15 +85,9 @@ struct TNode {
 std::vector<std::pair<int, std::vector<std::string>>> LogicalLines(std::string_view text) {
   std::vector<std::pair<int, std::vector<std::string>>> lines;
   std::vector<std::string> tokens;
-  int number = 0, first = 0;
+  int first = 0;
   bool continued = false;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(at, end - at);
-    at = end + 1;
-    ++number;
+  ForEachLine(text, [&](int number, std::string_view line) {
     if (!continued) first = number;
     if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
@@ -106,10 +100,11 @@ std::vector<std::pair<int, std::vector<std::string>>> LogicalLines(std::string_v
       while (k < line.size() && line[k] != ' ' && line[k] != '\t' && line[k] != '\r') ++k;
       if (k > start) tokens.emplace_back(line.substr(start, k - start));
     }
-    if (continued) continue;
+    if (continued) return true;
     if (!tokens.empty()) lines.emplace_back(first, std::move(tokens));
     tokens.clear();
-  }
+    return true;
+  });
   if (!tokens.empty()) lines.emplace_back(first, std::move(tokens));
   return lines;
 }

@@ -82,16 +82,11 @@ void LoadCsvText(TFunctionSystem& system, std::string_view text, const TLoadPara
   text = WithoutByteOrderMark(text);
   // The lines that hold anything.
   std::vector<std::pair<size_t, std::string_view>> lines;
-  size_t number = 0;
-  for (size_t at = 0; at < text.size();) {
-    size_t end = text.find('\n', at);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(at, end - at);
-    at = end + 1;
-    ++number;
+  ForEachLine(text, [&](int number, std::string_view line) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
     if (!line.empty()) lines.emplace_back(number, line);
-  }
+    return true;
+  });
   if (lines.size() < 2) throw CsvError("A truth table needs a header line and at least one row.");
   const char separator =
       lines[0].second.find(',') == std::string_view::npos && lines[0].second.find(';') != std::string_view::npos ? ';'

@@ -49,6 +49,20 @@ std::string ReadFileBytes(const std::string& path);
 // throws FileError("<file name> is not a <kind> (it holds binary data)").
 std::string ReadTextFile(const std::string& path, const std::string& kind);
 
+// Calls fn(number, line) for each line of text, numbered from 1: the text
+// between two line feeds, without them (a carriage return before one stays).
+// A last line without a line feed counts too; fn returning false stops.
+template <class Fn>
+void ForEachLine(std::string_view text, Fn&& fn) {
+  size_t at = 0;
+  for (int number = 1; at < text.size(); ++number) {
+    size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    if (!fn(number, text.substr(at, end - at))) return;
+    at = end + 1;
+  }
+}
+
 // The text without the UTF-8 byte-order mark that some editors put at its
 // start.
 std::string_view WithoutByteOrderMark(std::string_view text);

@@ -20,6 +20,22 @@ bool EndsWith(const std::string& path, const std::string& extension) {
   return true;
 }
 
+// The format whose first line (blanks before it taken off) line is.
+TFileFormat LineFormat(std::string_view line) {
+  for (const char* keyword : {".model", ".inputs", ".outputs", ".names"})
+    if (line.substr(0, std::char_traits<char>::length(keyword)) == keyword) return TFileFormat::Blif;
+  if (line[0] == '.') return TFileFormat::Pla;
+  if (line[0] == '-' || line[0] == '+') {
+    // "-1, 3 |+0", "-" or "-5" is a term file; "-01 1" a PLA row.
+    const size_t digits = line.find_first_not_of("0123456789d \t\r", 1);
+    if (line.find_first_of(",|") != std::string_view::npos || digits == std::string_view::npos)
+      return TFileFormat::Term;
+  }
+  if (line.find_first_not_of("01-~24 \t|\r") == std::string_view::npos) return TFileFormat::Pla;
+  if (line.find_first_of(",;") != std::string_view::npos) return TFileFormat::Csv;
+  return TFileFormat::Term;
+}
+
 }  // namespace
 
 std::optional<TFileFormat> FileFormatNamed(const std::string& word) {
@@ -38,30 +54,14 @@ TFileFormat FileFormatOfPath(const std::string& path) {
 }
 
 TFileFormat FileFormatOfText(std::string_view text) {
-  text = WithoutByteOrderMark(text);
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(at, end - at);
-    at = end + 1;
+  TFileFormat format = TFileFormat::Term;
+  ForEachLine(WithoutByteOrderMark(text), [&](int, std::string_view line) {
     const size_t first = line.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos || line[first] == '#') continue;
-    line = line.substr(first);
-    for (const char* keyword : {".model", ".inputs", ".outputs", ".names"})
-      if (line.substr(0, std::char_traits<char>::length(keyword)) == keyword) return TFileFormat::Blif;
-    if (line[0] == '.') return TFileFormat::Pla;
-    if (line[0] == '-' || line[0] == '+') {
-      // "-1, 3 |+0", "-" or "-5" is a term file; "-01 1" a PLA row.
-      const size_t digits = line.find_first_not_of("0123456789d \t\r", 1);
-      if (line.find_first_of(",|") != std::string_view::npos || digits == std::string_view::npos)
-        return TFileFormat::Term;
-    }
-    if (line.find_first_not_of("01-~24 \t|\r") == std::string_view::npos) return TFileFormat::Pla;
-    if (line.find_first_of(",;") != std::string_view::npos) return TFileFormat::Csv;
-    return TFileFormat::Term;
-  }
-  return TFileFormat::Term;
+    if (first == std::string_view::npos || line[first] == '#') return true;
+    format = LineFormat(line.substr(first));
+    return false;
+  });
+  return format;
 }
 
 std::string FileFormatText(TFileFormat format) {
