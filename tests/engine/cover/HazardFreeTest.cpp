@@ -142,7 +142,8 @@ TEST(HazardFree, CoversHaveNoStaticHazardAndTheFewestProducts) {
       for (int f = 0; f < static_cast<int>(functions.size()); ++f)
         for (uint32_t t = 0; t < (1u << bits); ++t) {
           const int value = RowValue(functions[f], t);
-          if (value >= 0) ASSERT_EQ(held(f, t, t), value == target) << "f" << f << " row " << t;
+          if (value < 0) continue;
+          ASSERT_EQ(held(f, t, t), value == target) << "f" << f << " row " << t;
         }
       for (const TRequired& r : Requirements(functions, bits, target))
         EXPECT_TRUE(held(r.F, r.A, r.B)) << "f" << r.F << " pair " << r.A << ", " << r.B;
