@@ -279,7 +279,10 @@ int WriteResults(const TCliOptions& o, const TOutputFiles& files, const TFunctio
       WriteVerilog(*system.ResultCubes, *o.VerilogPath, system.ResultMode, system.InputBits, system.FunctionCount(),
                    o.Date ? *o.Date : TodayShortDate(), names);
     }
-    const TCover& result = *system.ResultCubes;
+    // A system without terms has no result: nothing below is asked for then
+    // (CheckOutcome refuses every result file).
+    const TCover empty;
+    const TCover& result = system.ResultCubes ? *system.ResultCubes : empty;
     const int inputs = system.InputBits, outputs = system.FunctionCount(), mode = system.ResultMode;
     if (o.PlaPath) {
       // The don't cares and the rest only where asked for: the rest is a
