@@ -11,6 +11,7 @@
 #include "engine/io/Json.h"
 #include "engine/io/Latex.h"
 #include "engine/io/Pla.h"
+#include "engine/io/Steps.h"
 #include "engine/io/SystemSets.h"
 #include "engine/io/Verilog.h"
 #include "engine/io/Vhdl.h"
@@ -89,6 +90,22 @@ void TfrmMain::ExportTo(const TExportFormat& format) {
     }
     WriteFileAtomic(path, text);
   });
+  RunStatus(QStringLiteral("Written to %1.").arg(QDir::toNativeSeparators(written(*name))));
+}
+
+void TfrmMain::ExportSteps(bool latex) {
+  if (!FLastSteps) return;
+  const QString extension = latex ? QStringLiteral("tex") : QStringLiteral("html");
+  const auto written = [extension](const QString& name) { return WithExtension(name, extension); };
+  const std::optional<QString> name =
+      ExecuteSaveDialog(latex ? QStringLiteral("LaTeX documents (*.tex)") : QStringLiteral("HTML pages (*.html *.htm)"),
+                        extension, written, QStringLiteral("-steps"));
+  if (!name) return;
+  const std::string path = FileNameBytes(written(*name));
+  const TSignalNames names = ShownNames();
+  const std::shared_ptr<const TStepRecord> steps = FLastSteps;
+  RunFileWork(QStringLiteral("Writing %1...").arg(QFileInfo(written(*name)).fileName()),
+              [&] { WriteFileAtomic(path, latex ? StepsLatex(*steps, names) : StepsHtml(*steps, names)); });
   RunStatus(QStringLiteral("Written to %1.").arg(QDir::toNativeSeparators(written(*name))));
 }
 

@@ -99,6 +99,12 @@ class TfrmMain : public QMainWindow {
   TOutputOptions OutputOptions() const;
   // The run parameters of the Algorithm menu's choices.
   TRunParams RunParams() const;
+  // The steps of the run that made the result (null before the first).
+  std::shared_ptr<const TStepRecord> LastSteps() const { return FLastSteps; }
+  // Exports them as an HTML page or a LaTeX document.
+  void ExportSteps(bool latex);
+  // The names the output and the HDL use: the system's under Signal Names.
+  TSignalNames ShownNames() const;
   // A run is on its way (working, or its output still being appended).
   bool Running() const { return FRun->IsRunning(); }
   // Whether any run's thread is still working, a stopped one included.
@@ -310,8 +316,6 @@ class TfrmMain : public QMainWindow {
   // After a save as a term file: says in the status that a PLA file's names
   // were not kept (there are none to keep otherwise).
   void NoteNamesNotSaved();
-  // The names the output and the HDL use: the system's under Signal Names.
-  TSignalNames ShownNames() const;
   // Before the system is replaced: asks "Save Open File" when it has unsaved
   // changes, and saves on Yes. True when the system may go (nothing
   // unsaved, saved, or No).
@@ -372,7 +376,8 @@ class TfrmMain : public QMainWindow {
   int FShownFunction = 0;
   QShortcut* FStopShortcut = nullptr;
   QString FLastFolder;
-  TRunStats FLastStats;  // the figures of the run that made the result
+  TRunStats FLastStats;                           // the figures of the run that made the result
+  std::shared_ptr<const TStepRecord> FLastSteps;  // and its steps
   TfrmAddTerms* FAddTerms = nullptr;
   TfrmAbout* FAbout = nullptr;
   QLabel* FStatusText = nullptr;

@@ -131,6 +131,7 @@ void TfrmMain::RunDone(const TRunResult& result) {
   if (result.Outcome != TRunOutcome::Completed) return;  // stopped, or refused with a status: nothing changed
   FDocument.ApplyResult(result.Mode, result.Cubes, result.Primes);
   FLastStats = result.Stats;
+  FLastSteps = result.Steps;
   btnStop->setEnabled(false);  // the result stands; only its text is still coming
   FStopShortcut->setEnabled(false);
   if (!result.SpillFile) return;

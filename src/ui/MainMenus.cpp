@@ -146,10 +146,11 @@ void CreateOutputMenu(const TMenuMaker& make) {
   w.mnuOptimizedFunction->setCheckable(true);
   w.mnuOptimizedFunction->setChecked(true);
   w.N2 = make.Separator(w.mnuOutput, "N2");
+  // Opens the window of the last run's steps (ViewWindows.cpp).
   w.mnuAlgorithmAnalysis = make.Item(w.mnuOutput, "mnuAlgorithmAnalysis", QStringLiteral("Algoritm Analysis"));
-  w.mnuAlgorithmAnalysis->setCheckable(true);
-  w.mnuAlgorithmAnalysis->setChecked(true);
-  w.mnuAlgorithmAnalysis->setEnabled(false);
+  w.mnuAlgorithmAnalysis->setToolTip(
+      QStringLiteral("The last run's steps: the combining levels, the prime implicants, their chart and the "
+                     "selection"));
   w.N3 = make.Separator(w.mnuOutput, "N3");
   w.mnuExportToFile =
       make.Item(w.mnuOutput, "mnuExportToFile", QStringLiteral("Export To File..."), &TfrmMain::mnuExportToFileClick);

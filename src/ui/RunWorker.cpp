@@ -94,10 +94,17 @@ void TRunWorker::Start(const TFunctionSystem& system, int mode, const TOutputOpt
     result.Mode = mode;
     TWorkerHost host(*this, paneLimitBytes);
     try {
-      result.Outcome = RunCommand(*copy, mode, options, host, &result.Stats, params);
+      // Every run keeps its steps for the analysis window: tables where the
+      // system is small enough for them (such a run pairs level by level),
+      // else the counts.
+      TStepRecorder steps;
+      TRunParams followed = params;
+      followed.Observer = &steps;
+      result.Outcome = RunCommand(*copy, mode, options, host, &result.Stats, followed);
       if (result.Outcome == TRunOutcome::Completed) {
         result.Cubes = copy->ResultCubes;
         result.Primes = copy->ResultPrimes;
+        result.Steps = std::make_shared<const TStepRecord>(steps.Take());
         host.Finish(result);
       }
     } catch (const std::exception& e) {

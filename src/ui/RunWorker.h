@@ -15,6 +15,7 @@
 #include "engine/core/FunctionSystem.h"
 #include "engine/core/RunParams.h"
 #include "engine/run/Minimize.h"
+#include "engine/run/StepRecord.h"
 
 class QTemporaryFile;
 
@@ -26,6 +27,7 @@ struct TRunResult {
   int Mode = modeSOP;
   std::shared_ptr<const TCover> Cubes;
   std::shared_ptr<const TCover> Primes;  // where the run kept them
+  std::shared_ptr<const TStepRecord> Steps;
   TRunStats Stats;
   // The text for the output pane ("\n" line ends), when it stayed below the
   // pane limits; past them the text went to SpillFile as written ("\r\n").

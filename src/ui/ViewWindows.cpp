@@ -6,6 +6,7 @@
 #include <QMenu>
 
 #include "engine/io/Expression.h"
+#include "ui/AnalysisWindow.h"
 #include "ui/KarnaughView.h"
 #include "ui/Main.h"
 #include "ui/TruthTableModel.h"
@@ -68,6 +69,13 @@ TViewWindows::TViewWindows(TfrmMain& main) : QObject(&main), FMain(main), FSourc
   };
   connect(mnuKarnaughMap, &QAction::triggered, this, [this, show] { show(KarnaughWindow()); });
   connect(mnuTruthTable, &QAction::triggered, this, [this, show] { show(TruthTableWindow()); });
+  connect(main.mnuAlgorithmAnalysis, &QAction::triggered, this, [this, show] { show(AnalysisWindow()); });
+  connect(&main, &TfrmMain::RunFinished, this, [this] {
+    if (FAnalysis) FAnalysis->Refresh();
+  });
+  connect(main.mnuSignalNames, &QAction::toggled, this, [this] {
+    if (FAnalysis) FAnalysis->Refresh();
+  });
   connect(&main, &TfrmMain::Refreshed, this, &TViewWindows::Refresh);
   connect(main.mnuPIs, &QAction::toggled, this, &TViewWindows::Refresh);
 }
@@ -97,6 +105,14 @@ TKarnaughWindow& TViewWindows::KarnaughWindow() {
 TTruthTableWindow& TViewWindows::TruthTableWindow() {
   if (!FTruthTable) FTruthTable = new TTruthTableWindow(FSource, &FMain);
   return *FTruthTable;
+}
+
+TAnalysisWindow& TViewWindows::AnalysisWindow() {
+  if (!FAnalysis)
+    FAnalysis =
+        new TAnalysisWindow([this] { return FMain.LastSteps(); }, [this] { return FMain.ShownNames(); },
+                            [this](bool latex) { FMain.Guard([this, latex] { FMain.ExportSteps(latex); }); }, &FMain);
+  return *FAnalysis;
 }
 
 void TViewWindows::Refresh() {

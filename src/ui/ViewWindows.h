@@ -15,6 +15,7 @@ class QAction;
 namespace tavro {
 
 class TfrmMain;
+class TAnalysisWindow;
 class TKarnaughWindow;
 class TTruthTableWindow;
 
@@ -42,8 +43,9 @@ class TMainFunctionView : public IFunctionView {
   TfrmMain& FMain;
 };
 
-// Adds "Karnaugh Map..." and "Truth Table..." to the Output menu and keeps
-// their windows up to date with every refresh of the main window.
+// Adds "Karnaugh Map..." and "Truth Table..." to the Output menu, opens the
+// analysis window from "Algoritm Analysis", and keeps the windows up to date
+// with every refresh of the main window (the analysis window with every run).
 class TViewWindows : public QObject {
   Q_OBJECT
 
@@ -53,6 +55,7 @@ class TViewWindows : public QObject {
   // The windows, made when first asked for.
   TKarnaughWindow& KarnaughWindow();
   TTruthTableWindow& TruthTableWindow();
+  TAnalysisWindow& AnalysisWindow();
   void Refresh();
 
   QAction* mnuKarnaughMap = nullptr;
@@ -63,6 +66,7 @@ class TViewWindows : public QObject {
   TMainFunctionView FSource;
   TKarnaughWindow* FKarnaugh = nullptr;
   TTruthTableWindow* FTruthTable = nullptr;
+  TAnalysisWindow* FAnalysis = nullptr;
 };
 
 }  // namespace tavro

@@ -1,5 +1,7 @@
 #include "support/ReferenceEngine.h"
 
+#include <algorithm>
+#include <map>
 #include <memory>
 
 #include "support/Cube.h"
@@ -68,6 +70,7 @@ ReferenceResult ReferenceMinimize(const std::vector<TTermVector>& functions, int
   const int fcount = static_cast<int>(functions.size());
   std::vector<std::unique_ptr<TCube>> arena;
   std::vector<std::unique_ptr<TCubeList>> levels;
+  std::map<const TCube*, std::pair<int32_t, int32_t>> from;  // each made cube's sources
 
   // Zero cubes.
   levels.push_back(std::make_unique<TCubeList>(inputBits));
@@ -98,8 +101,21 @@ ReferenceResult ReferenceMinimize(const std::vector<TTermVector>& functions, int
     const int32_t n = L->Count();
     for (int32_t i = 0; i <= n - 2; ++i)
       for (int32_t j = i; j < n && L->Item(j)->Ones - L->Item(i)->Ones < 2; ++j)
-        if (j != i && L->Item(j)->Ones - L->Item(i)->Ones > 0) CombineCubes(L->Item(j), L->Item(i), T, arena);
+        if (j != i && L->Item(j)->Ones - L->Item(i)->Ones > 0) {
+          const size_t made = arena.size();
+          CombineCubes(L->Item(j), L->Item(i), T, arena);
+          if (arena.size() > made) from[arena.back().get()] = {i, j};
+        }
     if (T->Count() == 0) break;
+  }
+  for (const auto& level : levels) {
+    auto& told = out.Steps.Levels.emplace_back();
+    for (int32_t i = 0; i < level->Count(); ++i) {
+      const TCube* c = level->Item(i);
+      const auto it = from.find(c);
+      told.push_back({c->Pattern, c->Tags, c->Combined, it == from.end() ? -1 : it->second.first,
+                      it == from.end() ? -1 : it->second.second});
+    }
   }
 
   // Prime implicants.
@@ -131,7 +147,14 @@ ReferenceResult ReferenceMinimize(const std::vector<TTermVector>& functions, int
     }
   }
 
-  // Selection.
+  out.Steps.Chart.assign(static_cast<size_t>(table.Rows), std::vector<bool>(static_cast<size_t>(table.Columns)));
+  for (int32_t r = 0; r < table.Rows; ++r)
+    for (int32_t c = 0; c < table.Columns; ++c)
+      out.Steps.Chart[static_cast<size_t>(r)][static_cast<size_t>(c)] = table.GetCell(r, c);
+
+  // Selection; ids follow the rows as they move up.
+  std::vector<int32_t> ids(static_cast<size_t>(primes.Count()));
+  for (int32_t r = 0; r < primes.Count(); ++r) ids[static_cast<size_t>(r)] = r;
   out.Statuses.push_back("Finding (secondary) essential prime implicants...");
   TCubeList result(inputBits);
   auto size = [&](int32_t r) { return primes.Item(r)->Terms.Count(); };
@@ -139,6 +162,7 @@ ReferenceResult ReferenceMinimize(const std::vector<TTermVector>& functions, int
     for (int32_t i = 0; i < rows.Count(); ++i) {
       primes.Delete(rows.GetItem(i) - i);
       table.DeleteRow(rows.GetItem(i) - i);
+      ids.erase(ids.begin() + (rows.GetItem(i) - i));
     }
   };
   auto deleteColumns = [&](const TIntVector& cols) {
@@ -157,6 +181,7 @@ ReferenceResult ReferenceMinimize(const std::vector<TTermVector>& functions, int
         for (int32_t r = 0; r < table.Rows; ++r)
           if (rowCount(r) == table.Columns) full = r;
         if (full >= 0) {
+          out.Steps.Steps.push_back({{ids[static_cast<size_t>(full)]}, {}});
           result.Add(primes.Item(full));
           while (table.Columns > 0) table.DeleteColumn(0);
         }
@@ -169,14 +194,20 @@ ReferenceResult ReferenceMinimize(const std::vector<TTermVector>& functions, int
       for (int32_t c = 0; c < table.Columns; ++c)
         if (table.GetCell(best, c)) cols.Add(c);
       result.Add(primes.Item(best));
+      out.Steps.Steps.push_back({{ids[static_cast<size_t>(best)]}, {}});
       primes.Delete(best);
       table.DeleteRow(best);
+      ids.erase(ids.begin() + best);
       deleteColumns(cols);
       continue;
     }
     previous = table.Columns;
     TIntVector drop = table.FindEssentialRows();
-    for (int32_t i = 0; i < drop.Count(); ++i) result.Add(primes.Item(drop.GetItem(i)));
+    auto& step = out.Steps.Steps.emplace_back();
+    for (int32_t i = 0; i < drop.Count(); ++i) {
+      result.Add(primes.Item(drop.GetItem(i)));
+      step.Chosen.push_back(ids[static_cast<size_t>(drop.GetItem(i))]);
+    }
     TIntVector covered;
     for (int32_t c = 0; c < table.Columns; ++c)
       if (table.IsCovered(c)) covered.Add(c);
@@ -198,6 +229,11 @@ ReferenceResult ReferenceMinimize(const std::vector<TTermVector>& functions, int
         if (!inside) continue;
         if (fcount == 1 || size(r) == size(p)) drop.Add(p);
       }
+    for (int32_t i = 0; i < drop.Count(); ++i)
+      if (std::find(step.Chosen.begin(), step.Chosen.end(), ids[static_cast<size_t>(drop.GetItem(i))]) ==
+          step.Chosen.end())
+        step.Dropped.push_back(ids[static_cast<size_t>(drop.GetItem(i))]);
+    std::sort(step.Dropped.begin(), step.Dropped.end());
     deleteRows(drop);
   }
   out.Result = ToCover(result, inputBits, fcount);

@@ -629,7 +629,8 @@ void TestCommands::exportFormats() {
   m.mnuExport->aboutToShow();
   // Before a run only the truth table can be written.
   for (size_t k = 0; k < m.ExportItems.size(); ++k)
-    QCOMPARE(m.ExportItems[k]->isEnabled(), tavro::TfrmMain::ExportFormats()[k].Kind == tavro::TfrmMain::TExportKind::Csv);
+    QCOMPARE(m.ExportItems[k]->isEnabled(),
+             tavro::TfrmMain::ExportFormats()[k].Kind == tavro::TfrmMain::TExportKind::Csv);
   QVERIFY(RunAndWait(w, m.Button2));
   QStringList names;
   for (size_t k = 0; k < m.ExportItems.size(); ++k) {
@@ -692,7 +693,7 @@ void TestCommands::menuTree() {
   QCOMPARE(describe(m.erm1), "Add|Remove");
   QCOMPARE(describe(m.AddFunction1) + "/" + describe(m.Remove1), "Term(s)|Function/Term(s)|Function");
   QCOMPARE(describe(m.mnuOutput),
-           "Terms|Signal Names|-|Prime Implcants|Optimized Functions[x]|-|Algoritm Analysis[x](off)|-|"
+           "Terms|Signal Names|-|Prime Implcants|Optimized Functions[x]|-|Algoritm Analysis|-|"
            "Karnaugh Map...|Truth Table...|-|"
            "Export To File...|Export LaTeX...(off)");
   QCOMPARE(describe(m.mnuAlgorithm), "Cost Criteria|-|Remove Hazards");

@@ -7,11 +7,13 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSvgRenderer>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 
 #include <random>
 
@@ -21,6 +23,7 @@
 #include "engine/run/Minimize.h"
 #include "support/RandomSystems.h"
 #include "support/RecordingHost.h"
+#include "ui/AnalysisWindow.h"
 #include "ui/KarnaughView.h"
 #include "ui/TruthTableModel.h"
 #include "ui/ViewWindows.h"
@@ -435,6 +438,39 @@ class TestViews : public QObject {
     // An edit makes the result stale: no loops until the next run.
     EnterTerms(w, "1, 3, 5");
     QVERIFY(window.View()->Loops().empty());
+  }
+
+  // Output > "Algoritm Analysis" shows the last run's steps and follows each
+  // run; its exports write the same steps.
+  void analysisWindowShowsTheLastRun() {
+    TWindows w;
+    EnterTerms(w, "0, 1, 2, 5, 6, 7, 8, 9, 10, 14");
+    auto* views = w.Main.findChild<TViewWindows*>();
+    QVERIFY(w.Main.mnuAlgorithmAnalysis->isEnabled());
+    w.Main.mnuAlgorithmAnalysis->trigger();
+    TAnalysisWindow& window = views->AnalysisWindow();
+    QVERIFY(window.isVisible());
+    QVERIFY(window.Text()->toPlainText().contains(QStringLiteral("No run has been recorded yet")));
+    QVERIFY(RunAndWait(w, w.Main.btnSOP));
+    const QString shown = window.Text()->toPlainText();
+    for (const char* part : {"Level 2: cubes of 4 terms", "Prime implicant chart", "P5 is essential",
+                             "f0 = (~B)(~C) + (C)(~D) + (~A)(B)(D)"})
+      QVERIFY2(shown.contains(QString::fromUtf8(part)), part);
+    QTemporaryDir dir;
+    for (const bool latex : {false, true}) {
+      const QString name = dir.filePath(latex ? QStringLiteral("steps.tex") : QStringLiteral("steps.html"));
+      w.Dialogs.SaveAnswers = {name};
+      window.findChild<QPushButton*>(latex ? QStringLiteral("btnExportLatex") : QStringLiteral("btnExportHtml"))
+          ->click();
+      QFile file(name);
+      QVERIFY(file.open(QIODevice::ReadOnly));
+      const QByteArray bytes = file.readAll();
+      QVERIFY(bytes.contains(latex ? "\\begin{document}" : "<!DOCTYPE html>"));
+      QVERIFY2(bytes.contains("P5 is essential"), bytes.constData());
+    }
+    // POS: the steps of the zeros.
+    QVERIFY(RunAndWait(w, w.Main.Button2));
+    QVERIFY(window.Text()->toPlainText().contains(QStringLiteral("Terms are maxterms")));
   }
 };
 

@@ -75,6 +75,11 @@ const char* const kUsage =
     "                    after --pos its 0s) lie in one product of it; the\n"
     "                    fewest products, then literals, by the search of\n"
     "                    --cost=pla (up to 24 inputs; --stats: hazards)\n"
+    "  --steps           after the text, the run's steps: the cubes of each\n"
+    "                    level (up to 8 inputs and 8 functions; past that\n"
+    "                    their counts), the prime implicants, their chart\n"
+    "                    and each step of the selection; such a run pairs\n"
+    "                    the terms level by level\n"
     "  --time-limit=S    seconds the pla search, or the fast heuristic, may take\n"
     "                    (default 60; 0: none)\n"
     "  -o PATH           write the output to PATH instead of stdout\n"
@@ -107,6 +112,7 @@ bool ReadSwitch(const std::string& a, TCliOptions& o) {
   else if (a == "--terms") o.Output.Terms = true;
   else if (a == "--names") o.Output.SignalNames = true;
   else if (a == "--hazard-free") o.Params.HazardFree = true;
+  else if (a == "--steps") o.Steps = true;
   else if (a == "--status") o.ShowStatus = true;
   else if (a == "--verify") o.Params.Verify = true;
   else if (a == "--stats") o.ShowStats = true;

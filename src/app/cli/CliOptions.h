@@ -26,6 +26,7 @@ struct TCliOptions {
   TOutputOptions Output;                 // --pis, --no-optimized, --terms
   bool ShowStatus = false;               // --status
   bool ShowStats = false;                // --stats
+  bool Steps = false;                    // --steps
   TRunParams Params;                     // --primes=, --cost=, --time-limit=, --verify, --max-memory
   std::string File;                      // FILE; empty when the functions are expressions
   std::vector<std::string> Expressions;  // -e, --expr, in their order

@@ -19,6 +19,7 @@
 #include "engine/io/Json.h"
 #include "engine/io/Latex.h"
 #include "engine/io/Pla.h"
+#include "engine/io/Steps.h"
 #include "engine/io/SystemSets.h"
 #include "engine/io/TermFile.h"
 #include "engine/io/Verilog.h"
@@ -205,7 +206,18 @@ int Run(const TCliOptions& o, TFunctionSystem& system, CliHost& host, TRunStats&
   try {
     TOutputOptions output = o.Output;
     output.KeepPrimes = o.JsonPath.has_value();
-    outcome = RunCommand(system, o.Mode, output, host, &stats, o.Params);
+    TRunParams params = o.Params;
+    TStepRecorder steps;
+    if (o.Steps) params.Observer = &steps;
+    outcome = RunCommand(system, o.Mode, output, host, &stats, params);
+    // The steps follow the text, in its line ends.
+    if (o.Steps && outcome == TRunOutcome::Completed) {
+      const std::string text = StepsText(steps.Record(), o.Output.SignalNames ? system.Names : TSignalNames{});
+      for (const char c : text) {
+        if (c == '\n') host.Output += '\r';
+        host.Output += c;
+      }
+    }
   } catch (const TavroError& e) {
     std::fprintf(stderr, "tavro-cli: %s\n", e.what());
     return kExitInternal;

@@ -15,6 +15,8 @@
 
 namespace tavro {
 
+class IRunObserver;
+
 // How the prime implicants are found; every way gives the same list.
 enum class TPrimeMethod {
   Automatic,  // whichever is expected to be faster
@@ -77,6 +79,8 @@ struct TRunParams {
 #else
   bool Verify = false;
 #endif
+  // Follows the run's steps (core/RunObserver.h); null: nobody does.
+  IRunObserver* Observer = nullptr;
   // Set by another thread to end the run early; the run then throws
   // StoppedError and leaves the system as it was.
   const std::atomic<bool>* Stop = nullptr;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "engine/core/RunObserver.h"
 #include "engine/cover/Selection.h"
 #include "model/Errors.h"
 
@@ -22,9 +23,10 @@ namespace {
 // only shrank). Rows are found by the hash of their alive columns.
 class GreedySelector {
  public:
-  GreedySelector(Chart& chart, int functionCount)
-      : FChart(chart), Single(functionCount == 1), Rows(static_cast<size_t>(chart.Rows)) {
+  GreedySelector(Chart& chart, int functionCount, IRunObserver* observer)
+      : FChart(chart), Single(functionCount == 1), Rows(static_cast<size_t>(chart.Rows)), FObserver(observer) {
     Drop.assign(Rows, 0);
+    if (FObserver) Told.assign(Rows, -1);
     Stamp.assign(Rows, 0);
     Heap.reserve(Rows);
     for (uint32_t r = 0; r < Rows; ++r) Heap.emplace_back(chart.Row[r].Count, r);
@@ -62,6 +64,13 @@ class GreedySelector {
   Chart& FChart;
   const bool Single;  // one function
   const size_t Rows;
+  // Where the steps are followed: each step's drops, told once the step is
+  // done (equal rows before dominated ones, as the step takes them), and
+  // per row its place among them (-1: none).
+  IRunObserver* FObserver;
+  int StepNumber = 0;
+  std::vector<TStepEvent> Pending;
+  std::vector<int32_t> Told;
   std::vector<uint32_t> Chosen;
   std::vector<uint8_t> Drop;
   std::vector<uint32_t> DropList, Essential, Dirty, Class;
@@ -93,6 +102,7 @@ class GreedySelector {
   // The row with most cells, or of rows covering every remaining column the
   // last, which ends it.
   void CompletionStep(int64_t columns) {
+    ++StepNumber;
     const int64_t best = BestRow();
     if (best < 0) throw InternalError("columns are left that no row covers");
     const auto r = static_cast<uint32_t>(best);
@@ -104,17 +114,66 @@ class GreedySelector {
           break;
         }
       Chosen.push_back(full);
+      Tell(TStepEvent::Kind::Covering, full, -1, columns);
       for (uint32_t c = 0; c < static_cast<uint32_t>(FChart.Columns); ++c)
         if (FChart.ColAlive[c]) FChart.KillColumn(c);
       return;
     }
     Chosen.push_back(r);
+    Tell(TStepEvent::Kind::Completion, r, -1, FChart.Row[r].Count);
     FChart.KillRow(r);
     FChart.KillColumnsOf(r);
   }
 
+  void Tell(TStepEvent::Kind what, uint32_t row, int64_t other, int64_t columns) {
+    if (!FObserver) return;
+    TStepEvent event;
+    event.What = what;
+    event.Step = StepNumber;
+    event.Row = row;
+    event.Other = other;
+    event.Columns = columns;
+    FObserver->Selection(event);
+  }
+
+  // A row to drop and why; an essential row is no drop, and of two reasons
+  // for one row the equal row comes first.
+  void Note(TStepEvent::Kind what, uint32_t row, int64_t other) {
+    if (!FObserver || std::binary_search(Essential.begin(), Essential.end(), row)) return;
+    if (Told[row] >= 0) {
+      TStepEvent& known = Pending[static_cast<size_t>(Told[row])];
+      if (what == TStepEvent::Kind::Equal && known.What == TStepEvent::Kind::Dominated) {
+        known.What = what;
+        known.Other = other;
+      }
+      return;
+    }
+    Told[row] = static_cast<int32_t>(Pending.size());
+    TStepEvent event;
+    event.What = what;
+    event.Step = StepNumber;
+    event.Row = row;
+    event.Other = other;
+    Pending.push_back(event);
+  }
+
+  void TellStep() {
+    if (!FObserver) return;
+    for (uint32_t r : Essential) Tell(TStepEvent::Kind::Essential, r, -1, FChart.AliveColumns);
+    std::sort(Pending.begin(), Pending.end(), [](const TStepEvent& a, const TStepEvent& b) {
+      return a.What != b.What ? a.What < b.What : a.Row < b.Row;
+    });
+    for (TStepEvent& event : Pending) {
+      Told[event.Row] = -1;
+      event.Columns = FChart.AliveColumns;
+      FObserver->Selection(event);
+    }
+    Pending.clear();
+  }
+
   void ReductionStep() {
     ++Step;
+    ++StepNumber;
     DropList.clear();
     TakeEssentialRows();
     CollectDirtyRows();
@@ -124,6 +183,7 @@ class GreedySelector {
       FChart.KillRow(r);
       Drop[r] = 0;
     }
+    TellStep();
     KeepTheEmptyRow();
   }
 
@@ -142,7 +202,11 @@ class GreedySelector {
       if (FChart.Row[r].Size > FChart.Row[keep].Size || (FChart.Row[r].Size == FChart.Row[keep].Size && r > keep))
         keep = r;
     for (uint32_t r : Class)
-      if (r != keep) MarkDrop(r);
+      if (r != keep) {
+        MarkDrop(r);
+        if (FChart.Row[r].Count == 0) Note(TStepEvent::Kind::Empty, r, -1);
+        else Note(TStepEvent::Kind::Equal, r, keep);
+      }
   }
 
   // The rows of columns with a single row are chosen, and their columns go.
@@ -213,12 +277,19 @@ class GreedySelector {
     for (size_t i = 0; i < Dirty.size(); ++i) {
       const uint32_t p = Dirty[i];
       if (FChart.Row[p].Count == 0) {
-        if (Single ? FChart.NonEmpty > 0 : FChart.NonEmptyOfSize[FChart.Row[p].Size] > 0) MarkDrop(p);
+        if (Single ? FChart.NonEmpty > 0 : FChart.NonEmptyOfSize[FChart.Row[p].Size] > 0) {
+          MarkDrop(p);
+          Note(TStepEvent::Kind::Empty, p, -1);
+        }
         continue;
       }
       const bool findClass = Stamp[p] != Step;
       if (!findClass && Drop[p]) continue;
-      if (DominatedOrInClass(p, Probes[i], findClass)) MarkDrop(p);
+      int64_t by = -1;
+      if (DominatedOrInClass(p, Probes[i], findClass, by)) {
+        MarkDrop(p);
+        if (by >= 0) Note(TStepEvent::Kind::Dominated, p, by);
+      }
       if (findClass) {
         for (uint32_t r : Class) Stamp[r] = Step;
         SettleClass();
@@ -226,9 +297,10 @@ class GreedySelector {
     }
   }
 
-  // Whether the dirty row p, not empty, is dominated (or already to go);
-  // with findClass, its class of equal rows into Class.
-  bool DominatedOrInClass(uint32_t p, const Probe& probe, bool findClass) {
+  // Whether the dirty row p, not empty, is dominated (by: the row found to
+  // hold it) or already to go; with findClass, its class of equal rows into
+  // Class.
+  bool DominatedOrInClass(uint32_t p, const Probe& probe, bool findClass, int64_t& by) {
     const uint16_t sp = FChart.Row[p].Size;
     const int64_t count = FChart.Row[p].Count;
     bool dominated = Drop[p] != 0;
@@ -245,6 +317,7 @@ class GreedySelector {
       } else if (!dominated && rc > count && (probe.Signature & ~FChart.Row[r].Signature) == 0 &&
                  (Single || FChart.Row[r].Size == sp) && FChart.Contains(r, p)) {
         dominated = true;
+        by = r;
         if (!findClass) break;
       }
     }
@@ -264,7 +337,7 @@ class GreedySelector {
 }  // namespace
 
 std::vector<uint32_t> SelectGreedy(Chart& chart, int functionCount, const TRunParams& params) {
-  return GreedySelector(chart, functionCount).Run(params);
+  return GreedySelector(chart, functionCount, params.Observer).Run(params);
 }
 
 }  // namespace tavro::detail

@@ -83,6 +83,9 @@ struct Level {
   std::vector<uint64_t> Tags;  // TagWords per cube
   std::vector<uint8_t> Combined;
   std::vector<size_t> GroupStart;  // first list position of each number of ones, and the end
+  // Where the steps are followed: the list positions of each cube's first
+  // sources in the level before.
+  std::vector<std::pair<int32_t, int32_t>> From;
 
   size_t Count() const { return Values.size(); }
   uint64_t Bytes(int tagWords) const {
@@ -97,6 +100,7 @@ struct LevelBuilder {
   int TagWords;
   std::vector<std::vector<uint32_t>> Values, Masks;
   std::vector<std::vector<uint64_t>> Tags;
+  std::vector<std::vector<std::pair<int32_t, int32_t>>> From;  // only where the steps are followed
   size_t Count = 0;
 
   void Append(int ones, uint32_t value, uint32_t mask, const uint64_t* tags) {
@@ -104,6 +108,10 @@ struct LevelBuilder {
     Masks[ones].push_back(mask);
     Tags[ones].insert(Tags[ones].end(), tags, tags + TagWords);
     ++Count;
+  }
+  void AppendFrom(int ones, size_t fewer, size_t more) {
+    if (From.empty()) From.resize(Values.size());
+    From[ones].emplace_back(static_cast<int32_t>(fewer), static_cast<int32_t>(more));
   }
 
   // The finished level in list order: each group of equal ones reversed.
@@ -124,6 +132,7 @@ struct LevelBuilder {
         level.Masks.push_back(m[k]);
         level.Tags.insert(level.Tags.end(), t.begin() + static_cast<std::ptrdiff_t>(k * TagWords),
                           t.begin() + static_cast<std::ptrdiff_t>((k + 1) * TagWords));
+        if (!From.empty()) level.From.push_back(From[ones][k]);
       }
       std::vector<uint32_t>().swap(v);
       std::vector<uint32_t>().swap(m);
@@ -199,7 +208,8 @@ Level ZeroCubes(const std::vector<const TTermVector*>& functions, int width, int
 // One combining pass, pair by pair in list order: each cube of the level
 // with every partner that differs in one more fixed 1, where the two share a
 // function. Marks the cubes combined and returns the next level.
-Level CombineLevel(Level& current, int width, int tagWords, MemoryMeter& meter) {
+// With sources, notes where each new cube was first made from.
+Level CombineLevel(Level& current, int width, int tagWords, MemoryMeter& meter, bool sources) {
   const uint32_t full = width >= 32 ? ~uint32_t{0} : ((uint32_t{1} << width) - 1);
   // The level and its two indexes, before they are made.
   meter.Set(current.Bytes(tagWords) + 2 * KeyIndex::BytesFor(current.Count()));
@@ -234,7 +244,9 @@ Level CombineLevel(Level& current, int width, int tagWords, MemoryMeter& meter) 
       if (!AnyTag(merged.data(), tagWords)) continue;
       if (SameTags(merged.data(), ta, tagWords)) current.Combined[j] = 1;
       if (SameTags(merged.data(), tb, tagWords)) current.Combined[i] = 1;
-      if (made.Insert(Key(v, m | bit), 0)) next.Append(std::popcount(v), v, m | bit, merged.data());
+      if (!made.Insert(Key(v, m | bit), 0)) continue;
+      next.Append(std::popcount(v), v, m | bit, merged.data());
+      if (sources) next.AppendFrom(std::popcount(v), i, j);
     }
     if (next.Count - checkpoint >= 65536) {
       checkpoint = next.Count;
@@ -261,12 +273,27 @@ TCover PrimeListOf(const PrimeStore& primes, int width, int functionCount, int t
   return result;
 }
 
+// A finished level (its cubes' marks set by the pass after it), as the
+// observer takes it.
+void TellLevel(IRunObserver& observer, int number, const Level& level, int width, int functionCount, int tagWords) {
+  TStepLevel told;
+  told.Number = number;
+  told.Cubes = TCover(width, functionCount);
+  told.Cubes.Reserve(level.Count());
+  for (size_t i = 0; i < level.Count(); ++i)
+    told.Cubes.Add(level.Values[i], level.Masks[i], level.Tags.data() + i * static_cast<size_t>(tagWords));
+  told.From = level.From;
+  if (told.From.empty()) told.From.assign(level.Count(), {-1, -1});
+  told.Combined = level.Combined;
+  observer.Level(std::move(told));
+}
+
 }  // namespace
 
 // Zero cubes, combining passes and the gathering of prime implicants, pair
 // by pair in list order.
 TCover TabulateListed(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host, TRunStats* stats,
-                      MemoryMeter& meter) {
+                      MemoryMeter& meter, IRunObserver* observer) {
   const int fcount = static_cast<int>(functions.size());
   const int tagWords = (fcount + 63) / 64;
 
@@ -281,14 +308,18 @@ TCover TabulateListed(const std::vector<const TTermVector*>& functions, int widt
   PrimeStore primes;
   for (int k = 1;; ++k) {
     if (host) host->SetStatus("Generating " + std::to_string(k) + " Cubes...");
-    Level following = CombineLevel(current, width, tagWords, meter);
+    Level following = CombineLevel(current, width, tagWords, meter, observer != nullptr);
+    if (observer) TellLevel(*observer, k - 1, current, width, fcount, tagWords);
     GatherPrimes(current, width, tagWords, primes);
     if (stats) {
       stats->LevelCubes.push_back(static_cast<int64_t>(following.Count()));
       stats->Implicants += static_cast<int64_t>(following.Count());
     }
     current = std::move(following);
-    if (current.Count() == 0) break;
+    if (current.Count() == 0) {
+      if (observer) TellLevel(*observer, k, current, width, fcount, tagWords);
+      break;
+    }
   }
 
   TCover result = PrimeListOf(primes, width, fcount, tagWords);

@@ -19,6 +19,7 @@
 #include "engine/core/Hashing.h"
 #include "engine/core/Host.h"
 #include "engine/core/MemoryMeter.h"
+#include "engine/core/RunObserver.h"
 #include "engine/core/RunParams.h"
 #include "model/Errors.h"
 #include "model/TermVector.h"
@@ -31,9 +32,10 @@ namespace tavro::detail {
 void ListedRows(const std::vector<const TTermVector*>& functions, int width, int tagWords, std::vector<uint32_t>& rows,
                 std::vector<uint64_t>& tags);
 
-// Pairs cubes level by level; every width.
+// Pairs cubes level by level; every width. Tells the observer (if any) each
+// level once it is finished.
 TCover TabulateListed(const std::vector<const TTermVector*>& functions, int width, IEngineHost* host, TRunStats* stats,
-                      MemoryMeter& meter);
+                      MemoryMeter& meter, IRunObserver* observer = nullptr);
 
 // Sweeps dense arrays of all cubes of each mask; returns false (and does
 // nothing) when the arrays would not fit the meter's limit.

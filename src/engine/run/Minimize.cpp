@@ -13,6 +13,7 @@
 
 #include "engine/chart/Chart.h"
 #include "engine/core/CubeSets.h"
+#include "engine/core/RunObserver.h"
 #include "engine/cover/Selection.h"
 #include "engine/heuristic/Heuristic.h"
 #include "engine/io/Format.h"
@@ -135,14 +136,16 @@ class TChartPlan {
 
 // The primes from the tables of rows, which read the listed terms.
 void TablePrimes(const std::vector<const TTermVector*>& functions, int inputBits, TPrimeFinder finder,
-                 IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes) {
+                 IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes, IRunObserver* observer) {
   if (finder == TPrimeFinder::Tables || finder == TPrimeFinder::CubesThenTables)
     finder = SplitSuits(functions, inputBits, meter.Limit()) ? TPrimeFinder::Split : TPrimeFinder::Pairing;
   switch (finder) {
     case TPrimeFinder::Dense:
       if (detail::TabulateDense(functions, inputBits, host, stats, meter, primes)) break;
       [[fallthrough]];
-    case TPrimeFinder::Pairing: primes = detail::TabulateListed(functions, inputBits, host, stats, meter); break;
+    case TPrimeFinder::Pairing:
+      primes = detail::TabulateListed(functions, inputBits, host, stats, meter, observer);
+      break;
     default: detail::TabulateSplit(functions, inputBits, host, stats, meter, primes); break;
   }
 }
@@ -168,7 +171,7 @@ void FindPrimes(TRunInput& in, int inputBits, const TRunRoute& route, TChartPlan
     }
   }
   ListTerms(in, meter.Limit());
-  TablePrimes(in.Functions, inputBits, finder, host, stats, meter, primes);
+  TablePrimes(in.Functions, inputBits, finder, host, stats, meter, primes, params.Observer);
 }
 
 // The chart stage: classes or pairs as planned; made from the cubes where
@@ -207,6 +210,40 @@ TCover SelectCover(Chart& chart, const TCover& primes, int functionCount, IEngin
   return result;
 }
 
+// The chart of one column per pair as the observer takes it: the columns'
+// (function, term) and, for Remove Hazards, the pairs' after them.
+TStepChart StepChart(const TRunInput& in, const Chart& chart, int width, bool hazardPairs) {
+  TStepChart told;
+  std::vector<std::vector<uint32_t>> care(in.Functions.size());
+  for (size_t f = 0; f < in.Functions.size(); ++f) {
+    const auto& terms = in.Functions[f]->Terms();
+    const auto& flags = in.Functions[f]->DontCares();
+    for (size_t i = 0; i < terms.size(); ++i)
+      if (!flags[i]) {
+        care[f].push_back(static_cast<uint32_t>(terms[i]));
+        told.Columns.push_back({static_cast<int>(f), static_cast<uint32_t>(terms[i])});
+      }
+  }
+  // (numbered as the chart numbers them: by function, then term, then bit)
+  if (hazardPairs)
+    for (size_t f = 0; f < care.size(); ++f)
+      for (const uint32_t t : care[f])
+        for (int b = 0; b < width; ++b) {
+          const uint32_t other = t | uint32_t{1} << b;
+          if (other != t && std::binary_search(care[f].begin(), care[f].end(), other))
+            told.Columns.push_back({static_cast<int>(f), t, true, other});
+        }
+  if (told.Columns.size() != static_cast<size_t>(chart.Columns))
+    throw InternalError("the chart's columns are not one per pair");
+  told.Cells.resize(static_cast<size_t>(chart.Rows));
+  for (size_t r = 0; r < told.Cells.size(); ++r) {
+    told.Cells[r].assign(chart.RowCols.begin() + static_cast<std::ptrdiff_t>(chart.RowStart[r]),
+                         chart.RowCols.begin() + static_cast<std::ptrdiff_t>(chart.RowEnd[r]));
+    std::sort(told.Cells[r].begin(), told.Cells[r].end());
+  }
+  return told;
+}
+
 // The run on the functions that take part, by the route: primes, chart,
 // cover. onPrimes gets the primes once the chart is made.
 RunParts Run(TRunInput& in, int inputBits, const TRunRoute& route, IEngineHost* host, TRunStats* stats,
@@ -237,6 +274,7 @@ RunParts Run(TRunInput& in, int inputBits, const TRunRoute& route, IEngineHost* 
     stats->SecondsChart = SecondsSince(start);
   }
   if (onPrimes) onPrimes(parts.Primes);
+  if (params.Observer) params.Observer->Chart(parts.Primes, StepChart(in, chart, inputBits, params.HazardFree));
 
   if (host) host->SetStatus("Finding (secondary) essential prime implicants...");
   start = Clock::now();
@@ -329,6 +367,7 @@ class TCommand {
         FWidth(system.InputBits) {
     // A hazard-free cover is always the minimum cover search's.
     if (FParams.HazardFree) FParams.Cost = TCostCriterion::Pla;
+    FollowSteps();
   }
 
   TRunOutcome Execute() {
@@ -339,6 +378,7 @@ class TCommand {
     Convert();
     CountTerms();
     if (const auto refused = KeepFunctions()) return *refused;
+    if (FObserver) FObserver->Begin(StepStart());
     RunParts parts;
     if (const auto refused = Minimize(parts)) return *refused;
     VerifyResult(parts.Result);
@@ -350,11 +390,37 @@ class TCommand {
     if (FOptions.KeepPrimes && !FStats.Heuristic)
       FSystem.ResultPrimes = std::make_shared<const TCover>(std::move(parts.Primes));
     Output(std::move(parts.Result));
+    if (FObserver) FObserver->Finish(FStats, *FSystem.ResultCubes, FHeuristicReason);
     return TRunOutcome::Completed;
   }
 
  private:
   using TRefusal = std::optional<TRunOutcome>;
+
+  // Where the steps are followed in tables, the run pairs the listed terms
+  // level by level and keeps a column per pair, as the record shows them;
+  // only the stages that make tables tell the observer (FParams.Observer).
+  void FollowSteps() {
+    FObserver = FParams.Observer;
+    FParams.Observer = nullptr;
+    if (!FObserver || FWidth > MaxInputBits || FParams.Cost == TCostCriterion::Fast ||
+        !FObserver->WantsTables(StepStart()))
+      return;
+    FParams.Observer = FObserver;
+    FParams.PrimeMethod = TPrimeMethod::Pairing;
+    FParams.ChartForm = TChartForm::Pairs;
+  }
+
+  TStepStart StepStart() const {
+    TStepStart start;
+    start.Inputs = FWidth;
+    start.Mode = FMode;
+    start.Cost = FParams.Cost;
+    start.HazardFree = FParams.HazardFree;
+    start.SystemFunctions = FSystem.FunctionCount();
+    for (const size_t f : FKept) start.Functions.push_back(static_cast<int>(f));
+    return start;
+  }
 
   TRefusal Refuse(TRunOutcome outcome, const std::string& status) {
     FHost.SetStatus(status);
@@ -783,6 +849,7 @@ class TCommand {
   TCover FTermCubes, FTermDontCares;  // the listed terms as cubes (RunCovers)
   bool FOffSetTooLarge = false;       // the heuristic, asked for, handed over to the exact run
   std::string FHeuristicReason;       // why the heuristic made the result, if not asked
+  IRunObserver* FObserver = nullptr;  // follows the steps (FParams.Observer: in tables)
   TCover FNarrowSource, FNarrowDontCares;
 };
 

@@ -23,6 +23,7 @@
 #include "engine/io/FileIO.h"
 #include "engine/io/Format.h"
 #include "engine/io/Latex.h"
+#include "engine/io/Steps.h"
 #include "engine/io/TermEntry.h"
 #include "engine/run/Minimize.h"
 #include "model/Errors.h"
@@ -321,6 +322,53 @@ TEST(Latex, CompilesWithPdflatex) {
     // font was made as a bitmap (.pk).
     std::erase(log, '\n');
     EXPECT_EQ(log.find("pk>"), std::string::npos) << c.Name;
+  }
+}
+
+// The steps of a run as a LaTeX document: the tables of a textbook function,
+// those of three functions with don't cares (POS, with hazard columns), and
+// the counts of a system too wide for tables.
+TEST(Latex, StepsCompileWithPdflatex) {
+  if (std::system("command -v pdflatex >/dev/null 2>&1") != 0) {
+    if (test::InCI()) FAIL() << "pdflatex is not installed";
+    GTEST_SKIP() << "pdflatex is not installed";
+  }
+  std::mt19937 rng(77);
+  testing::RandomSystemOptions options;
+  options.MinBits = options.MaxBits = 4;
+  options.MinFunctions = options.MaxFunctions = 3;
+  int bits = 0;
+  const auto three = testing::RandomSystem(rng, options, &bits);
+  TTermVector wide;
+  for (int32_t t = 0; t < 4096; t += 5) wide.Add(t, false);
+  struct Run {
+    std::vector<TTermVector> Functions;
+    int Mode;
+    bool HazardFree;
+  };
+  const std::vector<Run> runs = {{{ParseTermEntry("0, 1, 2, 5, 6, 7, 8, 9, 10, 14", false)}, modeSOP, false},
+                                 {three, modePOS, true},
+                                 {{wide}, modeSOP, false}};
+  check::TempDir dir;
+  for (size_t k = 0; k < runs.size(); ++k) {
+    TFunctionSystem system;
+    system.Functions = runs[k].Functions;
+    system.UpdateInputBits();
+    TStepRecorder steps;
+    TRunParams params;
+    params.Observer = &steps;
+    params.HazardFree = runs[k].HazardFree;
+    params.ConstantEmptyFunctions = true;
+    testing::RecordingHost host;
+    ASSERT_EQ(RunCommand(system, runs[k].Mode, {}, host, nullptr, params), TRunOutcome::Completed);
+    const std::string name = "steps" + std::to_string(k);
+    WriteFileAtomic(dir / (name + ".tex"), StepsLatex(steps.Record()));
+    const auto run = check::RunProcess(
+        {"/bin/sh", "-c", "cd '" + dir.Path() + "' && pdflatex -interaction=nonstopmode -halt-on-error " + name}, 120);
+    const std::string log = ReadFileBytes(dir / (name + ".log"));
+    EXPECT_EQ(run.ExitCode, 0) << log.substr(log.size() > 3000 ? log.size() - 3000 : 0);
+    EXPECT_EQ(log.find("Overfull \\hbox"), std::string::npos) << name;
+    EXPECT_EQ(log.find("Missing character"), std::string::npos) << name;
   }
 }
 
