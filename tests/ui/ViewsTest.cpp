@@ -453,7 +453,7 @@ class TestViews : public QObject {
     QVERIFY(window.Text()->toPlainText().contains(QStringLiteral("No run has been recorded yet")));
     QVERIFY(RunAndWait(w, w.Main.btnSOP));
     const QString shown = window.Text()->toPlainText();
-    for (const char* part : {"Level 2: cubes of 4 terms", "Prime implicant chart", "P5 is essential",
+    for (const char* part : {"Level 2: cubes of 4 terms", "Prime implicants and their chart", "P5 is essential",
                              "f0 = (~B)(~C) + (C)(~D) + (~A)(B)(D)"})
       QVERIFY2(shown.contains(QString::fromUtf8(part)), part);
     QTemporaryDir dir;
