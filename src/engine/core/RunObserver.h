@@ -3,10 +3,10 @@
 // tavro-cli --steps): the levels of the pairing, the prime implicant chart,
 // each reduction and choice of the selection, and how the run ended.
 //
-// A run given an observer that asks for tables pairs the listed terms level
-// by level and keeps one chart column per (function, care term), whatever
-// its parameters would choose otherwise, so that what is told is what the
-// run did. Function numbers are those of the functions that take part in
+// A run given an observer that asks for the levels pairs the listed terms
+// level by level, and where it asks for tables too keeps one chart column per
+// (function, care term), whatever its parameters would choose otherwise, so
+// that what is told is what the run did. Function numbers are those of the functions that take part in
 // the run (TStepStart::Functions maps them to the system's).
 
 #include <cstdint>
@@ -76,12 +76,16 @@ struct TStepEvent {
 class IRunObserver {
  public:
   virtual ~IRunObserver() = default;
-  // Whether the run should keep its tables for the observer (then it pairs
-  // level by level); asked once, before the run.
-  virtual bool WantsTables(const TStepStart& start) const = 0;
+  // Whether the run should pair level by level and tell each level; asked
+  // once, before the run.
+  virtual bool WantsLevels(const TStepStart& start) const = 0;
   virtual void Begin(const TStepStart& start) = 0;
-  // Only where tables were asked for:
+  // Whether the run should tell the chart and the selection's steps; asked
+  // after Begin and before each of them.
+  virtual bool WantsTables() const = 0;
+  // Only where the levels were asked for:
   virtual void Level(TStepLevel level) = 0;
+  // Only where the tables were:
   virtual void Chart(const TCover& primes, TStepChart chart) = 0;
   virtual void Selection(const TStepEvent& event) = 0;
   // How the run ended (always, after Begin): its figures, the result in

@@ -337,7 +337,8 @@ class GreedySelector {
 }  // namespace
 
 std::vector<uint32_t> SelectGreedy(Chart& chart, int functionCount, const TRunParams& params) {
-  return GreedySelector(chart, functionCount, params.Observer).Run(params);
+  IRunObserver* observer = params.Observer && params.Observer->WantsTables() ? params.Observer : nullptr;
+  return GreedySelector(chart, functionCount, observer).Run(params);
 }
 
 }  // namespace tavro::detail

@@ -309,9 +309,9 @@ class TLayoutMaker {
           "are no counts per level.");
     }
     if (R.Finished && R.Stats.Primes >= 0)
-      section.Paragraphs.push_back(Plural(R.Stats.Primes, "prime implicant") + "; the chart has " +
-                                   Plural(R.Stats.ChartRows, "row") + " and " + Plural(R.Stats.ChartColumns, "column") +
-                                   ".");
+      section.After.push_back(Plural(R.Stats.Primes, "prime implicant") + "; the chart has " +
+                              Plural(R.Stats.ChartRows, "row") + " and " + Plural(R.Stats.ChartColumns, "column") +
+                              ".");
     Out.Sections.push_back(std::move(section));
   }
 

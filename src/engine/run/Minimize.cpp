@@ -274,7 +274,8 @@ RunParts Run(TRunInput& in, int inputBits, const TRunRoute& route, IEngineHost* 
     stats->SecondsChart = SecondsSince(start);
   }
   if (onPrimes) onPrimes(parts.Primes);
-  if (params.Observer) params.Observer->Chart(parts.Primes, StepChart(in, chart, inputBits, params.HazardFree));
+  if (params.Observer && params.Observer->WantsTables())
+    params.Observer->Chart(parts.Primes, StepChart(in, chart, inputBits, params.HazardFree));
 
   if (host) host->SetStatus("Finding (secondary) essential prime implicants...");
   start = Clock::now();
@@ -379,6 +380,7 @@ class TCommand {
     CountTerms();
     if (const auto refused = KeepFunctions()) return *refused;
     if (FObserver) FObserver->Begin(StepStart());
+    if (FParams.Observer && FObserver->WantsTables()) FParams.ChartForm = TChartForm::Pairs;
     RunParts parts;
     if (const auto refused = Minimize(parts)) return *refused;
     VerifyResult(parts.Result);
@@ -397,18 +399,17 @@ class TCommand {
  private:
   using TRefusal = std::optional<TRunOutcome>;
 
-  // Where the steps are followed in tables, the run pairs the listed terms
-  // level by level and keeps a column per pair, as the record shows them;
-  // only the stages that make tables tell the observer (FParams.Observer).
+  // Where the levels are followed, the run pairs the listed terms level by
+  // level (and where the tables are, keeps a column per pair), as the record
+  // shows them; only then do the stages tell the observer (FParams.Observer).
   void FollowSteps() {
     FObserver = FParams.Observer;
     FParams.Observer = nullptr;
     if (!FObserver || FWidth > MaxInputBits || FParams.Cost == TCostCriterion::Fast ||
-        !FObserver->WantsTables(StepStart()))
+        !FObserver->WantsLevels(StepStart()))
       return;
     FParams.Observer = FObserver;
     FParams.PrimeMethod = TPrimeMethod::Pairing;
-    FParams.ChartForm = TChartForm::Pairs;
   }
 
   TStepStart StepStart() const {

@@ -15,8 +15,8 @@ std::string Grouped(int64_t n) {
 
 }  // namespace
 
-bool TStepRecorder::WantsTables(const TStepStart& start) const {
-  return start.Inputs <= kStepsMaxInputs && start.SystemFunctions <= kStepsMaxFunctions;
+bool TStepRecorder::WantsLevels(const TStepStart& start) const {
+  return start.Inputs <= kStepsMaxLevelInputs && start.Cost != TCostCriterion::Fast;
 }
 
 void TStepRecorder::Begin(const TStepStart& start) {

@@ -14,6 +14,9 @@ namespace tavro {
 
 // Past these the record keeps the counts per level, not the tables.
 constexpr int kStepsMaxInputs = 8;
+// Up to so many inputs the record asks for the levels, where the run's own
+// prime finder might make none (pairing takes milliseconds there).
+constexpr int kStepsMaxLevelInputs = 12;
 constexpr int kStepsMaxFunctions = 8;
 constexpr size_t kStepsMaxLevelCubes = 2000;
 
@@ -39,8 +42,9 @@ struct TStepRecord {
 
 class TStepRecorder : public IRunObserver {
  public:
-  bool WantsTables(const TStepStart& start) const override;
+  bool WantsLevels(const TStepStart& start) const override;
   void Begin(const TStepStart& start) override;
+  bool WantsTables() const override { return FRecord.Tables; }
   void Level(TStepLevel level) override;
   void Chart(const TCover& primes, TStepChart chart) override;
   void Selection(const TStepEvent& event) override;
