@@ -350,7 +350,9 @@ void TextTable(const TTable& t, std::string& out) {
   auto line = [&](const std::vector<std::string>& cells, const std::string& suffix) {
     std::string s = " ";
     for (size_t c = 0; c < cells.size(); ++c) s += " " + cells[c] + std::string(width[c] - Columns(cells[c]), ' ');
-    while (!s.empty() && s.back() == ' ') s.pop_back();
+    // (a mark after the row stands in one column for all rows)
+    if (suffix.empty())
+      while (!s.empty() && s.back() == ' ') s.pop_back();
     out += s + suffix + "\n";
   };
   auto rule = [&] {
