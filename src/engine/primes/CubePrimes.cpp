@@ -561,13 +561,18 @@ void TabulateCubesAs(const std::vector<const TTermVector*>& functions, int width
     for (uint64_t w : seen) zeroCubes += std::popcount(w);
   }
 
+  // Without a budget no other finder can follow, so the status the tables
+  // would show first shows while the cubes are split (which can take long);
+  // with one it waits until they are done.
+  const bool final = budget <= 0;
+  if (host && final) host->SetStatus("Generating zero cubes...");
   std::shared_ptr<const CubeSet<B>> found;
   {
     CubeSolver<B> solver(tw, meter, stop, budget, floor);
     found = solver.Solve(std::move(cover), bits::Low<B>(width));
   }
 
-  if (host) host->SetStatus("Generating zero cubes...");
+  if (host && !final) host->SetStatus("Generating zero cubes...");
   primes = TCover(width, fcount);
   primes.Reserve(found->Size());
   int deepest = 0;
