@@ -451,19 +451,7 @@ class TCommand {
     if (FSource.Cubes || FWidth <= MaxInputBits) return std::nullopt;
     try {
       const TStopScope stopScope(FParams.Stop ? FParams.Stop : RunStopFlag);
-      FOtherKind = TCover(FWidth, FSystem.FunctionCount());
-      std::vector<uint64_t> tags(static_cast<size_t>(FOtherKind.TagWords));
-      const TCover* dontCares = FSystem.SourceDontCares.get();
-      for (int f = 0; f < FSystem.FunctionCount(); ++f) {
-        std::fill(tags.begin(), tags.end(), 0);
-        tags[static_cast<size_t>(f) >> 6] |= uint64_t{1} << (f & 63);
-        AppendComplement({FSystem.SourceCubes.get()}, f, FWidth, tags.data(), FOtherKind);
-        if (dontCares)
-          for (size_t k = 0; k < dontCares->Count(); ++k)
-            if (dontCares->Tag(k, f)) FOtherKind.AddFrom(*dontCares, k, tags.data());
-        if (FOtherKind.Count() * (16 + 16 * FOtherKind.TagWords) > Limit())
-          throw TooLargeError(FOtherKind.Count() * (16 + 16 * FOtherKind.TagWords));
-      }
+      MakeOtherKind();
     } catch (const ResourceError& e) {
       return Refuse(TRunOutcome::TooLarge, e.what());
     } catch (const StoppedError& e) {
@@ -472,6 +460,35 @@ class TCommand {
     FSource.Cubes = &FOtherKind;
     FCubes = {&FOtherKind, FSystem.SourceDontCares.get()};
     return std::nullopt;
+  }
+
+  // The file's cubes complemented into FOtherKind, each function's with its
+  // don't cares, so that they give the functions in the run's kind.
+  void MakeOtherKind() {
+    FOtherKind = TCover(FWidth, FSystem.FunctionCount());
+    std::vector<uint64_t> tags(static_cast<size_t>(FOtherKind.TagWords));
+    const TCover* dontCares = FSystem.SourceDontCares.get();
+    for (int f = 0; f < FSystem.FunctionCount(); ++f) {
+      std::fill(tags.begin(), tags.end(), 0);
+      tags[static_cast<size_t>(f) >> 6] |= uint64_t{1} << (f & 63);
+      AppendComplement({FSystem.SourceCubes.get()}, f, FWidth, tags.data(), FOtherKind);
+      if (dontCares)
+        for (size_t k = 0; k < dontCares->Count(); ++k)
+          if (dontCares->Tag(k, f)) FOtherKind.AddFrom(*dontCares, k, tags.data());
+      if (FOtherKind.Count() * (16 + 16 * FOtherKind.TagWords) > Limit())
+        throw TooLargeError(FOtherKind.Count() * (16 + 16 * FOtherKind.TagWords));
+    }
+  }
+
+  // Whether the file's cubes give every function in the other kind than the
+  // run's, so that their complement gives the run's functions.
+  bool FileCubesOfTheOtherKind() const {
+    const TFunctionSystem& s = FSystem;
+    if (!s.SourceCubes || s.SourceCubes->Width != FWidth || s.SourceCubes->FunctionCount != s.FunctionCount())
+      return false;
+    for (const auto& f : s.Functions)
+      if (f.Maxterms == WantMaxterms()) return false;
+    return s.TermsInSource || TermsIdentity(s.Functions) == s.SourceIdentity;
   }
 
   // The listed terms and the converted functions (nearly every row each) are
@@ -630,6 +647,17 @@ class TCommand {
   };
   TRunCovers RunCovers() {
     if (FCubes.Cubes) return {FCubes.Cubes, FCubes.DontCares};
+    // A file's system in the other kind: its cubes complemented, which are
+    // usually far fewer than the terms (where they are not, the terms).
+    if (FWidth <= MaxInputBits && FOtherKind.Width == 0 && FileCubesOfTheOtherKind()) {
+      try {
+        MakeOtherKind();
+        const uint64_t terms = static_cast<uint64_t>(FStats.Terms > 0 ? FStats.Terms : 0);
+        if (FOtherKind.Count() < terms) return {&FOtherKind, FSystem.SourceDontCares.get()};
+      } catch (const ResourceError&) {
+      }
+      FOtherKind = TCover();
+    }
     if (FTermCubes.Width == 0) TermCovers(false);
     return {&FTermCubes, &FTermDontCares};
   }
@@ -715,20 +743,26 @@ class TCommand {
       FStats.LowerBound = search.LowerBound;
       FStats.Proven = search.Proven;
       FStats.SearchNodes = search.SearchNodes;
-      auto literals = [](const TCover& c) {
-        int64_t n = 0;
-        for (size_t k = 0; k < c.Count(); ++k) n += c.Width - c.FreeCount(k);
-        return n;
-      };
       // Only a finished search is taken, so that the result does not hang
       // on where the clock cut it.
       if (!search.Proven || !search.LiteralsProven ||
-          std::make_pair(result.Count(), literals(result)) >= std::make_pair(heuristic.Count(), literals(heuristic)))
+          std::make_pair(result.Count(), LiteralsOf(result)) >=
+              std::make_pair(heuristic.Count(), LiteralsOf(heuristic)))
         return std::nullopt;
       return LowerConnections(result, RunDontCares());
     } catch (const ResourceError&) {
       return std::nullopt;
     }
+  }
+
+  // Up to so many listed terms the heuristic on a file's system in the other
+  // kind is tried from the terms as well as from the complemented cubes.
+  static constexpr int64_t kBothStartsTerms = 1 << 16;
+
+  static int64_t LiteralsOf(const TCover& c) {
+    int64_t n = 0;
+    for (size_t k = 0; k < c.Count(); ++k) n += c.Width - c.FreeCount(k);
+    return n;
   }
 
   // The heuristic's run, asked for (reason empty) or in the exact run's
@@ -749,6 +783,23 @@ class TCommand {
       params.MaxMemoryBytes = Limit();
       THeuristicStats stats;
       THeuristicResult made = MinimizeHeuristic(*covers.Cubes, covers.DontCares, params, &stats);
+      // From a file's complemented cubes the iteration can end elsewhere
+      // than from the terms; where the terms are few, both are tried and the
+      // smaller cover kept.
+      if (covers.Cubes == &FOtherKind && FStats.Terms <= kBothStartsTerms && !stats.TimeLimitReached) {
+        if (FTermCubes.Width == 0) TermCovers(false);
+        THeuristicParams again = params;
+        if (FParams.TimeLimitSeconds > 0) again.TimeLimitSeconds = FParams.TimeLimitSeconds - SecondsSince(start);
+        THeuristicStats fromTerms;
+        if (again.TimeLimitSeconds > 0 || FParams.TimeLimitSeconds <= 0) {
+          THeuristicResult other = MinimizeHeuristic(FTermCubes, &FTermDontCares, again, &fromTerms);
+          if (!fromTerms.TimeLimitReached && std::make_pair(other.Cover.Count(), LiteralsOf(other.Cover)) <
+                                                 std::make_pair(made.Cover.Count(), LiteralsOf(made.Cover))) {
+            made = std::move(other);
+            stats = fromTerms;
+          }
+        }
+      }
       TCover cover = std::move(made.Cover);
       // Time to spare: the fewest of the primes found, by the minimum cover
       // search, for as long again as the heuristic took.

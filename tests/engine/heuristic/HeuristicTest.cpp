@@ -14,6 +14,7 @@
 #include "engine/core/FunctionSystem.h"
 #include "engine/heuristic/Heuristic.h"
 #include "engine/heuristic/Unate.h"
+#include "engine/io/Pla.h"
 #include "engine/run/Minimize.h"
 #include "support/RecordingHost.h"
 
@@ -233,6 +234,61 @@ TEST(Heuristic, TakesOverWhereTheExactRunWouldPassTheLimit) {
   testing::RecordingHost refused;
   EXPECT_EQ(RunCommand(system, modeSOP, {}, refused, nullptr, params), TRunOutcome::TooLarge);
   EXPECT_TRUE(testing::TooLargeMiB(refused.LastStatus())) << refused.LastStatus();
+}
+
+// A PLA file's system in POS starts the heuristic from its cubes'
+// complement: the sums are right on every row, and so they are once an edit
+// has made the file's cubes stale.
+TEST(Heuristic, ProductsOfSumsOfAFileAreRight) {
+  std::mt19937 rng(19);
+  for (int trial = 0; trial < 60; ++trial) {
+    const int inputs = 3 + static_cast<int>(rng() % 6), outputs = 1 + static_cast<int>(rng() % 3);
+    std::string text = ".i " + std::to_string(inputs) + "\n.o " + std::to_string(outputs) + "\n";
+    std::vector<std::vector<int>> value(static_cast<size_t>(outputs), std::vector<int>(1u << inputs, 0));
+    for (int row = 0; row < 3 + static_cast<int>(rng() % 8); ++row) {
+      std::string in, out;
+      uint32_t fixed = 0, ones = 0;
+      for (int k = inputs - 1; k >= 0; --k) {
+        const int c = static_cast<int>(rng() % 3);
+        in += "01-"[c];
+        if (c < 2) fixed |= 1u << k;
+        if (c == 1) ones |= 1u << k;
+      }
+      for (int f = 0; f < outputs; ++f) {
+        const bool on = rng() % 2;
+        out += on ? '1' : '0';
+        for (uint32_t t = 0; t < (1u << inputs) && on; ++t)
+          if ((t & fixed) == ones) value[static_cast<size_t>(f)][t] = 1;
+      }
+      text += in + " " + out + "\n";
+    }
+    text += ".e\n";
+    TFunctionSystem system;
+    LoadPlaText(system, text);
+    system.UpdateInputBits();
+    for (const bool edited : {false, true}) {
+      if (edited) {
+        // The first function gets row 0 as well.
+        TTermVector& f = system.Functions[0];
+        if (!f.Contains(0)) f.Add(0, false);
+        value[0][0] = 1;
+        system.UpdateInputBits();
+      }
+      TRunParams params;
+      params.Cost = TCostCriterion::Fast;
+      params.ConstantEmptyFunctions = true;
+      testing::RecordingHost host;
+      ASSERT_EQ(RunCommand(system, modePOS, {}, host, nullptr, params), TRunOutcome::Completed) << text;
+      const TCover& sums = *system.ResultCubes;
+      for (int f = 0; f < outputs; ++f)
+        for (uint32_t t = 0; t < (1u << inputs); ++t) {
+          bool zero = false;
+          for (size_t i = 0; i < sums.Count() && !zero; ++i)
+            zero = sums.Tag(i, f) && (t & ~sums.Mask(i)) == sums.Value(i);
+          ASSERT_EQ(zero, value[static_cast<size_t>(f)][t] == 0) << text << "f" << f << " row " << t;
+        }
+    }
+  }
 }
 
 }  // namespace
