@@ -374,6 +374,21 @@ void TextTable(const TTable& t, std::string& out) {
   out += "\n";
 }
 
+// Items nested by depth, each list between open and close.
+template <class Item>
+void NestedList(const std::vector<TLine>& items, const char* open, const char* close, Item&& item, std::string& out) {
+  if (items.empty()) return;
+  out += open;
+  int depth = 0;
+  for (const auto& line : items) {
+    for (; depth < line.Depth; ++depth) out += open;
+    for (; depth > line.Depth; --depth) out += close;
+    out += item(line.Text);
+  }
+  for (; depth > 0; --depth) out += close;
+  out += close;
+}
+
 // --- HTML ------------------------------------------------------------------
 
 std::string HtmlEscape(const std::string& s) {
@@ -511,17 +526,9 @@ std::string StepsHtml(const TStepRecord& record, const TSignalNames& names) {
       for (const auto& t : s.Tables) HtmlTable(t, out);
     }
     for (const auto& p : s.After) out += "<p>" + HtmlEscape(p) + "</p>\n";
-    if (!s.Items.empty()) {
-      out += "<ul>\n";
-      int depth = 0;
-      for (const auto& item : s.Items) {
-        for (; depth < item.Depth; ++depth) out += "<ul>\n";
-        for (; depth > item.Depth; --depth) out += "</ul>\n";
-        out += "<li>" + HtmlEscape(item.Text) + "</li>\n";
-      }
-      for (; depth > 0; --depth) out += "</ul>\n";
-      out += "</ul>\n";
-    }
+    NestedList(
+        s.Items, "<ul>\n", "</ul>\n", [](const std::string& text) { return "<li>" + HtmlEscape(text) + "</li>\n"; },
+        out);
     if (!s.Formulas.empty()) {
       out += "<pre>";
       for (const auto& f : s.Formulas) out += HtmlEscape(f) + "\n";
@@ -549,17 +556,9 @@ std::string StepsLatex(const TStepRecord& record, const TSignalNames& names) {
     for (const auto& p : s.Paragraphs) out += LatexProse(p) + "\n\n";
     for (const auto& t : s.Tables) LatexTable(t, out);
     for (const auto& p : s.After) out += LatexProse(p) + "\n\n";
-    if (!s.Items.empty()) {
-      out += "\\begin{itemize}\n";
-      int depth = 0;
-      for (const auto& item : s.Items) {
-        for (; depth < item.Depth; ++depth) out += "\\begin{itemize}\n";
-        for (; depth > item.Depth; --depth) out += "\\end{itemize}\n";
-        out += "\\item " + LatexProse(item.Text) + "\n";
-      }
-      for (; depth > 0; --depth) out += "\\end{itemize}\n";
-      out += "\\end{itemize}\n";
-    }
+    NestedList(
+        s.Items, "\\begin{itemize}\n", "\\end{itemize}\n",
+        [](const std::string& text) { return "\\item " + LatexProse(text) + "\n"; }, out);
     // A formula breaks where it has a space, or between two factors; its
     // source lines stay short (TeX reads a line in one go).
     for (const auto& f : s.Formulas) {
