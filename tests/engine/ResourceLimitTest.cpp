@@ -300,7 +300,7 @@ TEST(ResourceLimitTest, TheCubeFindersFloorNeverPassesThePrimeList) {
 
 // Where the chart of one column per pair cannot hold what the primes found
 // so far cover, a run of the cube finder is refused before the finder is
-// done (before its first status), not once the chart is being made.
+// done (before the statuses of its levels), not once the chart is being made.
 TEST(ResourceLimitTest, TheCubeFinderRefusesAChartPastTheLimitEarly) {
   // One function of large random cubes: few primes, each covering thousands
   // of terms.
@@ -329,7 +329,7 @@ TEST(ResourceLimitTest, TheCubeFinderRefusesAChartPastTheLimitEarly) {
   params.MaxMemoryBytes = chart / 2;
   check::RecordingHost refused;
   EXPECT_EQ(RunCommand(system, modeSOP, {}, refused, nullptr, params), TRunOutcome::TooLarge);
-  EXPECT_EQ(std::count(refused.Statuses.begin(), refused.Statuses.end(), "Generating zero cubes..."), 0)
+  EXPECT_EQ(std::count(refused.Statuses.begin(), refused.Statuses.end(), "Generating 1 Cubes..."), 0)
       << refused.LastStatus();
 }
 
