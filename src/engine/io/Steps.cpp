@@ -1,6 +1,7 @@
 #include "engine/io/Steps.h"
 
 #include <algorithm>
+#include <set>
 
 #include "engine/core/FunctionSystem.h"
 #include "engine/io/Format.h"
@@ -104,10 +105,13 @@ class TLayoutMaker {
     return s;
   }
 
-  std::string Functions(const TCover& c, size_t i) const {
+  // The functions of cube i; with dontCare, "(dc)" after those it holds
+  // for.
+  template <class DontCare>
+  std::string Functions(const TCover& c, size_t i, DontCare&& dontCare) const {
     std::string s;
     for (int f = 0; f < c.FunctionCount; ++f)
-      if (c.Tag(i, f)) s += (s.empty() ? "" : " ") + RunFunction(f);
+      if (c.Tag(i, f)) s += (s.empty() ? "" : " ") + RunFunction(f) + (dontCare(f) ? "(dc)" : "");
     return s;
   }
 
@@ -130,8 +134,17 @@ class TLayoutMaker {
     section.Paragraphs.push_back(
         "Level 0 holds one cube per listed term, grouped by number of ones. Each pass pairs cubes of neighbouring "
         "groups that differ in one input and share a function into a cube of the next level (From: their numbers). " +
-        std::string(kCheck) + ": combined into a cube that serves all of its functions, so no prime implicant.");
+        std::string(kCheck) + ": combined into a cube that serves all of its functions, so no prime implicant." +
+        (R.ChartMade ? " (dc): a don't care, which combines like a care term but needs no cover." : ""));
     section.SideBySide = true;
+    // The care terms are the chart's columns; a zero cube's other functions
+    // list its term as a don't care.
+    std::set<std::pair<int, uint32_t>> care;
+    for (const auto& c : R.Chart.Columns)
+      if (!c.Pair) care.emplace(c.Function, c.Term);
+    const auto dontCare = [&](const TCover& cubes, size_t i, int f) {
+      return R.ChartMade && cubes.Mask(i) == 0 && cubes.Tag(i, f) && !care.count({f, cubes.Value(i)});
+    };
     for (const TStepLevel& level : R.Levels) {
       if (level.Cubes.Count() == 0) continue;
       TTable t;
@@ -147,11 +160,14 @@ class TLayoutMaker {
         const bool opens = level.Cubes.Ones(i) != previousOnes;
         if (opens) t.GroupStarts.push_back(i);
         previousOnes = level.Cubes.Ones(i);
+        std::string terms = Terms(level.Cubes, i);
+        if (!ManyFunctions() && dontCare(level.Cubes, i, 0)) terms += " (dc)";
         std::vector<std::string> row = {opens ? std::to_string(previousOnes) : "", std::to_string(i),
-                                        level.Cubes.Pattern(i), Terms(level.Cubes, i)};
+                                        level.Cubes.Pattern(i), terms};
         if (level.Number > 0)
           row.push_back(std::to_string(level.From[i].first) + "+" + std::to_string(level.From[i].second));
-        if (ManyFunctions()) row.push_back(Functions(level.Cubes, i));
+        if (ManyFunctions())
+          row.push_back(Functions(level.Cubes, i, [&](int f) { return dontCare(level.Cubes, i, f); }));
         row.push_back(level.Combined[i] ? kCheck : "");
         t.Rows.push_back(std::move(row));
       }
@@ -183,7 +199,7 @@ class TLayoutMaker {
     t.Head.push_back(Pos() ? "Sum" : "Product");
     for (size_t i = 0; i < R.Primes.Count(); ++i) {
       std::vector<std::string> row = {"P" + std::to_string(i), R.Primes.Pattern(i), Terms(R.Primes, i)};
-      if (ManyFunctions()) row.push_back(Functions(R.Primes, i));
+      if (ManyFunctions()) row.push_back(Functions(R.Primes, i, [](int) { return false; }));
       row.push_back(Product(R.Primes, i));
       t.Rows.push_back(std::move(row));
     }

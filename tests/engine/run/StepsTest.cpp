@@ -157,6 +157,18 @@ TEST(Steps, TextbookFunctionAsWorkedByHand) {
   EXPECT_NE(StepsHtml(r).find("P3 is dropped: its columns all lie in P5's."), std::string::npos);
 }
 
+// A zero cube's don't-care functions are marked, its care ones not.
+TEST(Steps, DontCaresAreMarkedAmongTheZeroCubes) {
+  TStepRecorder one, two;
+  RunOn(SystemOf({Terms({1, 3, 7}, {11, 15})}), modeSOP, TCostCriterion::Smallest, &one);
+  const std::string text = StepsText(one.Record());
+  EXPECT_NE(text.find(" 11 (dc) "), std::string::npos) << text;
+  EXPECT_NE(text.find(" 15 (dc) "), std::string::npos) << text;
+  EXPECT_EQ(text.find(" 7 (dc)"), std::string::npos) << text;
+  RunOn(SystemOf({Terms({1, 3}, {7}), Terms({3, 7})}), modeSOP, TCostCriterion::Smallest, &two);
+  EXPECT_NE(StepsText(two.Record()).find(" f0(dc) f1 "), std::string::npos) << StepsText(two.Record());
+}
+
 // Past the tables' size the record keeps the counts per level, and says why.
 TEST(Steps, LargeSystemsGiveTheCountsPerLevel) {
   TTermVector f;
