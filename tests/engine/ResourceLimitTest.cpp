@@ -134,20 +134,24 @@ long StatusKiB(const std::string& name) {
   return -1;
 }
 
-// The pairing counts a level's two indexes before it makes them, so that a
-// run it refuses never held more than the limit: all 2^20 minterms, whose
-// zero cubes fit in 48 MiB and whose 1-cube level does not.
+// The pairing counts a level's two indexes before it makes them, and each
+// growth of its index of made cubes before it grows, so that a run it
+// refuses never held more than the limit: all 2^20 minterms, whose zero
+// cubes fit in 48 MiB and whose 1-cube level (10 million cubes) fits in none
+// of these limits.
 TEST(ResourceLimitTest, ThePairingStaysWithinTheLimitUpToItsRefusal) {
   const auto functions = FullFunction(20);
-  std::ofstream("/proc/self/clear_refs") << "5";  // the peak becomes the present size
-  const long start = StatusKiB("VmRSS:");
-  if (start < 0 || StatusKiB("VmHWM:") - start > 1024) GTEST_SKIP() << "no peak memory figures here";
-  check::RecordingHost host;
-  constexpr uint64_t kLimit = uint64_t{48} << 20;
-  EXPECT_GT(ExpectResourceError(functions, 20, kLimit, host), 48u);
-  EXPECT_EQ(host.LastStatus(), "Generating 1 Cubes...");
-  if (!::check::kAddressSanitizer) {
-    EXPECT_LT(StatusKiB("VmHWM:") - start, static_cast<long>(kLimit / 1024 * 11 / 10));
+  for (const uint64_t mib : {48, 160, 300}) {
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak becomes the present size
+    const long start = StatusKiB("VmRSS:");
+    if (start < 0 || StatusKiB("VmHWM:") - start > 1024) GTEST_SKIP() << "no peak memory figures here";
+    check::RecordingHost host;
+    const uint64_t limit = mib << 20;
+    EXPECT_GT(ExpectResourceError(functions, 20, limit, host), mib);
+    EXPECT_EQ(host.LastStatus(), "Generating 1 Cubes...");
+    if (!::check::kAddressSanitizer) {
+      EXPECT_LT(StatusKiB("VmHWM:") - start, static_cast<long>(limit / 1024 * 11 / 10)) << mib << " MiB";
+    }
   }
 }
 

@@ -40,6 +40,9 @@ class KeyIndex {
   }
 
   size_t Bytes() const { return FKeys.size() * (sizeof(uint64_t) + sizeof(uint32_t)); }
+  // Whether the next insertion grows the index (to twice its size, beside
+  // the old one while the keys move).
+  bool Full() const { return (FCount + 1) * 2 > FKeys.size(); }
   // What a new index for `expected` keys takes before it grows.
   static size_t BytesFor(size_t expected) { return Capacity(expected) * (sizeof(uint64_t) + sizeof(uint32_t)); }
 
@@ -221,6 +224,7 @@ Level CombineLevel(Level& current, int width, int tagWords, MemoryMeter& meter, 
   KeyIndex made(current.Count());
   const uint64_t base = current.Bytes(tagWords) + index.Bytes();
   size_t checkpoint = 0;
+  const uint64_t cubeBytes = 2 * sizeof(uint32_t) + 8 * static_cast<uint64_t>(tagWords);
   std::vector<uint64_t> merged(static_cast<size_t>(tagWords));
   std::vector<std::pair<uint32_t, uint32_t>> partners;  // (list position, bit)
   partners.reserve(32);
@@ -244,15 +248,18 @@ Level CombineLevel(Level& current, int width, int tagWords, MemoryMeter& meter, 
       if (!AnyTag(merged.data(), tagWords)) continue;
       if (SameTags(merged.data(), ta, tagWords)) current.Combined[j] = 1;
       if (SameTags(merged.data(), tb, tagWords)) current.Combined[i] = 1;
+      if (made.Full()) meter.Set(base + 3 * made.Bytes() + next.Count * cubeBytes * 2);
       if (!made.Insert(Key(v, m | bit), 0)) continue;
       next.Append(std::popcount(v), v, m | bit, merged.data());
       if (sources) next.AppendFrom(std::popcount(v), i, j);
     }
     if (next.Count - checkpoint >= 65536) {
       checkpoint = next.Count;
-      meter.Set(base + made.Bytes() + next.Count * (2 * sizeof(uint32_t) + 8 * static_cast<size_t>(tagWords)) * 2);
+      meter.Set(base + made.Bytes() + next.Count * cubeBytes * 2);
     }
   }
+  // The finished level beside the lists it is made from.
+  meter.Set(base + made.Bytes() + next.Count * (cubeBytes * 3 + 1));
   return next.Finish();
 }
 
