@@ -59,6 +59,11 @@ struct TRunInput {
   std::vector<int64_t> Listed;
   // The cubes that give the functions, where the route reads them (else null).
   const TCubeSystem* Cubes = nullptr;
+  // Where the route reads none but the cube finder is asked for: cubes that
+  // give the functions (don't cares among them), for that finder only. Far
+  // fewer than the blocks of listed terms where a file's cubes give the
+  // functions' complement.
+  const TCover* PrimeCubes = nullptr;
   // Where only the system's cubes give the terms yet: the system, and which
   // of its functions are Functions.
   TFunctionSystem* Unlisted = nullptr;
@@ -156,7 +161,7 @@ void FindPrimes(TRunInput& in, int inputBits, const TRunRoute& route, TChartPlan
                 IEngineHost* host, TRunStats* stats, const TRunParams& params, TCover& primes) {
   const TPrimeFinder finder = route.Finder;
   if (finder == TPrimeFinder::Cubes || finder == TPrimeFinder::CubesThenTables) {
-    const TCover* source = in.Cubes ? in.Cubes->Cubes : nullptr;
+    const TCover* source = in.Cubes ? in.Cubes->Cubes : in.PrimeCubes;
     // Past the term-number world no table can take over: once the budget
     // is spent there, the heuristic does.
     const bool wideBudget = route.Wide && params.PrimeMethod == TPrimeMethod::Automatic;
@@ -568,7 +573,10 @@ class TCommand {
       in.Unlisted = &FSystem;
       in.Kept = FKept;
     }
-    if (!FRoute.FromCubes) return in;
+    if (!FRoute.FromCubes) {
+      in.PrimeCubes = PrimeCubes();
+      return in;
+    }
     FFileCubes = FCubes;
     in.Cubes = &FFileCubes;
     if (!Narrowed()) return in;
@@ -581,6 +589,34 @@ class TCommand {
     }
     in.Cubes = &FNarrowCubes;
     return in;
+  }
+
+  // For the cube finder on the listed terms of a file's system in the other
+  // kind: the file's cubes complemented, where they suit (else null: the
+  // finder starts from the terms).
+  const TCover* PrimeCubes() {
+    if (FRoute.Finder != TPrimeFinder::Cubes) return nullptr;
+    const TCover* other = OtherKindCubes();
+    if (!other || !Narrowed()) return other;
+    FNarrowSource = RemapTags(*other, FKept, static_cast<int>(FKept.size()), false);
+    return &FNarrowSource;
+  }
+
+  // A file's system in the other kind, up to the term-number world's width:
+  // its cubes complemented, made once, where they fit and are fewer than
+  // the terms (else null).
+  const TCover* OtherKindCubes() {
+    if (FWidth > MaxInputBits || !FileCubesOfTheOtherKind()) return nullptr;
+    if (!FOtherKindTried) {
+      FOtherKindTried = true;
+      try {
+        MakeOtherKind();
+        if (FOtherKind.Count() >= static_cast<uint64_t>(std::max<int64_t>(FStats.Terms, 0))) FOtherKind = TCover();
+      } catch (const ResourceError&) {
+        FOtherKind = TCover();
+      }
+    }
+    return FOtherKind.Width ? &FOtherKind : nullptr;
   }
 
   // The run, with the primes shown once the chart is made; its lists are
@@ -649,15 +685,7 @@ class TCommand {
     if (FCubes.Cubes) return {FCubes.Cubes, FCubes.DontCares};
     // A file's system in the other kind: its cubes complemented, which are
     // usually far fewer than the terms (where they are not, the terms).
-    if (FWidth <= MaxInputBits && FOtherKind.Width == 0 && FileCubesOfTheOtherKind()) {
-      try {
-        MakeOtherKind();
-        const uint64_t terms = static_cast<uint64_t>(FStats.Terms > 0 ? FStats.Terms : 0);
-        if (FOtherKind.Count() < terms) return {&FOtherKind, FSystem.SourceDontCares.get()};
-      } catch (const ResourceError&) {
-      }
-      FOtherKind = TCover();
-    }
+    if (const TCover* other = OtherKindCubes()) return {other, FSystem.SourceDontCares.get()};
     if (FTermCubes.Width == 0) TermCovers(false);
     return {&FTermCubes, &FTermDontCares};
   }
@@ -891,6 +919,7 @@ class TCommand {
   TRunSource FSource;
   TCubeSystem FCubes;  // the cubes the run reads (ChooseCubes)
   TCover FOtherKind;   // the file's cubes complemented, where needed
+  bool FOtherKindTried = false;
   TRunRoute FRoute;
   std::vector<TTermVector> FConverted;
   std::vector<const TTermVector*> FWork;  // every function in the run's kind

@@ -284,6 +284,51 @@ TEST(PlaRead, WideFilesRunThroughTheirCubesWithTheSameText) {
   EXPECT_NE(TermsIdentity(copy), TermsIdentity(plain.Functions));
 }
 
+// The cube finder on a file's system of the other kind starts from the
+// file's cubes complemented: the same primes, text and figures as the
+// pairing, which lists the terms.
+TEST(PlaRead, TheOtherKindFromTheComplementGivesThePairingsPrimes) {
+  std::mt19937 rng(41);
+  TempDir dir;
+  for (int round = 0; round < 24; ++round) {
+    const int inputs = 4 + round % 7, outputs = 1 + round % 3;
+    std::string text = ".i " + std::to_string(inputs) + "\n.o " + std::to_string(outputs) + "\n.type " +
+                       (round % 2 ? "fr" : "fd") + "\n";
+    // (the on rows of an fr file have A = 1 and its off rows A = 0, so
+    // that no term is in both)
+    for (int r = 0; r < 3 + round; ++r) {
+      const bool on = rng() % 2;
+      text += round % 2 ? (on ? '1' : '0') : "01-"[rng() % 3];
+      for (int p = 1; p < inputs; ++p) text += "01--"[rng() % 4];
+      text += ' ';
+      for (int q = 0; q < outputs; ++q) text += round % 2 ? (rng() % 2 ? (on ? '1' : '0') : '-') : "10-"[rng() % 3];
+      text += '\n';
+    }
+    const auto path = dir.Write("other.pla", text);
+    for (const int mode : {modeSOP, modePOS}) {
+      std::string outputs2[2];
+      TRunStats stats[2];
+      TRunOutcome outcomes[2];
+      for (int k = 0; k < 2; ++k) {
+        TFunctionSystem system;
+        LoadPlaFile(system, path);
+        system.UpdateInputBits();
+        TRunParams params;
+        params.PrimeMethod = k ? TPrimeMethod::Cubes : TPrimeMethod::Pairing;
+        params.ConstantEmptyFunctions = true;
+        testing::RecordingHost host;
+        outcomes[k] = RunCommand(system, mode, {true, true, false}, host, &stats[k], params);
+        outputs2[k] = host.Output + host.LastStatus();
+      }
+      ASSERT_EQ(outcomes[0], TRunOutcome::Completed) << text;
+      ASSERT_EQ(outcomes[1], TRunOutcome::Completed) << text;
+      EXPECT_EQ(outputs2[0], outputs2[1]) << text << mode;
+      EXPECT_EQ(stats[0].Primes, stats[1].Primes) << text << mode;
+      EXPECT_EQ(stats[0].ZeroCubes, stats[1].ZeroCubes) << text << mode;
+    }
+  }
+}
+
 TEST(PlaRead, MalformedTextsNameTheLineAndTheFault) {
   const std::pair<const char*, const char*> cases[] = {
       {".i 3\n.o 1\n0x1 1\n", "Line 3: 'x' in input column 2 (expected 0, 1 or -)"},
