@@ -8,6 +8,7 @@
 #include <functional>
 #include <numeric>
 #include <optional>
+#include <set>
 #include <tuple>
 #include <unordered_map>
 
@@ -769,18 +770,55 @@ class TCommand {
       TCover result = ResultList(rows, chosen);
       if (Narrowed()) result = RemapTags(result, FKept, static_cast<int>(FWork.size()), true);
       FStats.LowerBound = search.LowerBound;
-      FStats.Proven = search.Proven;
-      FStats.SearchNodes = search.SearchNodes;
+      FStats.SearchNodes += search.SearchNodes;
+      // The heuristic's cover is the best of the cubes searched where the
+      // search proves it so.
+      FStats.Proven = search.Proven && heuristic.Count() == result.Count();
       // Only a finished search is taken, so that the result does not hang
       // on where the clock cut it.
       if (!search.Proven || !search.LiteralsProven ||
           std::make_pair(result.Count(), LiteralsOf(result)) >=
               std::make_pair(heuristic.Count(), LiteralsOf(heuristic)))
         return std::nullopt;
+      FStats.Proven = true;
       return LowerConnections(result, RunDontCares());
     } catch (const ResourceError&) {
       return std::nullopt;
     }
+  }
+
+  // A small system's prime implicants (up to so many inputs and listed terms,
+  // and within so much memory) are few and quickly found: the minimum cover
+  // search after the heuristic chooses among all of them.
+  static constexpr int kAllPrimesInputs = 16;
+  static constexpr int64_t kAllPrimesTerms = 1 << 12;
+  static constexpr uint64_t kAllPrimesBytes = uint64_t{64} << 20;
+
+  // Adds to found (tagged for every function of the system) the prime
+  // implicants of a small system that it lacks; false where the system is
+  // not small.
+  bool WithAllPrimesOfASmallSystem(TCover& found) {
+    if (FWidth > kAllPrimesInputs || FStats.Terms < 0 || FStats.Terms > kAllPrimesTerms || FKept.empty()) return false;
+    TCover primes;
+    try {
+      TRunInput in = RunInput();
+      ListTerms(in, Limit());
+      MemoryMeter meter(std::min(Limit(), kAllPrimesBytes));
+      TablePrimes(in.Functions, FWidth, TPrimeFinder::Tables, nullptr, nullptr, meter, primes, nullptr);
+    } catch (const ResourceError&) {
+      return false;
+    }
+    if (Narrowed()) primes = RemapTags(primes, FKept, static_cast<int>(FWork.size()), true);
+    const auto key = [](const TCover& c, size_t k) {
+      std::vector<uint64_t> v{c.ValueAs<uint32_t>(k), c.MaskAs<uint32_t>(k)};
+      v.insert(v.end(), c.Tags(k), c.Tags(k) + c.TagWords);
+      return v;
+    };
+    std::set<std::vector<uint64_t>> seen;
+    for (size_t k = 0; k < found.Count(); ++k) seen.insert(key(found, k));
+    for (size_t k = 0; k < primes.Count(); ++k)
+      if (seen.insert(key(primes, k)).second) found.AddFrom(primes, k, primes.Tags(k));
+    return true;
   }
 
   // Up to so many listed terms the heuristic on a file's system in the other
@@ -832,12 +870,20 @@ class TCommand {
       // Time to spare: the fewest of the primes found, by the minimum cover
       // search, for as long again as the heuristic took.
       const double left = FParams.TimeLimitSeconds > 0 ? FParams.TimeLimitSeconds - SecondsSince(start) : 1e9;
-      const double spare = std::min(left, std::max(0.1, 2 * SecondsSince(start)));
+      const double spent = SecondsSince(start), spare = std::min(left, std::max(0.1, 2 * spent));
+      const auto spareFrom = Clock::now();
       if (stats.TimeLimitReached)
         FHeuristicReason += FHeuristicReason.empty() ? "time limit reached" : "; time limit reached";
       // (With no primes beyond the cover's there is nothing to choose.)
       if (spare > 0 && !stats.TimeLimitReached && made.Found.Count() > cover.Count())
-        if (auto fewer = CoverFound(std::move(made.Found), spare, cover)) cover = std::move(*fewer);
+        if (auto fewer = CoverFound(made.Found, spare, cover)) cover = std::move(*fewer);
+      // A small system's search then chooses among all its primes as well,
+      // for what is left of that time, but no longer than the heuristic took
+      // (or a twentieth of a second).
+      if (const double rest = std::min(spare - SecondsSince(spareFrom), std::max(0.05, spent));
+          rest > 0 && !stats.TimeLimitReached)
+        if (WithAllPrimesOfASmallSystem(made.Found))
+          if (auto fewer = CoverFound(std::move(made.Found), rest, cover)) cover = std::move(*fewer);
       // Ascending by ones, as the exact run lists its result.
       std::vector<size_t> order(cover.Count());
       std::iota(order.begin(), order.end(), size_t{0});
