@@ -11,6 +11,7 @@
 #include <set>
 #include <tuple>
 #include <unordered_map>
+#include <utility>
 
 #include "engine/chart/Chart.h"
 #include "engine/core/CubeSets.h"
@@ -325,24 +326,43 @@ int64_t CountHazards(const std::vector<const TTermVector*>& functions, const TCo
   uint64_t cells = 0;
   for (size_t k = 0; k < cover.Count(); ++k) cells += cover.Size(k);
   if (cells > (uint64_t{1} << 26)) return -1;
+  // Per care term: the inputs some cube of f that holds it leaves free. Up to
+  // 2^20 terms a table indexed by the term (reset after each function) is
+  // far quicker than hashing; past that, only the care terms are kept.
+  constexpr uint32_t NotCare = ~uint32_t{0};
+  const bool dense = width <= 20;
+  std::vector<uint32_t> table(dense ? size_t{1} << width : 0, NotCare);
+  std::unordered_map<uint32_t, uint32_t> map;
+  const auto find = [&](uint32_t t) -> uint32_t* {
+    if (dense) return table[t] == NotCare ? nullptr : &table[t];
+    const auto it = map.find(t);
+    return it == map.end() ? nullptr : &it->second;
+  };
   int64_t hazards = 0;
   for (size_t f = 0; f < functions.size(); ++f) {
-    // Per care term: the inputs some cube of f that holds it leaves free.
-    std::unordered_map<uint32_t, uint32_t> freeAt;
     const TTermVector& function = *functions[f];
-    for (int32_t i = 0; i < function.Count(); ++i)
-      if (!function.GetDontCare(i)) freeAt.emplace(static_cast<uint32_t>(function.GetTerm(i)), 0u);
+    std::vector<uint32_t> care;  // each care term once
+    map.clear();
+    for (int32_t i = 0; i < function.Count(); ++i) {
+      if (function.GetDontCare(i)) continue;
+      const auto t = static_cast<uint32_t>(function.GetTerm(i));
+      if (dense ? std::exchange(table[t], 0u) == NotCare : map.emplace(t, 0u).second) care.push_back(t);
+    }
     for (size_t k = 0; k < cover.Count(); ++k) {
       if (static_cast<int>(f) >= cover.FunctionCount || !cover.Tag(k, static_cast<int>(f))) continue;
       cover.ForEachTerm(k, [&](uint32_t t) {
-        if (const auto it = freeAt.find(t); it != freeAt.end()) it->second |= cover.Mask(k);
+        if (uint32_t* free = find(t)) *free |= cover.Mask(k);
       });
     }
-    for (const auto& [t, free] : freeAt)
+    for (const uint32_t t : care) {
+      const uint32_t free = *find(t);
       for (int b = 0; b < width; ++b) {
         const uint32_t other = t | uint32_t{1} << b;
-        if (other != t && freeAt.count(other) && !((free >> b) & 1u)) ++hazards;
+        if (other != t && find(other) && !((free >> b) & 1u)) ++hazards;
       }
+    }
+    if (dense)
+      for (const uint32_t t : care) table[t] = NotCare;
   }
   return hazards;
 }
