@@ -354,13 +354,12 @@ int64_t CountHazards(const std::vector<const TTermVector*>& functions, const TCo
         if (uint32_t* free = find(t)) *free |= cover.Mask(k);
       });
     }
-    for (const uint32_t t : care) {
-      const uint32_t free = *find(t);
-      for (int b = 0; b < width; ++b) {
-        const uint32_t other = t | uint32_t{1} << b;
-        if (other != t && find(other) && !((free >> b) & 1u)) ++hazards;
-      }
-    }
+    // Each pair once, from its lower term: the inputs that term has at 0
+    // and no cube holding it leaves free.
+    const uint32_t inputs = (uint32_t{1} << width) - 1;
+    for (const uint32_t t : care)
+      for (uint32_t open = inputs & ~(t | *find(t)); open; open &= open - 1)
+        if (find(t | uint32_t{1} << std::countr_zero(open))) ++hazards;
     if (dense)
       for (const uint32_t t : care) table[t] = NotCare;
   }
