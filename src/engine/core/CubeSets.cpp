@@ -63,13 +63,18 @@ class CubeWalk {
     const int input = SplitInput(free, c0, c1);
     if (input < 0) return std::nullopt;
     const B bit = bits::One<B>(input);
+    // Where no cube fixes the input to 0, the cubes of the half at 1 include
+    // those of the half at 0: each term left there is one left at 0 with
+    // the input raised, so the half at 0 decides alone.
+    bool zeros = false;
+    for (size_t k = c0; k < c1 && !zeros; ++k) zeros = !bits::Any((FStack[k].Value | FStack[k].Mask) & bit);
     std::optional<B> best;
     for (const B& half : {B{}, bit}) {
       const size_t start = PushHalf(FStack, c0, c1, bit, half);
       const std::optional<B> t = First(value | half, free & ~bit, start, FStack.size());
       FStack.resize(start);
       if (t && (!best || *t < *best)) best = t;
-      if (best && *best == value) break;
+      if ((best && *best == value) || !zeros) break;
     }
     return best;
   }
