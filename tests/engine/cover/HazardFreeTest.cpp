@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <random>
 #include <utility>
@@ -155,6 +156,72 @@ TEST(HazardFree, CoversHaveNoStaticHazardAndTheFewestProducts) {
     }
   }
   EXPECT_GE(compared, 150);
+}
+
+// The hazards a plain run reports: the pairs of care terms at distance 1
+// that no product of their function holds, counted by brute force. Up to 12
+// inputs over every row in SOP and POS; at 21 inputs (past the term-indexed
+// table) over the listed terms of sparse clusters.
+TEST(HazardFree, ThePlainRunCountsTheUnheldPairs) {
+  std::mt19937 rng(20261211);
+  auto check = [&](std::vector<TTermVector> functions, int bits, int mode, const std::vector<uint32_t>* rows) {
+    const int target = mode == modePOS ? 0 : 1;
+    TFunctionSystem system;
+    system.Functions = functions;
+    system.UpdateInputBits();
+    TRunParams params;
+    params.ConstantEmptyFunctions = true;
+    testing::RecordingHost host;
+    TRunStats stats;
+    ASSERT_EQ(RunCommand(system, mode, {}, host, &stats, params), TRunOutcome::Completed) << host.LastStatus();
+    const TCover& cover = *system.ResultCubes;
+    int64_t hazards = 0;
+    for (int f = 0; f < static_cast<int>(functions.size()); ++f) {
+      std::vector<uint32_t> all;
+      if (!rows)
+        for (uint32_t t = 0; t < (1u << bits); ++t) all.push_back(t);
+      for (const uint32_t a : rows ? *rows : all)
+        for (int b = 0; b < bits; ++b) {
+          const uint32_t c = a | 1u << b;
+          if (c == a || RowValue(functions[f], a) != target || RowValue(functions[f], c) != target) continue;
+          bool held = false;
+          for (size_t k = 0; k < cover.Count() && !held; ++k)
+            held = cover.Tag(k, f) && TCube{cover.Value(k), cover.Mask(k)}.Holds(a) &&
+                   TCube{cover.Value(k), cover.Mask(k)}.Holds(c);
+          hazards += !held;
+        }
+    }
+    EXPECT_EQ(stats.Hazards, hazards);
+  };
+  for (int trial = 0; trial < 40; ++trial) {
+    testing::RandomSystemOptions options;
+    options.MaxBits = 12;
+    int bits = 0;
+    const std::vector<TTermVector> functions = testing::RandomSystem(rng, options, &bits);
+    for (const int mode : {modeSOP, modePOS}) {
+      SCOPED_TRACE("trial " + std::to_string(trial));
+      check(functions, bits, mode, nullptr);
+    }
+  }
+  // Clusters of terms: random cubes of up to 5 free inputs among 21.
+  for (int trial = 0; trial < 4; ++trial) {
+    std::vector<uint32_t> rows;
+    for (int cube = 0; cube < 30; ++cube) {
+      uint32_t free = 0;
+      for (int k = 0; k < 5; ++k) free |= 1u << (rng() % 21);
+      const uint32_t value = rng() & ((1u << 21) - 1) & ~free;
+      for (uint32_t sub = 0;; sub = (sub - free) & free) {
+        if (rng() % 4) rows.push_back(value | sub);
+        if (((sub - free) & free) == 0) break;
+      }
+    }
+    rows.push_back((1u << 21) - 1);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    TTermVector f;
+    for (const uint32_t t : rows) f.Append(static_cast<int32_t>(t), false);
+    check({f}, 21, modeSOP, &rows);
+  }
 }
 
 }  // namespace
