@@ -175,8 +175,10 @@ class WideClasses {
   }
 
   // The cube (value, free) holds only care terms; FScratch[p0, p1) are the
-  // primes that meet it.
-  void SplitFull(const B& value, const B& free, size_t p0, size_t p1, int depth) {
+  // primes that meet it. covered: the primes that held part of the cube it
+  // was split from cover it all (so where none of them holds all of it, no
+  // term of it lies outside those that hold part of it).
+  void SplitFull(const B& value, const B& free, size_t p0, size_t p1, int depth, bool covered = false) {
     for (const auto& e : FEarlier)
       if (!bits::Any((free | (value ^ e.Value)) & ~e.Mask)) return;
     std::vector<int>& counts = Counts(depth);
@@ -194,9 +196,11 @@ class WideClasses {
       // holds has the rows FFull alone; every other class of the cube has
       // them and more, so a cover of that class covers them all. Those are
       // left out (the weight of the one kept stands for the cube).
-      FPartial.clear();
-      for (size_t i = q0; i < q1; ++i) FPartial.push_back(FCubes[FScratch[i]]);
-      outside = FirstUncovered<B>(value, free, FPartial);
+      if (!covered || FFull.size() != full0) {
+        FPartial.clear();
+        for (size_t i = q0; i < q1; ++i) FPartial.push_back(FCubes[FScratch[i]]);
+        outside = FirstUncovered<B>(value, free, FPartial);
+      }
     }
     if (q0 == q1 || outside) {
       AddClass(outside ? *outside : value, std::ldexp(TTermCount{1}, bits::Count(free)));
@@ -206,7 +210,7 @@ class WideClasses {
       const B bit = bits::One<B>(MostFixed(counts.data(), kBits));
       for (const B& half : {B{}, bit}) {
         const size_t l0 = PushHalf(FScratch, q0, q1, bit, half, [&](uint32_t p) { return FCubes[p]; });
-        SplitFull(value | half, free & ~bit, l0, FScratch.size(), depth + 1);
+        SplitFull(value | half, free & ~bit, l0, FScratch.size(), depth + 1, FPrune);
         FScratch.resize(l0);
       }
     }
