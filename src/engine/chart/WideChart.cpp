@@ -111,7 +111,7 @@ class WideClasses {
   // Of the primes FScratch[p0, p1), which meet the cube with free inputs
   // `free`: those that hold it all join FFull, those that hold part of it go
   // on FScratch, counted per input they fix.
-  void Sort(const B& free, size_t p0, size_t p1, std::vector<int>& counts) {
+  void Sort(const B& free, size_t p0, size_t p1, std::vector<int>* counts) {
     for (size_t i = p0; i < p1; ++i) {
       const uint32_t p = FScratch[i];
       const B fixed = free & ~FCubes[p].Mask;
@@ -119,7 +119,7 @@ class WideClasses {
         FFull.push_back(p);
       } else {
         FScratch.push_back(p);
-        CountInputs(fixed, counts);
+        if (counts) CountInputs(fixed, *counts);
       }
     }
   }
@@ -139,7 +139,7 @@ class WideClasses {
     }
     std::vector<int>& counts = Counts(depth);
     const size_t q0 = FScratch.size(), full0 = FFull.size();
-    Sort(free, p0, p1, counts);
+    Sort(free, p0, p1, &counts);
     const size_t q1 = FScratch.size();
     if (Dominated()) {
       FScratch.resize(q0);
@@ -181,9 +181,8 @@ class WideClasses {
   void SplitFull(const B& value, const B& free, size_t p0, size_t p1, int depth, bool covered = false) {
     for (const auto& e : FEarlier)
       if (!bits::Any((free | (value ^ e.Value)) & ~e.Mask)) return;
-    std::vector<int>& counts = Counts(depth);
     const size_t q0 = FScratch.size(), full0 = FFull.size();
-    Sort(free, p0, p1, counts);
+    Sort(free, p0, p1, nullptr);
     const size_t q1 = FScratch.size();
     if (Dominated()) {
       FScratch.resize(q0);
@@ -207,6 +206,9 @@ class WideClasses {
     } else if (q1 - q0 <= kDirectPartial) {
       SplitDirect(value, free, q0, q1);
     } else {
+      // Counted only here: most parts end before they split.
+      std::vector<int>& counts = Counts(depth);
+      for (size_t i = q0; i < q1; ++i) CountInputs(free & ~FCubes[FScratch[i]].Mask, counts);
       const B bit = bits::One<B>(MostFixed(counts.data(), kBits));
       for (const B& half : {B{}, bit}) {
         const size_t l0 = PushHalf(FScratch, q0, q1, bit, half, [&](uint32_t p) { return FCubes[p]; });
