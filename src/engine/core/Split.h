@@ -42,12 +42,16 @@ constexpr bool MeetsHalf(const B& value, const B& mask, const B& bit, const std:
 template <class Stack, class B, class CubeOf>
 size_t PushHalf(Stack& stack, size_t c0, size_t c1, const B& bit, const std::type_identity_t<B>& half,
                 const CubeOf& cubeOf) {
+  // Room made first: the loop then stores without growing the stack.
   const size_t start = stack.size();
+  stack.resize(start + (c1 - c0));
+  auto* out = stack.data() + start;
   for (size_t k = c0; k < c1; ++k) {
     const auto item = stack[k];
     const TCubeOf<B> c = cubeOf(item);
-    if (MeetsHalf(c.Value, c.Mask, bit, half)) stack.push_back(item);
+    if (MeetsHalf(c.Value, c.Mask, bit, half)) *out++ = item;
   }
+  stack.resize(static_cast<size_t>(out - stack.data()));
   return start;
 }
 
