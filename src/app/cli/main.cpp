@@ -9,9 +9,11 @@
 
 #include "app/cli/CliOptions.h"
 #include "app/cli/RunCli.h"
+#include "engine/core/RunParams.h"
 
 int main(int argc, char** argv) {
   using namespace tavro::cli;
+  tavro::KeepFreedMemoryForReuse();
   const auto parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (const auto* refused = std::get_if<TCliUsageError>(&parsed)) return Usage(refused->Message);
   const TCliOptions& options = std::get<TCliOptions>(parsed);

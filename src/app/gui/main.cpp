@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QStyleFactory>
 
+#include "engine/core/RunParams.h"
 #include "ui/AboutBox.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
@@ -14,6 +15,7 @@
 #include "ui/frmTerms.h"
 
 int main(int argc, char** argv) {
+  tavro::KeepFreedMemoryForReuse();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(tavro::kApplicationTitle));
   // Lets the desktop match the window to the menu entry tavro.desktop (its icon).

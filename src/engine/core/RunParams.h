@@ -91,6 +91,10 @@ struct TRunParams {
 // Half of the physical memory, at most 4 GiB: the limit where none is given.
 uint64_t DefaultMemoryLimit();
 
+// For a program that runs the engine: lets the allocator keep the memory a
+// run frees for the next lists it makes (see RunParams.cpp).
+void KeepFreedMemoryForReuse();
+
 // The refusal of work that would need about bytes of memory, more than it is
 // allowed: "System too large to minimize (about N MiB needed).", N rounded up.
 inline ResourceError TooLargeError(uint64_t bytes) {
