@@ -78,7 +78,9 @@ TEST(Unate, TautologyComplementAndHullMatchBruteForce) {
     EXPECT_EQ(all, heuristic::Tautology(f, s)) << "trial " << trial;
     const auto got = heuristic::ComplementHull(f, s);
     ASSERT_EQ(anyOut, got.has_value()) << "trial " << trial;
-    if (got) EXPECT_EQ(hull, *got) << "trial " << trial;
+    if (got) {
+      EXPECT_EQ(hull, *got) << "trial " << trial;
+    }
   }
 }
 
@@ -127,7 +129,9 @@ TEST(Heuristic, CoversAreRightNeverBelowTheMinimumAndRepeatable) {
         for (size_t i = 0; i < cover.Count() && !covered; ++i)
           covered = cover.Tag(i, f) && (row & ~cover.Mask(i)) == cover.Value(i);
         const int v = c.Value[static_cast<size_t>(f)][row];
-        if (v >= 0) ASSERT_EQ(v == 1, covered) << "trial " << trial << " f" << f << " row " << row;
+        if (v >= 0) {
+          ASSERT_EQ(v == 1, covered) << "trial " << trial << " f" << f << " row " << row;
+        }
       }
     // Against the exact minimum of the same functions.
     std::vector<TTermVector> functions(static_cast<size_t>(outputs));
