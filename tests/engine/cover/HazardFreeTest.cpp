@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <memory>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -106,6 +108,20 @@ class TBruteMinimum {
   std::vector<std::pair<TCube, uint32_t>> FCandidates;
 };
 
+// Runs SOP or POS on the functions (those with no terms are constants); the
+// result, or null where the run did not complete (status says why).
+std::shared_ptr<const TCover> RunOn(const std::vector<TTermVector>& functions, int mode, TRunParams params,
+                                    TRunStats& stats, std::string& status) {
+  TFunctionSystem system;
+  system.Functions = functions;
+  system.UpdateInputBits();
+  params.ConstantEmptyFunctions = true;
+  testing::RecordingHost host;
+  const TRunOutcome outcome = RunCommand(system, mode, {}, host, &stats, params);
+  status = host.LastStatus();
+  return outcome == TRunOutcome::Completed ? system.ResultCubes : nullptr;
+}
+
 TEST(HazardFree, CoversHaveNoStaticHazardAndTheFewestProducts) {
   std::mt19937 rng(20261210);
   int compared = 0;
@@ -118,19 +134,16 @@ TEST(HazardFree, CoversHaveNoStaticHazardAndTheFewestProducts) {
     for (const int mode : {modeSOP, modePOS}) {
       SCOPED_TRACE("trial " + std::to_string(trial) + (mode == modePOS ? " POS" : " SOP"));
       const int target = mode == modePOS ? 0 : 1;
-      TFunctionSystem system;
-      system.Functions = functions;
-      system.UpdateInputBits();
       TRunParams params;
       params.HazardFree = true;
-      params.ConstantEmptyFunctions = true;
       params.TimeLimitSeconds = 0;
-      testing::RecordingHost host;
       TRunStats stats;
-      ASSERT_EQ(RunCommand(system, mode, {}, host, &stats, params), TRunOutcome::Completed) << host.LastStatus();
+      std::string status;
+      const auto result = RunOn(functions, mode, params, stats, status);
+      ASSERT_TRUE(result) << status;
       EXPECT_EQ(stats.Hazards, 0);
-      EXPECT_NE(host.LastStatus().find("hazard-free, minimum."), std::string::npos) << host.LastStatus();
-      const TCover& cover = *system.ResultCubes;
+      EXPECT_NE(status.find("hazard-free, minimum."), std::string::npos) << status;
+      const TCover& cover = *result;
       std::vector<TCube> cubes;
       for (size_t k = 0; k < cover.Count(); ++k) cubes.push_back({cover.Value(k), cover.Mask(k)});
       auto held = [&](int f, uint32_t a, uint32_t b) {
@@ -164,17 +177,13 @@ TEST(HazardFree, CoversHaveNoStaticHazardAndTheFewestProducts) {
 // table) over the listed terms of sparse clusters.
 TEST(HazardFree, ThePlainRunCountsTheUnheldPairs) {
   std::mt19937 rng(20261211);
-  auto check = [&](std::vector<TTermVector> functions, int bits, int mode, const std::vector<uint32_t>* rows) {
+  auto check = [&](const std::vector<TTermVector>& functions, int bits, int mode, const std::vector<uint32_t>* rows) {
     const int target = mode == modePOS ? 0 : 1;
-    TFunctionSystem system;
-    system.Functions = functions;
-    system.UpdateInputBits();
-    TRunParams params;
-    params.ConstantEmptyFunctions = true;
-    testing::RecordingHost host;
     TRunStats stats;
-    ASSERT_EQ(RunCommand(system, mode, {}, host, &stats, params), TRunOutcome::Completed) << host.LastStatus();
-    const TCover& cover = *system.ResultCubes;
+    std::string status;
+    const auto result = RunOn(functions, mode, {}, stats, status);
+    ASSERT_TRUE(result) << status;
+    const TCover& cover = *result;
     int64_t hazards = 0;
     for (int f = 0; f < static_cast<int>(functions.size()); ++f) {
       std::vector<uint32_t> all;
@@ -185,9 +194,10 @@ TEST(HazardFree, ThePlainRunCountsTheUnheldPairs) {
           const uint32_t c = a | 1u << b;
           if (c == a || RowValue(functions[f], a) != target || RowValue(functions[f], c) != target) continue;
           bool held = false;
-          for (size_t k = 0; k < cover.Count() && !held; ++k)
-            held = cover.Tag(k, f) && TCube{cover.Value(k), cover.Mask(k)}.Holds(a) &&
-                   TCube{cover.Value(k), cover.Mask(k)}.Holds(c);
+          for (size_t k = 0; k < cover.Count() && !held; ++k) {
+            const TCube cube{cover.Value(k), cover.Mask(k)};
+            held = cover.Tag(k, f) && cube.Holds(a) && cube.Holds(c);
+          }
           hazards += !held;
         }
     }
