@@ -110,7 +110,7 @@ class WideClasses {
 
   // Of the primes FScratch[p0, p1), which meet the cube with free inputs
   // `free`: those that hold it all join FFull, those that hold part of it go
-  // on FScratch, counted per input they fix.
+  // on FScratch, counted per input they fix where counts are given.
   void Sort(const B& free, size_t p0, size_t p1, std::vector<int>* counts) {
     // Room made first, so that the hottest loop of the chart stores
     // without growing the lists.
