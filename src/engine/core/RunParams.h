@@ -146,6 +146,7 @@ struct TRunStats {
   bool LiteralsProven = false;            // and has the fewest literals of such covers
   int64_t CoreRows = 0, CoreColumns = 0;  // what is left after the reductions
   int64_t SearchNodes = 0;
+  bool SearchCut = false;  // the clock ended or skipped part of the search
   // Adjacent pairs of care terms that no product of their function holds
   // (static hazards for a change of one input); -1 where not counted.
   int64_t Hazards = -1;

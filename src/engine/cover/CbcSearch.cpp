@@ -69,7 +69,7 @@ class SearchEvents : public CbcEventHandler {
     if (which != node && which != solution && which != heuristicSolution) return noAction;
     const auto now = Clock::now();
     if (now >= FControl->Deadline) {
-      FControl->TimedOut = true;
+      FControl->TimedOut = FControl->Cut = true;
       return stop;
     }
     if (FControl->Host && FControl->CountingProducts && now >= FControl->NextStatus && model_) {
@@ -103,7 +103,7 @@ class ProgramEvents : public ClpEventHandler {
       return 0;
     }
     if ((++FIterations & 63) == 0 && Clock::now() >= FControl->Deadline) {
-      FControl->TimedOut = *FInterrupted = true;
+      FControl->TimedOut = FControl->Cut = *FInterrupted = true;
       return 0;
     }
     return -1;
@@ -141,8 +141,10 @@ double FirstRelaxationSeconds(const CoverPart& part) {
 
 // False when the linear program's search is not to start: past the
 // deadline, or too close to it.
-bool RelaxationFits(const SearchControl& control) {
-  return !control.Time->Check() && Remaining(control) >= control.RelaxationSeconds;
+bool RelaxationFits(SearchControl& control) {
+  const bool fits = !control.Time->Check() && Remaining(control) >= control.RelaxationSeconds;
+  control.Cut = control.Cut || !fits;
+  return fits;
 }
 
 // The part as a covering program's matrix, column-ordered: one column per
@@ -176,7 +178,7 @@ CoinPackedMatrix CoveringMatrix(const CoverPart& part, int maxRows) {
 // rows when positive, into solver, and solves its first relaxation; false
 // when that did not finish.
 bool SolveRelaxation(OsiClpSolverInterface& solver, const CoinPackedMatrix& matrix, const std::vector<double>& cost,
-                     int maxRows, const SearchControl& control) {
+                     int maxRows, SearchControl& control) {
   const int n = matrix.getNumCols(), rows = matrix.getNumRows();
   std::vector<double> colLower(static_cast<size_t>(n), 0.0), colUpper(static_cast<size_t>(n), 1.0);
   std::vector<double> rowLower(static_cast<size_t>(rows), 1.0), rowUpper(static_cast<size_t>(rows), COIN_DBL_MAX);
@@ -190,6 +192,9 @@ bool SolveRelaxation(OsiClpSolverInterface& solver, const CoinPackedMatrix& matr
   // here, where the time limit can end it (inside the search it could not).
   solver.getModelPtr()->setMaximumWallSeconds(Remaining(control));
   solver.initialSolve();
+  // (A relaxation of a cover always has a solution: only the clock ends it
+  // unsolved.)
+  control.Cut = control.Cut || !solver.isProvenOptimal();
   return solver.isProvenOptimal();
 }
 
@@ -277,6 +282,7 @@ ProgramResult SolveProgram(const CoverPart& part, const std::vector<double>& cos
   model.passInEventHandler(&events);
   model.setBestSolution(startValues.data(), n, startCost, true);
   RunSearch(model, maxRows, control);
+  control.Cut = control.Cut || model.isSecondsLimitReached();
   result.Nodes = model.getNodeCount();
   keeper.Offer(model.bestSolution(), model.getNumCols());
   result.Best = keeper.Best;

@@ -23,6 +23,9 @@ struct SearchControl {
   Clock::time_point NextStatus{};
   bool Stopped = false;
   bool TimedOut = false;
+  // Set wherever the clock ended or skipped a search: what was chosen then
+  // depends on the machine's speed.
+  bool Cut = false;
   // The products settled outside the part being searched, for the status.
   int64_t SettledProducts = 0, SettledBound = 0;
   bool CountingProducts = true;

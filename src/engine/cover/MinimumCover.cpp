@@ -96,6 +96,7 @@ bool BranchFirst(const CoverPart& part, SearchControl& control, std::vector<uint
   std::vector<uint8_t> best = BranchAndBound(part, start, branch, figures);
   result.Nodes += figures.Nodes;
   result.Chosen = best;
+  control.Cut = control.Cut || figures.TimedOut;
   if (figures.Stopped) {
     control.Stopped = true;
     return true;
@@ -147,6 +148,7 @@ struct SearchResult {
   std::vector<uint32_t> Found;  // chart rows, ascending
   int64_t LowerBound = 0;
   bool Proven = false, LiteralsProven = false;
+  bool Cut = false;  // the clock ended or skipped a search
   int64_t Nodes = 0;
 };
 
@@ -176,6 +178,7 @@ SearchResult SolveParts(CoverCore& core, bool reduced, Watch& watch, const TRunP
     control.SettledBound += r.LowerBound;
   }
   std::sort(search.Found.begin(), search.Found.end());
+  search.Cut = control.Cut || watch.Passed();
   return search;
 }
 
@@ -226,6 +229,7 @@ std::vector<uint32_t> SelectMinimum(Chart& chart, const TCover& primes, int func
     stats->Proven = search.Proven;
     stats->LiteralsProven = search.Proven && search.LiteralsProven;
     stats->SearchNodes = search.Nodes;
+    stats->SearchCut = search.Cut;
   }
   return result;
 }

@@ -793,9 +793,10 @@ class TCommand {
       // The heuristic's cover is the best of the cubes searched where the
       // search proves it so.
       FStats.Proven = search.Proven && heuristic.Count() == result.Count();
-      // Only a finished search is taken, so that the result does not hang
-      // on where the clock cut it.
-      if (!search.Proven || !search.LiteralsProven ||
+      // Only a search that proved the fewest products is taken, and its
+      // literals only where the clock did not cut their search short, so
+      // that the result does not hang on the machine's speed.
+      if (!search.Proven || (!search.LiteralsProven && search.SearchCut) ||
           std::make_pair(result.Count(), LiteralsOf(result)) >=
               std::make_pair(heuristic.Count(), LiteralsOf(heuristic)))
         return std::nullopt;
