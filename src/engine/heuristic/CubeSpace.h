@@ -24,14 +24,22 @@ struct TSpace {
         Used(W, 0) {
     for (size_t b = 0; b < static_cast<size_t>(inputs) * 2; ++b) Used[b >> 6] |= uint64_t{1} << (b & 63);
     for (size_t j = 0; j < static_cast<size_t>(outputs); ++j) Used[IW + (j >> 6)] |= uint64_t{1} << (j & 63);
+    Even0 = IW ? kEvenBits & Used[0] : 0;
   }
 
   int Inputs, Outputs;
   size_t IW, OW, W;            // words of the input part, the output part, a cube
   std::vector<uint64_t> Used;  // every bit in use: the full cube
+  uint64_t Even0 = 0;          // the low bit of each input of the first word
 
-  // Whether the input parts meet: every input keeps a value.
+  // Whether the input parts meet: every input keeps a value. (Up to 32
+  // inputs and 64 functions a cube is two words: the loops the checks
+  // below run most often have their one-word case first.)
   bool InputsMeet(const uint64_t* a, const uint64_t* b) const {
+    if (IW == 1) {
+      const uint64_t x = a[0] & b[0];
+      return ((x | x >> 1) & Even0) == Even0;
+    }
     for (size_t w = 0; w < IW; ++w) {
       const uint64_t x = a[w] & b[w];
       if (((x | x >> 1) & kEvenBits & Used[w]) != (kEvenBits & Used[w])) return false;
@@ -39,6 +47,7 @@ struct TSpace {
     return true;
   }
   bool OutputsMeet(const uint64_t* a, const uint64_t* b) const {
+    if (OW == 1) return (a[IW] & b[IW]) != 0;
     for (size_t w = IW; w < W; ++w)
       if (a[w] & b[w]) return true;
     return false;
@@ -46,6 +55,7 @@ struct TSpace {
   bool Meet(const uint64_t* a, const uint64_t* b) const { return OutputsMeet(a, b) && InputsMeet(a, b); }
   // Whether b lies in a.
   bool Contains(const uint64_t* a, const uint64_t* b) const {
+    if (W == 2) return ((b[0] & ~a[0]) | (b[1] & ~a[1])) == 0;
     for (size_t w = 0; w < W; ++w)
       if (b[w] & ~a[w]) return false;
     return true;

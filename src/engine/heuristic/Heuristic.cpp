@@ -502,6 +502,48 @@ class TMinimizer {
     // kept, or its functions none of which can be raised.
     auto settle = [&]() {
       bool changed = true;
+      if (W == 2) {
+        // The same for a cube of one input word and one function word, the
+        // common case, on the words themselves.
+        const uint64_t even = S.Even0, used = S.Used[1];
+        const uint64_t* base = R[0];
+        while (changed) {
+          changed = false;
+          size_t out = 0;
+          const uint64_t c0 = c[0], c1 = c[1];
+          uint64_t k0 = kept[0], k1 = kept[1];
+          uint64_t raisableOut = inputsOnly ? 0 : used & ~c1 & ~k1;
+          for (const uint32_t r : rows) {
+            const uint64_t* q = base + 2 * static_cast<size_t>(r);
+            const uint64_t x = c0 & q[0];
+            const uint64_t parted = ~(x | x >> 1) & even;
+            const uint64_t b = q[0] & (parted | parted << 1);
+            if (b & k0) continue;
+            int live = std::popcount(b);
+            const bool outputs = (c1 & q[1]) == 0;
+            if (outputs) {
+              if (!(q[1] & raisableOut)) continue;
+              ++live;
+            }
+            if (live == 0) throw InternalError("the expansion met the off-set");
+            if (live == 1) {
+              if (outputs) {
+                k1 |= q[1] & used & ~c1;
+                raisableOut = inputsOnly ? 0 : used & ~c1 & ~k1;
+              } else {
+                k0 |= b;
+              }
+              changed = true;
+              continue;
+            }
+            rows[out++] = r;
+          }
+          kept[0] = k0;
+          kept[1] = k1;
+          rows.resize(out);
+        }
+        return;
+      }
       while (changed) {
         changed = false;
         size_t out = 0;
