@@ -99,9 +99,133 @@ bool AnyFull(const TCubeList& f, const TSpace& s) {
   return false;
 }
 
+// Up to 32 inputs a cube's input part is one word. Both recursions then
+// work on the words themselves, the cofactors kept on one stack that each
+// level grows past its own cubes and gives back on return; at every level
+// the cubes below `at` belong to the levels above.
+class TOneWord {
+ public:
+  explicit TOneWord(const TSpace& s) : FUsed(s.Used[0]), FWhole(uint64_t{1} << s.Inputs) {}
+  static constexpr uint64_t kNone = 0;  // no hull: the cubes cover all (a hull is never 0)
+
+  bool Tautology(std::vector<uint64_t>& f) {
+    FStack.swap(f);
+    const bool whole = Tautology(0, FStack.size());
+    FStack.swap(f);
+    return whole;
+  }
+  uint64_t Hull(std::vector<uint64_t>& f) {
+    FStack.swap(f);
+    const uint64_t hull = Hull(0, FStack.size());
+    FStack.swap(f);
+    return hull;
+  }
+
+ private:
+  uint64_t FUsed, FWhole;
+  std::vector<uint64_t> FStack;
+
+  // The bits some cube of [at, at + n) clears; false where one clears none.
+  bool Fixed(size_t at, size_t n, uint64_t& fixed) const {
+    fixed = 0;
+    for (size_t i = at; i < at + n; ++i) {
+      const uint64_t lo = ~FStack[i] & FUsed;
+      if (!lo) return false;
+      fixed |= lo;
+    }
+    return true;
+  }
+
+  // The input to split on, as SplitInput chooses among inputs fixed both ways.
+  int Split(size_t at, size_t n, uint64_t fixed) const {
+    uint32_t count[64] = {};
+    for (size_t i = at; i < at + n; ++i)
+      for (uint64_t lo = ~FStack[i] & fixed; lo; lo &= lo - 1) ++count[std::countr_zero(lo)];
+    int best = -1;
+    uint32_t bestTotal = 0, bestSkew = 0;
+    for (uint64_t both = fixed & (fixed >> 1) & kEvenBits; both; both &= both - 1) {
+      const int bit = std::countr_zero(both);
+      const uint32_t a = count[bit], b = count[bit + 1], total = a + b, skew = a > b ? a - b : b - a;
+      if (best < 0 || total > bestTotal || (total == bestTotal && skew < bestSkew)) {
+        best = bit / 2;
+        bestTotal = total;
+        bestSkew = skew;
+      }
+    }
+    return best;
+  }
+
+  // Pushes the cubes of [at, at + n) whose bit `keep` is set, with bit
+  // `other` set too; returns where they start.
+  size_t Push(size_t at, size_t n, int keep, int other) {
+    const size_t top = FStack.size();
+    for (size_t i = at; i < at + n; ++i) {
+      const uint64_t c = FStack[i];
+      if ((c >> keep) & 1u) FStack.push_back(c | uint64_t{1} << other);
+    }
+    return top;
+  }
+  // The same in place.
+  size_t Keep(size_t at, size_t n, int keep, int other) {
+    size_t out = at;
+    for (size_t i = at; i < at + n; ++i) {
+      const uint64_t c = FStack[i];
+      if ((c >> keep) & 1u) FStack[out++] = c | uint64_t{1} << other;
+    }
+    return out - at;
+  }
+
+  bool Tautology(size_t at, size_t n) {
+    for (;;) {
+      uint64_t fixed = 0;
+      if (n == 0) return false;
+      if (!Fixed(at, n, fixed)) return true;
+      if (n == 1) return false;
+      // Inputs fixed one way only: the cubes that fix them go.
+      const uint64_t unate = (fixed ^ (fixed >> 1)) & kEvenBits;
+      if (unate) {
+        const uint64_t both = unate | unate << 1;
+        size_t out = at;
+        for (size_t i = at; i < at + n; ++i)
+          if (!(~FStack[i] & FUsed & both)) FStack[out++] = FStack[i];
+        n = out - at;
+        continue;
+      }
+      // Too few combinations to cover them all.
+      uint64_t covered = 0;
+      for (size_t i = at; i < at + n && covered < FWhole; ++i) covered += FWhole >> std::popcount(~FStack[i] & FUsed);
+      if (covered < FWhole) return false;
+      const int k = Split(at, n, fixed);
+      const size_t top = Push(at, n, 2 * k + 1, 2 * k);
+      const bool one = Tautology(top, FStack.size() - top);
+      FStack.resize(top);
+      if (!one) return false;
+      n = Keep(at, n, 2 * k, 2 * k + 1);
+    }
+  }
+
+  uint64_t Hull(size_t at, size_t n) {
+    if (n == 0) return FUsed;
+    uint64_t fixed = 0;
+    if (!Fixed(at, n, fixed)) return kNone;
+    // One literal: the other way of it; more: their other ways span all.
+    if (n == 1) return std::popcount(fixed) == 1 ? FUsed & ~(uint64_t{1} << (std::countr_zero(fixed) ^ 1)) : FUsed;
+    int k = Split(at, n, fixed);
+    if (k < 0) k = std::countr_zero(fixed) / 2;
+    const size_t top = Push(at, n, 2 * k + 1, 2 * k);
+    uint64_t one = Hull(top, FStack.size() - top);
+    FStack.resize(top);
+    uint64_t zero = Hull(at, Keep(at, n, 2 * k, 2 * k + 1));
+    if (one != kNone) one &= ~(uint64_t{1} << (2 * k));
+    if (zero != kNone) zero &= ~(uint64_t{1} << (2 * k + 1));
+    return one | zero;
+  }
+};
+
 }  // namespace
 
 bool Tautology(TCubeList f, const TSpace& s) {
+  if (s.IW == 1) return TOneWord(s).Tautology(f.Data());
   for (;;) {
     if (f.Empty()) return false;
     if (AnyFull(f, s)) return true;
@@ -201,6 +325,11 @@ TCubeList Complement(TCubeList f, const TSpace& s, uint64_t* splits) {
 }
 
 std::optional<std::vector<uint64_t>> ComplementHull(TCubeList f, const TSpace& s) {
+  if (s.IW == 1) {
+    const uint64_t hull = TOneWord(s).Hull(f.Data());
+    if (hull == TOneWord::kNone) return std::nullopt;
+    return std::vector<uint64_t>{hull};
+  }
   std::vector<uint64_t> full(s.Used.begin(), s.Used.begin() + static_cast<std::ptrdiff_t>(s.IW));
   if (f.Empty()) return full;
   TColumns col;

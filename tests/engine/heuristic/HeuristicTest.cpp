@@ -81,6 +81,23 @@ TEST(Unate, TautologyComplementAndHullMatchBruteForce) {
     if (got) {
       EXPECT_EQ(hull, *got) << "trial " << trial;
     }
+    // The same cubes among 40 more inputs, all free: past 32 inputs a cube
+    // takes several words, which the recursions handle apart.
+    const TSpace wide(inputs + 40, 1);
+    TCubeList padded(wide.IW);
+    for (size_t i = 0; i < f.Count(); ++i) {
+      uint64_t* c = padded.Grow();
+      std::copy(wide.Used.begin(), wide.Used.begin() + static_cast<std::ptrdiff_t>(wide.IW), c);
+      c[0] = (c[0] & ~s.Used[0]) | f[i][0];
+    }
+    EXPECT_EQ(all, heuristic::Tautology(padded, wide)) << "trial " << trial;
+    const auto wideHull = heuristic::ComplementHull(padded, wide);
+    ASSERT_EQ(anyOut, wideHull.has_value()) << "trial " << trial;
+    if (got) {
+      EXPECT_EQ((*wideHull)[0] & s.Used[0], hull[0]) << "trial " << trial;
+      EXPECT_EQ((*wideHull)[0] | s.Used[0], wide.Used[0]) << "trial " << trial;
+      EXPECT_EQ((*wideHull)[1], wide.Used[1]) << "trial " << trial;
+    }
   }
 }
 
