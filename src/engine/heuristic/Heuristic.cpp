@@ -183,8 +183,9 @@ class TMinimizer {
     if (from) {
       for (const uint32_t k : *from) take(k);
     } else {
-      for (size_t i = 0; i < F.Count(); ++i) take(static_cast<uint32_t>(i));
-      for (size_t i = 0; i < D.Count(); ++i) take(static_cast<uint32_t>(i) | kOfD);
+      const auto nF = static_cast<uint32_t>(F.Count()), nD = static_cast<uint32_t>(D.Count());
+      for (uint32_t i = 0; i < nF; ++i) take(i);
+      for (uint32_t i = 0; i < nD; ++i) take(i | kOfD);
     }
     for (int j = 0; j < S.Outputs; ++j) {
       if (only >= 0 ? j != only : !S.HasOutput(c, j)) continue;
@@ -195,10 +196,12 @@ class TMinimizer {
   }
 
   // Covered, the first time for cube i in a pass (keeping what met it), or
-  // again (looking only at those).
-  bool CoveredKept(size_t i, const std::vector<char>* alive, TNear& near, int only = -1) const {
+  // again (looking only at those). among: where given, the cubes (as from)
+  // that the first time looks at, in place of all.
+  bool CoveredKept(size_t i, const std::vector<char>* alive, TNear& near, int only = -1,
+                   const std::vector<uint32_t>* among = nullptr) const {
     if (const auto* from = near.Of(i)) return Covered(F[i], alive, i, only, from);
-    const bool covered = Covered(F[i], alive, i, only, nullptr, near.Fill(i));
+    const bool covered = Covered(F[i], alive, i, only, among, near.Fill(i));
     near.Filled(i);
     return covered;
   }
@@ -374,13 +377,17 @@ class TMinimizer {
           in[i] = 1;
           members.push_back(i);
         }
+      // Only the function's cubes can cover its part of another.
+      std::vector<uint32_t> among(members.begin(), members.end());
+      for (size_t i = 0; i < D.Count(); ++i)
+        if (S.HasOutput(D[i], j)) among.push_back(static_cast<uint32_t>(i) | kOfD);
       std::vector<size_t> partly;
       TNear near(n);
       for (const size_t i : members)
-        if (!Late() && CoveredKept(i, &in, near, j)) partly.push_back(i);
+        if (!Late() && CoveredKept(i, &in, near, j, &among)) partly.push_back(i);
       std::stable_sort(partly.begin(), partly.end(), [&](size_t a, size_t b) { return SmallerFirst(a, b); });
       for (const size_t i : partly)
-        if (!Late() && CoveredKept(i, &in, near, j)) {
+        if (!Late() && CoveredKept(i, &in, near, j, &among)) {
           in[i] = 0;
           F[i][S.IW + (static_cast<size_t>(j) >> 6)] &= ~(uint64_t{1} << (j & 63));
         }
