@@ -62,6 +62,13 @@ struct TRunParams {
   // of the chart small enough for it; off, every part goes to the linear
   // program's search (for tests and measurements).
   bool CombinatorialSearch = true;
+  // Where positive, the minimum cover search is the branch and bound alone,
+  // with this much work for each part of the chart (about one unit per 64
+  // cells read, some 200,000 units a millisecond): a part it does not
+  // settle stays unproven, and whether it settles does not depend on the
+  // machine's speed. 0: the branch and bound's own budget, then the linear
+  // program's search, within the time limit.
+  int64_t SearchWork = 0;
   // A run from cubes holds them in a wide cube type (core/Bits.h) even where
   // the system is narrow, as past kMaxTermInputs inputs (for tests: the two
   // must give the same result).

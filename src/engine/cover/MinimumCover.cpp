@@ -88,7 +88,7 @@ bool FitsBitSets(const CoverPart& part) {
 bool BranchFirst(const CoverPart& part, SearchControl& control, std::vector<uint8_t>& start, int64_t& searched,
                  PartResult& result) {
   BranchParams branch;
-  branch.WorkBudget = kBranchWork;
+  branch.WorkBudget = control.Params->SearchWork > 0 ? control.Params->SearchWork : kBranchWork;
   branch.Deadline = control.Deadline;
   branch.StopRequested = [&] { return control.Params->StopRequested(); };
   branch.Progress = [&](int64_t found, int64_t needed) { ShowProgress(control, found, needed); };
@@ -126,7 +126,7 @@ bool BranchFirst(const CoverPart& part, SearchControl& control, std::vector<uint
 
 // A part small enough for bit sets goes to the combinatorial search first;
 // one it leaves unfinished goes on from its best cover in the linear
-// program's search. (Past the deadline the combinatorial search, which ends
+// program's search (not where the search is bounded by work). (Past the deadline the combinatorial search, which ends
 // there by itself, still settles a small part in its first few nodes.)
 PartResult SolvePart(const CoverPart& part, SearchControl& control) {
   std::vector<uint8_t> start = StartCover(part, *control.Time);
@@ -135,6 +135,12 @@ PartResult SolvePart(const CoverPart& part, SearchControl& control) {
   int64_t searched = 0;  // the combinatorial search's bound, when it ran
   if (control.Params->CombinatorialSearch && FitsBitSets(part) && BranchFirst(part, control, start, searched, result))
     return result;
+  if (control.Params->SearchWork > 0) {
+    // Bounded by work alone: the best cover found stands, unproven.
+    result.Chosen = std::move(start);
+    result.LowerBound = std::max(DisjointColumns(part), searched);
+    return result;
+  }
   ProgramSearch(part, start, searched, control, result);
   return result;
 }

@@ -765,10 +765,16 @@ class TCommand {
     if (dontCaresOnly) FTermCubes = TCover();
   }
 
+  // Work the search among all primes of a small system may spend on each
+  // part of its chart (some 80 ms here), so that whether it proves its
+  // cover, and so the result, does not depend on the machine's speed.
+  static constexpr int64_t kAllPrimesSearchWork = int64_t{1} << 24;
+
   // The fewest of the found primes that cover the functions, where the
   // minimum cover search finds fewer products (or literals) than the
-  // heuristic's cover within seconds; the search's figures go to the run's.
-  std::optional<TCover> CoverFound(TCover found, double seconds, const TCover& heuristic) {
+  // heuristic's cover within seconds (a search the clock cuts is not used);
+  // with work, bounded by that too. The search's figures go to the run's.
+  std::optional<TCover> CoverFound(TCover found, double seconds, const TCover& heuristic, int64_t work = 0) {
     FStats.LowerBound = 0;
     FStats.Proven = FStats.LiteralsProven = false;
     if (FKept.empty()) return std::nullopt;
@@ -780,6 +786,8 @@ class TCommand {
       TRunParams params = FParams;
       params.Cost = TCostCriterion::Pla;
       params.TimeLimitSeconds = seconds;
+      params.CombinatorialSearch = true;
+      params.SearchWork = work;
       TChartPlan plan(in, FWidth, params);
       MemoryMeter meter(params.MaxMemoryBytes);
       TCubeSystem counted;
@@ -809,29 +817,57 @@ class TCommand {
 
   // A small system's prime implicants (up to so many inputs and listed terms,
   // and within so much memory) are few and quickly found: the minimum cover
-  // search after the heuristic chooses among all of them.
+  // search after the heuristic chooses among all of them. Where the run
+  // reads a file's cubes, the cube finder gives them at any width, while
+  // they stay so few and within the time given.
   static constexpr int kAllPrimesInputs = 16;
   static constexpr int64_t kAllPrimesTerms = 1 << 12;
   static constexpr uint64_t kAllPrimesBytes = uint64_t{64} << 20;
+  static constexpr uint64_t kAllPrimesMost = uint64_t{1} << 13;
 
   // Adds to found (tagged for every function of the system) the prime
   // implicants of a small system that it lacks; false where the system is
-  // not small.
-  bool WithAllPrimesOfASmallSystem(TCover& found) {
-    if (FWidth > kAllPrimesInputs || FStats.Terms < 0 || FStats.Terms > kAllPrimesTerms || FKept.empty()) return false;
+  // not small, or the cube finder's primes take longer than seconds.
+  bool SmallForTables() const {
+    return FWidth <= kAllPrimesInputs && FStats.Terms >= 0 && FStats.Terms <= kAllPrimesTerms;
+  }
+  bool WithAllPrimesOfASmallSystem(TCover& found, double seconds) {
+    const bool tables = SmallForTables();
+    if ((!tables && (!FRoute.FromCubes || seconds <= 0)) || FKept.empty()) return false;
     TCover primes;
     try {
       TRunInput in = RunInput();
-      ListTerms(in, Limit());
       MemoryMeter meter(std::min(Limit(), kAllPrimesBytes));
-      TablePrimes(in.Functions, FWidth, TPrimeFinder::Tables, nullptr, nullptr, meter, primes, nullptr);
+      if (tables) {
+        ListTerms(in, Limit());
+        TablePrimes(in.Functions, FWidth, TPrimeFinder::Tables, nullptr, nullptr, meter, primes, nullptr);
+      } else {
+        // At most four times the primes found already: more make a chart
+        // whose search takes far longer than the heuristic did.
+        const uint64_t most = std::min<uint64_t>(kAllPrimesMost, 4 * found.Count());
+        const auto few = [most](const detail::TPrimeFloor& floor) {
+          if (floor.Primes > most) throw detail::CubeBudgetSpent();
+        };
+        detail::TabulateCubes(in.Functions, FWidth, in.Cubes->Cubes, nullptr, nullptr, meter, primes, FParams.Stop,
+                              seconds, few, FRoute.Wide);
+        if (primes.Count() > most) return false;
+      }
     } catch (const ResourceError&) {
+      return false;
+    } catch (const detail::CubeBudgetSpent&) {
+      return false;
+    } catch (const ExactBudgetSpent&) {
       return false;
     }
     if (Narrowed()) primes = RemapTags(primes, FKept, static_cast<int>(FWork.size()), true);
     const auto key = [](const TCover& c, size_t k) {
-      std::vector<uint64_t> v{c.ValueAs<uint32_t>(k), c.MaskAs<uint32_t>(k)};
-      v.insert(v.end(), c.Tags(k), c.Tags(k) + c.TagWords);
+      std::vector<uint64_t> v(c.TagWords + (2 * static_cast<size_t>(c.Width) + 63) / 64, 0);
+      std::copy(c.Tags(k), c.Tags(k) + c.TagWords, v.begin());
+      for (int b = 0; b < c.Width; ++b) {
+        const size_t bit = 2 * static_cast<size_t>(b);
+        const uint64_t part = c.FreeAt(k, b) ? 3u : c.OneAt(k, b) ? 2u : 1u;
+        v[c.TagWords + (bit >> 6)] |= part << (bit & 63);
+      }
       return v;
     };
     std::set<std::vector<uint64_t>> seen;
@@ -887,23 +923,26 @@ class TCommand {
         }
       }
       TCover cover = std::move(made.Cover);
-      // Time to spare: the fewest of the primes found, by the minimum cover
-      // search, for as long again as the heuristic took.
+      // Then the fewest of the primes found, by the minimum cover search, for
+      // up to twice as long as the heuristic took (or a tenth of a second),
+      // within the time limit.
       const double left = FParams.TimeLimitSeconds > 0 ? FParams.TimeLimitSeconds - SecondsSince(start) : 1e9;
-      const double spent = SecondsSince(start), spare = std::min(left, std::max(0.1, 2 * spent));
-      const auto spareFrom = Clock::now();
+      const double spent = SecondsSince(start), guard = std::min(left, std::max(0.1, 2 * spent));
       if (stats.TimeLimitReached)
         FHeuristicReason += FHeuristicReason.empty() ? "time limit reached" : "; time limit reached";
       // (With no primes beyond the cover's there is nothing to choose.)
-      if (spare > 0 && !stats.TimeLimitReached && made.Found.Count() > cover.Count())
-        if (auto fewer = CoverFound(made.Found, spare, cover)) cover = std::move(*fewer);
+      const auto foundFrom = Clock::now();
+      if (guard > 0 && !stats.TimeLimitReached && made.Found.Count() > cover.Count())
+        if (auto fewer = CoverFound(made.Found, guard, cover)) cover = std::move(*fewer);
       // A small system's search then chooses among all its primes as well,
-      // for what is left of that time, but no longer than the heuristic took
-      // (or a twentieth of a second).
-      if (const double rest = std::min(spare - SecondsSince(spareFrom), std::max(0.05, spent));
-          rest > 0 && !stats.TimeLimitReached)
-        if (WithAllPrimesOfASmallSystem(made.Found))
-          if (auto fewer = CoverFound(std::move(made.Found), rest, cover)) cover = std::move(*fewer);
+      // where the cube finder gives them in a quarter of the time the
+      // heuristic took, and the search among the primes found took less than
+      // the heuristic (else the chart of more primes takes far longer: cps).
+      const double cubeSeconds = SecondsSince(foundFrom) < spent ? std::min(guard, spent / 4) : 0;
+      if (guard > 0 && !stats.TimeLimitReached)
+        if (WithAllPrimesOfASmallSystem(made.Found, cubeSeconds))
+          if (auto fewer = CoverFound(std::move(made.Found), guard, cover, kAllPrimesSearchWork))
+            cover = std::move(*fewer);
       // Ascending by ones, as the exact run lists its result.
       std::vector<size_t> order(cover.Count());
       std::iota(order.begin(), order.end(), size_t{0});

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "engine/cover/CoverPart.h"
+#include "engine/io/Format.h"
 #include "engine/run/Minimize.h"
 #include "engine/verify/Verify.h"
 #include "support/RandomSystems.h"
@@ -151,6 +152,35 @@ TEST(MinimumCover, BothSearchesAgreeOnLargerSystems) {
     }
   }
   EXPECT_GT(compared, 20);
+}
+
+// A search bounded by work alone gives the same cover each time, is never
+// reported cut, and where it proves its products they are the minimum's.
+TEST(MinimumCover, WorkBoundedSearchIsRepeatable) {
+  std::mt19937 rng(11122026);
+  RandomSystemOptions options;
+  options.MinBits = options.MaxBits = 9;
+  options.MaxFunctions = 3;
+  int proven = 0, unproven = 0;
+  for (int n = 0; n < 24; ++n) {
+    int bits = 0;
+    const auto functions = InKind(RandomSystem(rng, options, &bits), false, bits);
+    if (AnyEmpty(functions)) continue;
+    TRunParams params;
+    params.Cost = TCostCriterion::Pla;
+    params.TimeLimitSeconds = 0;
+    params.SearchWork = n % 2 ? int64_t{1} << 20 : 64;
+    TRunStats first, second, unbounded;
+    const TCover a = MinimizeFunctions(functions, bits, nullptr, &first, params).Result;
+    const TCover b = MinimizeFunctions(functions, bits, nullptr, &second, params).Result;
+    VerifyCover(functions, a);
+    ASSERT_EQ(FormatCubeTerms(a, true, {}), FormatCubeTerms(b, true, {})) << "system " << n;
+    EXPECT_FALSE(first.SearchCut);
+    if (first.Proven) EXPECT_EQ(a.Count(), MinimumOf(functions, bits, true, unbounded).Count()) << "system " << n;
+    (first.Proven ? proven : unproven)++;
+  }
+  EXPECT_GT(proven, 0);
+  EXPECT_GT(unproven, 0);  // the smaller budget leaves some unsettled
 }
 
 // A search that the time limit cuts short, anywhere in the linear program's
