@@ -825,12 +825,13 @@ class TCommand {
   static constexpr uint64_t kAllPrimesBytes = uint64_t{64} << 20;
   static constexpr uint64_t kAllPrimesMost = uint64_t{1} << 13;
 
-  // Adds to found (tagged for every function of the system) the prime
-  // implicants of a small system that it lacks; false where the system is
-  // not small, or the cube finder's primes take longer than seconds.
   bool SmallForTables() const {
     return FWidth <= kAllPrimesInputs && FStats.Terms >= 0 && FStats.Terms <= kAllPrimesTerms;
   }
+
+  // Adds to found (tagged for every function of the system) the prime
+  // implicants of a small system that it lacks; false where the system is
+  // not small, or the cube finder's primes take longer than seconds.
   bool WithAllPrimesOfASmallSystem(TCover& found, double seconds) {
     const bool tables = SmallForTables();
     if ((!tables && (!FRoute.FromCubes || seconds <= 0)) || FKept.empty()) return false;
