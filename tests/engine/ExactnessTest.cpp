@@ -92,7 +92,7 @@ TEST(Exactness, WorkSharedOutAmongThreadsIsTheWorkOfOne) {
     std::unique_ptr<detail::Chart> charts[2];
     for (int k = 0; k < 2; ++k) {
       detail::SetThreadsForTesting(k == 0 ? 0 : 3);
-      detail::TabulateCubes(work, bits, nullptr, nullptr, nullptr, meter, primes[k], nullptr);
+      detail::TabulateCubes(work, bits, nullptr, nullptr, nullptr, meter, primes[k]);
       charts[k] = std::make_unique<detail::Chart>(work, primes[k], meter, true);
     }
     detail::SetThreadsForTesting(0);

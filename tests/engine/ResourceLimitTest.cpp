@@ -288,11 +288,12 @@ TEST(ResourceLimitTest, TheCubeFindersFloorNeverPassesThePrimeList) {
     detail::MemoryMeter meter(uint64_t{1} << 30);
     TCover primes;
     detail::TPrimeFloor last;
-    detail::TabulateCubes(work, width, nullptr, nullptr, nullptr, meter, primes, nullptr, 0,
-                          [&](const detail::TPrimeFloor& floor) {
-                            EXPECT_TRUE(floor.Primes >= last.Primes && floor.Covered >= last.Covered);
-                            last = floor;
-                          });
+    detail::TCubeFinderParams params;
+    params.Floor = [&](const detail::TPrimeFloor& floor) {
+      EXPECT_TRUE(floor.Primes >= last.Primes && floor.Covered >= last.Covered);
+      last = floor;
+    };
+    detail::TabulateCubes(work, width, nullptr, nullptr, nullptr, meter, primes, params);
     uint64_t covered = 0;
     for (size_t k = 0; k < primes.Count(); ++k)
       for (int f = 0; f < primes.FunctionCount; ++f) covered += primes.Tag(k, f) ? primes.Size(k) : 0;

@@ -103,16 +103,13 @@ class CubeSolver {
   static constexpr int kBits = static_cast<int>(sizeof(B) * 8);
 
  public:
-  // budget: seconds allowed before giving up (0: no limit). floor: told
-  // what each part solved says of the system's primes (may be empty).
-  CubeSolver(int tagWords, MemoryMeter& meter, const std::atomic<bool>* stop, double budget,
-             const PrimeFloorCheck& floor)
+  CubeSolver(int tagWords, MemoryMeter& meter, const TCubeFinderParams& params)
       : FWords(static_cast<size_t>(tagWords)),
         FMeter(meter),
-        FStop(stop),
-        FBudget(budget),
+        FStop(params.Stop),
+        FBudget(params.Budget),
         FStart(std::chrono::steady_clock::now()),
-        FFloor(floor) {}
+        FFloor(params.Floor) {}
 
   // The primes of the cover F, whose cubes use only the inputs in R.
   CubeSetPtr Solve(CubeSet F, const B& R) {
@@ -238,14 +235,17 @@ class CubeSolver {
   // The memory of one cube of a set: value, mask and tags.
   uint64_t CubeBytes() const { return 2 * sizeof(B) + 8 * FWords; }
 
+  // Counts work done; now and then checks the stop flag (a large step of
+  // intersections runs for minutes) and the budget.
   void Spend(uint64_t work) {
     const uint64_t spent = FSpent.fetch_add(work, std::memory_order_relaxed) + work;
     uint64_t next = FNextCheck.load(std::memory_order_relaxed);
-    if (FBudget > 0 && spent >= next &&
-        FNextCheck.compare_exchange_strong(next, spent + (uint64_t{1} << 18), std::memory_order_relaxed)) {
-      if (std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count() > FBudget)
-        throw CubeBudgetSpent();
-    }
+    if (spent < next ||
+        !FNextCheck.compare_exchange_strong(next, spent + (uint64_t{1} << 18), std::memory_order_relaxed))
+      return;
+    if (FStop && FStop->load(std::memory_order_relaxed)) throw StoppedError();
+    if (FBudget > 0 && std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count() > FBudget)
+      throw CubeBudgetSpent();
   }
 
   void Push(CubeSet& s, const B& v, const B& m, const uint64_t* t) const {
@@ -529,7 +529,7 @@ CubeSet<uint32_t> CoverFromTerms(const std::vector<const TTermVector*>& function
 template <class B>
 void TabulateCubesAs(const std::vector<const TTermVector*>& functions, int width, const TCover* source,
                      IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes,
-                     const std::atomic<bool>* stop, double budget, const PrimeFloorCheck& floor) {
+                     const TCubeFinderParams& params) {
   const int fcount = source ? source->FunctionCount : static_cast<int>(functions.size());
   const int tw = (fcount + 63) / 64;
   CubeSet<B> cover;
@@ -561,18 +561,15 @@ void TabulateCubesAs(const std::vector<const TTermVector*>& functions, int width
     for (uint64_t w : seen) zeroCubes += std::popcount(w);
   }
 
-  // Without a budget no other finder can follow, so the status the tables
-  // would show first shows while the cubes are split (which can take long);
-  // with one it waits until they are done.
-  const bool final = budget <= 0;
-  if (host && final) host->SetStatus("Generating zero cubes...");
+  // The status the tables would show first.
+  if (host && params.StatusFirst) host->SetStatus("Generating zero cubes...");
   std::shared_ptr<const CubeSet<B>> found;
   {
-    CubeSolver<B> solver(tw, meter, stop, budget, floor);
+    CubeSolver<B> solver(tw, meter, params);
     found = solver.Solve(std::move(cover), bits::Low<B>(width));
   }
 
-  if (host && !final) host->SetStatus("Generating zero cubes...");
+  if (host && !params.StatusFirst) host->SetStatus("Generating zero cubes...");
   primes = TCover(width, fcount);
   primes.Reserve(found->Size());
   int deepest = 0;
@@ -588,14 +585,11 @@ void TabulateCubesAs(const std::vector<const TTermVector*>& functions, int width
 }  // namespace
 
 void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source, IEngineHost* host,
-                   TRunStats* stats, MemoryMeter& meter, TCover& primes, const std::atomic<bool>* stop, double budget,
-                   const PrimeFloorCheck& floor, bool wide) {
+                   TRunStats* stats, MemoryMeter& meter, TCover& primes, const TCubeFinderParams& params) {
   WithCubeBits(
       width,
-      [&](auto b) {
-        TabulateCubesAs<decltype(b)>(functions, width, source, host, stats, meter, primes, stop, budget, floor);
-      },
-      wide);
+      [&](auto b) { TabulateCubesAs<decltype(b)>(functions, width, source, host, stats, meter, primes, params); },
+      params.Wide);
 }
 
 }  // namespace tavro::detail

@@ -53,12 +53,8 @@ void SetSplitMemoHashBits(int bits);
 // Lookups whose hash matched a different table's (since the last call above).
 uint64_t SplitMemoCollisions();
 
-// Splits a cover of the system on one input at a time: the given cover (its
-// cubes' tags giving, function by function, exactly the listed terms), or
-// one made from the term lists when source is null. The cubes are held in
-// the cube type of the width (core/Bits.h), or a wide one where asked. With a budget (seconds),
-// throws CubeBudgetSpent once it is spent, or once its memory passes a
-// quarter of the meter's limit.
+// The cube finder gives up (below) once its budget is spent, or once its
+// memory passes a quarter of the meter's limit.
 struct CubeBudgetSpent : std::exception {
   explicit CubeBudgetSpent(uint64_t bytes = 0) : Bytes(bytes) {}
   const char* what() const noexcept override;
@@ -74,9 +70,29 @@ struct TPrimeFloor {
   uint64_t Primes = 0, Covered = 0;
 };
 using PrimeFloorCheck = std::function<void(const TPrimeFloor&)>;
+
+struct TCubeFinderParams {
+  const std::atomic<bool>* Stop = nullptr;
+  // Seconds it may take (0: no limit); past them, or past a quarter of the
+  // meter's limit, it throws CubeBudgetSpent.
+  double Budget = 0;
+  // Told the floor of the prime list as it grows (may be empty).
+  PrimeFloorCheck Floor;
+  // The cubes in a wide type even on a narrow system (the tests compare
+  // the two).
+  bool Wide = false;
+  // Whether the status of the first level shows while the cubes are split,
+  // or only once they are done (where another finder may take over first
+  // and show its own).
+  bool StatusFirst = true;
+};
+
+// Splits a cover of the system on one input at a time: the given cover (its
+// cubes' tags giving, function by function, exactly the listed terms), or
+// one made from the term lists when source is null. The cubes are held in
+// the cube type of the width (core/Bits.h), or a wide one where asked.
 void TabulateCubes(const std::vector<const TTermVector*>& functions, int width, const TCover* source, IEngineHost* host,
-                   TRunStats* stats, MemoryMeter& meter, TCover& primes, const std::atomic<bool>* stop,
-                   double budget = 0, const PrimeFloorCheck& floor = {}, bool wide = false);
+                   TRunStats* stats, MemoryMeter& meter, TCover& primes, const TCubeFinderParams& params = {});
 
 // Working memory of the dense sweep at its widest two levels.
 uint64_t DenseBytes(int width, int tagWords);

@@ -141,10 +141,11 @@ class TChartPlan {
   int FDontCares = -1;  // whether there are any: not known yet
 };
 
-// The primes from the tables of rows, which read the listed terms.
+// The primes from the tables of rows, which read the listed terms (those
+// that suit the system where the cube finder handed over).
 void TablePrimes(const std::vector<const TTermVector*>& functions, int inputBits, TPrimeFinder finder,
                  IEngineHost* host, TRunStats* stats, MemoryMeter& meter, TCover& primes, IRunObserver* observer) {
-  if (finder == TPrimeFinder::Tables || finder == TPrimeFinder::CubesThenTables)
+  if (finder == TPrimeFinder::Tables || finder == TPrimeFinder::CubesThenTables || finder == TPrimeFinder::Cubes)
     finder = SplitSuits(functions, inputBits, meter.Limit()) ? TPrimeFinder::Split : TPrimeFinder::Pairing;
   switch (finder) {
     case TPrimeFinder::Dense:
@@ -165,13 +166,24 @@ void FindPrimes(TRunInput& in, int inputBits, const TRunRoute& route, TChartPlan
   if (finder == TPrimeFinder::Cubes || finder == TPrimeFinder::CubesThenTables) {
     const TCover* source = in.Cubes ? in.Cubes->Cubes : in.PrimeCubes;
     // Past the term-number world no table can take over: once the budget
-    // is spent there, the heuristic does.
+    // is spent there, the heuristic does. Asked for by name on a system the
+    // tables can take, the cube finder hands over to them only where it
+    // would take several times their budget: one step of its intersections
+    // can run for many minutes where the tables need seconds.
     const bool wideBudget = route.Wide && params.PrimeMethod == TPrimeMethod::Automatic;
-    const double budget = finder == TPrimeFinder::Cubes ? (wideBudget ? kWideCubesBudget : 0) : CubesBudget(inputBits);
+    const bool named = finder == TPrimeFinder::Cubes && !route.Wide;
+    detail::TCubeFinderParams cubes;
+    cubes.Stop = params.Stop;
+    cubes.Budget = named                           ? kNamedCubesBudgets * CubesBudget(inputBits)
+                   : finder == TPrimeFinder::Cubes ? (wideBudget ? kWideCubesBudget : 0)
+                                                   : CubesBudget(inputBits);
+    cubes.Floor = [&](const detail::TPrimeFloor& floor) { plan.CheckFloor(floor, meter); };
+    cubes.Wide = route.Wide;
+    // Asked for by name, it is the finder that works (the tables rarely
+    // follow), so its status shows at once.
+    cubes.StatusFirst = cubes.Budget <= 0 || named;
     try {
-      detail::TabulateCubes(
-          in.Functions, inputBits, source, host, stats, meter, primes, params.Stop, budget,
-          [&](const detail::TPrimeFloor& floor) { plan.CheckFloor(floor, meter); }, route.Wide);
+      detail::TabulateCubes(in.Functions, inputBits, source, host, stats, meter, primes, cubes);
       return;
     } catch (const detail::CubeBudgetSpent&) {
       if (route.Wide) throw;
@@ -849,8 +861,12 @@ class TCommand {
         const auto few = [most](const detail::TPrimeFloor& floor) {
           if (floor.Primes > most) throw detail::CubeBudgetSpent();
         };
-        detail::TabulateCubes(in.Functions, FWidth, in.Cubes->Cubes, nullptr, nullptr, meter, primes, FParams.Stop,
-                              seconds, few, FRoute.Wide);
+        detail::TCubeFinderParams cubes;
+        cubes.Stop = FParams.Stop;
+        cubes.Budget = seconds;
+        cubes.Floor = few;
+        cubes.Wide = FRoute.Wide;
+        detail::TabulateCubes(in.Functions, FWidth, in.Cubes->Cubes, nullptr, nullptr, meter, primes, cubes);
         if (primes.Count() > most) return false;
       }
     } catch (const ResourceError&) {

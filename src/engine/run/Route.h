@@ -23,6 +23,8 @@ constexpr size_t kCubesMaxSource = 1u << 16;
 // Seconds of cube work before the tables take over: 1.5 up to 19 inputs,
 // doubling with each input past that, as the tables do.
 double CubesBudget(int inputBits);
+// Of those budgets, the cube finder's where it is asked for by name.
+constexpr double kNamedCubesBudgets = 2;
 
 // Seconds the cube finder may take past kMaxTermInputs inputs, where no
 // table can take over, before the heuristic gives the result instead.

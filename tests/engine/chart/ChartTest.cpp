@@ -37,7 +37,7 @@ TEST(Chart, MergedColumnsAreThePairColumnsGroupedByRows) {
     for (const auto& f : functions) work.push_back(&f);
     detail::MemoryMeter meter(0);
     TCover primes;
-    detail::TabulateCubes(work, bits, nullptr, nullptr, nullptr, meter, primes, nullptr);
+    detail::TabulateCubes(work, bits, nullptr, nullptr, nullptr, meter, primes);
     const detail::Chart pairs(work, primes, meter, false), merged(work, primes, meter, true);
     std::vector<std::vector<uint32_t>> groups;
     std::vector<int64_t> weights;
