@@ -56,9 +56,10 @@ uint64_t SplitMemoCollisions();
 // The cube finder gives up (below) once its budget is spent, or once its
 // memory passes a quarter of the meter's limit.
 struct CubeBudgetSpent : std::exception {
-  explicit CubeBudgetSpent(uint64_t bytes = 0) : Bytes(bytes) {}
+  explicit CubeBudgetSpent(uint64_t bytes = 0, uint64_t primes = 0) : Bytes(bytes), Primes(primes) {}
   const char* what() const noexcept override;
-  uint64_t Bytes;  // where its memory passed the quarter: how much; else 0 (time)
+  uint64_t Bytes;   // where its memory passed the quarter: how much; else 0
+  uint64_t Primes;  // where its floor passed the most primes taken: the floor; else 0
 };
 // What the finder knows of the prime list before it is done: the list has
 // at least Primes primes, and they cover at least Covered (function, term)

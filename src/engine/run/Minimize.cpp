@@ -177,7 +177,10 @@ void FindPrimes(TRunInput& in, int inputBits, const TRunRoute& route, TChartPlan
     cubes.Budget = named                           ? kNamedCubesBudgets * CubesBudget(inputBits)
                    : finder == TPrimeFinder::Cubes ? (wideBudget ? kWideCubesBudget : 0)
                                                    : CubesBudget(inputBits);
-    cubes.Floor = [&](const detail::TPrimeFloor& floor) { plan.CheckFloor(floor, meter); };
+    cubes.Floor = [&, most = wideBudget ? kWideMostPrimes : 0](const detail::TPrimeFloor& floor) {
+      if (most && floor.Primes > most) throw detail::CubeBudgetSpent(0, floor.Primes);
+      plan.CheckFloor(floor, meter);
+    };
     cubes.Wide = route.Wide;
     // Asked for by name, it is the finder that works (the tables rarely
     // follow), so its status shows at once.
@@ -696,6 +699,7 @@ class TCommand {
         const uint64_t mib = (e.Bytes + (uint64_t{1} << 20) - 1) >> 20;
         return Heuristic(parts, "the prime implicants pass " + std::to_string(mib) + " MiB");
       }
+      if (e.Primes) return Heuristic(parts, "the prime implicants are more than " + std::to_string(kWideMostPrimes));
       return Heuristic(parts, "the prime implicants would take more than " +
                                   std::to_string(static_cast<int>(kWideCubesBudget)) + " s");
     } catch (const ExactBudgetSpent&) {

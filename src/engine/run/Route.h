@@ -31,6 +31,12 @@ constexpr double kNamedCubesBudgets = 2;
 constexpr double kWideCubesBudget = 4;
 // Seconds the primes and their chart may take together there.
 constexpr double kWideExactBudget = 6;
+// The most primes the exact run takes there: the heuristic takes over as
+// soon as the cube finder knows of more. A chart of that many and its search
+// do not end within the budget (mainpla's 87,692 primes take 4 s alone, and
+// 15,039 with their chart 1.5 s), and a system with millions of primes is
+// known to have more within a second or two of its 4 s.
+constexpr uint64_t kWideMostPrimes = 50000;
 
 // The prime finder a run takes (every one gives the same list).
 enum class TPrimeFinder {
