@@ -60,6 +60,41 @@ class CubeWalk {
 
   std::optional<B> First(const B& value, const B& free, size_t c0, size_t c1) {
     if (c0 == c1) return value;
+    // Inputs that cubes fix to 1 only: a term left over stays left over
+    // with them at 0, and is then smaller; so the walk goes on with them at
+    // 0, without the cubes that fix any of them to 1.
+    B toOne{}, toZero{};
+    for (size_t k = c0; k < c1; ++k) {
+      const B fixed = free & ~FStack[k].Mask;
+      if (!bits::Any(fixed)) return std::nullopt;
+      toOne |= fixed & FStack[k].Value;
+      toZero |= fixed & ~FStack[k].Value;
+    }
+    if (const B up = toOne & ~toZero; bits::Any(up)) {
+      const size_t start = FStack.size();
+      FStack.resize(start + (c1 - c0));
+      auto* out = FStack.data() + start;
+      for (size_t k = c0; k < c1; ++k)
+        if (!bits::Any(FStack[k].Value & ~FStack[k].Mask & up)) *out++ = FStack[k];
+      FStack.resize(static_cast<size_t>(out - FStack.data()));
+      const std::optional<B> t = First(value, free & ~up, start, FStack.size());
+      FStack.resize(start);
+      return t;
+    }
+    // Likewise, a term left over stays left over with the inputs fixed to
+    // 0 only set to 1: where none is left there, none is left at all (most
+    // walks of the chart end so). Else the walk looks for the smallest.
+    if (const B down = toZero & ~toOne; bits::Any(down)) {
+      const size_t start = FStack.size();
+      FStack.resize(start + (c1 - c0));
+      auto* out = FStack.data() + start;
+      for (size_t k = c0; k < c1; ++k)
+        if (!bits::Any(~FStack[k].Value & ~FStack[k].Mask & down)) *out++ = FStack[k];
+      FStack.resize(static_cast<size_t>(out - FStack.data()));
+      const bool none = !First(value | down, free & ~down, start, FStack.size());
+      FStack.resize(start);
+      if (none) return std::nullopt;
+    }
     const int input = SplitInput(free, c0, c1);
     if (input < 0) return std::nullopt;
     const B bit = bits::One<B>(input);
