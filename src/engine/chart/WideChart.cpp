@@ -215,9 +215,16 @@ class WideClasses {
       SplitDirect(value, free, q0, q1);
     } else {
       // Counted only here: most parts end before they split.
-      std::vector<int>& counts = Counts(depth);
-      for (size_t i = q0; i < q1; ++i) CountInputs(free & ~FCubes[FScratch[i]].Mask, counts);
-      const B bit = bits::One<B>(MostFixed(counts.data(), kBits));
+      B bit;
+      if constexpr (std::is_same_v<B, uint64_t>) {
+        TWordInputCounter counts;
+        for (size_t i = q0; i < q1; ++i) counts.Add(free & ~FCubes[FScratch[i]].Mask);
+        bit = bits::One<B>(counts.Most());
+      } else {
+        std::vector<int>& counts = Counts(depth);
+        for (size_t i = q0; i < q1; ++i) CountInputs(free & ~FCubes[FScratch[i]].Mask, counts);
+        bit = bits::One<B>(MostFixed(counts.data(), kBits));
+      }
       for (const B& half : {B{}, bit}) {
         const size_t l0 = PushHalf(FScratch, q0, q1, bit, half, [&](uint32_t p) { return FCubes[p]; });
         SplitFull(value | half, free & ~bit, l0, FScratch.size(), depth + 1, FPrune);

@@ -47,6 +47,14 @@ class CubeWalk {
         CountInputs(bits, fixed);
       }
       return MostFixed(fixed);
+    } else if constexpr (std::is_same_v<B, uint64_t>) {
+      TWordInputCounter fixed;
+      for (size_t k = c0; k < c1; ++k) {
+        const uint64_t bits = free & ~FStack[k].Mask;
+        if (bits == 0) return -1;
+        fixed.Add(bits);
+      }
+      return fixed.Most();
     } else {
       std::vector<int> fixed(kBits, 0);
       for (size_t k = c0; k < c1; ++k) {

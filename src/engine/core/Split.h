@@ -81,4 +81,33 @@ void CountInputs(const B& fixed, std::vector<int>& counts) {
   bits::ForEach(fixed, [&](int k) { ++counts[static_cast<size_t>(k)]; });
 }
 
+// The same counts of many 64-bit cubes at once, the input to split on taken
+// from them as MostFixed takes it. Input 8i + j is counted in byte i of word
+// j, so a cube adds to all its inputs in eight word operations; the bytes
+// pass into whole counts before they could overflow.
+class TWordInputCounter {
+ public:
+  void Add(uint64_t fixed) {
+    for (int j = 0; j < 8; ++j) FLanes[j] += (fixed >> j) & 0x0101010101010101ULL;
+    if (++FPending == 255) Flush();
+  }
+  int Most() {
+    Flush();
+    return MostFixed(FCounts, 64);
+  }
+
+ private:
+  void Flush() {
+    for (int j = 0; j < 8; ++j) {
+      for (int i = 0; i < 8; ++i) FCounts[8 * i + j] += static_cast<int>((FLanes[j] >> (8 * i)) & 0xff);
+      FLanes[j] = 0;
+    }
+    FPending = 0;
+  }
+
+  uint64_t FLanes[8] = {};
+  int FCounts[64] = {};
+  int FPending = 0;
+};
+
 }  // namespace tavro

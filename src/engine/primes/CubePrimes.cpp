@@ -62,6 +62,27 @@ uint64_t MeetMask(uint32_t value, uint32_t mask, uint32_t within, const uint32_t
   return bits;
 }
 
+uint64_t MeetMask(uint64_t value, uint64_t mask, uint64_t within, const uint64_t* values, const uint64_t* masks,
+                  size_t n) {
+  uint64_t bits = 0;
+  size_t j = 0;
+#ifdef __SSE2__
+  // Two cubes at a time: a 64-bit lane is 0 where both its halves are.
+  const __m128i v = _mm_set1_epi64x(static_cast<long long>(value)), m = _mm_set1_epi64x(static_cast<long long>(mask)),
+                w = _mm_set1_epi64x(static_cast<long long>(within)), zero = _mm_setzero_si128();
+  for (; j + 2 <= n; j += 2) {
+    const __m128i differ =
+        _mm_or_si128(_mm_xor_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + j))), w);
+    const __m128i free = _mm_or_si128(m, _mm_loadu_si128(reinterpret_cast<const __m128i*>(masks + j)));
+    const __m128i halves = _mm_cmpeq_epi32(_mm_andnot_si128(free, differ), zero);
+    const __m128i hit = _mm_and_si128(halves, _mm_shuffle_epi32(halves, _MM_SHUFFLE(2, 3, 0, 1)));
+    bits |= static_cast<uint64_t>(_mm_movemask_pd(_mm_castsi128_pd(hit))) << j;
+  }
+#endif
+  for (; j < n; ++j) bits |= static_cast<uint64_t>((((value ^ values[j]) | within) & ~(mask | masks[j])) == 0) << j;
+  return bits;
+}
+
 template <class B>
 uint64_t MeetMask(const B& value, const B& mask, const B& within, const B* values, const B* masks, size_t n) {
   uint64_t bits = 0;
