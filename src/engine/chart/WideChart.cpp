@@ -183,20 +183,31 @@ class WideClasses {
   }
 
   // The cube (value, free) holds only care terms; FScratch[p0, p1) are the
-  // primes that meet it. covered: the primes that held part of the cube it
-  // was split from cover it all (so where none of them holds all of it, no
-  // term of it lies outside those that hold part of it).
-  void SplitFull(const B& value, const B& free, size_t p0, size_t p1, int depth, bool covered = false) {
-    for (const auto& e : FEarlier)
-      if (!bits::Any((free | (value ^ e.Value)) & ~e.Mask)) return;
+  // primes that meet it and do not hold the cube it was split from.
+  void SplitFull(const B& value, const B& free, size_t p0, size_t p1, int depth) {
+    if (SeenEarlier(value, free)) return;
     const size_t q0 = FScratch.size(), full0 = FFull.size();
     Sort(free, p0, p1, nullptr);
-    const size_t q1 = FScratch.size();
-    if (Dominated()) {
-      FScratch.resize(q0);
-      FFull.resize(full0);
-      return;
-    }
+    SplitSorted(value, free, q0, FScratch.size(), full0, depth, false);
+    FScratch.resize(q0);
+    FFull.resize(full0);
+  }
+
+  // Pruned, whether the part lies in an earlier cube of the function, with
+  // which it was seen.
+  bool SeenEarlier(const B& value, const B& free) const {
+    for (const auto& e : FEarlier)
+      if (!bits::Any((free | (value ^ e.Value)) & ~e.Mask)) return true;
+    return false;
+  }
+
+  // The same, sorted: FScratch[q0, q1) hold part of the cube, FFull all of
+  // it (FFull[full0, end) not all of the cube it was split from). covered:
+  // the primes that held part of that cube cover it all (so where none of
+  // them holds all of it, no term of it lies outside those that hold part
+  // of it).
+  void SplitSorted(const B& value, const B& free, size_t q0, size_t q1, size_t full0, int depth, bool covered) {
+    if (Dominated()) return;
     std::optional<B> outside;
     if (FPrune && q0 != q1) {
       // A term of the cube that none of the primes holding part of it
@@ -211,28 +222,43 @@ class WideClasses {
     }
     if (q0 == q1 || outside) {
       AddClass(outside ? *outside : value, std::ldexp(TTermCount{1}, bits::Count(free)));
-    } else if (q1 - q0 <= kDirectPartial) {
-      SplitDirect(value, free, q0, q1);
-    } else {
-      // Counted only here: most parts end before they split.
-      B bit;
-      if constexpr (std::is_same_v<B, uint64_t>) {
-        TWordInputCounter counts;
-        for (size_t i = q0; i < q1; ++i) counts.Add(free & ~FCubes[FScratch[i]].Mask);
-        bit = bits::One<B>(counts.Most());
-      } else {
-        std::vector<int>& counts = Counts(depth);
-        for (size_t i = q0; i < q1; ++i) CountInputs(free & ~FCubes[FScratch[i]].Mask, counts);
-        bit = bits::One<B>(MostFixed(counts.data(), kBits));
-      }
-      for (const B& half : {B{}, bit}) {
-        const size_t l0 = PushHalf(FScratch, q0, q1, bit, half, [&](uint32_t p) { return FCubes[p]; });
-        SplitFull(value | half, free & ~bit, l0, FScratch.size(), depth + 1, FPrune);
-        FScratch.resize(l0);
-      }
+      return;
     }
-    FScratch.resize(q0);
-    FFull.resize(full0);
+    if (q1 - q0 <= kDirectPartial) {
+      SplitDirect(value, free, q0, q1);
+      return;
+    }
+    // Counted only here: most parts end before they split.
+    B bit;
+    if constexpr (std::is_same_v<B, uint64_t>) {
+      TWordInputCounter counts;
+      for (size_t i = q0; i < q1; ++i) counts.Add(free & ~FCubes[FScratch[i]].Mask);
+      bit = bits::One<B>(counts.Most());
+    } else {
+      std::vector<int>& counts = Counts(depth);
+      for (size_t i = q0; i < q1; ++i) CountInputs(free & ~FCubes[FScratch[i]].Mask, counts);
+      bit = bits::One<B>(MostFixed(counts.data(), kBits));
+    }
+    const B rest = free & ~bit;
+    for (const B& half : {B{}, bit}) {
+      if (SeenEarlier(value | half, rest)) continue;
+      // The primes meeting the half, sorted as they go: one pass.
+      const size_t l0 = FScratch.size(), f0 = FFull.size();
+      FScratch.resize(l0 + (q1 - q0));
+      FFull.resize(f0 + (q1 - q0));
+      uint32_t *partial = FScratch.data() + l0, *full = FFull.data() + f0;
+      for (size_t i = q0; i < q1; ++i) {
+        const uint32_t p = FScratch[i];
+        if (!MeetsHalf(FCubes[p].Value, FCubes[p].Mask, bit, half)) continue;
+        if (bits::Any(rest & ~FCubes[p].Mask)) *partial++ = p;
+        else *full++ = p;
+      }
+      FScratch.resize(static_cast<size_t>(partial - FScratch.data()));
+      FFull.resize(static_cast<size_t>(full - FFull.data()));
+      SplitSorted(value | half, rest, l0, FScratch.size(), f0, depth + 1, FPrune);
+      FScratch.resize(l0);
+      FFull.resize(f0);
+    }
   }
 
   // The cube (value, free) holds only care terms, and the few primes
