@@ -298,17 +298,25 @@ class CubeSolver {
     Weigh(FBytes + n * (3 * CubeBytes() + sizeof(uint32_t)));
     // Larger cubes first, then by pattern (mask, value).
     std::vector<uint32_t> order(n);
-    if constexpr (std::is_same_v<B, uint32_t>) {
-      // One key of the number of fixed inputs, the mask and the value (24
-      // bits each at most).
-      std::vector<std::pair<uint64_t, uint32_t>> keyed(n);
-      for (size_t i = 0; i < n; ++i)
-        keyed[i] = {
-            (static_cast<uint64_t>(32 - std::popcount(s.M[i])) << 58) | (static_cast<uint64_t>(s.M[i]) << 29) | s.V[i],
-            static_cast<uint32_t>(i)};
-      std::sort(keyed.begin(), keyed.end());
-      for (size_t i = 0; i < n; ++i) order[i] = keyed[i].second;
-    } else {
+    bool keyed = false;
+    if constexpr (std::is_integral_v<B>) {
+      // Cubes of up to 29 inputs (as narrow ones always are): one key of
+      // the number of fixed inputs, the mask and the value.
+      uint64_t used = 0;
+      if constexpr (!std::is_same_v<B, uint32_t>)
+        for (size_t i = 0; i < n; ++i) used |= s.M[i] | s.V[i];
+      if (used < (uint64_t{1} << 29)) {
+        keyed = true;
+        std::vector<std::pair<uint64_t, uint32_t>> keys(n);
+        for (size_t i = 0; i < n; ++i)
+          keys[i] = {(static_cast<uint64_t>(32 - std::popcount(s.M[i])) << 58) | (static_cast<uint64_t>(s.M[i]) << 29) |
+                         static_cast<uint64_t>(s.V[i]),
+                     static_cast<uint32_t>(i)};
+        std::sort(keys.begin(), keys.end());
+        for (size_t i = 0; i < n; ++i) order[i] = keys[i].second;
+      }
+    }
+    if (!keyed) {
       std::vector<int> freeCount(n);
       for (size_t i = 0; i < n; ++i) {
         freeCount[i] = bits::Count(s.M[i]);
