@@ -6,7 +6,16 @@
 
 namespace tavro {
 
-double CubesBudget(int inputBits) { return 1.5 * static_cast<double>(1 << std::max(0, inputBits - 19)); }
+namespace {
+double gCubesBudgetForTesting = 0;
+}
+
+double CubesBudget(int inputBits) {
+  if (gCubesBudgetForTesting > 0) return gCubesBudgetForTesting;
+  return 1.5 * static_cast<double>(1 << std::max(0, inputBits - 19));
+}
+
+void SetCubesBudgetForTesting(double seconds) { gCubesBudgetForTesting = seconds; }
 
 namespace {
 

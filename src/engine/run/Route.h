@@ -25,6 +25,8 @@ constexpr size_t kCubesMaxSource = 1u << 16;
 double CubesBudget(int inputBits);
 // Of those budgets, the cube finder's where it is asked for by name.
 constexpr double kNamedCubesBudgets = 2;
+// Test hook: while not 0, CubesBudget gives these seconds at every width.
+void SetCubesBudgetForTesting(double seconds);
 
 // Seconds the cube finder may take past kMaxTermInputs inputs, where no
 // table can take over, before the heuristic gives the result instead.

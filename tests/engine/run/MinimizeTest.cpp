@@ -2,7 +2,11 @@
 
 #include "support/Builders.h"
 
+#include <algorithm>
+#include <random>
+
 #include "engine/run/Minimize.h"
+#include "engine/run/Route.h"
 #include "engine/verify/Verify.h"
 #include "model/Errors.h"
 #include "support/RecordingHost.h"
@@ -273,4 +277,30 @@ TEST(Minimize, PlaCostAndTheHeuristicWireProductsOnlyWhereNeeded) {
     EXPECT_EQ(h.LastStatus(),
               cost == TCostCriterion::Fast ? "Done. 7 products (heuristic)." : "Done. 7 products, minimum.");
   }
+}
+
+// The cube finder asked for by name hands over to the tables once its budget
+// is spent: the same result as the tables alone, its first status shown
+// when it starts and again by the tables.
+TEST(Minimize, NamedCubeFinderHandsOverToTheTables) {
+  std::mt19937 rng(41);
+  std::vector<TTermVector> functions(3);
+  for (auto& f : functions)
+    for (int32_t t = 0; t < (1 << 12); ++t)
+      if (rng() % 3 == 0) f.Append(t, false);
+  auto s = System(functions);
+  TRunParams cubes, split;
+  cubes.PrimeMethod = TPrimeMethod::Cubes;
+  split.PrimeMethod = TPrimeMethod::Split;
+  RecordingHost handed, tables;
+  TRunStats a, b;
+  SetCubesBudgetForTesting(1e-9);
+  const TRunOutcome outcome = RunCommand(s, modeSOP, {}, handed, &a, cubes);
+  SetCubesBudgetForTesting(0);
+  ASSERT_EQ(outcome, TRunOutcome::Completed) << handed.LastStatus();
+  ASSERT_EQ(RunCommand(s, modeSOP, {}, tables, &b, split), TRunOutcome::Completed);
+  EXPECT_EQ(handed.Output, tables.Output);
+  EXPECT_EQ(a.Primes, b.Primes);
+  EXPECT_EQ(std::count(handed.Statuses.begin(), handed.Statuses.end(), "Generating zero cubes..."), 2);
+  EXPECT_EQ(handed.Statuses.front(), "Generating zero cubes...");
 }
