@@ -129,6 +129,7 @@ class CubeSolver {
         FMeter(meter),
         FStop(params.Stop),
         FBudget(params.Budget),
+        FQuarterSpends(params.QuarterSpends),
         FStart(std::chrono::steady_clock::now()),
         FFloor(params.Floor) {}
 
@@ -223,9 +224,9 @@ class CubeSolver {
 
  private:
   // Memory: past the meter's limit the run stops; with a budget, a quarter
-  // of that limit spends it.
+  // of that limit spends it unless the finder was asked to keep on.
   void Weigh(uint64_t bytes) {
-    if (FBudget > 0 && bytes > FMeter.Limit() / 4) throw CubeBudgetSpent(bytes);
+    if (FBudget > 0 && FQuarterSpends && bytes > FMeter.Limit() / 4) throw CubeBudgetSpent(bytes);
     FMeter.Set(bytes);
   }
 
@@ -505,6 +506,7 @@ class CubeSolver {
   MemoryMeter& FMeter;
   const std::atomic<bool>* FStop;
   double FBudget;
+  bool FQuarterSpends;
   std::chrono::steady_clock::time_point FStart;
   unsigned FThreads = UsefulThreads(4);
   std::atomic<uint64_t> FSpent{0}, FNextCheck{0};

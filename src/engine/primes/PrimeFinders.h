@@ -74,9 +74,10 @@ using PrimeFloorCheck = std::function<void(const TPrimeFloor&)>;
 
 struct TCubeFinderParams {
   const std::atomic<bool>* Stop = nullptr;
-  // Seconds it may take (0: no limit); past them, or past a quarter of the
-  // meter's limit, it throws CubeBudgetSpent.
+  // Seconds it may take (0: no limit); past them, or (where QuarterSpends)
+  // past a quarter of the meter's limit, it throws CubeBudgetSpent.
   double Budget = 0;
+  bool QuarterSpends = true;
   // Told the floor of the prime list as it grows (may be empty).
   PrimeFloorCheck Floor;
   // The cubes in a wide type even on a narrow system (the tests compare

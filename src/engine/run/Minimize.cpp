@@ -182,6 +182,8 @@ void FindPrimes(TRunInput& in, int inputBits, const TRunRoute& route, TChartPlan
       plan.CheckFloor(floor, meter);
     };
     cubes.Wide = route.Wide;
+    // (by name, it keeps the memory it needs where that fits the limit)
+    cubes.QuarterSpends = !named;
     // Asked for by name, it is the finder that works (the tables rarely
     // follow), so its status shows at once.
     cubes.StatusFirst = cubes.Budget <= 0 || named;
