@@ -109,9 +109,11 @@ class WideClasses {
   }
 
   // Of the primes FScratch[p0, p1), which meet the cube with free inputs
-  // `free`: those that hold it all join FFull, those that hold part of it go
-  // on FScratch, counted per input they fix where counts are given.
-  void Sort(const B& free, size_t p0, size_t p1, std::vector<int>* counts) {
+  // `free` (or where a split input is given, those that meet its half
+  // `half`): those that hold it all join FFull, those that hold part of it
+  // go on FScratch, counted per input they fix where counts are given.
+  void Sort(const B& free, size_t p0, size_t p1, std::vector<int>* counts, const B* split = nullptr,
+            const B& half = B{}) {
     // Room made first, so that the hottest loop of the chart stores
     // without growing the lists.
     const size_t q0 = FScratch.size(), full0 = FFull.size();
@@ -120,6 +122,7 @@ class WideClasses {
     uint32_t *partial = FScratch.data() + q0, *full = FFull.data() + full0;
     for (size_t i = p0; i < p1; ++i) {
       const uint32_t p = FScratch[i];
+      if (split && !MeetsHalf(FCubes[p].Value, FCubes[p].Mask, *split, half)) continue;
       const B fixed = free & ~FCubes[p].Mask;
       if (!bits::Any(fixed)) {
         *full++ = p;
@@ -242,19 +245,9 @@ class WideClasses {
     const B rest = free & ~bit;
     for (const B& half : {B{}, bit}) {
       if (SeenEarlier(value | half, rest)) continue;
-      // The primes meeting the half, sorted as they go: one pass.
+      // The primes meeting the half, sorted as they are picked.
       const size_t l0 = FScratch.size(), f0 = FFull.size();
-      FScratch.resize(l0 + (q1 - q0));
-      FFull.resize(f0 + (q1 - q0));
-      uint32_t *partial = FScratch.data() + l0, *full = FFull.data() + f0;
-      for (size_t i = q0; i < q1; ++i) {
-        const uint32_t p = FScratch[i];
-        if (!MeetsHalf(FCubes[p].Value, FCubes[p].Mask, bit, half)) continue;
-        if (bits::Any(rest & ~FCubes[p].Mask)) *partial++ = p;
-        else *full++ = p;
-      }
-      FScratch.resize(static_cast<size_t>(partial - FScratch.data()));
-      FFull.resize(static_cast<size_t>(full - FFull.data()));
+      Sort(rest, q0, q1, nullptr, &bit, half);
       SplitSorted(value | half, rest, l0, FScratch.size(), f0, depth + 1, FPrune);
       FScratch.resize(l0);
       FFull.resize(f0);

@@ -38,3 +38,23 @@ TEST(Split, AHalfHoldsTheCubesWithATermInIt) {
     }
   }
 }
+
+// The word counter picks the input MostFixed picks from counts kept one by
+// one, also past the 255 cubes its byte counters hold before they pass on.
+TEST(Split, TheWordCounterPicksAsTheCountsDo) {
+  std::mt19937_64 rng(12);
+  for (const int n : {0, 1, 7, 254, 255, 256, 600}) {
+    for (int round = 0; round < 20; ++round) {
+      // Sparse or dense words, leaning to some inputs so that the counts differ.
+      const uint64_t lean = rng();
+      TWordInputCounter counter;
+      std::vector<int> counts(64, 0);
+      for (int k = 0; k < n; ++k) {
+        const uint64_t fixed = round % 2 ? (rng() & rng() & lean) : (rng() | lean);
+        counter.Add(fixed);
+        for (int b = 0; b < 64; ++b) counts[static_cast<size_t>(b)] += static_cast<int>((fixed >> b) & 1u);
+      }
+      EXPECT_EQ(counter.Most(), MostFixed(counts.data(), 64)) << "n " << n << " round " << round;
+    }
+  }
+}
