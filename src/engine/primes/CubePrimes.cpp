@@ -130,18 +130,22 @@ class CubeSolver {
         FStop(params.Stop),
         FBudget(params.Budget),
         FQuarterSpends(params.QuarterSpends),
+        FProjectedMost(params.ProjectedMost),
         FStart(std::chrono::steady_clock::now()),
         FFloor(params.Floor) {}
 
-  // The primes of the cover F, whose cubes use only the inputs in R.
-  CubeSetPtr Solve(CubeSet F, const B& R) {
+  // The primes of the cover F, whose cubes use only the inputs in R; share:
+  // the part of the whole split this is.
+  CubeSetPtr Solve(CubeSet F, const B& R, double share = 1) {
     if (FStop && FStop->load(std::memory_order_relaxed)) throw StoppedError();
     const size_t tw = FWords;
     Spend(16 * (F.Size() + 1));
     Canonical(F);
     const size_t n = F.Size();
-    if (n == 0) return Empty();
-    if (n == 1) return std::make_shared<CubeSet>(std::move(F));
+    if (n <= 1) {
+      FSolved += share;
+      return n == 0 ? Empty() : std::make_shared<CubeSet>(std::move(F));
+    }
 
     Hash128 h{Mix64(bits::HashWords(R) + 0x51ed27), Mix64(n * 0x9e3779b97f4a7c15ULL)};
     for (size_t i = 0; i < n; ++i) {
@@ -153,7 +157,10 @@ class CubeSolver {
       }
       for (size_t k = 0; k < tw; ++k) h.B = Mix64(h.B ^ F.T[i * tw + k]) + h.A;
     }
-    if (auto found = FMemo.find(h); found != FMemo.end()) return found->second;
+    if (auto found = FMemo.find(h); found != FMemo.end()) {
+      FSolved += share;
+      return found->second;
+    }
 
     // The input that the most cubes fix, preferring inputs fixed both ways.
     int* const zeros = FZeros.data();
@@ -187,6 +194,7 @@ class CubeSolver {
       Raise(*result);
       Weigh(FBytes += ResultBytes(*result));
       FMemo.emplace(h, result);
+      FSolved += share;
       return result;
     }
     const B bit = bits::One<B>(best);
@@ -205,14 +213,14 @@ class CubeSolver {
     CubeSetPtr p0, p1, p2;
     if (noOnes) {
       // F1 holds only the cubes free in x, so F1 <= F0 and F2 = F1.
-      p0 = Solve(std::move(f0), rest);
-      p1 = p2 = Solve(std::move(f1), rest);
+      p0 = Solve(std::move(f0), rest, share / 2);
+      p1 = p2 = Solve(std::move(f1), rest, share / 2);
     } else if (noZeros) {
-      p1 = Solve(std::move(f1), rest);
-      p0 = p2 = Solve(std::move(f0), rest);
+      p1 = Solve(std::move(f1), rest, share / 2);
+      p0 = p2 = Solve(std::move(f0), rest, share / 2);
     } else {
-      p0 = Solve(std::move(f0), rest);
-      p1 = Solve(std::move(f1), rest);
+      p0 = Solve(std::move(f0), rest, share / 2);
+      p1 = Solve(std::move(f1), rest, share / 2);
       p2 = Intersections(*p0, *p1);
     }
     auto result = Combine(*p0, *p1, *p2, bit);
@@ -266,8 +274,10 @@ class CubeSolver {
         !FNextCheck.compare_exchange_strong(next, spent + (uint64_t{1} << 18), std::memory_order_relaxed))
       return;
     if (FStop && FStop->load(std::memory_order_relaxed)) throw StoppedError();
-    if (FBudget > 0 && std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count() > FBudget)
-      throw CubeBudgetSpent();
+    if (FBudget <= 0) return;
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
+    if (elapsed > FBudget) throw CubeBudgetSpent();
+    if (FProjectedMost > 0 && elapsed >= kProjectFrom && elapsed > FSolved * FProjectedMost) throw CubeBudgetSpent();
   }
 
   void Push(CubeSet& s, const B& v, const B& m, const uint64_t* t) const {
@@ -497,6 +507,8 @@ class CubeSolver {
   }
 
   static constexpr size_t kContainLimit = 256;
+  // Seconds before the projection of the run's time is trusted.
+  static constexpr double kProjectFrom = 0.1;
   // Intersection steps of this many pairs are shared out among threads.
   // (Solving the two halves of a cover side by side does not pay: they share
   // many parts, which both would solve.)
@@ -507,9 +519,11 @@ class CubeSolver {
   const std::atomic<bool>* FStop;
   double FBudget;
   bool FQuarterSpends;
+  double FProjectedMost;
   std::chrono::steady_clock::time_point FStart;
   unsigned FThreads = UsefulThreads(4);
   std::atomic<uint64_t> FSpent{0}, FNextCheck{0};
+  double FSolved = 0;  // the share of the split solved (Solve)
   std::atomic<uint64_t> FBytes{0};
   std::atomic<uint64_t> FPending{0};  // intersections found by the step at work
   std::unordered_map<Hash128, CubeSetPtr, Hash128Hasher> FMemo;

@@ -78,6 +78,11 @@ struct TCubeFinderParams {
   // past a quarter of the meter's limit, it throws CubeBudgetSpent.
   double Budget = 0;
   bool QuarterSpends = true;
+  // Where set: once a tenth of a second has passed, a run projected to take
+  // longer than these seconds spends the budget at once. The projection is
+  // the time so far over the share of the split solved (each half of a part
+  // holds half its share; a part solved before, or directly, adds its own).
+  double ProjectedMost = 0;
   // Told the floor of the prime list as it grows (may be empty).
   PrimeFloorCheck Floor;
   // The cubes in a wide type even on a narrow system (the tests compare

@@ -181,6 +181,7 @@ void FindPrimes(TRunInput& in, int inputBits, const TRunRoute& route, TChartPlan
       if (most && floor.Primes > most) throw detail::CubeBudgetSpent(0, floor.Primes);
       plan.CheckFloor(floor, meter);
     };
+    cubes.ProjectedMost = wideBudget ? kWideProjectedBudgets * kWideCubesBudget : 0;
     cubes.Wide = route.Wide;
     // (by name, it keeps the memory it needs where that fits the limit)
     cubes.QuarterSpends = !named;

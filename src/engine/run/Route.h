@@ -39,6 +39,12 @@ constexpr double kWideExactBudget = 6;
 // 15,039 with their chart 1.5 s), and a system with millions of primes is
 // known to have more within a second or two of its 4 s.
 constexpr uint64_t kWideMostPrimes = 50000;
+// The cube finder there also hands over once the share of its split parts
+// solved projects a run of this many times its budget. The projection can
+// run far over (xparc's rises to 1,100 s before its primes end at 0.6 s),
+// but where the finder never ends it is far higher still (misg's stays
+// above 4,000 s, soar's above 48,000).
+constexpr double kWideProjectedBudgets = 500;
 
 // The prime finder a run takes (every one gives the same list).
 enum class TPrimeFinder {
