@@ -303,6 +303,34 @@ TEST(ResourceLimitTest, TheCubeFindersFloorNeverPassesThePrimeList) {
   }
 }
 
+// The cube finder projects its run from the share of the split solved: with
+// no time to spare a run hands over at its first look at the clock, and one
+// with time to spare gives the primes a run without the projection gives.
+TEST(ResourceLimitTest, TheCubeFinderHandsOverOnItsProjection) {
+  std::mt19937 rng(23);
+  const auto functions = RandomFunctions(rng, 12, 3);
+  std::vector<const TTermVector*> work;
+  for (const auto& f : functions) work.push_back(&f);
+  detail::MemoryMeter meter(uint64_t{1} << 30);
+  detail::TCubeFinderParams none, hurried;
+  hurried.Budget = 1e9;
+  hurried.ProjectFrom = 0;
+  hurried.ProjectedMost = 1e-12;
+  TCover primes, roomy;
+  EXPECT_THROW(detail::TabulateCubes(work, 12, nullptr, nullptr, nullptr, meter, primes, hurried),
+               detail::CubeBudgetSpent);
+  detail::TCubeFinderParams patient = hurried;
+  patient.ProjectedMost = 1e9;
+  detail::TabulateCubes(work, 12, nullptr, nullptr, nullptr, meter, roomy, patient);
+  primes = TCover();
+  detail::TabulateCubes(work, 12, nullptr, nullptr, nullptr, meter, primes, none);
+  ASSERT_EQ(roomy.Count(), primes.Count());
+  for (size_t k = 0; k < primes.Count(); ++k) {
+    EXPECT_EQ(roomy.Pattern(k), primes.Pattern(k)) << k;
+    for (int f = 0; f < primes.FunctionCount; ++f) EXPECT_EQ(roomy.Tag(k, f), primes.Tag(k, f)) << k;
+  }
+}
+
 // Where the chart of one column per pair cannot hold what the primes found
 // so far cover, a run of the cube finder is refused before the finder is
 // done (before the statuses of its levels), not once the chart is being made.

@@ -131,6 +131,7 @@ class CubeSolver {
         FBudget(params.Budget),
         FQuarterSpends(params.QuarterSpends),
         FProjectedMost(params.ProjectedMost),
+        FProjectFrom(params.ProjectFrom),
         FStart(std::chrono::steady_clock::now()),
         FFloor(params.Floor) {}
 
@@ -277,7 +278,8 @@ class CubeSolver {
     if (FBudget <= 0) return;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
     if (elapsed > FBudget) throw CubeBudgetSpent();
-    if (FProjectedMost > 0 && elapsed >= kProjectFrom && elapsed > FSolved * FProjectedMost) throw CubeBudgetSpent();
+    if (FProjectedMost > 0 && FSolved > 0 && elapsed >= FProjectFrom && elapsed > FSolved * FProjectedMost)
+      throw CubeBudgetSpent();
   }
 
   void Push(CubeSet& s, const B& v, const B& m, const uint64_t* t) const {
@@ -507,8 +509,6 @@ class CubeSolver {
   }
 
   static constexpr size_t kContainLimit = 256;
-  // Seconds before the projection of the run's time is trusted.
-  static constexpr double kProjectFrom = 0.1;
   // Intersection steps of this many pairs are shared out among threads.
   // (Solving the two halves of a cover side by side does not pay: they share
   // many parts, which both would solve.)
@@ -519,7 +519,7 @@ class CubeSolver {
   const std::atomic<bool>* FStop;
   double FBudget;
   bool FQuarterSpends;
-  double FProjectedMost;
+  double FProjectedMost, FProjectFrom;
   std::chrono::steady_clock::time_point FStart;
   unsigned FThreads = UsefulThreads(4);
   std::atomic<uint64_t> FSpent{0}, FNextCheck{0};

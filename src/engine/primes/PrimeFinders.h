@@ -78,11 +78,13 @@ struct TCubeFinderParams {
   // past a quarter of the meter's limit, it throws CubeBudgetSpent.
   double Budget = 0;
   bool QuarterSpends = true;
-  // Where set: once a tenth of a second has passed, a run projected to take
+  // Where set: once ProjectFrom seconds have passed, a run projected to take
   // longer than these seconds spends the budget at once. The projection is
   // the time so far over the share of the split solved (each half of a part
-  // holds half its share; a part solved before, or directly, adds its own).
+  // holds half its share; a part solved before, or directly, adds its own),
+  // once some part is solved.
   double ProjectedMost = 0;
+  double ProjectFrom = 0.1;
   // Told the floor of the prime list as it grows (may be empty).
   PrimeFloorCheck Floor;
   // The cubes in a wide type even on a narrow system (the tests compare
