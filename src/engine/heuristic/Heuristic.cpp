@@ -31,9 +31,6 @@ constexpr size_t kUnwrapMost = 4096;
 // literals or connections is kept but does not go on: on prom1 four such
 // rounds doubled the time.
 constexpr int kIdleRoundsMost = 1;
-// Splits the off-set may take (a few seconds' work); past them the
-// functions' complement is taken as too large (OffSetTooLarge).
-constexpr uint64_t kComplementSplitsMost = uint64_t{1} << 21;
 // Cube indices a pass of cover checks keeps (TNear): 64 MiB.
 constexpr size_t kNearKeptMost = size_t{1} << 24;
 
@@ -101,6 +98,9 @@ class TMinimizer {
   // a cube not yet expanded or reduced is still an implicant, and a cube
   // goes only where the ones that stay cover it).
   Clock::time_point Deadline = Clock::time_point::max();
+  // No off-set: where the complement is too large, cubes expand within the
+  // cover and D instead of against R (ExpandWithinCover).
+  bool WithinCover = false;
   bool Late() const { return Deadline != Clock::time_point::max() && Clock::now() > Deadline; }
   std::set<std::vector<uint64_t>> Found;  // the primes made so far
 
@@ -120,8 +120,7 @@ class TMinimizer {
 
   // R: per function, the complement of its cubes in F and D; cubes with the
   // same inputs in several functions are one.
-  void MakeOffSet(uint64_t limit) {
-    uint64_t splits = kComplementSplitsMost;
+  void MakeOffSet(uint64_t limit, uint64_t splits) {
     std::vector<std::pair<std::vector<uint64_t>, int>> parts;
     for (int j = 0; j < S.Outputs; ++j) {
       TCubeList mine(S.IW);
@@ -232,6 +231,10 @@ class TMinimizer {
   // an expanded one holds are dropped. inputsOnly: the functions of a cube
   // stay as they are.
   void Expand(bool inputsOnly) {
+    if (WithinCover) {
+      ExpandWithinCover(inputsOnly);
+      return;
+    }
     const size_t n = F.Count();
     std::vector<size_t> order(n);
     std::iota(order.begin(), order.end(), size_t{0});
@@ -261,6 +264,45 @@ class TMinimizer {
             gone += list == &open;
           }
       expanded.push_back(static_cast<uint32_t>(i));
+    }
+    Keep(alive);
+  }
+
+  // Expand without R: each cube of F, the largest first, raised input by
+  // input and then function by function where it stays within the cubes
+  // of F and D (each test a tautology); cubes an expanded one holds are
+  // dropped. A raise refused stays refused for the larger cube, so each
+  // cube ends prime. Slower per cube than the expansion against R, and it
+  // does not steer towards other cubes.
+  void ExpandWithinCover(bool inputsOnly) {
+    const size_t n = F.Count();
+    std::vector<size_t> order(n);
+    std::iota(order.begin(), order.end(), size_t{0});
+    const auto weight = Weights();
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return weight[a] < weight[b]; });
+    std::vector<char> alive(n, 1);
+    std::vector<uint64_t> raised(S.W);
+    constexpr size_t kNone = ~size_t{0};
+    for (const size_t i : order) {
+      if (!alive[i]) continue;
+      CheckStop();
+      if (Late()) break;
+      uint64_t* c = F[i];
+      for (size_t w = 0; w < S.IW; ++w)
+        for (uint64_t lowered = ~c[w] & S.Used[w]; lowered; lowered &= lowered - 1) {
+          std::copy(c, c + S.W, raised.begin());
+          raised[w] |= lowered & (~lowered + 1);
+          if (Covered(raised.data(), &alive, kNone)) c[w] = raised[w];
+        }
+      for (int j = 0; j < S.Outputs && !inputsOnly; ++j) {
+        if (S.HasOutput(c, j)) continue;
+        std::copy(c, c + S.W, raised.begin());
+        raised[S.IW + (static_cast<size_t>(j) >> 6)] |= uint64_t{1} << (j & 63);
+        if (Covered(raised.data(), &alive, kNone, j))
+          c[S.IW + (static_cast<size_t>(j) >> 6)] = raised[S.IW + (static_cast<size_t>(j) >> 6)];
+      }
+      for (size_t k = 0; k < n; ++k)
+        if (k != i && alive[k] && S.Contains(c, F[k])) alive[k] = 0;
     }
     Keep(alive);
   }
@@ -327,6 +369,8 @@ class TMinimizer {
   // cubes expanded again. Gives the cover with the new primes added, made
   // irredundant, where that is cheaper.
   bool LastGasp() {
+    // (its reduced cubes expand apart from the cover, against R)
+    if (WithinCover) return false;
     const TCost before = Cost();
     TCubeList reduced(S.W);
     std::vector<char> alive(F.Count(), 1);
@@ -731,7 +775,8 @@ void Descend(TMinimizer& m, const std::function<bool()>& outOfTime, THeuristicSt
   m.Remember();
   m.Irredundant();
   if (first) st.FirstProducts = static_cast<int64_t>(m.F.Count());
-  for (;;) {
+  // (Within the cover each reduction costs many complements: one pass.)
+  for (; !m.WithinCover;) {
     for (;;) {
       if (outOfTime()) break;
       const TCost before = m.Cost();
@@ -761,9 +806,11 @@ THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, co
   if (inputBytes > params.MaxMemoryBytes) throw TooLargeError(inputBytes);
   TMinimizer m(space, EncodeAll(&on, space), EncodeAll(dontCares, space));
   try {
-    m.MakeOffSet(params.MaxMemoryBytes);
+    m.MakeOffSet(params.MaxMemoryBytes, params.ComplementSplits);
   } catch (const heuristic::ComplementTooLarge&) {
-    throw OffSetTooLarge();
+    if (!params.WithinCover) throw OffSetTooLarge();
+    m.R.Clear();
+    m.WithinCover = true;
   }
   THeuristicStats own;
   THeuristicStats& st = stats ? *stats : own;
@@ -783,7 +830,7 @@ THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, co
   Descend(m, outOfTime, st, true);
   const TCost firstCost = m.Cost();
   TCubeList first = std::move(m.F);
-  if (m.Unwrap(given) && !outOfTime()) {
+  if (!m.WithinCover && m.Unwrap(given) && !outOfTime()) {
     Descend(m, outOfTime, st, false);
     if (!(m.Cost() < firstCost)) m.F = std::move(first);
   } else {
@@ -794,7 +841,7 @@ THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, co
   // rounds in a row find no fewer products.
   TCubeList best = m.F;
   TCost bestCost = m.Cost();
-  for (int idle = 0; idle < kIdleRoundsMost && !outOfTime();) {
+  for (int idle = 0; idle < kIdleRoundsMost && !m.WithinCover && !outOfTime();) {
     m.Reduce();
     m.Expand(false);
     m.Remember();

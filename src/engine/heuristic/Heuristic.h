@@ -18,6 +18,13 @@ struct THeuristicParams {
   double TimeLimitSeconds = 0;
   // Memory the off-set may take before the run is refused (TooLargeError).
   uint64_t MaxMemoryBytes = uint64_t{1} << 32;
+  // Splits the off-set may take (a few seconds' work); past them the
+  // functions' complement is taken as too large.
+  uint64_t ComplementSplits = uint64_t{1} << 21;
+  // Where the complement is too large: false, the run throws OffSetTooLarge;
+  // true, the cubes expand within the cover and the don't cares instead
+  // (slower, and with no last gasp).
+  bool WithinCover = false;
 };
 
 struct THeuristicStats {

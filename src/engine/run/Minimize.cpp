@@ -927,6 +927,10 @@ class TCommand {
       THeuristicParams params;
       params.TimeLimitSeconds = FParams.TimeLimitSeconds;
       params.MaxMemoryBytes = Limit();
+      // In the exact run's place, a complement too large is no refusal: the
+      // cubes expand within the cover instead. (Asked for, the exact run
+      // takes over first.)
+      params.WithinCover = !reason.empty();
       THeuristicStats stats;
       THeuristicResult made = MinimizeHeuristic(*covers.Cubes, covers.DontCares, params, &stats);
       // From a file's complemented cubes the iteration can end elsewhere
