@@ -31,6 +31,10 @@ constexpr size_t kUnwrapMost = 4096;
 // literals or connections is kept but does not go on: on prom1 four such
 // rounds doubled the time.
 constexpr int kIdleRoundsMost = 1;
+// The most cubes (of F and D) the expansion within the cover takes on: each
+// test of a raise looks at all of them, so its time grows with their square
+// (4096 cubes of 40 inputs: about a second).
+constexpr size_t kWithinCoverMost = 4096;
 // Cube indices a pass of cover checks keeps (TNear): 64 MiB.
 constexpr size_t kNearKeptMost = size_t{1} << 24;
 
@@ -808,7 +812,7 @@ THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, co
   try {
     m.MakeOffSet(params.MaxMemoryBytes, params.ComplementSplits);
   } catch (const heuristic::ComplementTooLarge&) {
-    if (!params.WithinCover) throw OffSetTooLarge();
+    if (!params.WithinCover || m.F.Count() + m.D.Count() > kWithinCoverMost) throw OffSetTooLarge();
     m.R.Clear();
     m.WithinCover = true;
   }

@@ -23,7 +23,7 @@ struct THeuristicParams {
   uint64_t ComplementSplits = uint64_t{1} << 21;
   // Where the complement is too large: false, the run throws OffSetTooLarge;
   // true, the cubes expand within the cover and the don't cares instead
-  // (slower, and with no last gasp).
+  // (slower, and with no last gasp), up to some thousands of cubes.
   bool WithinCover = false;
 };
 
