@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "engine/core/RunParams.h"
+#include "engine/core/Threads.h"
 #include "engine/heuristic/Unate.h"
 #include "model/Errors.h"
 
@@ -35,6 +36,9 @@ constexpr int kIdleRoundsMost = 1;
 // test of a raise looks at all of them, so its time grows with their square
 // (4096 cubes of 40 inputs: about a second).
 constexpr size_t kWithinCoverMost = 4096;
+// The most memory the off-set may take for the two starts of the descent to
+// run side by side (each holds its own).
+constexpr size_t kSideBySideOffSetBytes = size_t{64} << 20;
 // Cube indices a pass of cover checks keeps (TNear): 64 MiB.
 constexpr size_t kNearKeptMost = size_t{1} << 24;
 
@@ -209,14 +213,20 @@ class TMinimizer {
     return covered;
   }
 
+  bool Unwraps(const TCubeList& given) const {
+    if (S.Outputs < 2) return false;
+    size_t total = 0;
+    for (size_t i = 0; i < given.Count(); ++i) total += static_cast<size_t>(S.OutputCount(given[i]));
+    return total <= kUnwrapMost && total != given.Count();
+  }
+
   // Each cube of F split into one per function, so that the first
   // expansion chooses which functions each shares (not done where that
   // would make too many cubes).
   bool Unwrap(const TCubeList& given) {
-    if (S.Outputs < 2) return false;
+    if (!Unwraps(given)) return false;
     size_t total = 0;
     for (size_t i = 0; i < given.Count(); ++i) total += static_cast<size_t>(S.OutputCount(given[i]));
-    if (total > kUnwrapMost || total == given.Count()) return false;
     TCubeList split(S.W);
     split.Reserve(total);
     for (size_t i = 0; i < given.Count(); ++i)
@@ -830,15 +840,38 @@ THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, co
   // Twice where the functions share cubes and splitting them is cheap: as
   // given, and one function per cube (the first expansion then chooses
   // which functions each cube shares). The cheaper cover is kept.
+  // The two are independent: where a second processor is free and R small
+  // enough to hold twice, they descend side by side (each then starts its
+  // reductions from the first order, and each keeps its own primes found).
   const TCubeList given = m.F;
-  Descend(m, outOfTime, st, true);
-  const TCost firstCost = m.Cost();
-  TCubeList first = std::move(m.F);
-  if (!m.WithinCover && m.Unwrap(given) && !outOfTime()) {
-    Descend(m, outOfTime, st, false);
-    if (!(m.Cost() < firstCost)) m.F = std::move(first);
+  const bool twice = !m.WithinCover && m.Unwraps(given);
+  if (twice && m.R.Data().size() * 8 <= kSideBySideOffSetBytes && detail::UsefulThreads(2) > 1) {
+    TMinimizer other = m;
+    other.Unwrap(given);
+    THeuristicStats otherStats;
+    const std::function<bool()> otherOutOfTime = [&]() {
+      if (!other.Late()) return false;
+      otherStats.TimeLimitReached = true;
+      return true;
+    };
+    detail::RunOnThreads(2, [&](unsigned k) {
+      if (k == 0) Descend(m, outOfTime, st, true);
+      else Descend(other, otherOutOfTime, otherStats, false);
+    });
+    st.Rounds += otherStats.Rounds;
+    st.TimeLimitReached = st.TimeLimitReached || otherStats.TimeLimitReached;
+    m.Found.merge(other.Found);
+    if (other.Cost() < m.Cost()) m.F = std::move(other.F);
   } else {
-    m.F = std::move(first);
+    Descend(m, outOfTime, st, true);
+    const TCost firstCost = m.Cost();
+    TCubeList first = std::move(m.F);
+    if (twice && m.Unwrap(given) && !outOfTime()) {
+      Descend(m, outOfTime, st, false);
+      if (!(m.Cost() < firstCost)) m.F = std::move(first);
+    } else {
+      m.F = std::move(first);
+    }
   }
   // Rounds to spare: from the cheapest cover so far, reduce (in the next
   // order), expand, irredundant cover and a last gasp again, until a few
