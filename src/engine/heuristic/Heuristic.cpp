@@ -250,10 +250,7 @@ class TMinimizer {
       return;
     }
     const size_t n = F.Count();
-    std::vector<size_t> order(n);
-    std::iota(order.begin(), order.end(), size_t{0});
-    const auto weight = Weights();
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return weight[a] < weight[b]; });
+    const std::vector<size_t> order = LightestFirst();
     std::vector<char> alive(n, 1), done(n, 0);
     // The cubes alive and not yet expanded, by index (those that went are
     // dropped from it once they are many).
@@ -290,10 +287,7 @@ class TMinimizer {
   // does not steer towards other cubes.
   void ExpandWithinCover(bool inputsOnly) {
     const size_t n = F.Count();
-    std::vector<size_t> order(n);
-    std::iota(order.begin(), order.end(), size_t{0});
-    const auto weight = Weights();
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return weight[a] < weight[b]; });
+    const std::vector<size_t> order = LightestFirst();
     std::vector<char> alive(n, 1);
     std::vector<uint64_t> raised(S.W);
     constexpr size_t kNone = ~size_t{0};
@@ -457,6 +451,15 @@ class TMinimizer {
 
  private:
   unsigned FReduceTurn = 0;
+
+  // The cubes of F by weight (Weights), the lightest first.
+  std::vector<size_t> LightestFirst() const {
+    std::vector<size_t> order(F.Count());
+    std::iota(order.begin(), order.end(), size_t{0});
+    const auto weight = Weights();
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return weight[a] < weight[b]; });
+    return order;
+  }
 
   // Each cube's weight: over its bits, how many cubes of F have that bit.
   // Light cubes lie where few others are: they are expanded first, as the
