@@ -3,6 +3,7 @@
 // rows "1", don't-care rows "-", other outputs "~"); systems of more than a
 // few thousand terms are only parsed.
 #include <algorithm>
+#include <cctype>
 
 #include "FuzzRoundTrip.h"
 #include "engine/core/CubeSets.h"
@@ -43,7 +44,8 @@ std::string Write(const Parsed& p) {
 bool DeclaresWideSystem(std::string_view text) {
   for (size_t at = text.find(".i"); at != std::string_view::npos; at = text.find(".i", at + 2)) {
     size_t k = at + 2;
-    while (k < text.size() && (text[k] == ' ' || text[k] == '\t')) ++k;
+    // (the reader splits its words at any white space: a form feed too)
+    while (k < text.size() && text[k] != '\n' && std::isspace(static_cast<unsigned char>(text[k]))) ++k;
     int value = 0;
     while (k < text.size() && text[k] >= '0' && text[k] <= '9' && value < 1000) value = value * 10 + (text[k++] - '0');
     if (value > 14) return true;
