@@ -111,6 +111,8 @@ class TMinimizer {
   bool WithinCover = false;
   bool Late() const { return Deadline != Clock::time_point::max() && Clock::now() > Deadline; }
   std::set<std::vector<uint64_t>> Found;  // the primes made so far
+  unsigned ReduceTurn() const { return FReduceTurn; }
+  void SetReduceTurn(unsigned turn) { FReduceTurn = turn; }
 
   void Remember() {
     for (size_t i = 0; i < F.Count(); ++i) Found.emplace(F[i], F[i] + S.W);
@@ -450,7 +452,7 @@ class TMinimizer {
   }
 
  private:
-  unsigned FReduceTurn = 0;
+  unsigned FReduceTurn = 0;  // which order the next reduction takes (Reduce)
 
   // The cubes of F by weight (Weights), the lightest first.
   std::vector<size_t> LightestFirst() const {
@@ -848,7 +850,7 @@ THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, co
   // reductions from the first order, and each keeps its own primes found).
   const TCubeList given = m.F;
   const bool twice = !m.WithinCover && m.Unwraps(given);
-  if (twice && m.R.Data().size() * 8 <= kSideBySideOffSetBytes && detail::UsefulThreads(2) > 1) {
+  if (twice && params.SideBySide && m.R.Data().size() * 8 <= kSideBySideOffSetBytes && detail::UsefulThreads(2) > 1) {
     TMinimizer other = m;
     other.Unwrap(given);
     THeuristicStats otherStats;
@@ -870,7 +872,12 @@ THeuristicResult MinimizeHeuristic(const TCover& on, const TCover* dontCares, co
     const TCost firstCost = m.Cost();
     TCubeList first = std::move(m.F);
     if (twice && m.Unwrap(given) && !outOfTime()) {
+      // From the first order of reductions, as side by side, so that the
+      // cover does not hang on the processors free.
+      const unsigned turn = m.ReduceTurn();
+      m.SetReduceTurn(0);
       Descend(m, outOfTime, st, false);
+      m.SetReduceTurn(turn);
       if (!(m.Cost() < firstCost)) m.F = std::move(first);
     } else {
       m.F = std::move(first);

@@ -25,6 +25,10 @@ struct THeuristicParams {
   // true, the cubes expand within the cover and the don't cares instead
   // (slower, and with no last gasp), up to some thousands of cubes.
   bool WithinCover = false;
+  // Whether the descents from the cubes as given and from one function per
+  // cube may run side by side where a second processor is free (either way
+  // the cover is the same).
+  bool SideBySide = true;
 };
 
 struct THeuristicStats {
