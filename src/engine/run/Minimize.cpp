@@ -177,7 +177,7 @@ void FindPrimes(TRunInput& in, int inputBits, const TRunRoute& route, TChartPlan
     cubes.Budget = named                           ? kNamedCubesBudgets * CubesBudget(inputBits)
                    : finder == TPrimeFinder::Cubes ? (wideBudget ? kWideCubesBudget : 0)
                                                    : CubesBudget(inputBits);
-    cubes.Floor = [&, most = wideBudget ? kWideMostPrimes : 0](const detail::TPrimeFloor& floor) {
+    cubes.Floor = [&, most = MostPrimes(route, params)](const detail::TPrimeFloor& floor) {
       if (most && floor.Primes > most) throw detail::CubeBudgetSpent(0, floor.Primes);
       plan.CheckFloor(floor, meter);
     };
@@ -191,8 +191,9 @@ void FindPrimes(TRunInput& in, int inputBits, const TRunRoute& route, TChartPlan
     try {
       detail::TabulateCubes(in.Functions, inputBits, source, host, stats, meter, primes, cubes);
       return;
-    } catch (const detail::CubeBudgetSpent&) {
-      if (route.Wide) throw;
+    } catch (const detail::CubeBudgetSpent& e) {
+      // (past the most primes, the heuristic takes over, not the tables)
+      if (route.Wide || e.Primes) throw;
     }
   }
   ListTerms(in, meter.Limit());
@@ -702,7 +703,8 @@ class TCommand {
         const uint64_t mib = (e.Bytes + (uint64_t{1} << 20) - 1) >> 20;
         return Heuristic(parts, "the prime implicants pass " + std::to_string(mib) + " MiB");
       }
-      if (e.Primes) return Heuristic(parts, "the prime implicants are more than " + std::to_string(kWideMostPrimes));
+      if (e.Primes)
+        return Heuristic(parts, "the prime implicants are more than " + std::to_string(MostPrimes(FRoute, FParams)));
       return Heuristic(parts, "the prime implicants would take more than " +
                                   std::to_string(static_cast<int>(kWideCubesBudget)) + " s");
     } catch (const ExactBudgetSpent&) {

@@ -66,6 +66,12 @@ TRunRoute ChooseRoute(const TRunSource& source, const TRunParams& params) {
   return route;
 }
 
+uint64_t MostPrimes(const TRunRoute& route, const TRunParams& params) {
+  if (params.PrimeMethod != TPrimeMethod::Automatic || params.HazardFree) return 0;
+  if (route.Wide) return kWideMostPrimes;
+  return route.Finder == TPrimeFinder::CubesThenTables ? kNarrowMostPrimes : 0;
+}
+
 TRunSource RunSourceOf(const TFunctionSystem& system, int mode) {
   TRunSource source;
   source.Inputs = system.InputBits;

@@ -39,6 +39,12 @@ constexpr double kWideExactBudget = 6;
 // 15,039 with their chart 1.5 s), and a system with millions of primes is
 // known to have more within a second or two of its 4 s.
 constexpr uint64_t kWideMostPrimes = 50000;
+// Below that width, where the cube finder reads a file's cubes, the most
+// primes it may find before the heuristic takes over. The largest list of a
+// run that ends among the benchmarks is 109,099 primes (test2, 0.4 s); a
+// shifter's 165,133 need a chart of some 6 GiB, and one of 22 inputs lists
+// 1.2 million primes in 9 s before its chart is refused.
+constexpr uint64_t kNarrowMostPrimes = 250000;
 // The cube finder there also hands over once the share of its split parts
 // solved projects a run of this many times its budget. The projection can
 // run far over (xparc's rises to 1,100 s before its primes end at 0.6 s),
@@ -84,6 +90,11 @@ struct TRunRoute {
 };
 
 TRunRoute ChooseRoute(const TRunSource& source, const TRunParams& params);
+
+// The most primes the cube finder may find on the route before the
+// heuristic takes over (0: no bound): in an automatic run that the
+// heuristic can take over (not a hazard-free one).
+uint64_t MostPrimes(const TRunRoute& route, const TRunParams& params);
 
 // The cubes-or-terms facts of the system as a run in mode (modeSOP, modePOS)
 // takes it.

@@ -17,6 +17,7 @@
 #include "engine/heuristic/Unate.h"
 #include "engine/io/Pla.h"
 #include "engine/run/Minimize.h"
+#include "engine/run/Route.h"
 #include "support/RecordingHost.h"
 
 namespace tavro {
@@ -290,6 +291,43 @@ TEST(Heuristic, TakesOverWhereTheExactRunWouldPassTheLimit) {
   testing::RecordingHost refused;
   EXPECT_EQ(RunCommand(system, modeSOP, {}, refused, nullptr, params), TRunOutcome::TooLarge);
   EXPECT_TRUE(testing::TooLargeMiB(refused.LastStatus())) << refused.LastStatus();
+}
+
+// A shifter of 22 inputs has over a million primes: the heuristic takes over
+// as soon as the cube finder knows of more than it may find (within a second
+// or two, not after the tables' seconds and a chart's gigabytes), and its
+// result is verified. The fill input sets the outputs up to the shift; past
+// it, output j takes data input j - shift - 1.
+TEST(Heuristic, TakesOverFromTheCubeFinderPastTheMostPrimes) {
+  constexpr int kShift = 3, kData = 18, kOutputs = kData + 1;
+  std::string text = ".i " + std::to_string(kShift + 1 + kData) + "\n.o " + std::to_string(kOutputs) + "\n";
+  for (int s = 0; s < (1 << kShift); ++s) {
+    std::string amount;
+    for (int b = kShift - 1; b >= 0; --b) amount += (s >> b) & 1 ? '1' : '0';
+    std::string fill(kOutputs, '0');
+    std::fill(fill.begin(), fill.begin() + s + 1, '1');
+    text += amount + "1" + std::string(kData, '-') + " " + fill + "\n";
+    for (int j = s + 1; j < kOutputs; ++j) {
+      std::string data(kData, '-'), out(kOutputs, '0');
+      data[static_cast<size_t>(j - s - 1)] = '1';
+      out[static_cast<size_t>(j)] = '1';
+      text += amount + "-" + data + " " + out + "\n";
+    }
+  }
+  TFunctionSystem system;
+  TLoadParams load;
+  load.ListPlaTerms = false;
+  LoadPlaText(system, text, load);
+  system.UpdateInputBits();
+  testing::RecordingHost host;
+  TRunStats stats;
+  ASSERT_EQ(RunCommand(system, modeSOP, {}, host, &stats, {}), TRunOutcome::Completed) << host.LastStatus();
+  EXPECT_TRUE(stats.Heuristic);
+  EXPECT_EQ(host.LastStatus(), "Done. " + std::to_string(stats.Selected) +
+                                   " products (heuristic: the prime implicants are more than " +
+                                   std::to_string(kNarrowMostPrimes) + ").");
+  // Each data row and fill row is a prime of its own outputs, and all are needed.
+  EXPECT_EQ(stats.Selected, (1 << kShift) * (kOutputs + 1) - (1 << kShift) * ((1 << kShift) + 1) / 2);
 }
 
 // On a small system the minimum cover search after the heuristic chooses
