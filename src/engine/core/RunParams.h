@@ -171,8 +171,10 @@ struct TRunStats {
 // long loops deep in the engine can look at it without a parameter.
 inline thread_local const std::atomic<bool>* RunStopFlag = nullptr;
 
-// The time by which the exact run on this thread must have made its chart,
-// where it has one (past 24 inputs, where the heuristic can take over).
+// The time by which the exact run on this thread must be past a stage that
+// has a budget, where the heuristic can take over: the primes and their
+// chart past 24 inputs, the primes from a file's cubes below that. Threads
+// the run shares its work with keep the same deadline.
 inline thread_local std::chrono::steady_clock::time_point ExactDeadline = std::chrono::steady_clock::time_point::max();
 
 // Thrown by a stage that finds ExactDeadline passed.

@@ -36,6 +36,7 @@ struct Helper {
   const std::function<void(unsigned)>* Work = nullptr;
   unsigned Index = 0;
   const std::atomic<bool>* Stop = nullptr;
+  std::chrono::steady_clock::time_point Deadline;
   cpu_set_t All;
   bool Move = false;
   std::exception_ptr Error;
@@ -48,6 +49,7 @@ void* RunHelper(void* arg) {
   if (helper.Move) sched_setaffinity(0, sizeof helper.All, &helper.All);
   try {
     const TStopScope scope(helper.Stop);
+    ExactDeadline = helper.Deadline;
     (*helper.Work)(helper.Index);
   } catch (...) {
     helper.Error = std::current_exception();
@@ -77,6 +79,7 @@ void RunOnThreads(unsigned threads, const std::function<void(unsigned)>& work) {
     helper.Work = &work;
     helper.Index = static_cast<unsigned>(started + 1);
     helper.Stop = RunStopFlag;
+    helper.Deadline = ExactDeadline;
     helper.All = all;
     helper.Move = move;
     pthread_attr_t attr;

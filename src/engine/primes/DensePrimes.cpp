@@ -112,6 +112,7 @@ void NextLevel(int width, int tw, DenseLevel& from, DenseLevel& to) {
   uint64_t rank = 0;
   for (uint32_t mask = (uint32_t{1} << k1) - 1; rank < to.Masks; mask = NextMask(mask), ++rank) {
     CheckStop();
+    CheckExactDeadline();
     bool parents = true;
     for (uint32_t bits = mask; bits && parents; bits &= bits - 1)
       parents = from.Any[MaskRank(mask & ~(bits & (~bits + 1)))] != 0;

@@ -230,7 +230,10 @@ Level CombineLevel(Level& current, int width, int tagWords, MemoryMeter& meter, 
   partners.reserve(32);
 
   for (size_t i = 0; i < current.Count(); ++i) {
-    if ((i & 0xFFF) == 0) CheckStop();
+    if ((i & 0xFFF) == 0) {
+      CheckStop();
+      CheckExactDeadline();
+    }
     const uint32_t v = current.Values[i];
     const uint32_t m = current.Masks[i];
     partners.clear();

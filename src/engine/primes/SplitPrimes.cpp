@@ -109,6 +109,7 @@ class Splitter {
   // Primes of the table of 2^w rows.
   PrimeSetPtr Solve(const uint64_t* table, int w) {
     CheckStop();
+    CheckExactDeadline();
     const uint64_t rows = uint64_t{1} << w;
     const size_t words = rows * static_cast<size_t>(FWords);
 
@@ -345,7 +346,10 @@ class Splitter {
     auto at = [&](uint32_t m, uint32_t v) { return FScratch.data() + (static_cast<size_t>(m) * rows + v) * tw; };
     std::copy(table, table + static_cast<size_t>(rows) * tw, at(0, 0));
     for (uint32_t m = 1; m < rows; ++m) {
-      if ((m & 0xFF) == 0) CheckStop();
+      if ((m & 0xFF) == 0) {
+        CheckStop();
+        CheckExactDeadline();
+      }
       const uint32_t b = m & (~m + 1);
       const uint32_t free = full & ~m;
       uint32_t v = 0;

@@ -163,6 +163,10 @@ void TablePrimes(const std::vector<const TTermVector*>& functions, int inputBits
 void FindPrimes(TRunInput& in, int inputBits, const TRunRoute& route, TChartPlan& plan, MemoryMeter& meter,
                 IEngineHost* host, TRunStats* stats, const TRunParams& params, TCover& primes) {
   const TPrimeFinder finder = route.Finder;
+  // Below the wide world, where the heuristic can take over from the cube
+  // finder, the finder and the tables after it have a time budget.
+  const uint64_t most = MostPrimes(route, params);
+  const TDeadlineScope deadline(most && !route.Wide ? kNarrowPrimesBudget : 0);
   if (finder == TPrimeFinder::Cubes || finder == TPrimeFinder::CubesThenTables) {
     const TCover* source = in.Cubes ? in.Cubes->Cubes : in.PrimeCubes;
     // Past the term-number world no table can take over: once the budget
@@ -176,8 +180,9 @@ void FindPrimes(TRunInput& in, int inputBits, const TRunRoute& route, TChartPlan
     cubes.Stop = params.Stop;
     cubes.Budget = named                           ? kNamedCubesBudgets * CubesBudget(inputBits)
                    : finder == TPrimeFinder::Cubes ? (wideBudget ? kWideCubesBudget : 0)
+                   : most                          ? std::min(CubesBudget(inputBits), kNarrowPrimesBudget)
                                                    : CubesBudget(inputBits);
-    cubes.Floor = [&, most = MostPrimes(route, params)](const detail::TPrimeFloor& floor) {
+    cubes.Floor = [&](const detail::TPrimeFloor& floor) {
       if (most && floor.Primes > most) throw detail::CubeBudgetSpent(0, floor.Primes);
       plan.CheckFloor(floor, meter);
     };
@@ -708,6 +713,9 @@ class TCommand {
       return Heuristic(parts, "the prime implicants would take more than " +
                                   std::to_string(static_cast<int>(kWideCubesBudget)) + " s");
     } catch (const ExactBudgetSpent&) {
+      if (!FRoute.Wide)
+        return Heuristic(parts, "the prime implicants would take more than " +
+                                    std::to_string(static_cast<int>(kNarrowPrimesBudget)) + " s");
       return Heuristic(parts, "the primes and their chart would take more than " +
                                   std::to_string(static_cast<int>(kWideExactBudget)) + " s");
     } catch (const StoppedError& e) {

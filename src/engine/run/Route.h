@@ -45,6 +45,11 @@ constexpr uint64_t kWideMostPrimes = 50000;
 // shifter's 165,133 need a chart of some 6 GiB, and one of 22 inputs lists
 // 1.2 million primes in 9 s before its chart is refused.
 constexpr uint64_t kNarrowMostPrimes = 250000;
+// Seconds the cube finder and then the tables may take together there
+// before the heuristic takes over. The benchmarks' prime lists of 17 to 24
+// inputs take at most 0.2 s; random systems of 20 to 24 inputs can take the
+// tables minutes and more than the memory allowed.
+constexpr double kNarrowPrimesBudget = 5;
 // The cube finder there also hands over once the share of its split parts
 // solved projects a run of this many times its budget. The projection can
 // run far over (xparc's rises to 1,100 s before its primes end at 0.6 s),

@@ -176,7 +176,9 @@ TEST(MinimumCover, WorkBoundedSearchIsRepeatable) {
     VerifyCover(functions, a);
     ASSERT_EQ(FormatCubeTerms(a, true, {}), FormatCubeTerms(b, true, {})) << "system " << n;
     EXPECT_FALSE(first.SearchCut);
-    if (first.Proven) EXPECT_EQ(a.Count(), MinimumOf(functions, bits, true, unbounded).Count()) << "system " << n;
+    if (first.Proven) {
+      EXPECT_EQ(a.Count(), MinimumOf(functions, bits, true, unbounded).Count()) << "system " << n;
+    }
     (first.Proven ? proven : unproven)++;
   }
   EXPECT_GT(proven, 0);
@@ -211,7 +213,9 @@ TEST(MinimumCover, SearchCutShortStillCovers) {
     EXPECT_LE(cover.Count(), greedy.Count()) << "limit " << limit;
     EXPECT_LE(stats.LowerBound, static_cast<int64_t>(cover.Count())) << "limit " << limit;
     // Only the clock leaves the fewest products unproven, and it says so.
-    if (!stats.Proven) EXPECT_TRUE(stats.SearchCut) << "limit " << limit;
+    if (!stats.Proven) {
+      EXPECT_TRUE(stats.SearchCut) << "limit " << limit;
+    }
   }
 }
 

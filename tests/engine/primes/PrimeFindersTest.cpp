@@ -6,6 +6,7 @@
 
 #include <random>
 
+#include "engine/core/Threads.h"
 #include "engine/io/Format.h"
 #include "engine/primes/PrimeFinders.h"
 #include "engine/run/Minimize.h"
@@ -123,4 +124,40 @@ TEST(PrimeFinders, SplitMemoUnderForcedHashCollisionsStillGivesTheReferenceResul
     EXPECT_GT(detail::SplitMemoCollisions(), 0u) << "hash bits " << hashBits;
   }
   detail::SetSplitMemoHashBits(128);
+}
+
+// Each table finder stops once the exact run's deadline has passed, on the
+// threads it shares its work with too, and finds every prime while it has
+// not.
+TEST(PrimeFinders, TheTablesStopAtTheExactRunsDeadline) {
+  std::mt19937 rng(31);
+  RandomSystemOptions o;
+  o.MinBits = o.MaxBits = 14;
+  o.MaxFunctions = 3;
+  int bits = 0;
+  const auto functions = RandomSystem(rng, o, &bits);
+  const auto work = InKind(functions, false, bits);
+  std::vector<const TTermVector*> in;
+  for (const auto& f : work) in.push_back(&f);
+  detail::MemoryMeter meter(uint64_t{1} << 30);
+  for (const bool passed : {true, false}) {
+    const TDeadlineScope deadline(passed ? 1e-9 : 1e9);
+    TCover split, dense;
+    if (passed) {
+      EXPECT_THROW(detail::TabulateSplit(in, bits, nullptr, nullptr, meter, split), ExactBudgetSpent);
+      EXPECT_THROW(detail::TabulateDense(in, bits, nullptr, nullptr, meter, dense), ExactBudgetSpent);
+      EXPECT_THROW(detail::TabulateListed(in, bits, nullptr, nullptr, meter), ExactBudgetSpent);
+      EXPECT_THROW(detail::RunOnThreads(2,
+                                        [](unsigned k) {
+                                          if (k == 1) CheckExactDeadline();
+                                        }),
+                   ExactBudgetSpent);
+    } else {
+      detail::TabulateSplit(in, bits, nullptr, nullptr, meter, split);
+      ASSERT_TRUE(detail::TabulateDense(in, bits, nullptr, nullptr, meter, dense));
+      const TCover listed = detail::TabulateListed(in, bits, nullptr, nullptr, meter);
+      EXPECT_EQ(Describe(listed), Describe(split));
+      EXPECT_EQ(Describe(listed), Describe(dense));
+    }
+  }
 }
